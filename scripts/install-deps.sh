@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quorvel needs to build and test, only those
+# that are missing. Safe to run any number of times.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libicu-dev nlohmann-json3-dev libsimdjson-dev
+  libcurl4-openssl-dev libcpp-httplib-dev
+  libpoppler-cpp-dev libzip-dev libxml2-dev libcld2-dev
+  antiword catdoc zip
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "installing: ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps: run as root or install sudo" >&2; exit 1; }
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,32 @@
+// Unicode helpers used wherever a length is counted in user-perceived
+// characters (grapheme clusters) rather than bytes.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// Number of grapheme clusters in a UTF-8 text.
+std::size_t graphemeCount(std::string_view utf8);
+// The first `n` grapheme clusters of a UTF-8 text (the whole text when it is
+// shorter); never cuts inside a character or a cluster.
+std::string graphemePrefix(std::string_view utf8, std::size_t n);
+
+bool isValidUtf8(std::string_view bytes);
+// Replaces every ill-formed sequence with U+FFFD.
+std::string toValidUtf8(std::string_view bytes);
+
+// ASCII lower-casing, for file-name extensions and protocol words.
+std::string asciiLower(std::string_view s);
+
+using TimePoint = std::chrono::system_clock::time_point;
+// 2025-06-01T08:30:00Z: UTC, whole seconds (a fraction is dropped).
+std::string isoDate(TimePoint t);
+// Reads the form above; a fraction of a second is accepted and dropped.
+std::optional<TimePoint> parseIsoDate(std::string_view s);
+
+}  // namespace quorvel

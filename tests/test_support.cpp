@@ -1,0 +1,110 @@
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace quorvel::test {
+
+TempDir::TempDir() {
+  std::string tmpl = (fs::temp_directory_path() / "quorvel-test-XXXXXX").string();
+  if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Tests take permissions away; give them back so that everything goes.
+  for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec))
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+ScopedEnv::ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
+  if (const char* v = std::getenv(name)) old_ = v;
+  if (value)
+    ::setenv(name, value->c_str(), 1);
+  else
+    ::unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_)
+    ::setenv(name_.c_str(), old_->c_str(), 1);
+  else
+    ::unsetenv(name_.c_str());
+}
+
+void writeText(const fs::path& p, const std::string& text) {
+  fs::create_directories(p.parent_path());
+  std::ofstream f(p, std::ios::binary);
+  f << text;
+}
+
+std::string readText(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+unsigned permissions(const fs::path& p) {
+  struct stat st {};
+  if (::stat(p.c_str(), &st) != 0) return 0;
+  return st.st_mode & 07777;
+}
+
+RunResult run(const std::string& program, const std::vector<std::string>& args,
+              const std::map<std::string, std::string>& env, const std::optional<std::string>& input) {
+  TempDir io;
+  const fs::path outFile = io / "out", errFile = io / "err", inFile = io / "in";
+  if (input) writeText(inFile, *input);
+
+  std::vector<std::string> envStrings;
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string kv(*e);
+    if (env.count(kv.substr(0, kv.find('='))) == 0) envStrings.push_back(kv);
+  }
+  for (const auto& [k, v] : env)
+    if (!v.empty()) envStrings.push_back(k + "=" + v);
+
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    int in = input ? ::open(inFile.c_str(), O_RDONLY) : -1;
+    if (in >= 0) {
+      ::dup2(in, 0);
+    } else {
+      ::close(0);
+    }
+    int o = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int e = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(o, 1);
+    ::dup2(e, 2);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& s : envStrings) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    ::execve(program.c_str(), argv.data(), envp.data());
+    ::_exit(127);
+  }
+  RunResult r;
+  int st = 0;
+  ::waitpid(pid, &st, 0);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+  r.out = readText(outFile);
+  r.err = readText(errFile);
+  return r;
+}
+
+}  // namespace quorvel::test
