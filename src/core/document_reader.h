@@ -1,12 +1,26 @@
-// The document kinds Quorvel accepts, and (later) their text and passages.
+// The document kinds Quorvel accepts, the text of a document file, and its
+// passages.
 #pragma once
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvel {
+
+// One passage of one document.
+struct Chunk {
+  std::string id;       // "<file>#<n>", n counting from 1 within the file
+  std::string file;     // the document's file name
+  std::string section;  // the heading in force, without "#" marks; may be empty
+  std::string text;     // trimmed, with the section heading in front
+  std::vector<float> vector;  // unit-length embedding; empty until indexed
+
+  bool operator==(const Chunk&) const = default;
+};
 
 struct DocumentReader {
   // Accepted file-name extensions, lower case.
@@ -17,6 +31,16 @@ struct DocumentReader {
   // ("" when there is none).
   static std::string extensionOf(const std::filesystem::path& file);
   static bool isAllowed(const std::filesystem::path& file);
+
+  // The plain text of a document, or nothing when its kind is not accepted
+  // (the file is then not opened) or it cannot be read. Never throws.
+  static std::optional<std::string> text(const std::filesystem::path& of);
+
+  // Cuts a document's text into passages of about 700 characters at blank
+  // lines, starting a new passage at every heading.
+  static std::vector<Chunk> chunks(const std::string& file, std::string_view text);
+  // Whether a line (trimmed of spaces and tabs) opens a section.
+  static bool isHeading(std::string_view line);
 };
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #include "text.h"
 
 #include <unicode/brkiter.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
@@ -56,6 +57,36 @@ std::size_t walkGraphemes(std::string_view utf8, std::size_t& count, Stop stop) 
 }  // namespace
 
 std::size_t graphemeCount(std::string_view utf8) {
+  // Fast path: when every code point is one that never joins a neighbour
+  // (grapheme break class Other, Control, LF or CR), clusters are code points
+  // with CR LF pairs counted once. That covers nearly all Latin, Cyrillic and
+  // CJK text; anything else (accents, emoji, Hangul jamo) goes to ICU.
+  std::size_t points = 0, crlf = 0, i = 0;
+  bool simple = true;
+  const char* d = utf8.data();
+  const std::size_t size = utf8.size();
+  while (i < size) {
+    const unsigned char b = static_cast<unsigned char>(d[i]);
+    if (b < 0x80) {
+      if (b == '\r' && i + 1 < size && d[i + 1] == '\n') ++crlf;
+      ++points;
+      ++i;
+      continue;
+    }
+    UChar32 c;
+    U8_NEXT(d, i, size, c);
+    if (c < 0) {
+      simple = false;
+      break;
+    }
+    const int gcb = u_getIntPropertyValue(c, UCHAR_GRAPHEME_CLUSTER_BREAK);
+    if (gcb != U_GCB_OTHER && gcb != U_GCB_CONTROL) {
+      simple = false;
+      break;
+    }
+    ++points;
+  }
+  if (simple) return points - crlf;
   std::size_t count = 0;
   walkGraphemes(utf8, count, [](std::size_t) { return false; });
   return count;

@@ -1,0 +1,27 @@
+// One reader per document kind. Each returns the document's plain text, or
+// nothing when the file cannot be read; none of them throws or prints.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorvel::readers {
+
+std::optional<std::string> plainText(const std::filesystem::path& file);
+std::optional<std::string> pdf(const std::filesystem::path& file);
+std::optional<std::string> docx(const std::filesystem::path& file);
+std::optional<std::string> legacyWord(const std::filesystem::path& file);
+std::optional<std::string> html(const std::filesystem::path& file);
+std::optional<std::string> rtf(const std::filesystem::path& file);
+
+// The text of an RTF document held in memory (exposed for the tests of
+// damaged and hostile input).
+std::optional<std::string> rtfText(std::string_view rtf);
+std::optional<std::string> htmlText(std::string_view html);
+
+// ISO Latin-1 bytes as UTF-8, one character per byte.
+std::string latin1ToUtf8(std::string_view bytes);
+
+}  // namespace quorvel::readers
