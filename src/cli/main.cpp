@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "doc_index.h"
+#include "engine.h"
 #include "file_util.h"
+#include "models.h"
+#include "paths.h"
 
 namespace fs = std::filesystem;
 using namespace quorvel;
@@ -60,6 +63,45 @@ int importCommand() {
   return 0;
 }
 
+int setupCommand() {
+  Paths::ensure();
+  for (const ModelSpec& model : {ModelCatalog::embedding(), ModelCatalog::recommendedChat()}) {
+    out("model: " + model.title + " (" + std::to_string(model.sizeMB) + " MB)");
+    ModelDownloader downloader;
+    int lastTenth = -1;
+    // One line per tenth reached: the first percentage seen in it.
+    downloader.onProgress = [&lastTenth](double fraction) {
+      const int percent = static_cast<int>(fraction * 100);
+      const int tenth = percent / 10;
+      if (tenth == lastTenth) return;
+      lastTenth = tenth;
+      out("  " + std::to_string(percent) + "%");
+    };
+    downloader.download(model);
+  }
+  out("ok: " + (Paths::support() / "models").string());
+  return 0;
+}
+
+int stopCommand() {
+  Engine::shared().stopAll();
+  out("stopped");
+  return 0;
+}
+
+// Starts the model servers (or finds them running); false after printing
+// why they did not start.
+bool engineReady() {
+  Engine& engine = Engine::shared();
+  engine.start();
+  const Engine::State s = engine.state();
+  if (s.kind == Engine::State::Kind::failed) {
+    out("engine: " + s.message);
+    return false;
+  }
+  return true;
+}
+
 int notBuiltYet() {
   std::fprintf(stderr, "quorvel-cli: the command \"%s\" is not available in this build\n", args[0].c_str());
   return kErrorStatus;
@@ -67,12 +109,12 @@ int notBuiltYet() {
 
 int run() {
   const std::string command = args.empty() ? "help" : args[0];
-  if (command == "setup") return notBuiltYet();
+  if (command == "setup") return setupCommand();
   if (command == "import") return importCommand();
-  if (command == "index") return notBuiltYet();
-  if (command == "ask") return notBuiltYet();
-  if (command == "bench") return notBuiltYet();
-  if (command == "stop") return notBuiltYet();
+  if (command == "index") return engineReady() ? notBuiltYet() : 1;
+  if (command == "ask") return engineReady() ? notBuiltYet() : 1;
+  if (command == "bench") return engineReady() ? notBuiltYet() : 1;
+  if (command == "stop") return stopCommand();
   return usage();
 }
 

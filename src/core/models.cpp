@@ -1,0 +1,235 @@
+#include "models.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "file_util.h"
+#include "json_writer.h"
+#include "paths.h"
+
+namespace quorvel {
+
+namespace {
+
+const std::string kHost = "https://huggingface.co";
+
+ModelSpec spec(std::string id, std::string title, std::string file, std::string url, int64_t size, int64_t ram) {
+  return ModelSpec{std::move(id), std::move(title), std::move(file), kHost + url, size, ram, "Apache-2.0"};
+}
+
+// The path part of a catalogue URL ("/Qwen/...gguf").
+std::string urlPath(const std::string& url) {
+  const auto scheme = url.find("://");
+  const auto slash = url.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+  return slash == std::string::npos ? "/" : url.substr(slash);
+}
+
+}  // namespace
+
+std::string ModelSpec::toJson() const {
+  JsonWriter w;
+  w.beginObject()
+      .key("id").value(id)
+      .key("title").value(title)
+      .key("file").value(file)
+      .key("url").value(url)
+      .key("sizeMB").value(sizeMB)
+      .key("minRAMGB").value(minRAMGB)
+      .key("license").value(license)
+      .endObject();
+  return w.take();
+}
+
+const ModelSpec& ModelCatalog::embedding() {
+  static const ModelSpec m = spec("qwen3-embed-0.6b", "Qwen3 Embedding 0.6B (search)", "qwen3-embedding-0.6b-q8_0.gguf",
+                                  "/Qwen/Qwen3-Embedding-0.6B-GGUF/resolve/main/Qwen3-Embedding-0.6B-Q8_0.gguf", 639, 8);
+  return m;
+}
+
+const std::vector<ModelSpec>& ModelCatalog::chat() {
+  static const std::vector<ModelSpec> list{
+      spec("qwen3-1.7b", "Qwen3 1.7B", "qwen3-1.7b-q4_k_m.gguf",
+           "/unsloth/Qwen3-1.7B-GGUF/resolve/main/Qwen3-1.7B-Q4_K_M.gguf", 1110, 8),
+      spec("qwen3-4b-2507", "Qwen3 4B Instruct 2507", "qwen3-4b-instruct-2507-q4_k_m.gguf",
+           "/unsloth/Qwen3-4B-Instruct-2507-GGUF/resolve/main/Qwen3-4B-Instruct-2507-Q4_K_M.gguf", 2381, 16),
+  };
+  return list;
+}
+
+int64_t ModelCatalog::ramGB() {
+  const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGE_SIZE);
+  if (pages <= 0 || size <= 0) return 0;
+  return static_cast<int64_t>((static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(size)) >> 30);
+}
+
+const ModelSpec& ModelCatalog::recommendedChatFor(int64_t ram) {
+  const auto& list = chat();
+  for (auto it = list.rbegin(); it != list.rend(); ++it)
+    if (it->minRAMGB <= ram) return *it;
+  return list.front();
+}
+
+std::optional<ModelSpec> ModelCatalog::installedChatFor(int64_t ram) {
+  if (isInstalled(recommendedChatFor(ram))) return recommendedChatFor(ram);
+  const auto& list = chat();
+  for (auto it = list.rbegin(); it != list.rend(); ++it)
+    if (isInstalled(*it)) return *it;
+  return std::nullopt;
+}
+
+bool ModelCatalog::isInstalled(const ModelSpec& s) {
+  struct stat st {};
+  if (::stat(path(s).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return static_cast<int64_t>(st.st_size) > s.sizeMB * 1000000 / 2;
+}
+
+std::filesystem::path ModelCatalog::path(const ModelSpec& s) { return Paths::support() / "models" / s.file; }
+
+std::string ModelDownloader::baseURL() {
+  const char* base = std::getenv("QUORVEL_MODEL_BASE_URL");
+  std::string b = (base != nullptr && *base != '\0') ? base : kHost;
+  while (!b.empty() && b.back() == '/') b.pop_back();
+  return b;
+}
+
+namespace {
+
+struct Transfer {
+  int fd = -1;
+  int64_t offset = 0;  // bytes of .part kept from an earlier attempt
+  int64_t written = 0;
+  bool started = false;
+  long status = 0;
+  int writeErrno = 0;
+  CURL* curl = nullptr;
+  const std::function<void(double)>* onProgress = nullptr;
+};
+
+size_t onBody(char* data, size_t size, size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  const size_t bytes = size * count;
+  if (!t->started) {
+    t->started = true;
+    curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &t->status);
+    if (t->status >= 400) return 0;  // an error page is never saved as a model
+    if (t->status != 206 && t->offset > 0) {
+      // The server ignored the range: start again from the first byte.
+      t->offset = 0;
+      if (::ftruncate(t->fd, 0) != 0 || ::lseek(t->fd, 0, SEEK_SET) != 0) {
+        t->writeErrno = errno;
+        return 0;
+      }
+    }
+  }
+  if (!writeAll(t->fd, std::string_view(data, bytes))) {
+    t->writeErrno = errno != 0 ? errno : EIO;
+    return 0;
+  }
+  t->written += static_cast<int64_t>(bytes);
+  curl_off_t length = -1;
+  curl_easy_getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+  const int64_t total = length >= 0 ? t->offset + length : -1;
+  if (total >= 1 && *t->onProgress) (*t->onProgress)(static_cast<double>(t->offset + t->written) / static_cast<double>(total));
+  return bytes;
+}
+
+struct CurlFree {
+  void operator()(CURL* c) const { curl_easy_cleanup(c); }
+};
+
+void curlInit() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+}  // namespace
+
+void ModelDownloader::download(const ModelSpec& spec) {
+  Paths::ensure();
+  if (ModelCatalog::isInstalled(spec)) return;
+  curlInit();
+
+  const std::filesystem::path target = ModelCatalog::path(spec);
+  const std::filesystem::path part = target.string() + ".part";
+  const std::string url = baseURL() + urlPath(spec.url);
+
+  Transfer t;
+  t.onProgress = &onProgress;
+  t.fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  if (t.fd < 0) throw DownloadError("cannot write " + part.string() + ": " + std::strerror(errno));
+  t.offset = ::lseek(t.fd, 0, SEEK_END);
+  if (t.offset < 0) t.offset = 0;
+
+  char errbuf[CURL_ERROR_SIZE] = {};
+  CURLcode rc = CURLE_OK;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    std::unique_ptr<CURL, CurlFree> curl(curl_easy_init());
+    t.curl = curl.get();
+    t.started = false;
+    t.status = 0;
+    t.written = 0;
+    errbuf[0] = '\0';
+    curl_easy_setopt(t.curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(t.curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(t.curl, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(t.curl, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(t.curl, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(t.curl, CURLOPT_ERRORBUFFER, errbuf);
+    curl_easy_setopt(t.curl, CURLOPT_CONNECTTIMEOUT, 30L);
+    // A stalled transfer (under 1 byte/s for a minute) is given up; a slow one is not.
+    curl_easy_setopt(t.curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(t.curl, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(t.curl, CURLOPT_USERAGENT, "Quorvel/0.1");
+    if (t.offset > 0) curl_easy_setopt(t.curl, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(t.offset));
+    rc = curl_easy_perform(t.curl);
+    // An error reply without a body never reaches onBody.
+    if (!t.started) curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &t.status);
+    // 416: the kept .part does not fit the file on the server (it changed, or
+    // the part is damaged). Start once more from the first byte.
+    if (t.status == 416 && t.offset > 0 && ::ftruncate(t.fd, 0) == 0 && ::lseek(t.fd, 0, SEEK_SET) == 0) {
+      t.offset = 0;
+      continue;
+    }
+    break;
+  }
+  const bool closed = ::close(t.fd) == 0;
+
+  if (t.status >= 400) {
+    // Nothing of an error body was written; an earlier .part stays for the next try.
+    throw DownloadError("download of " + spec.file + " failed: the server answered HTTP " + std::to_string(t.status) +
+                        " for " + url);
+  }
+  if (t.writeErrno != 0 || !closed) {
+    const int e = t.writeErrno != 0 ? t.writeErrno : EIO;
+    throw DownloadError("download of " + spec.file + " failed: cannot write to " + part.parent_path().string() + " (" +
+                        (e == ENOSPC ? std::string("disk full") : std::string(std::strerror(e))) + ")");
+  }
+  if (rc != CURLE_OK) {
+    std::string why = errbuf[0] != '\0' ? errbuf : curl_easy_strerror(rc);
+    if (rc == CURLE_COULDNT_RESOLVE_HOST || rc == CURLE_COULDNT_CONNECT) why = "host unreachable (" + why + ")";
+    // The bytes received stay in the .part file; the next download resumes there.
+    throw DownloadError("download of " + spec.file + " failed: " + why);
+  }
+  if (::rename(part.c_str(), target.c_str()) != 0)
+    throw DownloadError("cannot move " + part.string() + " into place: " + std::strerror(errno));
+}
+
+}  // namespace quorvel
+
+std::size_t std::hash<quorvel::ModelSpec>::operator()(const quorvel::ModelSpec& m) const noexcept {
+  std::size_t h = 0;
+  auto mix = [&h](std::size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+  for (const std::string* s : {&m.id, &m.title, &m.file, &m.url}) mix(std::hash<std::string>{}(*s));
+  mix(std::hash<int64_t>{}(m.sizeMB));
+  mix(std::hash<int64_t>{}(m.minRAMGB));
+  mix(std::hash<std::string>{}(m.license));
+  return h;
+}
