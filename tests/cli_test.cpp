@@ -1,6 +1,12 @@
 // The command-line tool as a user runs it.
+#include <httplib.h>
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <thread>
+
+#include "local_http.h"
+#include "models.h"
 #include "test_support.h"
 
 namespace quorvel {
@@ -76,6 +82,129 @@ TEST(Cli, UnlistableFolderContributesNothing) {
                   {{"QUORVEL_HOME", (dir / "home").string()}});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "imported: 0\n");
+}
+
+class CliEngineTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  TempDir emptyPath;
+  std::map<std::string, std::string> env{{"QUORVEL_HOME", (dir / "home").string()},
+                                         {"PATH", emptyPath.path().string()}};
+  void SetUp() override { test::stopModelServers(); }
+  void TearDown() override { test::stopModelServers(); }
+};
+
+TEST_F(CliEngineTest, EngineCheckSaysWhatIsMissing) {
+  for (const char* command : {"index", "ask", "bench"}) {
+    auto r = runCli({command, "x"}, env);
+    EXPECT_EQ(r.out, "engine: engine not found\n") << command;
+    EXPECT_EQ(r.status, 1);
+  }
+  test::prepareStandInHome(dir / "home", /*chatModel=*/false);
+  auto r = runCli({"index"}, env);
+  EXPECT_EQ(r.out, "engine: model not downloaded\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(CliEngineTest, StopEndsTheServers) {
+  test::prepareStandInHome(dir / "home");
+  runCli({"index"}, env);  // starts both servers and leaves them running
+  EXPECT_EQ(LocalHTTP::getStatus("http://127.0.0.1:18431/health", std::chrono::seconds(1)), 200);
+  auto r = runCli({"stop"}, env);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "stopped\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(LocalHTTP::getStatus("http://127.0.0.1:18431/health", std::chrono::seconds(1)), 0);
+  EXPECT_EQ(LocalHTTP::getStatus("http://127.0.0.1:18432/health", std::chrono::seconds(1)), 0);
+}
+
+// Serves every catalogue file as zeros of its full size, ranges honoured.
+class ModelMirror {
+ public:
+  ModelMirror() {
+    server_.Get(R"(/.*\.gguf)", [this](const httplib::Request& req, httplib::Response& res) {
+      ++requests;
+      std::uintmax_t size = 0;
+      for (const ModelSpec* m : {&ModelCatalog::embedding(), &ModelCatalog::chat()[0], &ModelCatalog::chat()[1]})
+        if (m->url.size() >= req.path.size() && m->url.compare(m->url.size() - req.path.size(), req.path.size(), req.path) == 0)
+          size = static_cast<std::uintmax_t>(m->sizeMB) * 1000000;
+      if (size == 0) {
+        res.status = 404;
+        return;
+      }
+      res.set_content_provider(size, "application/octet-stream", [](size_t, size_t length, httplib::DataSink& sink) {
+        static const std::string zeros(1 << 20, '\0');
+        sink.write(zeros.data(), std::min(length, zeros.size()));
+        return true;
+      });
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ~ModelMirror() {
+    server_.stop();
+    thread_.join();
+  }
+  std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  std::atomic<int> requests{0};
+
+ private:
+  httplib::Server server_;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+TEST(CliSetup, DownloadsBothModelsOnceWithTenthsOfProgress) {
+  TempDir dir;
+  ModelMirror mirror;
+  const auto home = dir / "home";
+  const ModelSpec& chat = ModelCatalog::recommendedChat();
+  // Most of the reply model was fetched by an earlier, interrupted setup.
+  fs::create_directories(home / "models");
+  const auto part = home / "models" / (chat.file + ".part");
+  test::writeText(part, "");
+  fs::resize_file(part, static_cast<std::uintmax_t>(chat.sizeMB) * 1000000 - 3000000);
+
+  std::map<std::string, std::string> env{{"QUORVEL_HOME", home.string()}, {"QUORVEL_MODEL_BASE_URL", mirror.base()}};
+  auto r = runCli({"setup"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::istringstream lines(r.out);
+  std::vector<std::string> got;
+  for (std::string l; std::getline(lines, l);) got.push_back(l);
+  ASSERT_GE(got.size(), 4u);
+  EXPECT_EQ(got.front(), "model: Qwen3 Embedding 0.6B (search) (639 MB)");
+  EXPECT_EQ(got.back(), "ok: " + (home / "models").string());
+  const auto chatLine = std::find(got.begin(), got.end(), "model: " + chat.title + " (" + std::to_string(chat.sizeMB) + " MB)");
+  ASSERT_NE(chatLine, got.end());
+  // The search model from the first byte: one line per tenth, the first percentage seen in it.
+  std::vector<std::string> embedLines(got.begin() + 1, chatLine);
+  ASSERT_EQ(embedLines.size(), 11u);
+  for (std::size_t i = 0; i < embedLines.size(); ++i) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(embedLines[i], m, std::regex("  (\\d+)%"))) << embedLines[i];
+    EXPECT_EQ(std::stoi(m[1]) / 10, static_cast<int>(i));
+  }
+  EXPECT_EQ(embedLines.back(), "  100%");
+  // The reply model resumed near its end.
+  EXPECT_EQ(std::vector<std::string>(chatLine + 1, got.end() - 1), (std::vector<std::string>{"  99%", "  100%"}));
+  EXPECT_EQ(fs::file_size(home / "models" / ModelCatalog::embedding().file), 639000000u);
+  EXPECT_EQ(fs::file_size(home / "models" / chat.file), static_cast<std::uintmax_t>(chat.sizeMB) * 1000000);
+
+  // Run again: both installed, no request, no percentages.
+  const int before = mirror.requests;
+  r = runCli({"setup"}, env);
+  EXPECT_EQ(r.out, "model: Qwen3 Embedding 0.6B (search) (639 MB)\nmodel: " + chat.title + " (" +
+                       std::to_string(chat.sizeMB) + " MB)\nok: " + (home / "models").string() + "\n");
+  EXPECT_EQ(mirror.requests, before);
+}
+
+TEST(CliSetup, FailedDownloadIsAnErrorWithoutOk) {
+  TempDir dir;
+  auto r = runCli({"setup"}, {{"QUORVEL_HOME", (dir / "home").string()}, {"QUORVEL_MODEL_BASE_URL", "http://127.0.0.1:1"}});
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(r.out, "model: Qwen3 Embedding 0.6B (search) (639 MB)\n");
+  EXPECT_NE(r.err.find("host unreachable"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -108,3 +108,34 @@ RunResult run(const std::string& program, const std::vector<std::string>& args,
 }
 
 }  // namespace quorvel::test
+
+#include <thread>
+
+#include "local_http.h"
+#include "models.h"
+
+namespace quorvel::test {
+
+void stopModelServers() {
+  run("/usr/bin/pkill", {"-f", "llama-server.*--port 1843[12]"});
+  for (int i = 0; i < 200; ++i) {
+    if (LocalHTTP::getStatus("http://127.0.0.1:18431/health", std::chrono::milliseconds(200)) == 0 &&
+        LocalHTTP::getStatus("http://127.0.0.1:18432/health", std::chrono::milliseconds(200)) == 0)
+      return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+void prepareStandInHome(const fs::path& home, bool chatModel, bool searchModel) {
+  fs::create_directories(home / "engine");
+  fs::create_directories(home / "models");
+  if (!fs::exists(home / "engine/llama-server")) fs::create_symlink(QUORVEL_STANDIN, home / "engine/llama-server");
+  auto model = [&](const ModelSpec& m) {
+    writeText(home / "models" / m.file, "GGUF");
+    fs::resize_file(home / "models" / m.file, static_cast<std::uintmax_t>(m.sizeMB) * 1000000);
+  };
+  if (searchModel) model(ModelCatalog::embedding());
+  if (chatModel) model(ModelCatalog::chat()[0]);
+}
+
+}  // namespace quorvel::test

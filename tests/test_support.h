@@ -75,3 +75,15 @@ inline RunResult runCli(const std::vector<std::string>& args, const std::map<std
 }
 
 }  // namespace quorvel::test
+
+namespace quorvel::test {
+
+// Ends every model server of the system (as `quorvel-cli stop` does) and
+// waits until neither port answers.
+void stopModelServers();
+
+// Makes `home` a support folder with the stand-in as its llama-server and
+// model files of plausible size (sparse, so they take no disk space).
+void prepareStandInHome(const fs::path& home, bool chatModel = true, bool searchModel = true);
+
+}  // namespace quorvel::test

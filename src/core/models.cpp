@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <memory>
 #include <mutex>
 
@@ -108,10 +109,22 @@ struct Transfer {
   int64_t written = 0;
   bool started = false;
   long status = 0;
+  int64_t rangeStart = -1;  // from Content-Range of the last response
   int writeErrno = 0;
   CURL* curl = nullptr;
   const std::function<void(double)>* onProgress = nullptr;
 };
+
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  const std::string line(data, size * count);
+  if (line.rfind("HTTP/", 0) == 0) t->rangeStart = -1;  // a new response (after a redirect)
+  long long start = -1;
+  if (line.size() > 14 && strncasecmp(line.c_str(), "content-range:", 14) == 0 &&
+      std::sscanf(line.c_str() + 14, " bytes %lld-", &start) == 1)
+    t->rangeStart = start;
+  return size * count;
+}
 
 size_t onBody(char* data, size_t size, size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
@@ -120,8 +133,15 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     t->started = true;
     curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &t->status);
     if (t->status >= 400) return 0;  // an error page is never saved as a model
-    if (t->status != 206 && t->offset > 0) {
-      // The server ignored the range: start again from the first byte.
+    // Part of the file from somewhere else than asked: unusable. Treated as a
+    // 416, which drops the kept part and starts again from the first byte.
+    if (t->status == 206 && t->rangeStart > 0 && t->rangeStart != t->offset) {
+      t->status = 416;
+      return 0;
+    }
+    if (t->offset > 0 && (t->status != 206 || t->rangeStart != t->offset)) {
+      // The server ignored the range (or sent another one): start again from
+      // the first byte.
       t->offset = 0;
       if (::ftruncate(t->fd, 0) != 0 || ::lseek(t->fd, 0, SEEK_SET) != 0) {
         t->writeErrno = errno;
@@ -182,13 +202,18 @@ void ModelDownloader::download(const ModelSpec& spec) {
     curl_easy_setopt(t.curl, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(t.curl, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(t.curl, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(t.curl, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(t.curl, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(t.curl, CURLOPT_ERRORBUFFER, errbuf);
     curl_easy_setopt(t.curl, CURLOPT_CONNECTTIMEOUT, 30L);
     // A stalled transfer (under 1 byte/s for a minute) is given up; a slow one is not.
     curl_easy_setopt(t.curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(t.curl, CURLOPT_LOW_SPEED_TIME, 60L);
     curl_easy_setopt(t.curl, CURLOPT_USERAGENT, "Quorvel/0.1");
-    if (t.offset > 0) curl_easy_setopt(t.curl, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(t.offset));
+    // A plain Range header rather than curl's resume, which fails outright on
+    // a server that answers 200; here such a server just restarts the file.
+    const std::string range = std::to_string(t.offset) + "-";
+    if (t.offset > 0) curl_easy_setopt(t.curl, CURLOPT_RANGE, range.c_str());
     rc = curl_easy_perform(t.curl);
     // An error reply without a body never reaches onBody.
     if (!t.started) curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &t.status);
