@@ -1,6 +1,8 @@
 #include "chat.h"
 
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <simdjson.h>
 
 #include "engine.h"
 #include "local_http.h"
@@ -32,12 +34,6 @@ const json* firstChoice(const json& reply) {
   const json* choices = member(reply, "choices");
   if (choices == nullptr || !choices->is_array() || choices->empty()) return nullptr;
   return &(*choices)[0];
-}
-
-std::string errorText(const json& error) {
-  if (const json* m = member(error, "message"); m != nullptr && m->is_string()) return m->get<std::string>();
-  if (error.is_string()) return error.get<std::string>();
-  return error.dump();
 }
 
 }  // namespace
@@ -77,23 +73,64 @@ void Chat::Stream::line(std::string_view l) {
     done_ = true;
     return;
   }
-  json event = json::parse(payload, nullptr, /*allow_exceptions=*/false);
-  if (!event.is_object()) return;
-  if (const json* error = member(event, "error")) throw ChatError("the model server failed: " + errorText(*error));
-  if (const json* choice = firstChoice(event)) {
-    const json* delta = member(*choice, "delta");
-    const json* content = delta != nullptr ? member(*delta, "content") : nullptr;
-    if (content != nullptr && content->is_string()) {
-      const std::string piece = content->get<std::string>();
-      text_ += piece;
-      if (onToken_ && text_.compare(0, 4, "NOT_") != 0) onToken_(piece);
+  // simdjson: a stream of a thousand small events must cost next to nothing.
+  thread_local simdjson::ondemand::parser parser;
+  const simdjson::padded_string padded(payload);
+  simdjson::ondemand::document doc;
+  simdjson::ondemand::object event;
+  if (parser.iterate(padded).get(doc) || doc.get_object().get(event)) return;  // not an object: skipped
+  std::string piece;
+  bool hasPiece = false;
+  std::optional<std::string> error;
+  try {
+    for (auto field : event) {
+      std::string_view key;
+      if (field.unescaped_key().get(key)) return;
+      simdjson::ondemand::value value = field.value();
+      if (key == "error") {
+        // Keep the message, or the raw error value when it has none.
+        simdjson::ondemand::object e;
+        std::string_view message;
+        if (!value.get_object().get(e) && !e["message"].get_string().get(message))
+          error = std::string(message);
+        else
+          error = "unknown error";
+      } else if (key == "choices") {
+        simdjson::ondemand::array choices;
+        if (value.get_array().get(choices)) continue;
+        for (auto choice : choices) {
+          simdjson::ondemand::object c, delta;
+          std::string_view content;
+          if (!choice.get_object().get(c) && !c["delta"].get_object().get(delta) &&
+              !delta["content"].get_string().get(content)) {
+            piece = std::string(content);
+            hasPiece = true;
+          }
+          break;  // the first choice only
+        }
+      } else if (key == "timings") {
+        simdjson::ondemand::object t;
+        if (value.get_object().get(t)) continue;
+        for (auto tf : t) {
+          std::string_view tk;
+          if (tf.unescaped_key().get(tk)) break;
+          if (tk == "predicted_n") {
+            int64_t n;
+            if (!tf.value().get_int64().get(n)) count_.tokens = n;
+          } else if (tk == "predicted_per_second") {
+            double d;
+            if (!tf.value().get_double().get(d)) count_.perSecond = d;
+          }
+        }
+      }
     }
+  } catch (const simdjson::simdjson_error&) {
+    return;  // a malformed event is skipped like one that does not parse
   }
-  if (const json* timings = member(event, "timings"); timings != nullptr && timings->is_object()) {
-    if (const json* n = member(*timings, "predicted_n"); n != nullptr && n->is_number_integer())
-      count_.tokens = n->get<int64_t>();
-    if (const json* s = member(*timings, "predicted_per_second"); s != nullptr && s->is_number())
-      count_.perSecond = s->get<double>();
+  if (error) throw ChatError("the model server failed: " + *error);
+  if (hasPiece) {
+    text_ += piece;
+    if (onToken_ && text_.compare(0, 4, "NOT_") != 0) onToken_(piece);
   }
 }
 
