@@ -1,6 +1,7 @@
 // quorvel-cli: one command per run, each ending the process with its status.
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -102,6 +103,19 @@ bool engineReady() {
   return true;
 }
 
+int indexCommand() {
+  if (!engineReady()) return 1;
+  const auto t0 = std::chrono::steady_clock::now();
+  DocIndex& index = DocIndex::shared();
+  index.refresh([](const std::string& name) { out("indexing " + name); });
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  char took[32];
+  std::snprintf(took, sizeof took, "%.1f", seconds);
+  out("files: " + std::to_string(index.fileNames().size()) + ", passages: " + std::to_string(index.chunkCount()) +
+      ", " + took + " s");
+  return 0;
+}
+
 int notBuiltYet() {
   std::fprintf(stderr, "quorvel-cli: the command \"%s\" is not available in this build\n", args[0].c_str());
   return kErrorStatus;
@@ -111,7 +125,7 @@ int run() {
   const std::string command = args.empty() ? "help" : args[0];
   if (command == "setup") return setupCommand();
   if (command == "import") return importCommand();
-  if (command == "index") return engineReady() ? notBuiltYet() : 1;
+  if (command == "index") return indexCommand();
   if (command == "ask") return engineReady() ? notBuiltYet() : 1;
   if (command == "bench") return engineReady() ? notBuiltYet() : 1;
   if (command == "stop") return stopCommand();
