@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "local_http.h"
+#include "fixture_builders.h"
 #include "models.h"
 #include "test_support.h"
 
@@ -116,6 +117,47 @@ TEST_F(CliEngineTest, StopEndsTheServers) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_EQ(LocalHTTP::getStatus("http://127.0.0.1:18431/health", std::chrono::seconds(1)), 0);
   EXPECT_EQ(LocalHTTP::getStatus("http://127.0.0.1:18432/health", std::chrono::seconds(1)), 0);
+}
+
+TEST_F(CliEngineTest, ImportThenIndexMixedDocuments) {
+  test::prepareStandInHome(dir / "home");
+  const auto docs = dir / "docs";
+  writeText(docs / "rules.md", "# House rules\n\nQuiet hours from 22:00.\n\n## Pets\n\nPets are welcome.");
+  writeText(docs / "prices.txt", "Double room 120 EUR.");
+  writeText(docs / "page.html", "<h1>Pool</h1><p>Open 8-20.</p>");
+  writeText(docs / "letter.rtf", "{\\rtf1 Late check-out until 14:00.\\par}");
+  test::makeDocx(docs / "menu.docx", "<w:p><w:r><w:t>Dinner from 19:00.</w:t></w:r></w:p>");
+  test::makePdf(docs / "map.pdf", {{{"The beach is 200 m away."}}});
+  fs::copy_file(QUORVEL_FIXTURES "/legacy-long.doc", docs / "old.doc");
+  writeText(docs / "skip.csv", "a,b");
+
+  auto r = runCli({"import", docs.string()}, env);
+  EXPECT_EQ(r.out, "imported: 7\n");
+  r = runCli({"index"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> lines;
+  std::istringstream in(r.out);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  ASSERT_EQ(lines.size(), 8u) << r.out;
+  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end() - 1),
+            (std::vector<std::string>{"indexing letter.rtf", "indexing map.pdf", "indexing menu.docx", "indexing old.doc",
+                                      "indexing page.html", "indexing prices.txt", "indexing rules.md"}));
+  EXPECT_TRUE(std::regex_match(lines.back(), std::regex(R"(files: 7, passages: \d+, \d+\.\d s)"))) << lines.back();
+
+  r = runCli({"index"}, env);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(std::regex_match(r.out, std::regex(R"(files: 7, passages: \d+, \d+\.\d s\n)"))) << r.out;
+}
+
+TEST_F(CliEngineTest, IndexFailsWhenEmbeddingFails) {
+  test::prepareStandInHome(dir / "home");
+  writeText(dir / "home/documents/a.txt", "Alpha.");
+  env["QUORVEL_STANDIN_ERROR"] = "embed";
+  auto r = runCli({"index"}, env);
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(r.out, "indexing a.txt\n");
+  EXPECT_NE(r.err.find("embeddings failed"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir / "home/index.json"));
 }
 
 // Serves every catalogue file as zeros of its full size, ranges honoured.

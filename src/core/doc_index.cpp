@@ -8,15 +8,15 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 #include <set>
-#include <simdjson.h>
 #include <unordered_set>
 
 #include "embedder.h"
 #include "file_util.h"
+#include "index_file.h"
 #include "json_writer.h"
 #include "paths.h"
 #include "text.h"
@@ -29,9 +29,26 @@ namespace fs = std::filesystem;
 // hashes: the keyword score needs only "does this passage contain the word",
 // and re-tokenising every passage at every search would cost more than the
 // vector part.
+// Its vector lives in a block shared with the other passages read at the
+// same time (all of index.json, or one refreshed file), so that a search
+// streams through the vectors in memory order.
 struct DocIndex::Entry {
-  Chunk chunk;
+  Chunk chunk;  // vector kept in `block`, not here
+  std::shared_ptr<const std::vector<float>> block;
+  std::size_t offset = 0;
+  std::size_t dim = 0;
   std::vector<uint64_t> words;
+  // One bit per word (by its hash): most query words are in few passages,
+  // and this rules most passages out without a search of `words`.
+  uint64_t bloom[4] = {0, 0, 0, 0};
+
+  const float* vector() const { return block ? block->data() + offset : nullptr; }
+  Chunk full() const {
+    Chunk c = chunk;
+    if (dim > 0) c.vector.assign(vector(), vector() + dim);
+    return c;
+  }
+  bool mayHave(uint64_t h) const { return (bloom[(h >> 62) & 3] >> ((h >> 56) & 63)) & 1; }
 };
 
 // What a search sees: replaced whole by a refresh, never changed in place.
@@ -47,18 +64,62 @@ constexpr std::size_t kShortestTerm = 3;
 
 uint64_t wordHash(std::string_view w) { return std::hash<std::string_view>{}(w); }
 
+// Calls f with each word of the text (see DocIndex::tokens).
+template <class F>
+void forEachToken(std::string_view text, F&& f) {
+  std::string word;
+  const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) {
+    for (char c : text) {
+      if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+        word.push_back(c);
+      } else if (c >= 'A' && c <= 'Z') {
+        word.push_back(static_cast<char>(c - 'A' + 'a'));
+      } else if (!word.empty()) {
+        f(std::string_view(word));
+        word.clear();
+      }
+    }
+  } else {
+    // Unicode lower-casing, not tied to a locale; then letters, marks and
+    // numbers make words.
+    icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    u.toLower(icu::Locale::getRoot());
+    for (int32_t i = 0; i < u.length();) {
+      const UChar32 c = u.char32At(i);
+      i += U16_LENGTH(c);
+      if ((U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0) {
+        char buf[4];
+        int32_t n = 0;
+        U8_APPEND_UNSAFE(buf, n, c);  // c is a valid code point: at most 4 bytes
+        word.append(buf, static_cast<std::size_t>(n));
+      } else if (!word.empty()) {
+        f(std::string_view(word));
+        word.clear();
+      }
+    }
+  }
+  if (!word.empty()) f(std::string_view(word));
+}
+
 std::vector<uint64_t> wordSet(std::string_view text) {
   std::vector<uint64_t> out;
-  for (const auto& w : DocIndex::tokens(text)) out.push_back(wordHash(w));
+  forEachToken(text, [&out](std::string_view w) { out.push_back(wordHash(w)); });
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
   return out;
 }
 
-std::shared_ptr<const DocIndex::Entry> makeEntry(Chunk c) {
+std::shared_ptr<const DocIndex::Entry> makeEntry(Chunk c, std::shared_ptr<const std::vector<float>> block,
+                                                std::size_t offset, std::size_t dim) {
   auto e = std::make_shared<DocIndex::Entry>();
   e->words = wordSet(c.text);
+  for (uint64_t h : e->words) e->bloom[(h >> 62) & 3] |= uint64_t{1} << ((h >> 56) & 63);
+  c.vector.clear();
   e->chunk = std::move(c);
+  e->block = std::move(block);
+  e->offset = offset;
+  e->dim = dim;
   return e;
 }
 
@@ -82,17 +143,27 @@ void sortNames(std::vector<std::string>& names) {
   for (auto& [k, n] : keyed) names.push_back(std::move(n));
 }
 
-// Eight independent sums, so that the compiler can keep them in vector
-// registers; the order of addition differs from a plain loop only in the
-// last bits.
+// Sixteen independent sums in two 8-wide vector registers; the order of
+// addition differs from a plain loop only in the last bits. Built for AVX2
+// where the processor has it, plain SSE otherwise.
+typedef float Lane8 __attribute__((vector_size(32)));
+
 __attribute__((target_clones("avx2", "default"))) float dot(const float* a, const float* b, std::size_t n) {
-  float s[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+  Lane8 s0 = {}, s1 = {};
   std::size_t i = 0;
-  for (; i + 8 <= n; i += 8)
-    for (int j = 0; j < 8; ++j) s[j] += a[i + j] * b[i + j];
-  float tail = 0;
-  for (; i < n; ++i) tail += a[i] * b[i];
-  return ((s[0] + s[1]) + (s[2] + s[3])) + ((s[4] + s[5]) + (s[6] + s[7])) + tail;
+  for (; i + 16 <= n; i += 16) {
+    Lane8 a0, a1, b0, b1;
+    std::memcpy(&a0, a + i, sizeof a0);
+    std::memcpy(&a1, a + i + 8, sizeof a1);
+    std::memcpy(&b0, b + i, sizeof b0);
+    std::memcpy(&b1, b + i + 8, sizeof b1);
+    s0 += a0 * b0;
+    s1 += a1 * b1;
+  }
+  const Lane8 s = s0 + s1;
+  float sum = ((s[0] + s[1]) + (s[2] + s[3])) + ((s[4] + s[5]) + (s[6] + s[7]));
+  for (; i < n; ++i) sum += a[i] * b[i];
+  return sum;
 }
 
 double modificationTime(const fs::path& p) {
@@ -101,97 +172,16 @@ double modificationTime(const fs::path& p) {
   return static_cast<double>(st.st_mtim.tv_sec) + static_cast<double>(st.st_mtim.tv_nsec) / 1e9;
 }
 
-// Reading index.json. Any missing key or wrong type makes the whole file
-// unusable (the index then starts empty and the next refresh rebuilds it).
-struct LoadError {};
-
-std::string readString(simdjson::ondemand::value v) {
-  std::string_view s;
-  if (v.get_string().get(s)) throw LoadError{};
-  return std::string(s);
-}
-
-std::vector<float> readVector(simdjson::ondemand::value v) {
-  simdjson::ondemand::array a;
-  if (v.get_array().get(a)) throw LoadError{};
-  std::vector<float> out;
-  for (auto element : a) {
-    simdjson::ondemand::value x;
-    if (element.get(x)) throw LoadError{};
-    simdjson::ondemand::json_type type;
-    if (x.type().get(type) || type != simdjson::ondemand::json_type::number) throw LoadError{};
-    // Straight from the decimal text to a 32-bit float: through a double
-    // first, a component could round twice and not read back bit for bit.
-    const std::string_view raw = x.raw_json_token();
-    float f;
-    auto [ptr, ec] = std::from_chars(raw.data(), raw.data() + raw.size(), f);
-    if (ec != std::errc()) throw LoadError{};
-    out.push_back(f);
-  }
-  return out;
-}
-
 std::shared_ptr<DocIndex::Snapshot> load(const fs::path& file) {
   auto snap = std::make_shared<DocIndex::Snapshot>();
-  auto bytes = readFile(file);
-  if (!bytes) return snap;
-  try {
-    simdjson::ondemand::parser parser;
-    const simdjson::padded_string padded(*bytes);
-    simdjson::ondemand::document doc = parser.iterate(padded);
-    simdjson::ondemand::object top;
-    if (doc.get_object().get(top)) throw LoadError{};
-    bool haveFiles = false, haveChunks = false;
-    std::vector<Chunk> chunks;
-    std::map<std::string, double> files;
-    for (auto field : top) {
-      std::string_view key;
-      if (field.unescaped_key().get(key)) throw LoadError{};
-      if (key == "files") {
-        simdjson::ondemand::object o;
-        if (field.value().get_object().get(o)) throw LoadError{};
-        for (auto f : o) {
-          std::string_view name;
-          double t;
-          if (f.unescaped_key().get(name)) throw LoadError{};
-          const std::string n(name);
-          if (f.value().get_double().get(t)) throw LoadError{};
-          files[n] = t;
-        }
-        haveFiles = true;
-      } else if (key == "chunks") {
-        simdjson::ondemand::array a;
-        if (field.value().get_array().get(a)) throw LoadError{};
-        for (auto element : a) {
-          simdjson::ondemand::object o;
-          if (element.get_object().get(o)) throw LoadError{};
-          Chunk c;
-          int seen = 0;
-          for (auto cf : o) {
-            std::string_view k;
-            if (cf.unescaped_key().get(k)) throw LoadError{};
-            simdjson::ondemand::value v = cf.value();
-            if (k == "id") c.id = readString(v), seen |= 1;
-            else if (k == "file") c.file = readString(v), seen |= 2;
-            else if (k == "section") c.section = readString(v), seen |= 4;
-            else if (k == "text") c.text = readString(v), seen |= 8;
-            else if (k == "vector") c.vector = readVector(v), seen |= 16;
-          }
-          if (seen != 31) throw LoadError{};
-          chunks.push_back(std::move(c));
-        }
-        haveChunks = true;
-      }
-    }
-    if (!haveFiles || !haveChunks) throw LoadError{};
-    snap->files = std::move(files);
-    snap->entries.reserve(chunks.size());
-    for (auto& c : chunks) snap->entries.push_back(makeEntry(std::move(c)));
-  } catch (const LoadError&) {
-    return std::make_shared<DocIndex::Snapshot>();
-  } catch (const simdjson::simdjson_error&) {
-    return std::make_shared<DocIndex::Snapshot>();
-  }
+  std::map<std::string, double> files;
+  std::vector<StoredPassage> passages;
+  auto block = std::make_shared<std::vector<float>>();
+  // A damaged file counts as no file: the next refresh rebuilds the index.
+  if (!readIndexFile(file, files, passages, *block)) return snap;
+  snap->files = std::move(files);
+  snap->entries.reserve(passages.size());
+  for (auto& p : passages) snap->entries.push_back(makeEntry(std::move(p.chunk), block, p.offset, p.dim));
   return snap;
 }
 
@@ -218,7 +208,7 @@ std::vector<Chunk> DocIndex::chunks() const {
   const auto snap = snapshot();
   std::vector<Chunk> out;
   out.reserve(snap->entries.size());
-  for (const auto& e : snap->entries) out.push_back(e->chunk);
+  for (const auto& e : snap->entries) out.push_back(e->full());
   return out;
 }
 
@@ -240,37 +230,7 @@ int64_t DocIndex::count(const std::string& file) const {
 
 std::vector<std::string> DocIndex::tokens(std::string_view text) {
   std::vector<std::string> out;
-  std::string word;
-  const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii) {
-    for (char c : text) {
-      if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
-        word.push_back(c);
-      } else if (c >= 'A' && c <= 'Z') {
-        word.push_back(static_cast<char>(c - 'A' + 'a'));
-      } else if (!word.empty()) {
-        out.push_back(std::move(word));
-        word.clear();
-      }
-    }
-  } else {
-    icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-    u.toLower(icu::Locale::getRoot());
-    for (int32_t i = 0; i < u.length();) {
-      const UChar32 c = u.char32At(i);
-      i += U16_LENGTH(c);
-      if ((U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0) {
-        char buf[4];
-        int32_t n = 0;
-        U8_APPEND_UNSAFE(buf, n, c);  // c is a valid code point: at most 4 bytes
-        word.append(buf, static_cast<std::size_t>(n));
-      } else if (!word.empty()) {
-        out.push_back(std::move(word));
-        word.clear();
-      }
-    }
-  }
-  if (!word.empty()) out.push_back(std::move(word));
+  forEachToken(text, [&out](std::string_view w) { out.emplace_back(w); });
   return out;
 }
 
@@ -278,7 +238,7 @@ void DocIndex::save() const {
   const auto snap = snapshot();
   std::string out;
   std::size_t estimate = 64;
-  for (const auto& e : snap->entries) estimate += e->chunk.text.size() + e->chunk.vector.size() * 12 + 128;
+  for (const auto& e : snap->entries) estimate += e->chunk.text.size() + e->dim * 12 + 128;
   out.reserve(estimate);
   try {
     out += "{\"files\":{";
@@ -305,9 +265,10 @@ void DocIndex::save() const {
       out += ",\"text\":";
       appendJsonString(out, c.text);
       out += ",\"vector\":[";
-      for (std::size_t i = 0; i < c.vector.size(); ++i) {
+      const float* v = e->vector();
+      for (std::size_t i = 0; i < e->dim; ++i) {
         if (i > 0) out.push_back(',');
-        appendJsonNumber(out, c.vector[i]);
+        appendJsonNumber(out, v[i]);
       }
       out += "]}";
     }
@@ -363,10 +324,17 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
       throw;
     }
     std::erase_if(work->entries, [&](const auto& e) { return e->chunk.file == name; });
-    for (std::size_t i = 0; i < chunks.size(); ++i) {
-      chunks[i].vector = std::move(vectors[i]);
-      work->entries.push_back(makeEntry(std::move(chunks[i])));
+    auto block = std::make_shared<std::vector<float>>();
+    std::size_t total = 0;
+    for (const auto& v : vectors) total += v.size();
+    block->reserve(total);
+    std::vector<std::size_t> offsets;
+    for (const auto& v : vectors) {
+      offsets.push_back(block->size());
+      block->insert(block->end(), v.begin(), v.end());
     }
+    for (std::size_t i = 0; i < chunks.size(); ++i)
+      work->entries.push_back(makeEntry(std::move(chunks[i]), block, offsets[i], vectors[i].size()));
     if (chunks.empty()) withPassages.erase(name);
     else withPassages.insert(name);
     work->files[name] = time;
@@ -396,7 +364,7 @@ std::vector<DocIndex::Hit> DocIndex::search(const std::string& message, int64_t 
     for (std::size_t i = 0; i < n; ++i) {
       const auto& words = entries[i]->words;
       for (std::size_t t = 0; t < terms.size(); ++t) {
-        if (std::binary_search(words.begin(), words.end(), terms[t])) {
+        if (entries[i]->mayHave(terms[t]) && std::binary_search(words.begin(), words.end(), terms[t])) {
           has[i * terms.size() + t] = 1;
           ++df[t];
         }
@@ -418,8 +386,8 @@ std::vector<DocIndex::Hit> DocIndex::search(const std::string& message, int64_t 
 
   std::vector<float> score(n);
   for (std::size_t i = 0; i < n; ++i) {
-    const auto& v = entries[i]->chunk.vector;
-    const float cosine = (!query.empty() && v.size() == query.size()) ? dot(query.data(), v.data(), v.size()) : 0.0f;
+    const Entry& e = *entries[i];
+    const float cosine = (!query.empty() && e.dim == query.size()) ? dot(query.data(), e.vector(), e.dim) : 0.0f;
     score[i] = cosine + keyword[i] * kKeywordWeight;
   }
   // Best first; equal scores keep the passages' order (a stable ranking).
@@ -430,7 +398,7 @@ std::vector<DocIndex::Hit> DocIndex::search(const std::string& message, int64_t 
                     [&](uint32_t a, uint32_t b) { return score[a] > score[b] || (score[a] == score[b] && a < b); });
   std::vector<Hit> hits;
   hits.reserve(take);
-  for (std::size_t i = 0; i < take; ++i) hits.push_back({entries[order[i]]->chunk, score[order[i]]});
+  for (std::size_t i = 0; i < take; ++i) hits.push_back({entries[order[i]]->full(), score[order[i]]});
   return hits;
 }
 

@@ -83,9 +83,15 @@ std::optional<std::string> legacyWord(const fs::path& file) {
   constexpr std::size_t kMaxText = 64u << 20;
   // antiword reads most Word 97-2003 files; catdoc takes some that it refuses
   // (Word 6/95, fast-saved files).
-  for (const auto& argv : {std::vector<std::string>{"antiword", "-w", "0", "-m", "UTF-8.txt", file.string()},
-                           std::vector<std::string>{"catdoc", "-w", "-d", "utf-8", file.string()}}) {
+  for (auto argv : {std::vector<std::string>{"antiword", "-w", "0", "-m", "UTF-8.txt", file.string()},
+                     std::vector<std::string>{"catdoc", "-w", "-d", "utf-8", file.string()}}) {
     CapturedRun r = runCaptured(argv, 5s, kMaxText);
+    if (!r.started) {
+      // Not on this PATH (an app started with a bare environment): the
+      // package's own place.
+      argv[0] = "/usr/bin/" + argv[0];
+      r = runCaptured(argv, 5s, kMaxText);
+    }
     if (r.started && !r.timedOut && r.status == 0) return toValidUtf8(r.out);
   }
   return std::nullopt;

@@ -94,6 +94,9 @@ std::size_t graphemeCount(std::string_view utf8) {
 
 std::string graphemePrefix(std::string_view utf8, std::size_t n) {
   if (n == 0) return {};
+  // A text of at most n bytes, or one whose count is quick to take, often
+  // needs no cut at all.
+  if (utf8.size() <= n || graphemeCount(utf8) <= n) return std::string(utf8);
   std::size_t count = 0;
   std::size_t end = walkGraphemes(utf8, count, [n](std::size_t c) { return c >= n; });
   return std::string(utf8.substr(0, count >= n ? end : utf8.size()));
