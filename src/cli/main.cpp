@@ -1,7 +1,12 @@
 // quorvel-cli: one command per run, each ending the process with its status.
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -10,6 +15,7 @@
 #include <system_error>
 #include <vector>
 
+#include "answerer.h"
 #include "doc_index.h"
 #include "engine.h"
 #include "file_util.h"
@@ -116,9 +122,90 @@ int indexCommand() {
   return 0;
 }
 
-int notBuiltYet() {
-  std::fprintf(stderr, "quorvel-cli: the command \"%s\" is not available in this build\n", args[0].c_str());
+std::string format(const char* fmt, double a, double b) {
+  char buf[128];
+  std::snprintf(buf, sizeof buf, fmt, a, b);
+  return buf;
+}
+
+int askCommand() {
+  if (!engineReady()) return 1;
+  std::vector<std::string> words;
+  for (std::size_t i = 1; i < args.size(); ++i)
+    if (args[i].rfind("--", 0) != 0) words.push_back(args[i]);
+  std::string question;
+  for (std::size_t i = 0; i < words.size(); ++i) question += (i ? " " : "") + words[i];
+
+  const ReplyTemplate* tmpl = nullptr;
+  for (const auto& a : args) {
+    if (a.rfind("--template=", 0) != 0) continue;
+    for (const auto& t : ReplyTemplate::hotel())
+      if (a == "--template=" + t.id) {
+        tmpl = &t;
+        break;
+      }
+    break;  // only the first --template= counts
+  }
+  if (question.empty() && tmpl == nullptr) {
+    std::getline(std::cin, question);
+    if (!question.empty() && question.back() == '\r') question.pop_back();
+  }
+
+  const Answer a = Answerer::shared().answer(question, tmpl);
+  out(a.text);
+  for (const Source& s : a.sources)
+    out("  [" + std::to_string(s.n) + "] " + s.file + (s.section.empty() ? "" : " \u2014 " + s.section));
+  out(format("  %.0f tok/s \u00B7 %.2f s \u00B7 ", a.tokensPerSecond, a.seconds) + a.language);
+  return 0;
+}
+
+// Refusal of a malformed bench run, before anything is answered.
+int benchRefusal(const std::string& why) {
+  out("bench: " + why);
   return kErrorStatus;
+}
+
+int benchCommand() {
+  if (args.size() < 3) return benchRefusal("needs an input and an output file: quorvel-cli bench q.json r.json");
+  if (!engineReady()) return 1;
+  const std::string inPath = args[1], outPath = args[2];
+  const auto bytes = readFile(inPath);
+  if (!bytes) throw std::runtime_error("cannot read " + inPath + ": " + std::strerror(errno));
+  const nlohmann::json input = nlohmann::json::parse(*bytes);
+  if (!input.is_array()) return benchRefusal(inPath + " must hold a JSON array of objects");
+  for (std::size_t i = 0; i < input.size(); ++i) {
+    if (!input[i].is_object()) return benchRefusal("item " + std::to_string(i + 1) + " of " + inPath + " is not an object");
+    if (!input[i].contains("q") || !input[i]["q"].is_string())
+      return benchRefusal("item " + std::to_string(i + 1) + " of " + inPath + " has no string \"q\"");
+  }
+
+  nlohmann::json results = nlohmann::json::array();
+  for (std::size_t i = 0; i < input.size(); ++i) {
+    const std::string q = input[i]["q"].get<std::string>();
+    const Answer a = Answerer::shared().answer(q);
+    std::string files;
+    nlohmann::json sources = nlohmann::json::array();
+    for (const Source& s : a.sources) {
+      files += (files.empty() ? "" : ", ") + s.file;
+      sources.push_back(s.file + " \u2014 " + s.section);
+    }
+    out(std::to_string(i + 1) + ". " + q + "\n   \u2192 " + a.text + "\n   " + files + " \u00B7 " +
+        format("%.0f tok/s, %.2f s", a.tokensPerSecond, a.seconds));
+    nlohmann::json r = input[i];  // every other key is carried through
+    r["answer"] = a.text;
+    r["notInDocs"] = a.notInDocs;
+    r["sources"] = sources;
+    r["tps"] = a.tokensPerSecond;
+    r["seconds"] = a.seconds;
+    r["tokens"] = a.tokens;
+    r["lang"] = a.language;
+    results.push_back(std::move(r));
+  }
+  // Keys come out sorted: the objects are ordered maps.
+  const std::string text = results.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  std::ofstream file(outPath, std::ios::binary | std::ios::trunc);
+  if (!file || !(file << text) || !file.flush()) throw std::runtime_error("cannot write " + outPath);
+  return 0;
 }
 
 int run() {
@@ -126,8 +213,8 @@ int run() {
   if (command == "setup") return setupCommand();
   if (command == "import") return importCommand();
   if (command == "index") return indexCommand();
-  if (command == "ask") return engineReady() ? notBuiltYet() : 1;
-  if (command == "bench") return engineReady() ? notBuiltYet() : 1;
+  if (command == "ask") return askCommand();
+  if (command == "bench") return benchCommand();
   if (command == "stop") return stopCommand();
   return usage();
 }

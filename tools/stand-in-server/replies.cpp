@@ -124,7 +124,8 @@ bool isMeta(const std::string& statement) {
 }
 
 std::string answer(const std::string& user) {
-  const std::string sources = between(user, "SOURCES:\n", "GUEST MESSAGE:\n");
+  std::string sources = between(user, "SOURCES:\n", "GUEST MESSAGE:\n");
+  if (const auto task = sources.find("TASK FOR THE REPLY: "); task != std::string::npos) sources.resize(task);
   std::string question = between(user, "GUEST MESSAGE:\n", "\n\nWrite the reply in ");
   if (question == "(none)") question.clear();
   question += " " + between(user, "TASK FOR THE REPLY: ", "\n");
@@ -134,6 +135,8 @@ std::string answer(const std::string& user) {
   std::string best;
   for (const auto& p : passages(sources)) {
     for (const auto& s : sentences(p.text)) {
+      // Headings and fragments are no reply.
+      if (s.empty() || s[0] == '#' || words(s).size() < 4) continue;
       std::size_t score = 0;
       for (const auto& w : contentWords(s)) score += wanted.count(w);
       if (score > bestScore) {
