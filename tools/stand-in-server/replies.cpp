@@ -41,6 +41,7 @@ std::string trim(const std::string& s) {
 
 struct Passage {
   int n;
+  std::string section;  // from the label "(file — section)"
   std::string text;
 };
 
@@ -56,7 +57,10 @@ std::vector<Passage> passages(const std::string& sources) {
     int n = 0;
     if (block.size() > 2 && block[0] == '[' && std::sscanf(block.c_str(), "[%d]", &n) == 1) {
       const auto nl = block.find('\n');
-      out.push_back({n, nl == std::string::npos ? "" : block.substr(nl + 1)});
+      const std::string label = block.substr(0, nl);
+      const auto dash = label.find(" \xE2\x80\x94 ");
+      const std::string section = dash == std::string::npos ? "" : label.substr(dash + 5, label.size() - dash - 6);
+      out.push_back({n, section, nl == std::string::npos ? "" : block.substr(nl + 1)});
     } else if (!out.empty()) {
       out.back().text += "\n\n" + block;
     }
@@ -64,12 +68,19 @@ std::vector<Passage> passages(const std::string& sources) {
   return out;
 }
 
-// Sentences and lines of a passage.
+// Sentences of a passage; a single line break (a wrapped line of a PDF) is a
+// space, a blank line or a heading line ends a sentence.
 std::vector<std::string> sentences(const std::string& text) {
   std::vector<std::string> out;
   std::string cur;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
+    char c = text[i];
+    // A wrapped line goes on; a short line without a full stop is a heading.
+    if (c == '\n' && i + 1 < text.size() && text[i + 1] != '\n') {
+      const std::string line = trim(cur);
+      const bool heading = line.empty() || line[0] == '#' || (line.size() <= 40 && line.find_last_of(".!?:") != line.size() - 1);
+      if (!heading) c = ' ';
+    }
     cur.push_back(c);
     const bool stop = (c == '.' || c == '!' || c == '?') && (i + 1 == text.size() || text[i + 1] == ' ' || text[i + 1] == '\n');
     const bool ideographic = text.compare(i, 3, "\xE3\x80\x82") == 0;
@@ -134,11 +145,15 @@ std::string answer(const std::string& user) {
   std::size_t bestScore = 0;
   std::string best;
   for (const auto& p : passages(sources)) {
+    // A sentence under a heading that names what was asked counts more.
+    std::size_t sectionScore = 0;
+    for (const auto& w : contentWords(p.section)) sectionScore += wanted.count(w);
     for (const auto& s : sentences(p.text)) {
       // Headings and fragments are no reply.
-      if (s.empty() || s[0] == '#' || words(s).size() < 4) continue;
+      if (s.empty() || s[0] == '#' || words(s).size() < 4 || s.find_last_of(".!?") == std::string::npos) continue;
       std::size_t score = 0;
       for (const auto& w : contentWords(s)) score += wanted.count(w);
+      if (score > 0) score += sectionScore;
       if (score > bestScore) {
         bestScore = score;
         bestN = p.n;
@@ -209,9 +224,13 @@ std::vector<std::string> words(const std::string& text) {
   return out;
 }
 
-std::vector<float> embed(const std::string& text, int dim) {
+std::vector<float> embed(const std::string& input, int dim) {
+  // A query carries an instruction in front; its words would make every
+  // query look alike. Only content words count.
+  const auto q = input.find("\nQuery: ");
+  const std::string text = q == std::string::npos ? input : input.substr(q + 8);
   std::vector<float> v(static_cast<std::size_t>(dim), 0.0f);
-  for (const auto& w : words(text)) {
+  for (const auto& w : contentWords(text)) {
     uint64_t h = 1469598103934665603ull;
     for (unsigned char c : w) h = (h ^ c) * 1099511628211ull;
     v[h % static_cast<uint64_t>(dim)] += ((h >> 40) & 1) ? 1.0f : -1.0f;
