@@ -7,6 +7,9 @@
 
 #include "local_http.h"
 #include "fixture_builders.h"
+#include "history.h"
+#include "lang.h"
+#include <nlohmann/json.hpp>
 #include "models.h"
 #include "test_support.h"
 
@@ -97,7 +100,7 @@ class CliEngineTest : public ::testing::Test {
 
 TEST_F(CliEngineTest, EngineCheckSaysWhatIsMissing) {
   for (const char* command : {"index", "ask", "bench"}) {
-    auto r = runCli({command, "x"}, env);
+    auto r = runCli({command, "x", "y"}, env);
     EXPECT_EQ(r.out, "engine: engine not found\n") << command;
     EXPECT_EQ(r.status, 1);
   }
@@ -158,6 +161,126 @@ TEST_F(CliEngineTest, IndexFailsWhenEmbeddingFails) {
   EXPECT_EQ(r.out, "indexing a.txt\n");
   EXPECT_NE(r.err.find("embeddings failed"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(dir / "home/index.json"));
+}
+
+class CliAskTest : public CliEngineTest {
+ protected:
+  void SetUp() override {
+    CliEngineTest::SetUp();
+    test::prepareStandInHome(dir / "home");
+    writeText(dir / "home/documents/rules.md",
+              "# Breakfast\n\nBreakfast is served from 7:00 to 10:30 on the terrace.\n\n"
+              "# Parking\n\nParking in the courtyard is free for guests.");
+    ASSERT_EQ(runCli({"index"}, env).status, 0);
+  }
+  std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+  }
+};
+
+TEST_F(CliAskTest, PrintsTheReplyItsSourcesAndTheSpeed) {
+  env["QUORVEL_DEBUG"] = "1";
+  auto r = runCli({"ask", "What time is breakfast?"}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto out = lines(r.out);
+  ASSERT_EQ(out.size(), 3u) << r.out;
+  EXPECT_EQ(out[0], "Breakfast is served from 7:00 to 10:30 on the terrace [1].");
+  EXPECT_EQ(out[1], "  [1] rules.md \u2014 Breakfast");
+  EXPECT_TRUE(std::regex_match(out[2], std::regex("  \\d+ tok/s \u00B7 \\d+\\.\\d\\d s \u00B7 en"))) << out[2];
+  EXPECT_NE(r.err.find("RAW: Breakfast is served"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("VERIFY: 1: YES"), std::string::npos) << r.err;
+  EXPECT_EQ(lines(test::readText(dir / "home/history.jsonl")).size(), 1u);
+
+  // Several words make one question; other "--" words are ignored.
+  env.erase("QUORVEL_DEBUG");
+  r = runCli({"ask", "--verbose", "Is", "parking", "free?"}, env);
+  EXPECT_EQ(lines(r.out).at(0), "Parking in the courtyard is free for guests [1].");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliAskTest, TemplatesAndStandardInput) {
+  // A template needs no question: standard input (closed here) is not read.
+  auto r = runCli({"ask", "--template=breakfast"}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(lines(r.out).at(0), "Breakfast is served from 7:00 to 10:30 on the terrace [1].");
+  const auto history = nlohmann::json::parse(lines(test::readText(dir / "home/history.jsonl")).back());
+  EXPECT_EQ(history["question"], "Breakfast");
+
+  // No words and no template: one line from standard input.
+  r = runCli({"ask"}, env, std::string("Is parking free?\r\nignored second line\n"));
+  EXPECT_EQ(lines(r.out).at(0), "Parking in the courtyard is free for guests [1].");
+  EXPECT_EQ(nlohmann::json::parse(lines(test::readText(dir / "home/history.jsonl")).back())["question"], "Is parking free?");
+
+  // An unknown template is no template, and no warning.
+  r = runCli({"ask", "--template=nosuch", "parking?"}, env);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(nlohmann::json::parse(lines(test::readText(dir / "home/history.jsonl")).back())["question"], "parking?");
+  EXPECT_EQ(r.err, "");
+
+  // Nothing in the documents, in the guest's language.
+  r = runCli({"ask", "\u0415\u0441\u0442\u044c \u043b\u0438 \u0441\u0430\u0443\u043d\u0430?"}, env);
+  EXPECT_EQ(lines(r.out).at(0), Lang::notInDocs("ru"));
+  EXPECT_TRUE(lines(r.out).at(1).ends_with(" ru"));
+}
+
+TEST_F(CliAskTest, BenchAnswersAFileOfQuestions) {
+  writeText(dir / "q.json", R"([{"q":"What time is breakfast?","expect":"7:00"},)"
+                            R"({"q":"Is there a sauna?","answer":"old","notes":{"k":[1,2]}},{"q":"Is parking free?"}])");
+  auto r = runCli({"bench", (dir / "q.json").string(), (dir / "r.json").string()}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto out = lines(r.out);
+  ASSERT_EQ(out.size(), 9u) << r.out;
+  EXPECT_EQ(out[0], "1. What time is breakfast?");
+  EXPECT_EQ(out[1], "   \u2192 Breakfast is served from 7:00 to 10:30 on the terrace [1].");
+  EXPECT_TRUE(std::regex_match(out[2], std::regex("   rules\\.md \u00B7 \\d+ tok/s, \\d+\\.\\d\\d s"))) << out[2];
+  EXPECT_EQ(out[4], "   \u2192 " + Lang::notInDocs("en"));
+  EXPECT_TRUE(std::regex_match(out[5], std::regex("    \u00B7 \\d+ tok/s, \\d+\\.\\d\\d s"))) << out[5];
+
+  const std::string written = test::readText(dir / "r.json");
+  const auto results = nlohmann::json::parse(written);
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(results[0]["expect"], "7:00");
+  EXPECT_EQ(results[0]["sources"], nlohmann::json::array({"rules.md \u2014 Breakfast"}));
+  EXPECT_EQ(results[0]["lang"], "en");
+  EXPECT_TRUE(results[0]["tokens"].is_number_integer());
+  EXPECT_EQ(results[1]["answer"], Lang::notInDocs("en"));  // replaced
+  EXPECT_EQ(results[1]["notInDocs"], true);
+  EXPECT_EQ(results[1]["notes"], nlohmann::json::parse(R"({"k":[1,2]})"));
+  EXPECT_EQ(results[1]["sources"], nlohmann::json::array());
+  // Pretty-printed, keys sorted.
+  EXPECT_NE(written.find("[\n  {\n    \"answer\": "), std::string::npos) << written.substr(0, 80);
+  EXPECT_LT(written.find("\"answer\""), written.find("\"expect\""));
+  EXPECT_LT(written.find("\"seconds\""), written.find("\"tps\""));
+  EXPECT_EQ(lines(test::readText(dir / "home/history.jsonl")).size(), 3u);
+}
+
+TEST_F(CliAskTest, BenchRefusesMalformedRuns) {
+  writeText(dir / "empty.json", "[]");
+  auto r = runCli({"bench", (dir / "empty.json").string(), (dir / "out.json").string()}, env);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(nlohmann::json::parse(test::readText(dir / "out.json")), nlohmann::json::array());
+
+  for (const char* bad : {R"({"q":"x"})", R"([{"q":"x"},1])", R"([{"question":"x"}])", R"([{"q":5}])"}) {
+    writeText(dir / "bad.json", bad);
+    r = runCli({"bench", (dir / "bad.json").string(), (dir / "never.json").string()}, env);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_TRUE(r.out.starts_with("bench: ")) << r.out;
+    EXPECT_FALSE(fs::exists(dir / "never.json"));
+  }
+  r = runCli({"bench", (dir / "q.json").string()}, env);
+  EXPECT_EQ(r.status, 2);
+  r = runCli({"bench", (dir / "missing.json").string(), (dir / "never.json").string()}, env);
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("missing.json"), std::string::npos);
+  writeText(dir / "notjson.json", "{oops");
+  r = runCli({"bench", (dir / "notjson.json").string(), (dir / "never.json").string()}, env);
+  EXPECT_NE(r.status, 0);
+  EXPECT_FALSE(fs::exists(dir / "never.json"));
+  EXPECT_EQ(History::count(), 0);
 }
 
 // Serves every catalogue file as zeros of its full size, ranges honoured.

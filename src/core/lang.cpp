@@ -246,6 +246,8 @@ std::string Lang::detect(std::string_view text) {
     const std::string vote = functionWordVote(text, 1.0);
     return vote.empty() ? "en" : vote;
   }
+  // Likewise a word or two of Cyrillic ("Да"): by far most often Russian.
+  if (s.cyrillic == letters && letters < 6) return "ru";
   const std::string guess = cld2(text);
   if (!guess.empty()) return guess;
   if (s.cyrillic > s.latin) return "ru";
