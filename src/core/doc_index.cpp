@@ -12,6 +12,7 @@
 #include <cstring>
 #include <numeric>
 #include <set>
+#include <thread>
 #include <unordered_set>
 
 #include "embedder.h"
@@ -180,8 +181,21 @@ std::shared_ptr<DocIndex::Snapshot> load(const fs::path& file) {
   // A damaged file counts as no file: the next refresh rebuilds the index.
   if (!readIndexFile(file, files, passages, *block)) return snap;
   snap->files = std::move(files);
-  snap->entries.reserve(passages.size());
-  for (auto& p : passages) snap->entries.push_back(makeEntry(std::move(p.chunk), block, p.offset, p.dim));
+  // Finding each passage's words is a fifth of the load: the second half of
+  // the passages is done on another core meanwhile.
+  const std::size_t n = passages.size(), half = n / 2;
+  snap->entries.resize(n);
+  auto build = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i)
+      snap->entries[i] = makeEntry(std::move(passages[i].chunk), block, passages[i].offset, passages[i].dim);
+  };
+  if (n >= 256) {
+    std::thread helper(build, half, n);
+    build(0, half);
+    helper.join();
+  } else {
+    build(0, n);
+  }
   return snap;
 }
 
