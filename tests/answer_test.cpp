@@ -39,7 +39,7 @@ class ScriptedModels {
   std::vector<std::string> topics{"breakfast", "parking", "pool", "transfer", "wifi", "pets", "spa", "laundry", "bar"};
 
   ScriptedModels() {
-    chat_.Post("/v1/chat/completions", [this](const httplib::Request& req, httplib::Response& res) {
+    chat_.server().Post("/v1/chat/completions", [this](const httplib::Request& req, httplib::Response& res) {
       const json body = json::parse(req.body);
       Request r{Call::answer, body["messages"][0]["content"], body["messages"][1]["content"]};
       if (r.user.find("\nSTATEMENTS:\n") != std::string::npos) r.kind = Call::verify;
@@ -67,7 +67,7 @@ class ScriptedModels {
              "data: [DONE]\n\n";
       res.set_content(sse, "text/event-stream");
     });
-    embed_.Post("/v1/embeddings", [this](const httplib::Request& req, httplib::Response& res) {
+    embed_.server().Post("/v1/embeddings", [this](const httplib::Request& req, httplib::Response& res) {
       const json body = json::parse(req.body);
       json data = json::array();
       for (std::size_t i = 0; i < body["input"].size(); ++i) {
@@ -88,14 +88,8 @@ class ScriptedModels {
       }
       res.set_content(json{{"data", data}}.dump(), "application/json");
     });
-    threads_.emplace_back([this] { chat_.listen("127.0.0.1", Engine::chatPort); });
-    threads_.emplace_back([this] { embed_.listen("127.0.0.1", Engine::embedPort); });
-    while (!chat_.is_running() || !embed_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  ~ScriptedModels() {
-    chat_.stop();
-    embed_.stop();
-    for (auto& t : threads_) t.join();
+    chat_.start(Engine::chatPort);
+    embed_.start(Engine::embedPort);
   }
 
   std::vector<Request> calls(Call kind) {
@@ -110,8 +104,7 @@ class ScriptedModels {
 
  private:
   std::mutex mu_;
-  httplib::Server chat_, embed_;
-  std::vector<std::thread> threads_;
+  test::LocalServer chat_, embed_;
 };
 
 class AnswerTest : public ::testing::Test {

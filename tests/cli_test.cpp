@@ -287,7 +287,7 @@ TEST_F(CliAskTest, BenchRefusesMalformedRuns) {
 class ModelMirror {
  public:
   ModelMirror() {
-    server_.Get(R"(/.*\.gguf)", [this](const httplib::Request& req, httplib::Response& res) {
+    http_.server().Get(R"(/.*\.gguf)", [this](const httplib::Request& req, httplib::Response& res) {
       ++requests;
       std::uintmax_t size = 0;
       for (const ModelSpec* m : {&ModelCatalog::embedding(), &ModelCatalog::chat()[0], &ModelCatalog::chat()[1]})
@@ -303,21 +303,13 @@ class ModelMirror {
         return true;
       });
     });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    http_.start();
   }
-  ~ModelMirror() {
-    server_.stop();
-    thread_.join();
-  }
-  std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  std::string base() const { return http_.base(); }
   std::atomic<int> requests{0};
 
  private:
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
+  test::LocalServer http_;
 };
 
 TEST(CliSetup, DownloadsBothModelsOnceWithTenthsOfProgress) {

@@ -86,17 +86,14 @@ TEST_F(EngineTest, StartsBothServersThenReusesThem) {
 TEST_F(EngineTest, LaunchesOnlyTheServerThatIsNotAnswering) {
   test::prepareStandInHome(home.path());
   // A chat server started by someone else.
-  httplib::Server other;
-  other.Get("/health", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
-  std::thread t([&] { other.listen("127.0.0.1", Engine::chatPort); });
-  while (!other.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  test::LocalServer other;
+  other.server().Get("/health", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
+  other.start(Engine::chatPort);
 
   engine.start();
   EXPECT_EQ(engine.state(), State::ready());
   EXPECT_FALSE(fs::exists(home.path() / "logs/chat.log"));
   EXPECT_TRUE(fs::exists(home.path() / "logs/embed.log"));
-  other.stop();
-  t.join();
 }
 
 TEST_F(EngineTest, ServerExitingAtStartFailsWithItsLog) {
@@ -205,13 +202,12 @@ TEST_F(ChatTest, ServerDownIsAnError) {
 TEST_F(EngineTest, PlainReplyFieldsAndTheirFallbacks) {
   std::string reply;
   std::string request;
-  httplib::Server server;
-  server.Post("/v1/chat/completions", [&](const httplib::Request& req, httplib::Response& res) {
+  test::LocalServer server;
+  server.server().Post("/v1/chat/completions", [&](const httplib::Request& req, httplib::Response& res) {
     request = req.body;
     res.set_content(reply, "application/json");
   });
-  std::thread t([&] { server.listen("127.0.0.1", Engine::chatPort); });
-  while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  server.start(Engine::chatPort);
 
   reply = R"({"choices":[{"message":{"content":"Hello"}}],"timings":{"predicted_per_second":12.5},"usage":{"completion_tokens":57}})";
   auto [text, count] = Chat::complete("sys", "usr");
@@ -232,8 +228,6 @@ TEST_F(EngineTest, PlainReplyFieldsAndTheirFallbacks) {
   EXPECT_EQ(Chat::complete("sys", "usr").first, "");
   reply = "not json";
   EXPECT_ANY_THROW(Chat::complete("sys", "usr"));
-  server.stop();
-  t.join();
 }
 
 }  // namespace

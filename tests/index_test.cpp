@@ -284,25 +284,19 @@ TEST_F(StandInTest, SearchRanksByMeaningAndWords) {
 class KeywordTest : public ::testing::Test {
  protected:
   TempHome home;
-  httplib::Server server;
-  std::thread thread;
+  test::LocalServer server;
   std::vector<std::vector<float>> reply;  // when set, the vectors to return
 
   void SetUp() override {
     test::stopModelServers();
-    server.Post("/v1/embeddings", [this](const httplib::Request& req, httplib::Response& res) {
+    server.server().Post("/v1/embeddings", [this](const httplib::Request& req, httplib::Response& res) {
       const auto body = json::parse(req.body);
       json data = json::array();
       for (std::size_t i = 0; i < body["input"].size(); ++i)
         data.push_back({{"index", i}, {"embedding", reply.empty() ? std::vector<float>(4, 0.0f) : reply[i % reply.size()]}});
       res.set_content(json{{"data", data}}.dump(), "application/json");
     });
-    thread = std::thread([this] { server.listen("127.0.0.1", Engine::embedPort); });
-    while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  void TearDown() override {
-    server.stop();
-    thread.join();
+    server.start(Engine::embedPort);
   }
 };
 

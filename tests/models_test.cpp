@@ -84,32 +84,12 @@ TEST(Catalogue, InstalledChatPrefersTheRecommendedModel) {
   EXPECT_EQ(ModelCatalog::installedChatFor(16)->id, "qwen3-1.7b");
 }
 
-// A model file server on a free loopback port.
-class FileServer {
- public:
-  FileServer() {
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  ~FileServer() {
-    server_.stop();
-    thread_.join();
-  }
-  httplib::Server& server() { return server_; }
-  std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
- private:
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
-};
-
 class DownloaderTest : public ::testing::Test {
  protected:
   TempHome home;
-  FileServer files;
-  ScopedEnv base{"QUORVEL_MODEL_BASE_URL", files.base()};
+  test::LocalServer files;
+  std::unique_ptr<ScopedEnv> base;
+  void SetUp() override { files.start(); base = std::make_unique<ScopedEnv>("QUORVEL_MODEL_BASE_URL", files.base()); }
   // 1 MB in the catalogue's terms: installed above 500,000 bytes.
   ModelSpec spec{"tiny", "Tiny", "tiny.gguf", "https://huggingface.co/org/tiny/resolve/main/tiny.gguf", 1, 8, "MIT"};
   std::string body = std::string(600000, 'm') + "end";
@@ -146,14 +126,7 @@ TEST_F(DownloaderTest, WithLengthReportsRisingProgressToOne) {
 
 TEST_F(DownloaderTest, WithoutLengthReportsNoProgress) {
   files.server().Get("/org/tiny/resolve/main/tiny.gguf", [&](const httplib::Request&, httplib::Response& res) {
-    res.set_chunked_content_provider("application/octet-stream", [&](size_t offset, httplib::DataSink& sink) {
-      if (offset >= body.size()) {
-        sink.done();
-        return true;
-      }
-      sink.write(body.data() + offset, std::min<size_t>(65536, body.size() - offset));
-      return true;
-    });
+    test::serveChunked(res, body);
   });
   download();
   EXPECT_TRUE(installed() == body);
@@ -223,15 +196,7 @@ TEST_F(DownloaderTest, ServerIgnoringTheRangeStartsAfresh) {
   Paths::ensure();
   test::writeText(ModelCatalog::path(spec).string() + ".part", "garbage from an earlier try");
   files.server().Get("/org/tiny/resolve/main/tiny.gguf", [&](const httplib::Request&, httplib::Response& res) {
-    // Always 200 from the first byte, whatever range was asked for.
-    res.set_chunked_content_provider("application/octet-stream", [&](size_t offset, httplib::DataSink& sink) {
-      if (offset >= body.size()) {
-        sink.done();
-        return true;
-      }
-      sink.write(body.data() + offset, std::min<size_t>(65536, body.size() - offset));
-      return true;
-    });
+    test::serveChunked(res, body);  // always 200 from the first byte, whatever range was asked for
   });
   download();
   EXPECT_TRUE(installed() == body) << installed().size() << " " << installed().substr(0, 40);

@@ -139,3 +139,35 @@ void prepareStandInHome(const fs::path& home, bool chatModel, bool searchModel) 
 }
 
 }  // namespace quorvel::test
+
+namespace quorvel::test {
+
+void LocalServer::start(int port) {
+  if (port == 0) {
+    port_ = server_.bind_to_any_port("127.0.0.1");
+  } else {
+    port_ = port;
+    if (!server_.bind_to_port("127.0.0.1", port)) throw std::runtime_error("port " + std::to_string(port) + " is taken");
+  }
+  thread_ = std::thread([this] { server_.listen_after_bind(); });
+  while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void LocalServer::stop() {
+  if (!thread_.joinable()) return;
+  server_.stop();
+  thread_.join();
+}
+
+void serveChunked(httplib::Response& res, const std::string& body) {
+  res.set_chunked_content_provider("application/octet-stream", [&body](size_t offset, httplib::DataSink& sink) {
+    if (offset >= body.size()) {
+      sink.done();
+      return true;
+    }
+    sink.write(body.data() + offset, std::min<size_t>(65536, body.size() - offset));
+    return true;
+  });
+}
+
+}  // namespace quorvel::test

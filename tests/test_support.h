@@ -87,3 +87,36 @@ void stopModelServers();
 void prepareStandInHome(const fs::path& home, bool chatModel = true, bool searchModel = true);
 
 }  // namespace quorvel::test
+
+#include <httplib.h>
+
+#include <thread>
+
+namespace quorvel::test {
+
+// An HTTP server on 127.0.0.1 running on a thread of its own while it
+// lives: on the given port, or on a free one when the port is 0. Routes are
+// added to server() before start().
+class LocalServer {
+ public:
+  LocalServer() = default;
+  ~LocalServer() { stop(); }
+  LocalServer(const LocalServer&) = delete;
+  LocalServer& operator=(const LocalServer&) = delete;
+
+  httplib::Server& server() { return server_; }
+  void start(int port = 0);
+  void stop();
+  int port() const { return port_; }
+  std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  httplib::Server server_;
+  std::thread thread_;
+  int port_ = 0;
+};
+
+// Serves `body` in chunks, without a length.
+void serveChunked(httplib::Response& res, const std::string& body);
+
+}  // namespace quorvel::test

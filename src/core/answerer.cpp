@@ -81,26 +81,6 @@ std::optional<int64_t> readInteger(const UnicodeString& digits) {
   return v;
 }
 
-bool isSpaceOrNewline(UChar32 c) {
-  if (c >= 0x09 && c <= 0x0D) return true;
-  if (c == 0x85) return true;
-  const int8_t t = u_charType(c);
-  return t == U_SPACE_SEPARATOR || t == U_LINE_SEPARATOR || t == U_PARAGRAPH_SEPARATOR;
-}
-
-UnicodeString trimmed(const UnicodeString& s, bool (*pred)(UChar32)) {
-  int32_t b = 0, e = s.length();
-  while (b < e && pred(s.char32At(b))) b = s.moveIndex32(b, 1);
-  while (e > b) {
-    const int32_t prev = s.moveIndex32(e, -1);
-    if (!pred(s.char32At(prev))) break;
-    e = prev;
-  }
-  return UnicodeString(s, b, e - b);
-}
-
-bool isSpaceOrTab(UChar32 c) { return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR; }
-
 bool hasLetter(const UnicodeString& s) {
   for (int32_t i = 0; i < s.length(); i = s.moveIndex32(i, 1))
     if ((U_GET_GC_MASK(s.char32At(i)) & (U_GC_L_MASK | U_GC_M_MASK)) != 0) return true;
@@ -182,7 +162,7 @@ std::vector<std::string> Answerer::sentences(const std::string& text) {
   if (U_SUCCESS(status)) {
     it->setText(t);
     for (int32_t start = it->first(), end = it->next(); end != icu::BreakIterator::DONE; start = end, end = it->next()) {
-      const UnicodeString sentence = trimmed(UnicodeString(t, start, end - start), isSpaceOrNewline);
+      const UnicodeString sentence = u(trimUtf8(utf8(UnicodeString(t, start, end - start)), isSpaceOrNewline));
       if (sentence.isEmpty()) continue;
       // A stray "[3]." or "2." is not a sentence.
       if (!hasLetter(replaceAll(sentence, kCitationBrackets, ""))) continue;
@@ -351,7 +331,7 @@ Answer Answerer::answer(const std::string& message, const ReplyTemplate* tmpl,
   const auto start = std::chrono::steady_clock::now();
   std::string code;
   if (replyLanguage) code = *replyLanguage;
-  else if (trimmed(u(message), isSpaceOrTab).isEmpty()) code = "en";
+  else if (trimUtf8(message, isSpaceOrTab).empty()) code = "en";
   else code = Lang::detect(message);
   const std::string languageName = Lang::name(code);
 
@@ -381,7 +361,7 @@ Answer Answerer::answer(const std::string& message, const ReplyTemplate* tmpl,
 
   const auto [raw, count] =
       Chat::complete(systemPrompt(languageName), userMessage(sources, tmpl, message, languageName), onToken);
-  const std::string reply = utf8(trimmed(u(raw), isSpaceOrNewline));
+  const std::string reply(trimUtf8(raw, isSpaceOrNewline));
   debugLine("RAW: ", reply);
 
   Answer a;

@@ -13,45 +13,6 @@ namespace {
 
 constexpr std::size_t kPassageLimit = 700;
 
-// Code point before byte offset `end`, and where it starts.
-UChar32 lastCodePoint(std::string_view s, std::size_t end, std::size_t& start) {
-  int32_t i = static_cast<int32_t>(end);
-  UChar32 c;
-  U8_PREV(s.data(), 0, i, c);
-  start = static_cast<std::size_t>(i);
-  return c;
-}
-
-bool isSpaceOrTab(UChar32 c) { return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR; }
-
-// White space and line breaks: the Z categories, tab to carriage return, NEL.
-bool isSpaceOrNewline(UChar32 c) {
-  if (c >= 0x09 && c <= 0x0D) return true;
-  if (c == 0x85) return true;
-  const int8_t t = u_charType(c);
-  return t == U_SPACE_SEPARATOR || t == U_LINE_SEPARATOR || t == U_PARAGRAPH_SEPARATOR;
-}
-
-template <class Pred>
-std::string_view trim(std::string_view s, Pred pred) {
-  std::size_t b = 0;
-  while (b < s.size()) {
-    std::size_t next = b;
-    UChar32 c;
-    U8_NEXT(s.data(), next, s.size(), c);
-    if (c < 0 || !pred(c)) break;
-    b = next;
-  }
-  std::size_t e = s.size();
-  while (e > b) {
-    std::size_t start;
-    UChar32 c = lastCodePoint(s, e, start);
-    if (c < 0 || !pred(c)) break;
-    e = start;
-  }
-  return s.substr(b, e - b);
-}
-
 std::string_view trimHashesAndSpaces(std::string_view s) {
   std::size_t b = s.find_first_not_of("# ");
   if (b == std::string_view::npos) return {};
@@ -130,7 +91,7 @@ std::vector<Chunk> DocumentReader::chunks(const std::string& file, std::string_v
   std::size_t bufferCount = 0;  // clusters in buffer: parts plus two per separator
 
   auto flush = [&] {
-    std::string_view s = trim(buffer, isSpaceOrNewline);
+    std::string_view s = trimUtf8(buffer, isSpaceOrNewline);
     if (!s.empty()) {
       Chunk c;
       c.id = file + "#" + std::to_string(out.size() + 1);
@@ -148,11 +109,11 @@ std::vector<Chunk> DocumentReader::chunks(const std::string& file, std::string_v
   while (pos <= all.size()) {
     std::size_t end = all.find("\n\n", pos);
     if (end == std::string_view::npos) end = all.size();
-    const std::string_view t = trim(all.substr(pos, end - pos), isSpaceOrNewline);
+    const std::string_view t = trimUtf8(all.substr(pos, end - pos), isSpaceOrNewline);
     pos = end + 2;
     if (t.empty()) continue;
 
-    const std::string_view first = trim(t.substr(0, t.find('\n')), isSpaceOrTab);
+    const std::string_view first = trimUtf8(t.substr(0, t.find('\n')), isSpaceOrTab);
     if (isHeading(first)) {
       flush();
       section = std::string(trimHashesAndSpaces(first));

@@ -10,17 +10,13 @@ namespace quorvel {
 
 namespace {
 
-void curlInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 // One handle per thread. Connections are not kept between requests: the
 // servers answer with headers and body in separate writes, and on a reused
 // connection Nagle's algorithm meets the client's delayed ACK, a 40 ms stall
 // per request. A fresh loopback connection costs a tenth of a millisecond.
 CURL* handle() {
-  curlInit();
+  initCurl();
   struct Free {
     void operator()(CURL* c) const { curl_easy_cleanup(c); }
   };
@@ -88,6 +84,11 @@ void perform(const std::string& url, const std::string& payload, const std::func
 }
 
 }  // namespace
+
+void initCurl() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
 
 bool LocalHTTP::isLoopback(std::string_view url) {
   const auto scheme = url.find("://");

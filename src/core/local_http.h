@@ -21,6 +21,10 @@ struct HttpError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// libcurl's process-wide set-up, done once, before the first transfer of
+// either the model download or the loopback client.
+void initCurl();
+
 struct LocalHTTP {
   // POSTs `body` as JSON and parses the reply; a reply that is not an object
   // gives an empty object. Throws NotLocal, HttpError or a JSON parse error.

@@ -14,6 +14,7 @@
 
 #include "file_util.h"
 #include "json_writer.h"
+#include "local_http.h"
 #include "paths.h"
 
 namespace quorvel {
@@ -165,17 +166,13 @@ struct CurlFree {
   void operator()(CURL* c) const { curl_easy_cleanup(c); }
 };
 
-void curlInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 }  // namespace
 
 void ModelDownloader::download(const ModelSpec& spec) {
   Paths::ensure();
   if (ModelCatalog::isInstalled(spec)) return;
-  curlInit();
+  initCurl();
 
   const std::filesystem::path target = ModelCatalog::path(spec);
   const std::filesystem::path part = target.string() + ".part";

@@ -129,6 +129,34 @@ std::string toValidUtf8(std::string_view s) {
   return out;
 }
 
+bool isSpaceOrNewline(char32_t c) {
+  if ((c >= 0x09 && c <= 0x0D) || c == 0x85) return true;
+  const int8_t t = u_charType(static_cast<UChar32>(c));
+  return t == U_SPACE_SEPARATOR || t == U_LINE_SEPARATOR || t == U_PARAGRAPH_SEPARATOR;
+}
+
+bool isSpaceOrTab(char32_t c) { return c == '\t' || u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR; }
+
+std::string_view trimUtf8(std::string_view s, bool (*pred)(char32_t)) {
+  std::size_t b = 0;
+  while (b < s.size()) {
+    std::size_t next = b;
+    UChar32 c;
+    U8_NEXT(s.data(), next, s.size(), c);
+    if (c < 0 || !pred(static_cast<char32_t>(c))) break;
+    b = next;
+  }
+  std::size_t e = s.size();
+  while (e > b) {
+    int32_t i = static_cast<int32_t>(e);
+    UChar32 c;
+    U8_PREV(s.data(), 0, i, c);
+    if (c < 0 || !pred(static_cast<char32_t>(c))) break;
+    e = static_cast<std::size_t>(i);
+  }
+  return s.substr(b, e - b);
+}
+
 std::string asciiLower(std::string_view s) {
   std::string out(s);
   for (char& ch : out)

@@ -20,6 +20,14 @@ bool isValidUtf8(std::string_view bytes);
 // Replaces every ill-formed sequence with U+FFFD.
 std::string toValidUtf8(std::string_view bytes);
 
+// White space and line breaks: the Unicode Z categories, tab to carriage
+// return, and NEL.
+bool isSpaceOrNewline(char32_t c);
+// Spaces and tabs only: the Unicode space separators and the tab.
+bool isSpaceOrTab(char32_t c);
+// The text without leading and trailing code points for which pred holds.
+std::string_view trimUtf8(std::string_view text, bool (*pred)(char32_t));
+
 // ASCII lower-casing, for file-name extensions and protocol words.
 std::string asciiLower(std::string_view s);
 
