@@ -377,3 +377,25 @@ TEST_F(KeywordTest, SearchesBesideARefreshSeeWholeLists) {
 
 }  // namespace
 }  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// Words are found the same way whichever road the text takes through the
+// tokeniser: plain ASCII, other scripts, or the letters whose lower case
+// depends on more than the letter itself.
+TEST(Tokens, LowerCasingIsFullUnicode) {
+  EXPECT_EQ(DocIndex::tokens("\xC4\xB0STANBUL Caf\xC3\x89"),  // İSTANBUL CafÉ
+            (std::vector<std::string>{"i\xCC\x87stanbul", "caf\xC3\xA9"}));
+  // ΟΔΟΣ ends in a final sigma; ΣΑΣ has both forms.
+  EXPECT_EQ(DocIndex::tokens("\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3 \xCE\xA3\xCE\x91\xCE\xA3"),
+            (std::vector<std::string>{"\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82", "\xCF\x83\xCE\xB1\xCF\x82"}));
+  EXPECT_EQ(DocIndex::tokens("\xD0\x97\xD0\x90\xD0\x92\xD0\xA2\xD0\xA0\xD0\x90\xD0\x9A-\xD0\xA8\xD0\x92\xD0\x95\xD0\x94\xD0\xA1\xD0\x9A\xD0\x98\xD0\x99 "
+                             "\xE2\x85\xA0\xE2\x85\xA1"),  // ЗАВТРАК-ШВЕДСКИЙ ⅠⅡ (Roman numerals are numbers)
+            (std::vector<std::string>{"\xD0\xB7\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA",
+                                      "\xD1\x88\xD0\xB2\xD0\xB5\xD0\xB4\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9",
+                                      "\xE2\x85\xB0\xE2\x85\xB1"}));
+}
+
+}  // namespace
+}  // namespace quorvel

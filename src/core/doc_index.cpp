@@ -12,6 +12,9 @@
 #include <cstring>
 #include <numeric>
 #include <set>
+#include <condition_variable>
+#include <deque>
+#include <optional>
 #include <thread>
 #include <unordered_set>
 
@@ -81,6 +84,27 @@ void forEachToken(std::string_view text, F&& f) {
         word.clear();
       }
     }
+  } else if (text.find("\xC4\xB0") == std::string_view::npos && text.find("\xCE\xA3") == std::string_view::npos) {
+    // Without U+0130 (İ, which lower-cases to two code points) and U+03A3
+    // (Σ, whose lower case depends on its place in the word), full Unicode
+    // lower-casing is the simple mapping of each code point: no need to
+    // convert the whole text.
+    std::size_t i = 0;
+    while (i < text.size()) {
+      UChar32 c;
+      U8_NEXT(text.data(), i, text.size(), c);
+      if (c < 0) c = 0xFFFD;
+      c = u_tolower(c);
+      if ((U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0) {
+        char buf[4];
+        int32_t n = 0;
+        U8_APPEND_UNSAFE(buf, n, c);
+        word.append(buf, static_cast<std::size_t>(n));
+      } else if (!word.empty()) {
+        f(std::string_view(word));
+        word.clear();
+      }
+    }
   } else {
     // Unicode lower-casing, not tied to a locale; then letters, marks and
     // numbers make words.
@@ -112,9 +136,9 @@ std::vector<uint64_t> wordSet(std::string_view text) {
 }
 
 std::shared_ptr<const DocIndex::Entry> makeEntry(Chunk c, std::shared_ptr<const std::vector<float>> block,
-                                                std::size_t offset, std::size_t dim) {
+                                                std::size_t offset, std::size_t dim, std::vector<uint64_t> words) {
   auto e = std::make_shared<DocIndex::Entry>();
-  e->words = wordSet(c.text);
+  e->words = std::move(words);
   for (uint64_t h : e->words) e->bloom[(h >> 62) & 3] |= uint64_t{1} << ((h >> 56) & 63);
   c.vector.clear();
   e->chunk = std::move(c);
@@ -123,6 +147,67 @@ std::shared_ptr<const DocIndex::Entry> makeEntry(Chunk c, std::shared_ptr<const 
   e->dim = dim;
   return e;
 }
+
+std::shared_ptr<const DocIndex::Entry> makeEntry(Chunk c, std::shared_ptr<const std::vector<float>> block,
+                                                std::size_t offset, std::size_t dim) {
+  std::vector<uint64_t> words = wordSet(c.text);
+  return makeEntry(std::move(c), std::move(block), offset, dim, std::move(words));
+}
+
+// A document read and cut, with its passages' words, ready to be embedded.
+struct Prepared {
+  std::string name;
+  std::optional<std::vector<Chunk>> chunks;  // nothing: unreadable this time
+  std::vector<std::vector<uint64_t>> words;
+};
+
+// Prepares the documents of a list in order on a thread of its own, at most
+// a few ahead of the consumer (memory stays bounded). Stops early when
+// destroyed.
+class Prefetcher {
+ public:
+  Prefetcher(const std::vector<std::string>& names, std::function<Prepared(const std::string&)> prepare)
+      : names_(names), prepare_(std::move(prepare)), thread_([this] { run(); }) {}
+  ~Prefetcher() {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      stop_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+  Prepared next() {
+    std::unique_lock<std::mutex> lock(mu_);
+    cv_.wait(lock, [this] { return !ready_.empty(); });
+    Prepared p = std::move(ready_.front());
+    ready_.pop_front();
+    cv_.notify_all();
+    return p;
+  }
+
+ private:
+  static constexpr std::size_t kAhead = 4;
+  void run() {
+    for (const auto& name : names_) {
+      {
+        std::unique_lock<std::mutex> lock(mu_);
+        cv_.wait(lock, [this] { return stop_ || ready_.size() < kAhead; });
+        if (stop_) return;
+      }
+      Prepared p = prepare_(name);
+      std::lock_guard<std::mutex> lock(mu_);
+      ready_.push_back(std::move(p));
+      cv_.notify_all();
+    }
+  }
+  const std::vector<std::string>& names_;
+  std::function<Prepared(const std::string&)> prepare_;
+  std::mutex mu_;
+  std::condition_variable cv_;
+  std::deque<Prepared> ready_;
+  bool stop_ = false;
+  std::thread thread_;  // last: started once everything above exists
+};
 
 // File names compare by code point after canonical composition.
 std::string sortKey(const std::string& name) {
@@ -316,15 +401,28 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
 
   std::unordered_set<std::string> withPassages;
   for (const auto& e : work->entries) withPassages.insert(e->chunk.file);
-
+  // New, changed, and passage-less files are read.
+  std::vector<std::string> due;
   for (const std::string& name : names) {
-    const double time = current[name];
     auto known = work->files.find(name);
-    if (known != work->files.end() && known->second == time && withPassages.count(name) != 0) continue;
+    if (known == work->files.end() || known->second != current[name] || withPassages.count(name) == 0) due.push_back(name);
+  }
+
+  // Documents are read, cut and tokenised a few ahead on another core while
+  // the passages of the current one are being embedded.
+  Prefetcher ahead(due, [&](const std::string& name) {
+    Prepared p{name, std::nullopt, {}};
     if (progress) progress(name);
     const auto text = DocumentReader::text(folder / name);
-    if (!text) continue;  // unreadable this time: its old passages stay
-    std::vector<Chunk> chunks = DocumentReader::chunks(name, *text);
+    if (!text) return p;
+    p.chunks = DocumentReader::chunks(name, *text);
+    for (const auto& c : *p.chunks) p.words.push_back(wordSet(c.text));
+    return p;
+  });
+  for (std::size_t d = 0; d < due.size(); ++d) {
+    Prepared p = ahead.next();
+    if (!p.chunks) continue;  // unreadable this time: its old passages stay
+    std::vector<Chunk>& chunks = *p.chunks;
     std::vector<std::string> texts;
     texts.reserve(chunks.size());
     for (const auto& c : chunks) texts.push_back(c.text);
@@ -337,7 +435,7 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
       publish(work);
       throw;
     }
-    std::erase_if(work->entries, [&](const auto& e) { return e->chunk.file == name; });
+    std::erase_if(work->entries, [&](const auto& e) { return e->chunk.file == p.name; });
     auto block = std::make_shared<std::vector<float>>();
     std::size_t total = 0;
     for (const auto& v : vectors) total += v.size();
@@ -348,10 +446,8 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
       block->insert(block->end(), v.begin(), v.end());
     }
     for (std::size_t i = 0; i < chunks.size(); ++i)
-      work->entries.push_back(makeEntry(std::move(chunks[i]), block, offsets[i], vectors[i].size()));
-    if (chunks.empty()) withPassages.erase(name);
-    else withPassages.insert(name);
-    work->files[name] = time;
+      work->entries.push_back(makeEntry(std::move(chunks[i]), block, offsets[i], vectors[i].size(), std::move(p.words[i])));
+    work->files[p.name] = current[p.name];
   }
   publish(work);
   save();
