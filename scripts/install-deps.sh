@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   libicu-dev nlohmann-json3-dev libsimdjson-dev
-  libcurl4-openssl-dev libcpp-httplib-dev
+  libcurl4-openssl-dev ca-certificates libcpp-httplib-dev
   libpoppler-cpp-dev libzip-dev libxml2-dev libcld2-dev
-  antiword catdoc zip
+  antiword catdoc procps
 )
 
 missing=()
