@@ -14,6 +14,7 @@
 #include <set>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <optional>
 #include <thread>
 #include <unordered_set>
@@ -162,7 +163,7 @@ struct Prepared {
 };
 
 // Prepares the documents of a list in order on a thread of its own, at most
-// a few ahead of the consumer (memory stays bounded). Stops early when
+// sixteen ahead of the consumer (memory stays bounded). Stops early when
 // destroyed.
 class Prefetcher {
  public:
@@ -186,7 +187,7 @@ class Prefetcher {
   }
 
  private:
-  static constexpr std::size_t kAhead = 4;
+  static constexpr std::size_t kAhead = 16;
   void run() {
     for (const auto& name : names_) {
       {
@@ -333,14 +334,46 @@ std::vector<std::string> DocIndex::tokens(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// Passages [from, to) as JSON objects, each preceded by a comma but the very
+// first of the list. Throws JsonError for a non-finite component.
+std::string passagesJson(const std::vector<std::shared_ptr<const DocIndex::Entry>>& entries, std::size_t from,
+                         std::size_t to) {
+  std::string out;
+  std::size_t estimate = 0;
+  for (std::size_t i = from; i < to; ++i) estimate += entries[i]->chunk.text.size() + entries[i]->dim * 12 + 128;
+  out.reserve(estimate);
+  for (std::size_t k = from; k < to; ++k) {
+    const DocIndex::Entry& e = *entries[k];
+    const Chunk& c = e.chunk;
+    if (k > 0) out.push_back(',');
+    out += "{\"id\":";
+    appendJsonString(out, c.id);
+    out += ",\"file\":";
+    appendJsonString(out, c.file);
+    out += ",\"section\":";
+    appendJsonString(out, c.section);
+    out += ",\"text\":";
+    appendJsonString(out, c.text);
+    out += ",\"vector\":[";
+    const float* v = e.vector();
+    for (std::size_t i = 0; i < e.dim; ++i) {
+      if (i > 0) out.push_back(',');
+      appendJsonNumber(out, v[i]);
+    }
+    out += "]}";
+  }
+  return out;
+}
+
+}  // namespace
+
 void DocIndex::save() const {
   const auto snap = snapshot();
-  std::string out;
-  std::size_t estimate = 64;
-  for (const auto& e : snap->entries) estimate += e->chunk.text.size() + e->dim * 12 + 128;
-  out.reserve(estimate);
+  const auto& entries = snap->entries;
+  std::string out = "{\"files\":{";
   try {
-    out += "{\"files\":{";
     bool first = true;
     for (const auto& [name, time] : snap->files) {
       if (!first) out.push_back(',');
@@ -350,27 +383,33 @@ void DocIndex::save() const {
       appendJsonNumber(out, time);
     }
     out += "},\"chunks\":[";
-    first = true;
-    for (const auto& e : snap->entries) {
-      const Chunk& c = e->chunk;
-      if (!first) out.push_back(',');
-      first = false;
-      out += "{\"id\":";
-      appendJsonString(out, c.id);
-      out += ",\"file\":";
-      appendJsonString(out, c.file);
-      out += ",\"section\":";
-      appendJsonString(out, c.section);
-      out += ",\"text\":";
-      appendJsonString(out, c.text);
-      out += ",\"vector\":[";
-      const float* v = e->vector();
-      for (std::size_t i = 0; i < e->dim; ++i) {
-        if (i > 0) out.push_back(',');
-        appendJsonNumber(out, v[i]);
-      }
-      out += "]}";
+    // Printing the numbers is most of the work: the second half of the
+    // passages is printed on another core.
+    const std::size_t half = entries.size() / 2;
+    std::string second;
+    std::exception_ptr failed;
+    std::thread helper;
+    if (entries.size() >= 64) {
+      helper = std::thread([&] {
+        try {
+          second = passagesJson(entries, half, entries.size());
+        } catch (...) {
+          failed = std::current_exception();
+        }
+      });
     }
+    std::string firstPart;
+    try {
+      firstPart = passagesJson(entries, 0, helper.joinable() ? half : entries.size());
+    } catch (...) {
+      if (helper.joinable()) helper.join();
+      throw;
+    }
+    if (helper.joinable()) helper.join();
+    if (failed) std::rethrow_exception(failed);
+    out.reserve(out.size() + firstPart.size() + second.size() + 2);
+    out += firstPart;
+    out += second;
     out += "]}";
   } catch (const JsonError&) {
     return;  // a vector with a non-finite component: keep the old file
@@ -408,7 +447,7 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
     if (known == work->files.end() || known->second != current[name] || withPassages.count(name) == 0) due.push_back(name);
   }
 
-  // Documents are read, cut and tokenised a few ahead on another core while
+  // Documents are read, cut and tokenised up to sixteen ahead on another core while
   // the passages of the current one are being embedded.
   Prefetcher ahead(due, [&](const std::string& name) {
     Prepared p{name, std::nullopt, {}};
