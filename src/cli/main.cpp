@@ -3,13 +3,13 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
-#include <cstdio>
-#include <exception>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <system_error>
