@@ -257,6 +257,19 @@ TEST_F(StandInTest, EmbeddingFailureLeavesTheFileAsItWas) {
   for (const auto& c : index.chunks()) EXPECT_FALSE(c.vector.empty()) << c.id;
 }
 
+TEST_F(StandInTest, AThrowingProgressCallbackEndsTheRefreshCleanly) {
+  for (int i = 0; i < 5; ++i) writeText(doc("d" + std::to_string(i) + ".txt"), "Document " + std::to_string(i) + ".");
+  DocIndex index;
+  int calls = 0;
+  EXPECT_THROW(index.refresh([&](const std::string&) {
+                 if (++calls == 3) throw std::runtime_error("stop");
+               }),
+               std::runtime_error);
+  EXPECT_FALSE(fs::exists(Paths::indexFile()));
+  index.refresh();  // and the next one works
+  EXPECT_EQ(index.fileNames().size(), 5u);
+}
+
 TEST_F(StandInTest, SearchRanksByMeaningAndWords) {
   DocIndex empty;
   EXPECT_TRUE(empty.search("breakfast", 6).empty());

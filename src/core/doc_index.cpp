@@ -160,6 +160,7 @@ struct Prepared {
   std::string name;
   std::optional<std::vector<Chunk>> chunks;  // nothing: unreadable this time
   std::vector<std::vector<uint64_t>> words;
+  std::exception_ptr error;  // what preparing it threw (a progress callback, memory)
 };
 
 // Prepares the documents of a list in order on a thread of its own, at most
@@ -183,6 +184,7 @@ class Prefetcher {
     Prepared p = std::move(ready_.front());
     ready_.pop_front();
     cv_.notify_all();
+    if (p.error) std::rethrow_exception(p.error);
     return p;
   }
 
@@ -195,7 +197,12 @@ class Prefetcher {
         cv_.wait(lock, [this] { return stop_ || ready_.size() < kAhead; });
         if (stop_) return;
       }
-      Prepared p = prepare_(name);
+      Prepared p;
+      try {
+        p = prepare_(name);
+      } catch (...) {
+        p.error = std::current_exception();
+      }
       std::lock_guard<std::mutex> lock(mu_);
       ready_.push_back(std::move(p));
       cv_.notify_all();
@@ -450,7 +457,7 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
   // Documents are read, cut and tokenised up to sixteen ahead on another core while
   // the passages of the current one are being embedded.
   Prefetcher ahead(due, [&](const std::string& name) {
-    Prepared p{name, std::nullopt, {}};
+    Prepared p{name, std::nullopt, {}, nullptr};
     if (progress) progress(name);
     const auto text = DocumentReader::text(folder / name);
     if (!text) return p;
