@@ -38,8 +38,9 @@ std::vector<std::vector<float>> Embedder::embed(const std::vector<std::string>& 
     LocalHTTP::postStreaming(url, nlohmann::json{{"input", std::move(inputs)}},
                              [&body](std::string_view piece) { body.append(piece); });
 
-    // The reply holds thousands of numbers: read it with simdjson.
-    simdjson::ondemand::parser parser;
+    // The reply holds thousands of numbers: read it with simdjson (one
+    // parser per thread, so that its buffers are not made anew per batch).
+    thread_local simdjson::ondemand::parser parser;
     const simdjson::padded_string padded(body);
     std::vector<std::pair<int64_t, std::vector<float>>> items;
     bool usable = false;

@@ -13,6 +13,7 @@
 #include "local_http.h"
 #include "models.h"
 #include "paths.h"
+#include "process.h"
 
 extern char** environ;
 
@@ -166,18 +167,8 @@ void Engine::stop() {
 
 void Engine::stopAll() {
   stop();
-  pid_t pid = -1;
-  const char* argv[] = {"/usr/bin/pkill", "-f", "llama-server.*--port 1843[12]", nullptr};
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  if (::posix_spawn(&pid, argv[0], &fa, nullptr, const_cast<char**>(argv), environ) == 0) {
-    int st = 0;
-    while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
-    }
-  }
-  posix_spawn_file_actions_destroy(&fa);
+  // Its output is not wanted, and a failure to run it changes nothing.
+  runCaptured({"/usr/bin/pkill", "-f", "llama-server.*--port 1843[12]"}, std::chrono::seconds(10), 0);
   setState(State::stopped());
 }
 

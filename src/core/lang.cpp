@@ -154,10 +154,15 @@ const std::map<std::string, std::vector<std::string>>& functionWords() {
 // The table language whose function words the text uses most, or "" when
 // the words do not set one apart by at least `needed` words.
 std::string functionWordVote(std::string_view text, double needed) {
+  // Each word to the languages that use it; a word shared by several counts
+  // for each of them in part.
+  static const std::map<std::string, std::vector<std::string>> languagesOf = [] {
+    std::map<std::string, std::vector<std::string>> m;
+    for (const auto& [lang, list] : functionWords())
+      for (const auto& w : list) m[w].push_back(lang);
+    return m;
+  }();
   std::map<std::string, double> score;
-  std::map<std::string, int> owners;
-  for (const auto& [lang, list] : functionWords())
-    for (const auto& w : list) ++owners[w];
   icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   u.toLower(icu::Locale::getRoot());
   std::string lower;
@@ -165,9 +170,8 @@ std::string functionWordVote(std::string_view text, double needed) {
   std::string word;
   auto flush = [&] {
     if (word.empty()) return;
-    for (const auto& [lang, list] : functionWords())
-      for (const auto& w : list)
-        if (w == word) score[lang] += 1.0 / owners[w];
+    if (auto it = languagesOf.find(word); it != languagesOf.end())
+      for (const auto& lang : it->second) score[lang] += 1.0 / static_cast<double>(it->second.size());
     word.clear();
   };
   std::size_t i = 0;
