@@ -6,8 +6,8 @@
 #include <string>
 
 #include "bench_util.h"
-#include "engine.h"
-#include "paths.h"
+#include <quorvel/engine.h>
+#include <quorvel/paths.h>
 #include "sample_index.h"
 #include "test_support.h"
 

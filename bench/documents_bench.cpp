@@ -4,7 +4,7 @@
 #include <string>
 
 #include "bench_util.h"
-#include "document_reader.h"
+#include <quorvel/document_reader.h>
 #include "fixture_builders.h"
 #include "test_support.h"
 

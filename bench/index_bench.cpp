@@ -12,11 +12,10 @@
 
 #include "bench_util.h"
 #include "sample_index.h"
-#include "doc_index.h"
-#include "embedder.h"
-#include "engine.h"
-#include "json_writer.h"
-#include "paths.h"
+#include <quorvel/doc_index.h>
+#include <quorvel/embedder.h>
+#include <quorvel/engine.h>
+#include <quorvel/paths.h>
 #include "test_support.h"
 
 using namespace quorvel;

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "bench_util.h"
-#include "chat.h"
-#include "engine.h"
+#include <quorvel/chat.h>
+#include <quorvel/engine.h>
 #include "test_support.h"
 
 using namespace quorvel;

@@ -1,6 +1,7 @@
 // A made-up index.json of hotel-like passages with 1,024-dimension vectors.
 #pragma once
 
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -8,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "json_writer.h"
 
 namespace quorvel::bench {
 
@@ -40,11 +40,12 @@ inline std::size_t writeIndex(const fs::path& file, std::size_t n) {
     for (float& x : v) x /= std::sqrt(norm);
     if (i) out += ',';
     out += "{\"id\":\"hotel.txt#" + std::to_string(i + 1) + "\",\"file\":\"hotel.txt\",\"section\":\"Rooms\",\"text\":";
-    appendJsonString(out, text);
+    out += '"' + text + '"';  // plain words: nothing to escape
     out += ",\"vector\":[";
     for (std::size_t j = 0; j < v.size(); ++j) {
       if (j) out += ',';
-      appendJsonNumber(out, v[j]);
+      char num[32];
+      out.append(num, std::to_chars(num, num + sizeof num, v[j]).ptr);  // shortest form, as index.json has it
     }
     out += "]}";
     payload += text.size() + v.size() * sizeof(float);

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -15,12 +16,12 @@
 #include <system_error>
 #include <vector>
 
-#include "answerer.h"
-#include "doc_index.h"
-#include "engine.h"
-#include "file_util.h"
-#include "models.h"
-#include "paths.h"
+#include <quorvel/answerer.h>
+#include <quorvel/debug.h>
+#include <quorvel/doc_index.h>
+#include <quorvel/engine.h>
+#include <quorvel/models.h>
+#include <quorvel/paths.h>
 
 namespace fs = std::filesystem;
 using namespace quorvel;
@@ -31,11 +32,19 @@ std::vector<std::string> args;
 
 // Every line the tool prints goes through here: one write, no buffering, so
 // lines from progress callbacks never interleave with the others.
-void out(std::string_view text) {
+void writeLine(int fd, std::string_view text) {
   std::string line(text);
   line.push_back('\n');
-  writeAll(STDOUT_FILENO, line);
+  std::string_view rest = line;
+  while (!rest.empty()) {
+    const ssize_t n = ::write(fd, rest.data(), rest.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // a closed terminal: nothing to tell anyone
+    rest.remove_prefix(static_cast<std::size_t>(n));
+  }
 }
+
+void out(std::string_view text) { writeLine(STDOUT_FILENO, text); }
 
 constexpr std::string_view kUsage =
     "quorvel-cli setup            download the free models (one time)\n"
@@ -86,7 +95,7 @@ int setupCommand() {
     };
     downloader.download(model);
   }
-  out("ok: " + (Paths::support() / "models").string());
+  out("ok: " + Paths::models().string());
   return 0;
 }
 
@@ -152,6 +161,7 @@ int askCommand() {
   }
 
   const Answer a = Answerer::shared().answer(question, tmpl);
+  if (!a.recorded) writeLine(STDERR_FILENO, "quorvel-cli: warning: the answer could not be recorded in " + Paths::historyFile().string());
   out(a.text);
   for (const Source& s : a.sources)
     out("  [" + std::to_string(s.n) + "] " + s.file + (s.section.empty() ? "" : " \u2014 " + s.section));
@@ -169,9 +179,9 @@ int benchCommand() {
   if (args.size() < 3) return benchRefusal("needs an input and an output file: quorvel-cli bench q.json r.json");
   if (!engineReady()) return 1;
   const std::string inPath = args[1], outPath = args[2];
-  const auto bytes = readFile(inPath);
-  if (!bytes) throw std::runtime_error("cannot read " + inPath + ": " + std::strerror(errno));
-  const nlohmann::json input = nlohmann::json::parse(*bytes);
+  std::ifstream inFile(inPath, std::ios::binary);
+  if (!inFile) throw std::runtime_error("cannot read " + inPath + ": " + std::strerror(errno));
+  const nlohmann::json input = nlohmann::json::parse(inFile);
   if (!input.is_array()) return benchRefusal(inPath + " must hold a JSON array of objects");
   for (std::size_t i = 0; i < input.size(); ++i) {
     if (!input[i].is_object()) return benchRefusal("item " + std::to_string(i + 1) + " of " + inPath + " is not an object");
@@ -223,6 +233,7 @@ int run() {
 
 int main(int argc, char** argv) {
   args.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (std::getenv("QUORVEL_DEBUG") != nullptr) debug::setSink([](std::string_view line) { writeLine(STDERR_FILENO, line); });
   try {
     return run();
   } catch (const std::exception& e) {

@@ -1,0 +1,84 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <system_error>
+
+#include <quorvel/doc_index.h>
+#include <quorvel/document_reader.h>
+#include "platform/file_util.h"
+#include <quorvel/paths.h>
+
+namespace quorvel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path standardised(const fs::path& p) {
+  std::error_code ec;
+  fs::path abs = fs::absolute(p, ec);
+  return (ec ? p : abs).lexically_normal();
+}
+
+// Copies `from` into a fresh temporary file in `folder` and renames it to
+// `to`: a failed copy leaves an earlier document of that name untouched.
+bool copyInto(const fs::path& from, const fs::path& folder, const fs::path& to) {
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat st {};
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return false;
+  }
+  std::string tmp = (folder / ".import-XXXXXX").string();
+  int out = ::mkostemp(tmp.data(), O_CLOEXEC);  // mode 0600: the hotel's private documents
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  bool ok = true;
+  char buf[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(in, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    if (!writeAll(out, std::string_view(buf, static_cast<std::size_t>(n)))) {
+      ok = false;
+      break;
+    }
+  }
+  ::close(in);
+  ok = (::close(out) == 0) && ok;
+  if (ok) ok = ::rename(tmp.c_str(), to.c_str()) == 0;
+  if (!ok) ::unlink(tmp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+int64_t DocIndex::importFiles(const std::vector<fs::path>& files) {
+  Paths::ensure();
+  const fs::path folder = Paths::documents();
+  int64_t copied = 0;
+  for (const fs::path& source : files) {
+    if (!DocumentReader::isAllowed(source)) continue;
+    const fs::path name = standardised(source).filename();
+    if (name.empty()) continue;
+    const fs::path destination = folder / name;
+    if (standardised(destination) == standardised(source)) continue;
+    // The same file reached by another road (a symbolic link into the
+    // documents folder, a hard link): it is already there, and replacing the
+    // destination would destroy the only copy.
+    std::error_code ec;
+    if (fs::equivalent(source, destination, ec) && !ec) continue;
+    if (copyInto(source, folder, destination)) ++copied;
+  }
+  return copied;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,118 @@
+#include <quorvel/document_reader.h>
+
+#include <quorvel/debug.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "platform/file_util.h"
+#include "platform/process.h"
+#include "documents/readers.h"
+#include "platform/text.h"
+
+namespace quorvel {
+
+namespace fs = std::filesystem;
+
+std::string DocumentReader::extensionOf(const fs::path& file) {
+  const std::string name = file.filename().string();
+  const auto dot = name.rfind('.');
+  // A name that only starts with a dot (".txt") is a hidden file without an extension.
+  if (dot == std::string::npos || dot == 0) return {};
+  return asciiLower(std::string_view(name).substr(dot + 1));
+}
+
+bool DocumentReader::isAllowed(const fs::path& file) {
+  const std::string ext = extensionOf(file);
+  return std::find(allowed.begin(), allowed.end(), ext) != allowed.end();
+}
+
+namespace {
+
+std::optional<std::string> readByKind(const fs::path& of, const std::string& ext) {
+  if (ext == "txt" || ext == "md" || ext == "markdown") return readers::plainText(of);
+  if (ext == "pdf") return readers::pdf(of);
+  if (ext == "docx") return readers::docx(of);
+  if (ext == "doc") return readers::legacyWord(of);
+  if (ext == "rtf") return readers::rtf(of);
+  if (ext == "html" || ext == "htm") return readers::html(of);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> DocumentReader::text(const fs::path& of) {
+  const std::string ext = extensionOf(of);
+  if (!isAllowed(of)) return std::nullopt;
+  try {
+    auto text = readByKind(of, ext);
+    if (!text) debug::line("READ: no text from ", of.string());
+    return text;
+  } catch (const std::exception& e) {
+    // Out of memory on a hostile file, or a library throwing: the file is
+    // simply unreadable this time.
+    debug::line("READ: " + of.string() + ": ", e.what());
+  } catch (...) {
+    debug::line("READ: " + of.string() + ": ", "unknown failure");
+  }
+  return std::nullopt;
+}
+
+namespace readers {
+
+std::string latin1ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (unsigned char b : bytes) {
+    if (b < 0x80) {
+      out.push_back(static_cast<char>(b));
+    } else {
+      out.push_back(static_cast<char>(0xC0 | (b >> 6)));
+      out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> plainText(const fs::path& file) {
+  auto bytes = readFile(file);
+  if (!bytes) return std::nullopt;
+  if (isValidUtf8(*bytes)) {
+    // A byte-order mark from a Windows editor is not part of the text; left
+    // in, it would hide a heading on the first line.
+    if (bytes->compare(0, 3, "\xEF\xBB\xBF") == 0) bytes->erase(0, 3);
+    return bytes;
+  }
+  return latin1ToUtf8(*bytes);
+}
+
+std::optional<std::string> legacyWord(const fs::path& file) {
+  using namespace std::chrono_literals;
+  // Word documents are OLE compound files; Word also saves RTF under .doc.
+  // Anything else is not handed to the helpers, which would echo it back.
+  char magic[8] = {};
+  {
+    std::ifstream in(file, std::ios::binary);
+    if (!in.read(magic, sizeof magic)) return std::nullopt;
+  }
+  if (std::string_view(magic, 5) == "{\\rtf") return rtf(file);
+  if (std::string_view(magic, 8) != std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) return std::nullopt;
+  constexpr std::size_t kMaxText = 64u << 20;
+  // antiword reads most Word 97-2003 files; catdoc takes some that it refuses
+  // (Word 6/95, fast-saved files).
+  for (auto argv : {std::vector<std::string>{"antiword", "-w", "0", "-m", "UTF-8.txt", file.string()},
+                     std::vector<std::string>{"catdoc", "-w", "-d", "utf-8", file.string()}}) {
+    Subprocess::Result r = Subprocess::run(argv, 5s, kMaxText);
+    if (!r.started) {
+      // Not on this PATH (an app started with a bare environment): the
+      // package's own place.
+      argv[0] = "/usr/bin/" + argv[0];
+      r = Subprocess::run(argv, 5s, kMaxText);
+    }
+    if (r.started && !r.timedOut && r.status == 0) return toValidUtf8(r.out);
+  }
+  return std::nullopt;
+}
+
+}  // namespace readers
+}  // namespace quorvel

@@ -1,0 +1,62 @@
+// PDF text, page by page, through poppler.
+#include <poppler-document.h>
+#include <poppler-global.h>
+#include <poppler-page.h>
+
+#include <memory>
+#include <mutex>
+
+#include "documents/readers.h"
+
+namespace quorvel::readers {
+
+namespace {
+
+void silent(const std::string&, void*) {}
+
+// Typographic ligatures (U+FB00-FB06) spelled out, so that "ﬁre" is found by "fire".
+void appendExpanded(std::string& out, const std::vector<char>& utf8) {
+  static const char* const expanded[] = {"ff", "fi", "fl", "ffi", "ffl", "st", "st"};
+  const std::size_t n = utf8.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    // U+FB00..FB06 is EF AC 80..86 in UTF-8.
+    if (i + 2 < n && static_cast<unsigned char>(utf8[i]) == 0xEF && static_cast<unsigned char>(utf8[i + 1]) == 0xAC) {
+      const unsigned char last = static_cast<unsigned char>(utf8[i + 2]);
+      if (last >= 0x80 && last <= 0x86) {
+        out += expanded[last - 0x80];
+        i += 2;
+        continue;
+      }
+    }
+    out.push_back(utf8[i]);
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> pdf(const std::filesystem::path& file) {
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { poppler::set_debug_error_function(silent, nullptr); });
+
+  std::unique_ptr<poppler::document> doc(poppler::document::load_from_file(file.string()));
+  if (!doc || doc->is_locked()) return std::nullopt;
+  std::string out;
+  bool any = false;
+  const int pages = doc->pages();
+  for (int i = 0; i < pages; ++i) {
+    std::unique_ptr<poppler::page> page(doc->create_page(i));
+    if (!page) continue;
+    std::vector<char> text = page->text().to_utf8();
+    // poppler ends every line with a line feed and the page with a form
+    // feed; the page's own text is what comes before them.
+    while (!text.empty() && (text.back() == '\f' || text.back() == '\n')) text.pop_back();
+    // A page without text (a scan, a blank page) adds no piece at all.
+    if (text.empty()) continue;
+    if (any) out += "\n\n";
+    appendExpanded(out, text);
+    any = true;
+  }
+  return out;
+}
+
+}  // namespace quorvel::readers

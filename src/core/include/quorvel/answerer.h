@@ -1,0 +1,56 @@
+// Answering one guest message from the hotel's documents: retrieval, the
+// reply model's cited reply, the sentence-by-sentence check, the fixed
+// fallback sentences, and the record in the history.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <quorvel/chat.h>
+#include <quorvel/doc_index.h>
+#include <quorvel/records.h>
+#include <quorvel/reply_template.h>
+
+namespace quorvel {
+
+class Answerer {
+ public:
+  static constexpr const char* notFoundMarker = "NOT_IN_DOCS";
+
+  // The process's answerer, searching DocIndex::shared().
+  static Answerer& shared();
+  explicit Answerer(DocIndex& index) : index_(index) {}
+
+  // Throws what the search or the main model call throws; nothing is then
+  // recorded. Problems of the checking calls never throw.
+  Answer answer(const std::string& message, const ReplyTemplate* tmpl = nullptr,
+                const std::optional<std::string>& replyLanguage = std::nullopt,
+                const Chat::TokenCallback& onToken = {});
+
+  struct Verified {
+    std::string text;   // the kept sentences, or "" when none was supported
+    bool dropped = false;
+    bool meta = false;
+  };
+  // The sentences of a reply, citations written after a full stop moved
+  // inside their sentence. Never empty.
+  static std::vector<std::string> sentences(const std::string& text);
+  // Checks every sentence against the SOURCES text with one model call, and
+  // each rejected sentence that cites a passage once more on its own.
+  static Verified verify(const std::string& text, const std::string& sources);
+  static bool recheck(const std::string& sentence, const std::string& sources);
+
+  // The pieces of the prompts, exposed for tests.
+  static std::string sourcesText(const std::vector<DocIndex::Hit>& hits, std::size_t* included = nullptr);
+  static std::string systemPrompt(const std::string& languageName);
+  static std::string userMessage(const std::string& sources, const ReplyTemplate* tmpl, const std::string& message,
+                                 const std::string& languageName);
+  // Passage numbers cited in a reply: first occurrences, within 1..count.
+  static std::vector<int64_t> citedNumbers(const std::string& text, std::size_t count);
+
+ private:
+  DocIndex& index_;
+};
+
+}  // namespace quorvel

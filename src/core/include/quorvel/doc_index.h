@@ -1,0 +1,73 @@
+// The document index: every passage of the documents folder with its
+// embedding, kept in memory, saved as index.json, refreshed against the
+// folder, and searched by meaning and keywords.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <quorvel/document_reader.h>
+
+namespace quorvel {
+
+class DocIndex {
+ public:
+  struct Hit {
+    Chunk chunk;
+    float score = 0;
+  };
+
+  // The process's index, loaded from index.json at first use.
+  static DocIndex& shared();
+  // Loads index.json; a missing or damaged file gives an empty index.
+  DocIndex();
+
+  std::vector<Chunk> chunks() const;
+  std::size_t chunkCount() const;
+  // Distinct file names of the passages, in code point order after NFC.
+  std::vector<std::string> fileNames() const;
+  int64_t count(const std::string& file) const;
+
+  // Brings the index in line with the documents folder: new, changed and
+  // passage-less files are read, cut and embedded, removed files are dropped,
+  // then index.json is saved. Each file's name is passed to `progress` when
+  // its turn comes, in order, on the calling thread. Throws the embedding
+  // error, or the save error; index.json then stays as it was. Two
+  // refreshes never run at once; searches meanwhile see the old passages.
+  void refresh(const std::function<void(const std::string&)>& progress = {});
+
+  // The k best passages for a guest message: cosine similarity plus 0.12
+  // times the keyword score. Throws the embedding error.
+  std::vector<Hit> search(const std::string& message, int64_t k) const;
+
+  // Writes index.json whole and atomically. Throws std::runtime_error
+  // naming the reason (a full disk) when it could not; the old file stays.
+  void save() const;
+
+  // Copies the files of accepted kinds into the documents folder, replacing a
+  // document of the same name; returns how many were copied. Never throws.
+  static int64_t importFiles(const std::vector<std::filesystem::path>& files);
+
+  // The words of a text as the keyword score sees them: lower-cased, split at
+  // anything that is not a letter, mark or number.
+  static std::vector<std::string> tokens(std::string_view text);
+
+  struct Entry;
+  struct Snapshot;
+
+ private:
+  std::shared_ptr<const Snapshot> snapshot() const;
+  void publish(std::shared_ptr<const Snapshot> s);
+
+  mutable std::mutex mu_;        // guards snap_ (the pointer, not what it points to)
+  std::mutex refreshMu_;         // one refresh at a time
+  std::shared_ptr<const Snapshot> snap_;
+};
+
+}  // namespace quorvel

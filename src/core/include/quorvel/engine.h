@@ -1,0 +1,80 @@
+// The two local model servers: chat on 127.0.0.1:18431, embeddings on
+// 127.0.0.1:18432. Started when not already answering, reused when they are,
+// and left running for the next process until stopped.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace quorvel {
+
+// Thread safety: every member function may be called from any thread at any
+// time; start() from a worker while stop() comes from the GUI thread is the
+// expected use. A stop() during a start() ends that start: its servers are
+// terminated and the state stays stopped. onState, pollMillis and maxPolls
+// are set before the engine is first used.
+class Engine {
+ public:
+  struct State {
+    enum class Kind { failed, stopped, starting, ready };
+    Kind kind = Kind::stopped;
+    std::string message;  // for failed only
+
+    static State failed(std::string m) { return {Kind::failed, std::move(m)}; }
+    static State stopped() { return {Kind::stopped, {}}; }
+    static State starting() { return {Kind::starting, {}}; }
+    static State ready() { return {Kind::ready, {}}; }
+    bool operator==(const State&) const = default;
+  };
+
+  static constexpr int chatPort = 18431;
+  static constexpr int embedPort = 18432;
+  static std::string chatURL();
+  static std::string embedURL();
+
+  static Engine& shared();
+  Engine();
+  ~Engine();  // servers it launched keep running for the next program
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  State state() const;
+  void setState(State s);
+  // Called on the thread that changed the state, once per assignment, after
+  // the change and outside the engine's lock (it may call back in).
+  std::function<void(const State&)> onState;
+
+  // Brings both servers up; never throws. The outcome is state(). Returns at
+  // once when a start is already under way or the servers are ready.
+  void start();
+  // Sends SIGTERM to the servers this process launched. A failure stays.
+  void stop();
+  // stop(), then ends every server of this system on either port.
+  void stopAll();
+
+  // The installed reply model's title, or "\u2014" when there is none.
+  static std::string chatModelTitle();
+
+  // Test hooks: the wait between polls and how many polls are made.
+  int pollMillis = 250;
+  int maxPolls = 240;
+
+ private:
+  struct Children;  // the servers this process launched
+  static bool healthy(const std::string& baseURL);
+  // Assigns the state under the lock when `generation` is still current (no
+  // stop() came in between); false otherwise.
+  bool setStateIf(uint64_t generation, State s);
+  void notify(const State& s);
+
+  mutable std::mutex mu_;
+  State state_;                         // guarded by mu_
+  uint64_t generation_ = 0;             // guarded by mu_; each start() and stop() begins a new one
+  std::unique_ptr<Children> children_;  // guarded by mu_
+};
+
+}  // namespace quorvel

@@ -1,0 +1,36 @@
+// Where Quorvel keeps its files: the per-user support folder, the shipped
+// resources and the model-server program. Nothing is cached; every call looks
+// at the environment and the file system again.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+
+namespace quorvel {
+
+struct Paths {
+  static std::filesystem::path support();
+  static std::filesystem::path models() { return support() / "models"; }
+  static std::filesystem::path documents() { return support() / "documents"; }
+  static std::filesystem::path logs() { return support() / "logs"; }
+  static std::filesystem::path indexFile() { return support() / "index.json"; }
+  static std::filesystem::path historyFile() { return support() / "history.jsonl"; }
+  static std::filesystem::path statsFile() { return support() / "stats.json"; }
+
+  static std::filesystem::path resources();
+  static std::optional<std::filesystem::path> llamaServer();
+
+  // Creates the support folder and its three subfolders (mode 0700).
+  // Failures are ignored: each folder is tried on its own.
+  static void ensure();
+
+  // The rules of resources() for a program at `executable`; resources() uses
+  // the running program. Separate so that the rules can be tried on made-up
+  // folder trees.
+  static std::filesystem::path resourcesFor(const std::filesystem::path& executable);
+  static std::optional<std::filesystem::path> llamaServerIn(const std::filesystem::path& resources);
+  // The running program's own path, symbolic links resolved.
+  static std::filesystem::path executable();
+};
+
+}  // namespace quorvel

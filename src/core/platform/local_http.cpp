@@ -1,0 +1,127 @@
+#include "platform/local_http.h"
+
+#include <curl/curl.h>
+
+#include <exception>
+#include <memory>
+#include <mutex>
+
+namespace quorvel {
+
+namespace {
+
+
+// One handle per thread. Connections are not kept between requests: the
+// servers answer with headers and body in separate writes, and on a reused
+// connection Nagle's algorithm meets the client's delayed ACK, a 40 ms stall
+// per request. A fresh loopback connection costs a tenth of a millisecond.
+CURL* handle() {
+  initCurl();
+  struct Free {
+    void operator()(CURL* c) const { curl_easy_cleanup(c); }
+  };
+  thread_local std::unique_ptr<CURL, Free> h(curl_easy_init());
+  curl_easy_reset(h.get());
+  curl_easy_setopt(h.get(), CURLOPT_NOPROXY, "*");
+  curl_easy_setopt(h.get(), CURLOPT_PROXY, "");
+  curl_easy_setopt(h.get(), CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h.get(), CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(h.get(), CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(h.get(), CURLOPT_PROTOCOLS_STR, "http");
+  return h.get();
+}
+
+struct Headers {
+  curl_slist* list = nullptr;
+  Headers() { list = curl_slist_append(list, "Content-Type: application/json"); }
+  ~Headers() { curl_slist_free_all(list); }
+};
+
+struct Sink {
+  const std::function<void(std::string_view)>* f;
+  std::exception_ptr error;
+};
+
+// Exceptions must not cross curl's C frames: keep the first one, stop the
+// transfer, and throw it once curl has returned.
+size_t toSink(char* data, size_t size, size_t count, void* user) {
+  auto* sink = static_cast<Sink*>(user);
+  try {
+    (*sink->f)(std::string_view(data, size * count));
+  } catch (...) {
+    sink->error = std::current_exception();
+    return 0;
+  }
+  return size * count;
+}
+
+void perform(const std::string& url, const std::string& payload, const std::function<void(std::string_view)>& sink) {
+  if (!LocalHTTP::isLoopback(url)) throw NotLocal();
+  CURL* c = handle();
+  Headers headers;
+  char errbuf[CURL_ERROR_SIZE] = {};
+  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(c, CURLOPT_POST, 1L);
+  curl_easy_setopt(c, CURLOPT_POSTFIELDS, payload.data());
+  curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(payload.size()));
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.list);
+  Sink s{&sink, nullptr};
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, toSink);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, &s);
+  curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errbuf);
+  // 60 seconds without a byte from the server is a time-out; a long
+  // generation that keeps streaming is not.
+  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 60L);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, 60L);
+  curl_easy_setopt(c, CURLOPT_TIMEOUT, 300L);
+  const CURLcode rc = curl_easy_perform(c);
+  if (s.error) std::rethrow_exception(s.error);
+  if (rc != CURLE_OK) {
+    const std::string why = errbuf[0] != '\0' ? errbuf : curl_easy_strerror(rc);
+    throw HttpError("model server at " + url + " did not answer: " + why);
+  }
+}
+
+}  // namespace
+
+void initCurl() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool LocalHTTP::isLoopback(std::string_view url) {
+  const auto scheme = url.find("://");
+  if (scheme == std::string_view::npos) return false;
+  std::string_view rest = url.substr(scheme + 3);
+  const auto end = rest.find_first_of(":/?#");
+  const std::string_view host = rest.substr(0, end);
+  // No user part either: "127.0.0.1@elsewhere" names another host.
+  return host == "127.0.0.1" && (end == std::string_view::npos || rest[end] != '@');
+}
+
+nlohmann::json LocalHTTP::postJSON(const std::string& url, const nlohmann::json& body) {
+  std::string reply;
+  perform(url, body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), [&reply](std::string_view piece) { reply.append(piece); });
+  auto parsed = nlohmann::json::parse(reply);
+  return parsed.is_object() ? parsed : nlohmann::json::object();
+}
+
+void LocalHTTP::postStreaming(const std::string& url, const nlohmann::json& body,
+                              const std::function<void(std::string_view)>& onData) {
+  perform(url, body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), onData);
+}
+
+long LocalHTTP::getStatus(const std::string& url, std::chrono::milliseconds timeout) {
+  if (!isLoopback(url)) return 0;
+  CURL* c = handle();
+  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, +[](char*, size_t size, size_t count, void*) { return size * count; });
+  if (curl_easy_perform(c) != CURLE_OK) return 0;
+  long status = 0;
+  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+  return status;
+}
+
+}  // namespace quorvel

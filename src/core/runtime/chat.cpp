@@ -1,0 +1,165 @@
+#include <quorvel/chat.h>
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <simdjson.h>
+
+#include <quorvel/engine.h>
+#include "platform/local_http.h"
+
+namespace quorvel {
+
+using nlohmann::json;
+
+namespace {
+
+json requestBody(const std::string& system, const std::string& user, bool stream) {
+  return json{{"messages", json::array({{{"role", "system"}, {"content", system}}, {{"role", "user"}, {"content", user}}})},
+              {"temperature", 0},
+              {"top_k", 1},
+              {"seed", 42},
+              {"max_tokens", 400},
+              {"stream", stream},
+              // Qwen3's thinking would spend the whole token budget before the reply.
+              {"chat_template_kwargs", {{"enable_thinking", false}}}};
+}
+
+const json* member(const json& j, const char* key) {
+  if (!j.is_object()) return nullptr;
+  auto it = j.find(key);
+  return it == j.end() ? nullptr : &*it;
+}
+
+const json* firstChoice(const json& reply) {
+  const json* choices = member(reply, "choices");
+  if (choices == nullptr || !choices->is_array() || choices->empty()) return nullptr;
+  return &(*choices)[0];
+}
+
+}  // namespace
+
+void Chat::Stream::feed(std::string_view bytes) {
+  if (done_) return;
+  pending_.append(bytes);
+  std::size_t start = 0;
+  for (;;) {
+    const auto nl = pending_.find('\n', start);
+    if (nl == std::string::npos) break;
+    std::string_view l(pending_.data() + start, nl - start);
+    if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+    start = nl + 1;
+    line(l);
+    if (done_) {
+      pending_.clear();
+      return;
+    }
+  }
+  pending_.erase(0, start);
+}
+
+void Chat::Stream::finish() {
+  if (!done_ && !pending_.empty()) {
+    std::string last;
+    last.swap(pending_);
+    line(last);
+  }
+  if (!done_) throw ChatError("the model server's reply ended before it was complete");
+}
+
+void Chat::Stream::line(std::string_view l) {
+  if (l.substr(0, 6) != "data: ") return;  // comments, event names, blank separators
+  const std::string_view payload = l.substr(6);
+  if (payload == "[DONE]") {
+    done_ = true;
+    return;
+  }
+  // simdjson: a stream of a thousand small events must cost next to nothing.
+  thread_local simdjson::ondemand::parser parser;
+  const simdjson::padded_string padded(payload);
+  simdjson::ondemand::document doc;
+  simdjson::ondemand::object event;
+  if (parser.iterate(padded).get(doc) || doc.get_object().get(event)) return;  // not an object: skipped
+  std::string piece;
+  bool hasPiece = false;
+  std::optional<std::string> error;
+  try {
+    for (auto field : event) {
+      std::string_view key;
+      if (field.unescaped_key().get(key)) return;
+      simdjson::ondemand::value value = field.value();
+      if (key == "error") {
+        // Keep the message, or the raw error value when it has none.
+        simdjson::ondemand::object e;
+        std::string_view message;
+        if (!value.get_object().get(e) && !e["message"].get_string().get(message))
+          error = std::string(message);
+        else
+          error = "unknown error";
+      } else if (key == "choices") {
+        simdjson::ondemand::array choices;
+        if (value.get_array().get(choices)) continue;
+        for (auto choice : choices) {
+          simdjson::ondemand::object c, delta;
+          std::string_view content;
+          if (!choice.get_object().get(c) && !c["delta"].get_object().get(delta) &&
+              !delta["content"].get_string().get(content)) {
+            piece = std::string(content);
+            hasPiece = true;
+          }
+          break;  // the first choice only
+        }
+      } else if (key == "timings") {
+        simdjson::ondemand::object t;
+        if (value.get_object().get(t)) continue;
+        for (auto tf : t) {
+          std::string_view tk;
+          if (tf.unescaped_key().get(tk)) break;
+          if (tk == "predicted_n") {
+            int64_t n;
+            if (!tf.value().get_int64().get(n)) count_.tokens = n;
+          } else if (tk == "predicted_per_second") {
+            double d;
+            if (!tf.value().get_double().get(d)) count_.perSecond = d;
+          }
+        }
+      }
+    }
+  } catch (const simdjson::simdjson_error&) {
+    return;  // a malformed event is skipped like one that does not parse
+  }
+  if (error) throw ChatError("the model server failed: " + *error);
+  if (hasPiece) {
+    text_ += piece;
+    if (onToken_ && text_.compare(0, 4, "NOT_") != 0) onToken_(piece);
+  }
+}
+
+std::pair<std::string, Chat::Count> Chat::complete(const std::string& system, const std::string& user,
+                                                   const TokenCallback& onToken) {
+  const std::string url = Engine::chatURL() + "/v1/chat/completions";
+  if (onToken) {
+    Stream stream(onToken);
+    LocalHTTP::postStreaming(url, requestBody(system, user, true), [&stream](std::string_view b) { stream.feed(b); });
+    stream.finish();
+    return {stream.text(), stream.count()};
+  }
+  const json reply = LocalHTTP::postJSON(url, requestBody(system, user, false));
+  std::string text;
+  if (const json* choice = firstChoice(reply)) {
+    const json* message = member(*choice, "message");
+    const json* content = message != nullptr ? member(*message, "content") : nullptr;
+    if (content != nullptr && content->is_string()) text = content->get<std::string>();
+  }
+  Count count;
+  const json* timings = member(reply, "timings");
+  const json* usage = member(reply, "usage");
+  if (const json* n = timings ? member(*timings, "predicted_n") : nullptr; n != nullptr && n->is_number_integer())
+    count.tokens = n->get<int64_t>();
+  else if (const json* u = usage ? member(*usage, "completion_tokens") : nullptr; u != nullptr && u->is_number_integer())
+    count.tokens = u->get<int64_t>();
+  if (const json* s = timings ? member(*timings, "predicted_per_second") : nullptr; s != nullptr && s->is_number())
+    count.perSecond = s->get<double>();
+  return {text, count};
+}
+
+}  // namespace quorvel

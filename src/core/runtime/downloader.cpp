@@ -1,0 +1,196 @@
+// The one-time download of a model file, resumable, never leaving a partial
+// file under the model's name.
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+
+#include <quorvel/models.h>
+#include <quorvel/paths.h>
+
+#include "platform/file_util.h"
+#include "platform/local_http.h"
+
+namespace quorvel {
+
+namespace {
+
+// The path part of a catalogue URL ("/Qwen/...gguf").
+std::string urlPath(const std::string& url) {
+  const auto scheme = url.find("://");
+  const auto slash = url.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+  return slash == std::string::npos ? "/" : url.substr(slash);
+}
+
+}  // namespace
+
+namespace {
+
+struct Transfer {
+  UniqueFd fd;
+  int64_t offset = 0;  // bytes of .part kept from an earlier attempt
+  int64_t written = 0;
+  bool started = false;
+  long status = 0;
+  int64_t rangeStart = -1;  // from Content-Range of the last response
+  int writeErrno = 0;
+  CURL* curl = nullptr;
+  const std::function<void(double)>* onProgress = nullptr;
+  // An exception of onProgress, kept until curl has returned: it must not
+  // unwind through libcurl's C frames.
+  std::exception_ptr callbackError;
+};
+
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  const std::string line(data, size * count);
+  if (line.rfind("HTTP/", 0) == 0) t->rangeStart = -1;  // a new response (after a redirect)
+  long long start = -1;
+  if (line.size() > 14 && strncasecmp(line.c_str(), "content-range:", 14) == 0 &&
+      std::sscanf(line.c_str() + 14, " bytes %lld-", &start) == 1)
+    t->rangeStart = start;
+  return size * count;
+}
+
+size_t onBody(char* data, size_t size, size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  const size_t bytes = size * count;
+  if (!t->started) {
+    t->started = true;
+    curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &t->status);
+    if (t->status >= 400) return 0;  // an error page is never saved as a model
+    // Part of the file from somewhere else than asked: unusable. Treated as a
+    // 416, which drops the kept part and starts again from the first byte.
+    if (t->status == 206 && t->rangeStart > 0 && t->rangeStart != t->offset) {
+      t->status = 416;
+      return 0;
+    }
+    if (t->offset > 0 && (t->status != 206 || t->rangeStart != t->offset)) {
+      // The server ignored the range (or sent another one): start again from
+      // the first byte.
+      t->offset = 0;
+      if (::ftruncate(t->fd.get(), 0) != 0 || ::lseek(t->fd.get(), 0, SEEK_SET) != 0) {
+        t->writeErrno = errno;
+        return 0;
+      }
+    }
+  }
+  if (!writeAll(t->fd.get(), std::string_view(data, bytes))) {
+    t->writeErrno = errno != 0 ? errno : EIO;
+    return 0;
+  }
+  t->written += static_cast<int64_t>(bytes);
+  curl_off_t length = -1;
+  curl_easy_getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+  const int64_t total = length >= 0 ? t->offset + length : -1;
+  if (total >= 1 && *t->onProgress) {
+    try {
+      (*t->onProgress)(static_cast<double>(t->offset + t->written) / static_cast<double>(total));
+    } catch (...) {
+      t->callbackError = std::current_exception();
+      return 0;  // ends the transfer; the bytes so far stay in .part
+    }
+  }
+  return bytes;
+}
+
+struct CurlFree {
+  void operator()(CURL* c) const { curl_easy_cleanup(c); }
+};
+
+
+}  // namespace
+
+void ModelDownloader::download(const ModelSpec& spec) {
+  Paths::ensure();
+  if (ModelCatalog::isInstalled(spec)) return;
+  initCurl();
+
+  const std::filesystem::path target = ModelCatalog::path(spec);
+  const std::filesystem::path part = target.string() + ".part";
+  const std::string url = baseURL() + urlPath(spec.url);
+
+  Transfer t;
+  t.onProgress = &onProgress;
+  t.fd.reset(::open(part.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+  if (!t.fd) throw DownloadError("cannot write " + part.string() + ": " + std::strerror(errno));
+  t.offset = ::lseek(t.fd.get(), 0, SEEK_END);
+  if (t.offset < 0) t.offset = 0;
+
+  char errbuf[CURL_ERROR_SIZE] = {};
+  CURLcode rc = CURLE_OK;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    std::unique_ptr<CURL, CurlFree> curl(curl_easy_init());
+    t.curl = curl.get();
+    t.started = false;
+    t.status = 0;
+    t.written = 0;
+    errbuf[0] = '\0';
+    curl_easy_setopt(t.curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(t.curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(t.curl, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(t.curl, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(t.curl, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(t.curl, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(t.curl, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(t.curl, CURLOPT_ERRORBUFFER, errbuf);
+    curl_easy_setopt(t.curl, CURLOPT_CONNECTTIMEOUT, 30L);
+    // A stalled transfer (under 1 byte/s for a minute) is given up; a slow one is not.
+    curl_easy_setopt(t.curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(t.curl, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(t.curl, CURLOPT_USERAGENT, "Quorvel/0.1");
+    // A plain Range header rather than curl's resume, which fails outright on
+    // a server that answers 200; here such a server just restarts the file.
+    const std::string range = std::to_string(t.offset) + "-";
+    if (t.offset > 0) curl_easy_setopt(t.curl, CURLOPT_RANGE, range.c_str());
+    rc = curl_easy_perform(t.curl);
+    if (t.callbackError) {
+      // The .part keeps what arrived; a later download resumes there.
+      t.fd.close();
+      std::rethrow_exception(t.callbackError);
+    }
+    // An error reply without a body never reaches onBody.
+    if (!t.started) curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &t.status);
+    // 416: the kept .part does not fit the file on the server (it changed, or
+    // the part is damaged). Start once more from the first byte.
+    if (t.status == 416 && t.offset > 0 && ::ftruncate(t.fd.get(), 0) == 0 && ::lseek(t.fd.get(), 0, SEEK_SET) == 0) {
+      t.offset = 0;
+      continue;
+    }
+    break;
+  }
+  // On disk before it can be renamed into place: a power cut must never
+  // leave a model file that is only a name.
+  const bool synced = t.status < 400 && rc == CURLE_OK && t.writeErrno == 0 ? ::fsync(t.fd.get()) == 0 : true;
+  if (!synced) t.writeErrno = errno;
+  const bool closed = t.fd.close();
+
+  if (t.status >= 400) {
+    // Nothing of an error body was written; an earlier .part stays for the next try.
+    throw DownloadError("download of " + spec.file + " failed: the server answered HTTP " + std::to_string(t.status) +
+                        " for " + url);
+  }
+  if (t.writeErrno != 0 || !closed) {
+    const int e = t.writeErrno != 0 ? t.writeErrno : EIO;
+    throw DownloadError("download of " + spec.file + " failed: cannot write to " + part.parent_path().string() + " (" +
+                        (e == ENOSPC ? std::string("disk full") : std::string(std::strerror(e))) + ")");
+  }
+  if (rc != CURLE_OK) {
+    std::string why = errbuf[0] != '\0' ? errbuf : curl_easy_strerror(rc);
+    if (rc == CURLE_COULDNT_RESOLVE_HOST || rc == CURLE_COULDNT_CONNECT) why = "host unreachable (" + why + ")";
+    // The bytes received stay in the .part file; the next download resumes there.
+    throw DownloadError("download of " + spec.file + " failed: " + why);
+  }
+  if (::rename(part.c_str(), target.c_str()) != 0)
+    throw DownloadError("cannot move " + part.string() + " into place: " + std::strerror(errno));
+  UniqueFd dir(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir) ::fsync(dir.get());
+}
+
+}  // namespace quorvel

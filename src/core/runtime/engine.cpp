@@ -1,0 +1,189 @@
+#include <quorvel/engine.h>
+
+#include <chrono>
+#include <thread>
+
+#include <quorvel/models.h>
+#include <quorvel/paths.h>
+
+#include "platform/local_http.h"
+#include "platform/process.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr const char* kNotFound = "engine not found";
+constexpr const char* kNoModel = "model not downloaded";
+constexpr const char* kNoSearchModel = "search model not downloaded";
+constexpr const char* kDidNotStart = "model server did not start (see logs)";
+
+}  // namespace
+
+std::string Engine::chatURL() { return "http://127.0.0.1:" + std::to_string(chatPort); }
+std::string Engine::embedURL() { return "http://127.0.0.1:" + std::to_string(embedPort); }
+
+Engine& Engine::shared() {
+  static Engine engine;
+  return engine;
+}
+
+struct Engine::Children {
+  Subprocess chat, embed;
+  bool chatLaunched = false, embedLaunched = false;
+
+  // A launched server that has exited (or never ran) will not come up.
+  bool anyDied() {
+    return (chatLaunched && !chat.running()) || (embedLaunched && !embed.running());
+  }
+  void terminate() {
+    chat.terminate();
+    embed.terminate();
+    *this = Children{};  // detached: reaped in the background once they end
+  }
+};
+
+Engine::Engine() : children_(std::make_unique<Children>()) {}
+Engine::~Engine() = default;
+
+Engine::State Engine::state() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return state_;
+}
+
+void Engine::notify(const State& s) {
+  if (onState) onState(s);
+}
+
+void Engine::setState(State s) {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    state_ = s;
+  }
+  notify(s);
+}
+
+bool Engine::setStateIf(uint64_t generation, State s) {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (generation != generation_) return false;
+    state_ = s;
+  }
+  notify(s);
+  return true;
+}
+
+bool Engine::healthy(const std::string& baseURL) {
+  return LocalHTTP::getStatus(baseURL + "/health", std::chrono::seconds(1)) == 200;
+}
+
+namespace {
+
+Subprocess launch(const std::string& exe, const std::string& name, const std::vector<std::string>& args) {
+  Subprocess::Options o;
+  // The server's output goes to its log; when the log cannot be made it goes
+  // nowhere rather than into the tool's own output.
+  o.out = Subprocess::Stream::toFile;
+  o.outFile = Paths::logs() / (name + ".log");
+  o.err = Subprocess::Stream::sameAsOut;
+  // A session of its own: the server outlives the tool and its terminal.
+  o.newSession = true;
+  std::vector<std::string> argv{exe};
+  argv.insert(argv.end(), args.begin(), args.end());
+  Subprocess p(argv, o);
+  p.detach();
+  return p;
+}
+
+}  // namespace
+
+void Engine::start() {
+  uint64_t gen = 0;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (state_.kind == State::Kind::starting || state_.kind == State::Kind::ready) return;
+    state_ = State::starting();
+    gen = ++generation_;
+  }
+  notify(State::starting());
+  auto fail = [&](const char* why) { setStateIf(gen, State::failed(why)); };
+
+  Paths::ensure();
+  const auto exe = Paths::llamaServer();
+  if (!exe) return fail(kNotFound);
+  const auto chatModel = ModelCatalog::installedChat();
+  if (!chatModel) return fail(kNoModel);
+  if (!ModelCatalog::isInstalled(ModelCatalog::embedding())) return fail(kNoSearchModel);
+
+  const bool chatUp = healthy(chatURL());
+  const bool embedUp = healthy(embedURL());
+  const std::string models = Paths::models().string();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (gen != generation_) return;  // stopped meanwhile
+    if (!chatUp) {
+      children_->chat = launch(exe->string(), "chat",
+                               {"-m", models + "/" + chatModel->file, "--host", "127.0.0.1", "--port",
+                                std::to_string(chatPort), "-c", "8192", "-ngl", "99", "-np", "1", "--no-webui",
+                                "--offline", "--jinja"});
+      children_->chatLaunched = true;
+    }
+    if (!embedUp) {
+      children_->embed = launch(exe->string(), "embed",
+                                {"-m", models + "/" + ModelCatalog::embedding().file, "--host", "127.0.0.1", "--port",
+                                 std::to_string(embedPort), "--embedding", "--pooling", "last", "-c", "8192", "-b",
+                                 "8192", "-ub", "8192", "-ngl", "99", "--no-webui", "--offline"});
+      children_->embedLaunched = true;
+    }
+  }
+  for (int poll = 0;; ++poll) {
+    if (healthy(chatURL()) && healthy(embedURL())) {
+      setStateIf(gen, State::ready());
+      return;
+    }
+    bool died = false;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      if (gen != generation_) return;
+      // A bad model file, a port taken by something else: the log says why.
+      died = children_->anyDied();
+    }
+    if (!died) std::this_thread::sleep_for(std::chrono::milliseconds(pollMillis));
+    if (died || poll >= maxPolls - 1) {
+      {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (gen != generation_) return;
+        children_->terminate();
+        state_ = State::stopped();
+      }
+      notify(State::stopped());
+      return fail(kDidNotStart);
+    }
+  }
+}
+
+void Engine::stop() {
+  State now;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    children_->terminate();
+    ++generation_;  // a start under way gives up
+    if (state_.kind != State::Kind::failed) state_ = State::stopped();
+    now = state_;
+  }
+  if (now.kind != State::Kind::failed) notify(now);
+}
+
+void Engine::stopAll() {
+  stop();
+  // Its output is not wanted, and a failure to run it changes nothing.
+  Subprocess::run({"/usr/bin/pkill", "-f", "llama-server.*--port 1843[12]"}, std::chrono::seconds(10), 0);
+  setState(State::stopped());
+}
+
+std::string Engine::chatModelTitle() {
+  const auto m = ModelCatalog::installedChat();
+  return m ? m->title : "\u2014";
+}
+
+}  // namespace quorvel

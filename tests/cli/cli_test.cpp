@@ -1,0 +1,368 @@
+// The command-line tool as a user runs it.
+#include <httplib.h>
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+
+#include "platform/local_http.h"
+#include "fixture_builders.h"
+#include <quorvel/history.h>
+#include <quorvel/lang.h>
+#include <nlohmann/json.hpp>
+#include <quorvel/models.h>
+#include "test_support.h"
+
+namespace quorvel {
+namespace {
+
+using test::permissions;
+using test::readText;
+using test::runCli;
+using test::TempDir;
+using test::writeText;
+
+const std::string kUsage =
+    "quorvel-cli setup            download the free models (one time)\n"
+    "quorvel-cli import <files\xE2\x80\xA6>  add documents (txt, md, pdf, docx, rtf)\n"
+    "quorvel-cli index            build the local search index\n"
+    "quorvel-cli ask \"question\"   answer from the documents [--template=checkin|breakfast|transfer|rules|complaint]\n"
+    "quorvel-cli bench q.json r.json\n"
+    "quorvel-cli stop             stop the local model\n";
+
+TEST(Cli, UsageForNoOrUnknownCommand) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"help"}, {"--help"}, {"nosuch"}, {"Import"}}) {
+    auto r = runCli(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, kUsage);
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST(Cli, ImportCountsAcceptedFilesAndTakesTopLevelOfFolders) {
+  TempDir dir;
+  const auto home = dir / "home";
+  writeText(dir / "a.txt", "alpha");
+  writeText(dir / "B.MD", "# Bravo");
+  writeText(dir / "c.csv", "1,2");
+  writeText(dir / "d.pages", "x");
+  writeText(dir / "somefolder/e.html", "<p>echo</p>");
+  writeText(dir / "somefolder/f.rtf", "{\\rtf1 f}");
+  writeText(dir / "somefolder/deeper/g.txt", "not taken");
+  fs::create_directories(dir / "somefolder/sub.md");  // a folder entry is passed on and fails to copy
+
+  auto r = runCli({"import", (dir / "a.txt").string(), (dir / "B.MD").string(), (dir / "c.csv").string(),
+                   (dir / "d.pages").string(), (dir / "somefolder").string() + "/"},
+                  {{"QUORVEL_HOME", home.string()}});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "imported: 4\n");
+  for (const char* name : {"a.txt", "B.MD", "e.html", "f.rtf"}) EXPECT_TRUE(fs::exists(home / "documents" / name));
+  for (const char* name : {"c.csv", "d.pages", "g.txt", "sub.md"}) EXPECT_FALSE(fs::exists(home / "documents" / name));
+  for (const char* sub : {"", "documents", "models", "logs"}) EXPECT_EQ(permissions(home / sub), 0700u) << sub;
+
+  // Already there: nothing copied, nothing lost.
+  r = runCli({"import", (home / "documents/a.txt").string()}, {{"QUORVEL_HOME", home.string()}});
+  EXPECT_EQ(r.out, "imported: 0\n");
+  EXPECT_EQ(readText(home / "documents/a.txt"), "alpha");
+
+  // The same name from another folder replaces it.
+  writeText(dir / "other/a.txt", "newer alpha");
+  r = runCli({"import", (dir / "other/a.txt").string()}, {{"QUORVEL_HOME", home.string()}});
+  EXPECT_EQ(r.out, "imported: 1\n");
+  EXPECT_EQ(readText(home / "documents/a.txt"), "newer alpha");
+}
+
+TEST(Cli, ImportWithNothingPrintsZero) {
+  TempDir dir;
+  auto r = runCli({"import"}, {{"QUORVEL_HOME", (dir / "home").string()}});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "imported: 0\n");
+  EXPECT_TRUE(fs::is_directory(dir / "home/documents"));
+}
+
+TEST(Cli, UnlistableFolderContributesNothing) {
+  TempDir dir;
+  auto r = runCli({"import", (dir / "no-such-folder").string(), (dir / "missing.txt").string()},
+                  {{"QUORVEL_HOME", (dir / "home").string()}});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "imported: 0\n");
+}
+
+class CliEngineTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  TempDir emptyPath;
+  std::map<std::string, std::string> env{{"QUORVEL_HOME", (dir / "home").string()},
+                                         {"PATH", emptyPath.path().string()}};
+  void SetUp() override { test::stopModelServers(); }
+  void TearDown() override { test::stopModelServers(); }
+};
+
+TEST_F(CliEngineTest, EngineCheckSaysWhatIsMissing) {
+  for (const char* command : {"index", "ask", "bench"}) {
+    auto r = runCli({command, "x", "y"}, env);
+    EXPECT_EQ(r.out, "engine: engine not found\n") << command;
+    EXPECT_EQ(r.status, 1);
+  }
+  test::prepareStandInHome(dir / "home", /*chatModel=*/false);
+  auto r = runCli({"index"}, env);
+  EXPECT_EQ(r.out, "engine: model not downloaded\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(CliEngineTest, StopEndsTheServers) {
+  test::prepareStandInHome(dir / "home");
+  runCli({"index"}, env);  // starts both servers and leaves them running
+  EXPECT_EQ(LocalHTTP::getStatus("http://127.0.0.1:18431/health", std::chrono::seconds(1)), 200);
+  auto r = runCli({"stop"}, env);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "stopped\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(LocalHTTP::getStatus("http://127.0.0.1:18431/health", std::chrono::seconds(1)), 0);
+  EXPECT_EQ(LocalHTTP::getStatus("http://127.0.0.1:18432/health", std::chrono::seconds(1)), 0);
+}
+
+TEST_F(CliEngineTest, ImportThenIndexMixedDocuments) {
+  test::prepareStandInHome(dir / "home");
+  const auto docs = dir / "docs";
+  writeText(docs / "rules.md", "# House rules\n\nQuiet hours from 22:00.\n\n## Pets\n\nPets are welcome.");
+  writeText(docs / "prices.txt", "Double room 120 EUR.");
+  writeText(docs / "page.html", "<h1>Pool</h1><p>Open 8-20.</p>");
+  writeText(docs / "letter.rtf", "{\\rtf1 Late check-out until 14:00.\\par}");
+  test::makeDocx(docs / "menu.docx", "<w:p><w:r><w:t>Dinner from 19:00.</w:t></w:r></w:p>");
+  test::makePdf(docs / "map.pdf", {{{"The beach is 200 m away."}}});
+  fs::copy_file(QUORVEL_FIXTURES "/legacy-long.doc", docs / "old.doc");
+  writeText(docs / "skip.csv", "a,b");
+
+  auto r = runCli({"import", docs.string()}, env);
+  EXPECT_EQ(r.out, "imported: 7\n");
+  r = runCli({"index"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> lines;
+  std::istringstream in(r.out);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  ASSERT_EQ(lines.size(), 8u) << r.out;
+  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end() - 1),
+            (std::vector<std::string>{"indexing letter.rtf", "indexing map.pdf", "indexing menu.docx", "indexing old.doc",
+                                      "indexing page.html", "indexing prices.txt", "indexing rules.md"}));
+  EXPECT_TRUE(std::regex_match(lines.back(), std::regex(R"(files: 7, passages: \d+, \d+\.\d s)"))) << lines.back();
+
+  r = runCli({"index"}, env);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(std::regex_match(r.out, std::regex(R"(files: 7, passages: \d+, \d+\.\d s\n)"))) << r.out;
+}
+
+TEST_F(CliEngineTest, IndexFailsWhenEmbeddingFails) {
+  test::prepareStandInHome(dir / "home");
+  writeText(dir / "home/documents/a.txt", "Alpha.");
+  env["QUORVEL_STANDIN_ERROR"] = "embed";
+  auto r = runCli({"index"}, env);
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(r.out, "indexing a.txt\n");
+  EXPECT_NE(r.err.find("embeddings failed"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir / "home/index.json"));
+}
+
+class CliAskTest : public CliEngineTest {
+ protected:
+  void SetUp() override {
+    CliEngineTest::SetUp();
+    test::prepareStandInHome(dir / "home");
+    writeText(dir / "home/documents/rules.md",
+              "# Breakfast\n\nBreakfast is served from 7:00 to 10:30 on the terrace.\n\n"
+              "# Parking\n\nParking in the courtyard is free for guests.");
+    ASSERT_EQ(runCli({"index"}, env).status, 0);
+  }
+  std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+  }
+};
+
+TEST_F(CliAskTest, PrintsTheReplyItsSourcesAndTheSpeed) {
+  env["QUORVEL_DEBUG"] = "1";
+  auto r = runCli({"ask", "What time is breakfast?"}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto out = lines(r.out);
+  ASSERT_EQ(out.size(), 3u) << r.out;
+  EXPECT_EQ(out[0], "Breakfast is served from 7:00 to 10:30 on the terrace [1].");
+  EXPECT_EQ(out[1], "  [1] rules.md \u2014 Breakfast");
+  EXPECT_TRUE(std::regex_match(out[2], std::regex("  \\d+ tok/s \u00B7 \\d+\\.\\d\\d s \u00B7 en"))) << out[2];
+  EXPECT_NE(r.err.find("RAW: Breakfast is served"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("VERIFY: 1: YES"), std::string::npos) << r.err;
+  EXPECT_EQ(lines(test::readText(dir / "home/history.jsonl")).size(), 1u);
+
+  // Several words make one question; other "--" words are ignored.
+  env.erase("QUORVEL_DEBUG");
+  r = runCli({"ask", "--verbose", "Is", "parking", "free?"}, env);
+  EXPECT_EQ(lines(r.out).at(0), "Parking in the courtyard is free for guests [1].");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliAskTest, TemplatesAndStandardInput) {
+  // A template needs no question: standard input (closed here) is not read.
+  auto r = runCli({"ask", "--template=breakfast"}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(lines(r.out).at(0), "Breakfast is served from 7:00 to 10:30 on the terrace [1].");
+  const auto history = nlohmann::json::parse(lines(test::readText(dir / "home/history.jsonl")).back());
+  EXPECT_EQ(history["question"], "Breakfast");
+
+  // No words and no template: one line from standard input.
+  r = runCli({"ask"}, env, std::string("Is parking free?\r\nignored second line\n"));
+  EXPECT_EQ(lines(r.out).at(0), "Parking in the courtyard is free for guests [1].");
+  EXPECT_EQ(nlohmann::json::parse(lines(test::readText(dir / "home/history.jsonl")).back())["question"], "Is parking free?");
+
+  // An unknown template is no template, and no warning.
+  r = runCli({"ask", "--template=nosuch", "parking?"}, env);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(nlohmann::json::parse(lines(test::readText(dir / "home/history.jsonl")).back())["question"], "parking?");
+  EXPECT_EQ(r.err, "");
+
+  // Nothing in the documents, in the guest's language.
+  r = runCli({"ask", "\u0415\u0441\u0442\u044c \u043b\u0438 \u0441\u0430\u0443\u043d\u0430?"}, env);
+  EXPECT_EQ(lines(r.out).at(0), Lang::notInDocs("ru"));
+  EXPECT_TRUE(lines(r.out).at(1).ends_with(" ru"));
+}
+
+TEST_F(CliAskTest, BenchAnswersAFileOfQuestions) {
+  writeText(dir / "q.json", R"([{"q":"What time is breakfast?","expect":"7:00"},)"
+                            R"({"q":"Is there a sauna?","answer":"old","notes":{"k":[1,2]}},{"q":"Is parking free?"}])");
+  auto r = runCli({"bench", (dir / "q.json").string(), (dir / "r.json").string()}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto out = lines(r.out);
+  ASSERT_EQ(out.size(), 9u) << r.out;
+  EXPECT_EQ(out[0], "1. What time is breakfast?");
+  EXPECT_EQ(out[1], "   \u2192 Breakfast is served from 7:00 to 10:30 on the terrace [1].");
+  EXPECT_TRUE(std::regex_match(out[2], std::regex("   rules\\.md \u00B7 \\d+ tok/s, \\d+\\.\\d\\d s"))) << out[2];
+  EXPECT_EQ(out[4], "   \u2192 " + Lang::notInDocs("en"));
+  EXPECT_TRUE(std::regex_match(out[5], std::regex("    \u00B7 \\d+ tok/s, \\d+\\.\\d\\d s"))) << out[5];
+
+  const std::string written = test::readText(dir / "r.json");
+  const auto results = nlohmann::json::parse(written);
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(results[0]["expect"], "7:00");
+  EXPECT_EQ(results[0]["sources"], nlohmann::json::array({"rules.md \u2014 Breakfast"}));
+  EXPECT_EQ(results[0]["lang"], "en");
+  EXPECT_TRUE(results[0]["tokens"].is_number_integer());
+  EXPECT_EQ(results[1]["answer"], Lang::notInDocs("en"));  // replaced
+  EXPECT_EQ(results[1]["notInDocs"], true);
+  EXPECT_EQ(results[1]["notes"], nlohmann::json::parse(R"({"k":[1,2]})"));
+  EXPECT_EQ(results[1]["sources"], nlohmann::json::array());
+  // Pretty-printed, keys sorted.
+  EXPECT_NE(written.find("[\n  {\n    \"answer\": "), std::string::npos) << written.substr(0, 80);
+  EXPECT_LT(written.find("\"answer\""), written.find("\"expect\""));
+  EXPECT_LT(written.find("\"seconds\""), written.find("\"tps\""));
+  EXPECT_EQ(lines(test::readText(dir / "home/history.jsonl")).size(), 3u);
+}
+
+TEST_F(CliAskTest, BenchRefusesMalformedRuns) {
+  writeText(dir / "empty.json", "[]");
+  auto r = runCli({"bench", (dir / "empty.json").string(), (dir / "out.json").string()}, env);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(nlohmann::json::parse(test::readText(dir / "out.json")), nlohmann::json::array());
+
+  for (const char* bad : {R"({"q":"x"})", R"([{"q":"x"},1])", R"([{"question":"x"}])", R"([{"q":5}])"}) {
+    writeText(dir / "bad.json", bad);
+    r = runCli({"bench", (dir / "bad.json").string(), (dir / "never.json").string()}, env);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_TRUE(r.out.starts_with("bench: ")) << r.out;
+    EXPECT_FALSE(fs::exists(dir / "never.json"));
+  }
+  r = runCli({"bench", (dir / "q.json").string()}, env);
+  EXPECT_EQ(r.status, 2);
+  r = runCli({"bench", (dir / "missing.json").string(), (dir / "never.json").string()}, env);
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("missing.json"), std::string::npos);
+  writeText(dir / "notjson.json", "{oops");
+  r = runCli({"bench", (dir / "notjson.json").string(), (dir / "never.json").string()}, env);
+  EXPECT_NE(r.status, 0);
+  EXPECT_FALSE(fs::exists(dir / "never.json"));
+  EXPECT_EQ(History::count(), 0);
+}
+
+// Serves every catalogue file as zeros of its full size, ranges honoured.
+class ModelMirror {
+ public:
+  ModelMirror() {
+    http_.server().Get(R"(/.*\.gguf)", [this](const httplib::Request& req, httplib::Response& res) {
+      ++requests;
+      std::uintmax_t size = 0;
+      for (const ModelSpec* m : {&ModelCatalog::embedding(), &ModelCatalog::chat()[0], &ModelCatalog::chat()[1]})
+        if (m->url.size() >= req.path.size() && m->url.compare(m->url.size() - req.path.size(), req.path.size(), req.path) == 0)
+          size = static_cast<std::uintmax_t>(m->sizeMB) * 1000000;
+      if (size == 0) {
+        res.status = 404;
+        return;
+      }
+      res.set_content_provider(size, "application/octet-stream", [](size_t, size_t length, httplib::DataSink& sink) {
+        static const std::string zeros(1 << 20, '\0');
+        sink.write(zeros.data(), std::min(length, zeros.size()));
+        return true;
+      });
+    });
+    http_.start();
+  }
+  std::string base() const { return http_.base(); }
+  std::atomic<int> requests{0};
+
+ private:
+  test::LocalServer http_;
+};
+
+TEST(CliSetup, DownloadsBothModelsOnceWithTenthsOfProgress) {
+  TempDir dir;
+  ModelMirror mirror;
+  const auto home = dir / "home";
+  const ModelSpec& chat = ModelCatalog::recommendedChat();
+  // Most of the reply model was fetched by an earlier, interrupted setup.
+  fs::create_directories(home / "models");
+  const auto part = home / "models" / (chat.file + ".part");
+  test::writeText(part, "");
+  fs::resize_file(part, static_cast<std::uintmax_t>(chat.sizeMB) * 1000000 - 3000000);
+
+  std::map<std::string, std::string> env{{"QUORVEL_HOME", home.string()}, {"QUORVEL_MODEL_BASE_URL", mirror.base()}};
+  auto r = runCli({"setup"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::istringstream lines(r.out);
+  std::vector<std::string> got;
+  for (std::string l; std::getline(lines, l);) got.push_back(l);
+  ASSERT_GE(got.size(), 4u);
+  EXPECT_EQ(got.front(), "model: Qwen3 Embedding 0.6B (search) (639 MB)");
+  EXPECT_EQ(got.back(), "ok: " + (home / "models").string());
+  const auto chatLine = std::find(got.begin(), got.end(), "model: " + chat.title + " (" + std::to_string(chat.sizeMB) + " MB)");
+  ASSERT_NE(chatLine, got.end());
+  // The search model from the first byte: one line per tenth, the first percentage seen in it.
+  std::vector<std::string> embedLines(got.begin() + 1, chatLine);
+  ASSERT_EQ(embedLines.size(), 11u);
+  for (std::size_t i = 0; i < embedLines.size(); ++i) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(embedLines[i], m, std::regex("  (\\d+)%"))) << embedLines[i];
+    EXPECT_EQ(std::stoi(m[1]) / 10, static_cast<int>(i));
+  }
+  EXPECT_EQ(embedLines.back(), "  100%");
+  // The reply model resumed near its end.
+  EXPECT_EQ(std::vector<std::string>(chatLine + 1, got.end() - 1), (std::vector<std::string>{"  99%", "  100%"}));
+  EXPECT_EQ(fs::file_size(home / "models" / ModelCatalog::embedding().file), 639000000u);
+  EXPECT_EQ(fs::file_size(home / "models" / chat.file), static_cast<std::uintmax_t>(chat.sizeMB) * 1000000);
+
+  // Run again: both installed, no request, no percentages.
+  const int before = mirror.requests;
+  r = runCli({"setup"}, env);
+  EXPECT_EQ(r.out, "model: Qwen3 Embedding 0.6B (search) (639 MB)\nmodel: " + chat.title + " (" +
+                       std::to_string(chat.sizeMB) + " MB)\nok: " + (home / "models").string() + "\n");
+  EXPECT_EQ(mirror.requests, before);
+}
+
+TEST(CliSetup, FailedDownloadIsAnErrorWithoutOk) {
+  TempDir dir;
+  auto r = runCli({"setup"}, {{"QUORVEL_HOME", (dir / "home").string()}, {"QUORVEL_MODEL_BASE_URL", "http://127.0.0.1:1"}});
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(r.out, "model: Qwen3 Embedding 0.6B (search) (639 MB)\n");
+  EXPECT_NE(r.err.find("host unreachable"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace quorvel

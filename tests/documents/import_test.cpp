@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <quorvel/doc_index.h>
+#include <quorvel/document_reader.h>
+#include <quorvel/paths.h>
+#include "test_support.h"
+
+namespace quorvel {
+namespace {
+
+using test::readText;
+using test::TempDir;
+using test::TempHome;
+using test::writeText;
+
+std::vector<std::string> documentNames() {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(Paths::documents())) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(DocumentKinds, ExtensionIsLowerCasedBeforeTheTest) {
+  EXPECT_TRUE(DocumentReader::isAllowed("Menu.PDF"));
+  EXPECT_TRUE(DocumentReader::isAllowed("/a/b/notes.Markdown"));
+  EXPECT_TRUE(DocumentReader::isAllowed("page.HTM"));
+  EXPECT_FALSE(DocumentReader::isAllowed("data.csv"));
+  EXPECT_FALSE(DocumentReader::isAllowed("report.pages"));
+  EXPECT_FALSE(DocumentReader::isAllowed("txt"));
+  EXPECT_FALSE(DocumentReader::isAllowed(".txt"));
+  EXPECT_FALSE(DocumentReader::isAllowed("archive.txt.gz"));
+  EXPECT_EQ(DocumentReader::extensionOf("x.tar.GZ"), "gz");
+}
+
+TEST(Import, EmptyListStillCreatesTheFolders) {
+  TempHome home;
+  EXPECT_EQ(DocIndex::importFiles({}), 0);
+  EXPECT_TRUE(fs::is_directory(home.path() / "documents"));
+  EXPECT_TRUE(fs::is_directory(home.path() / "models"));
+}
+
+TEST(Import, AcceptedKindsAreCopiedUnderTheirOwnNames) {
+  TempHome home;
+  TempDir src;
+  writeText(src / "Menu.PDF", "%PDF");
+  writeText(src / "rules.txt", "Quiet after 22:00.");
+  writeText(src / "data.csv", "a,b");
+  writeText(src / "report.pages", "x");
+  EXPECT_EQ(DocIndex::importFiles({src / "Menu.PDF", src / "rules.txt", src / "data.csv", src / "report.pages",
+                                   src / "missing.txt"}),
+            2);
+  EXPECT_EQ(documentNames(), (std::vector<std::string>{"Menu.PDF", "rules.txt"}));
+  EXPECT_EQ(readText(Paths::documents() / "rules.txt"), "Quiet after 22:00.");
+  EXPECT_EQ(test::permissions(Paths::documents() / "rules.txt"), 0600u);
+  EXPECT_TRUE(fs::exists(src / "rules.txt"));  // a copy, not a move
+}
+
+TEST(Import, SameNameFromAnotherFolderReplacesTheDocument) {
+  TempHome home;
+  TempDir a, b;
+  writeText(a / "rules.pdf", "first");
+  writeText(b / "rules.pdf", "second");
+  EXPECT_EQ(DocIndex::importFiles({a / "rules.pdf"}), 1);
+  EXPECT_EQ(DocIndex::importFiles({b / "rules.pdf"}), 1);
+  EXPECT_EQ(documentNames(), std::vector<std::string>{"rules.pdf"});
+  EXPECT_EQ(readText(Paths::documents() / "rules.pdf"), "second");
+}
+
+TEST(Import, FileAlreadyInTheDocumentsFolderIsLeftAlone) {
+  TempHome home;
+  Paths::ensure();
+  writeText(Paths::documents() / "prices.txt", "Room 120 EUR");
+  EXPECT_EQ(DocIndex::importFiles({Paths::documents() / "prices.txt"}), 0);
+  EXPECT_EQ(DocIndex::importFiles({Paths::documents() / "." / ".." / "documents" / "prices.txt"}), 0);
+  EXPECT_EQ(readText(Paths::documents() / "prices.txt"), "Room 120 EUR");
+}
+
+TEST(Import, DocumentReachedThroughASymbolicLinkIsNeverLost) {
+  TempHome home;
+  TempDir elsewhere;
+  Paths::ensure();
+  writeText(Paths::documents() / "prices.txt", "Room 120 EUR");
+  fs::create_directory_symlink(Paths::documents(), elsewhere / "docs-link");
+  EXPECT_EQ(DocIndex::importFiles({elsewhere / "docs-link" / "prices.txt"}), 0);
+  EXPECT_EQ(readText(Paths::documents() / "prices.txt"), "Room 120 EUR");
+
+  fs::create_symlink(Paths::documents() / "prices.txt", elsewhere / "prices.txt");
+  EXPECT_EQ(DocIndex::importFiles({elsewhere / "prices.txt"}), 0);
+  EXPECT_EQ(readText(Paths::documents() / "prices.txt"), "Room 120 EUR");
+}
+
+TEST(Import, FailedCopyKeepsTheEarlierDocumentAndLeavesNoLitter) {
+  TempHome home;
+  TempDir src;
+  Paths::ensure();
+  writeText(Paths::documents() / "menu.md", "old menu");
+  fs::create_directories(src / "menu.md");  // a folder of that name cannot be copied
+  EXPECT_EQ(DocIndex::importFiles({src / "menu.md"}), 0);
+  EXPECT_EQ(readText(Paths::documents() / "menu.md"), "old menu");
+  EXPECT_EQ(documentNames(), std::vector<std::string>{"menu.md"});
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,232 @@
+// Text from every accepted document kind, and from damaged or hostile files.
+#include <sys/stat.h>
+
+#include <chrono>
+#include <gtest/gtest.h>
+
+#include <quorvel/document_reader.h>
+#include "fixture_builders.h"
+#include "documents/readers.h"
+#include "test_support.h"
+
+namespace quorvel {
+namespace {
+
+using test::ScopedEnv;
+using test::TempDir;
+using test::writeText;
+
+std::optional<std::string> textOf(const fs::path& p) { return DocumentReader::text(p); }
+
+class ReadersTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+};
+
+TEST_F(ReadersTest, PlainTextKindsWhateverTheCaseOfTheExtension) {
+  writeText(dir / "notes.TXT", "Check-in from 14:00.\r\nCheck-out until 11:00.");
+  writeText(dir / "faq.markdown", "# FAQ\n\nIs parking free?");
+  writeText(dir / "bom.md", "\xEF\xBB\xBF# Breakfast\n");
+  EXPECT_EQ(textOf(dir / "notes.TXT"), "Check-in from 14:00.\r\nCheck-out until 11:00.");
+  EXPECT_EQ(textOf(dir / "faq.markdown"), "# FAQ\n\nIs parking free?");
+  EXPECT_EQ(textOf(dir / "bom.md"), "# Breakfast\n");
+}
+
+TEST_F(ReadersTest, BytesThatAreNotUtf8AreReadAsLatin1) {
+  writeText(dir / "cafe.txt", "Caf\xE9 \x80\x9F \xFF");
+  EXPECT_EQ(textOf(dir / "cafe.txt"), "Caf\xC3\xA9 \xC2\x80\xC2\x9F \xC3\xBF");
+  writeText(dir / "utf8.txt", "Caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(textOf(dir / "utf8.txt"), "Caf\xC3\xA9 \xE2\x82\xAC");
+}
+
+TEST_F(ReadersTest, UnknownKindsAreNeverOpened) {
+  // Opening a FIFO for reading would block this test forever.
+  for (const char* name : {"menu.pages", "menu.odt", "prices.csv", "README"}) {
+    ASSERT_EQ(::mkfifo((dir / name).c_str(), 0600), 0);
+    EXPECT_FALSE(textOf(dir / name).has_value()) << name;
+  }
+  EXPECT_FALSE(textOf(dir / "missing.txt").has_value());
+}
+
+TEST_F(ReadersTest, PdfPagesAreJoinedByBlankLines) {
+  test::makePdf(dir / "abc.pdf", {{{"A"}}, {{"B"}}, {{"C"}}});
+  EXPECT_EQ(textOf(dir / "abc.pdf"), "A\n\nB\n\nC");
+  test::makePdf(dir / "Gap.PDF", {{{"A"}}, std::nullopt, {{"C"}}});
+  EXPECT_EQ(textOf(dir / "Gap.PDF"), "A\n\nC");
+  test::makePdf(dir / "scan.pdf", {std::nullopt, std::nullopt});
+  EXPECT_EQ(textOf(dir / "scan.pdf"), "");
+}
+
+TEST_F(ReadersTest, PdfLigaturesAreSpelledOut) {
+  // \256 and \257 are the fi and fl glyphs of the standard encoding.
+  test::makePdf(dir / "lig.pdf", {{{"The of\\256ce is \\257oor one."}}});
+  EXPECT_EQ(textOf(dir / "lig.pdf"), "The office is floor one.");
+}
+
+TEST_F(ReadersTest, DamagedPdfYieldsNothing) {
+  writeText(dir / "junk.pdf", "%PDF-1.4\nthis is not a pdf at all");
+  EXPECT_FALSE(textOf(dir / "junk.pdf").has_value());
+  writeText(dir / "empty.pdf", "");
+  EXPECT_FALSE(textOf(dir / "empty.pdf").has_value());
+}
+
+TEST_F(ReadersTest, DocxParagraphsTabsBreaksAndTables) {
+  test::makeDocx(dir / "rules.docx",
+                 R"(<w:p><w:pPr><w:tabs><w:tab w:val="left" w:pos="720"/></w:tabs></w:pPr>)"
+                 R"(<w:r><w:t>HOUSE RULES</w:t></w:r></w:p>)"
+                 R"(<w:p><w:r><w:t xml:space="preserve">Quiet </w:t></w:r><w:r><w:rPr><w:b/></w:rPr><w:t>after</w:t></w:r>)"
+                 R"(<w:r><w:tab/><w:t>22:00</w:t><w:br/><w:t>Pets welcome</w:t></w:r></w:p>)"
+                 R"(<w:p/>)"
+                 R"(<w:tbl><w:tr><w:tc><w:p><w:r><w:t>Room</w:t></w:r></w:p></w:tc><w:tc><w:p><w:r><w:t>Price</w:t></w:r></w:p></w:tc></w:tr>)"
+                 R"(<w:tr><w:tc><w:p><w:r><w:t>Double</w:t></w:r></w:p><w:p><w:r><w:t>sea view</w:t></w:r></w:p></w:tc>)"
+                 R"(<w:tc><w:p><w:r><w:t>120 EUR</w:t></w:r></w:p></w:tc></w:tr></w:tbl>)"
+                 R"(<w:p><w:r><w:delText>old text</w:delText><w:fldChar w:fldCharType="begin"/><w:instrText> HYPERLINK "x" </w:instrText>)"
+                 R"(<w:t>link</w:t></w:r><w:r><mc:AlternateContent><mc:Choice><w:t>shown</w:t></mc:Choice>)"
+                 R"(<mc:Fallback><w:t>twice</w:t></mc:Fallback></mc:AlternateContent></w:r><w:r><w:t>&amp; more</w:t></w:r></w:p>)");
+  EXPECT_EQ(textOf(dir / "rules.docx"),
+            "HOUSE RULES\nQuiet after\t22:00\nPets welcome\n\nRoom\tPrice\nDouble sea view\t120 EUR\nlinkshown& more\n");
+}
+
+TEST_F(ReadersTest, DamagedOrHostileDocxYieldsNothing) {
+  writeText(dir / "junk.docx", "PK\x03\x04 this zip is cut short");
+  EXPECT_FALSE(textOf(dir / "junk.docx").has_value());
+  test::makeZip(dir / "nodoc.docx", {{"word/other.xml", "<x/>"}});
+  EXPECT_FALSE(textOf(dir / "nodoc.docx").has_value());
+  test::makeDocx(dir / "broken.docx", "<w:p><w:r><w:t>unclosed");
+  EXPECT_FALSE(textOf(dir / "broken.docx").has_value());
+
+  // A document.xml that inflates past the cap (300 MB of one text run) is
+  // refused without holding it in memory.
+  std::string bomb = "<?xml version=\"1.0\"?><w:document xmlns:w=\"w\"><w:body><w:p><w:r><w:t>";
+  bomb.append(300u << 20, 'a');
+  bomb += "</w:t></w:r></w:p></w:body></w:document>";
+  test::makeZip(dir / "bomb.docx", {{"word/document.xml", bomb}});
+  bomb.clear();
+  bomb.shrink_to_fit();
+  EXPECT_FALSE(textOf(dir / "bomb.docx").has_value());
+}
+
+TEST_F(ReadersTest, DocxAmongThousandsOfEntries) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (int i = 0; i < 5000; ++i) entries.emplace_back("media/x" + std::to_string(i) + ".bin", "x");
+  entries.emplace_back("word/document.xml",
+                       R"(<w:document xmlns:w="w"><w:body><w:p><w:r><w:t>Found</w:t></w:r></w:p></w:body></w:document>)");
+  test::makeZip(dir / "many.docx", entries);
+  EXPECT_EQ(textOf(dir / "many.docx"), "Found\n");
+}
+
+TEST_F(ReadersTest, HtmlShowsWhatABrowserShows) {
+  writeText(dir / "page.HTM",
+            "<!DOCTYPE html><html><head><title>Hidden title</title><style>p{color:red}</style>"
+            "<script>var x = '<p>no</p>';</script></head><body>"
+            "<h1>Palm   Cove</h1><p>Breakfast&nbsp;7&ndash;10 &amp; dinner<br>on request</p>"
+            "<ul><li>Pool</li><li>Sauna</li></ul>"
+            "<table><tr><th>Room</th><th>Price</th></tr><tr><td>Double</td><td>120 &euro;</td></tr></table>"
+            "<div>Caf\xC3\xA9 <b>open</b></div><pre>a  b\n c</pre></body></html>");
+  EXPECT_EQ(textOf(dir / "page.HTM"),
+            "Palm Cove\nBreakfast\xC2\xA0" "7\xE2\x80\x93" "10 & dinner\non request\nPool\nSauna\n"
+            "Room\tPrice\nDouble\t120 \xE2\x82\xAC\nCaf\xC3\xA9 open\na  b\n c\n");
+}
+
+TEST_F(ReadersTest, HtmlHonoursItsDeclaredCharset) {
+  // "Завтрак" in windows-1251.
+  writeText(dir / "ru.html", "<html><head><meta charset=\"windows-1251\"></head><body><p>\xC7\xE0\xE2\xF2\xF0\xE0\xEA</p></body></html>");
+  EXPECT_EQ(textOf(dir / "ru.html"), "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA\n");
+  writeText(dir / "plain.html", "<p>\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA</p>");
+  EXPECT_EQ(textOf(dir / "plain.html"), "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA\n");
+}
+
+TEST_F(ReadersTest, HugeOrDeepHtmlIsSurvived) {
+  std::string line = "<p>";
+  while (line.size() < (50u << 20)) line += "word ";
+  line += "</p>";
+  auto text = readers::htmlText(line);
+  ASSERT_TRUE(text.has_value());
+  EXPECT_GT(text->size(), 40u << 20);
+
+  // Absurd nesting is cut off by the parser; what was read before stays.
+  std::string deep = "<p>shallow</p>";
+  for (int i = 0; i < 20000; ++i) deep += "<div>";
+  deep += "deep text";
+  EXPECT_NE(readers::htmlText(deep).value_or("").find("shallow"), std::string::npos);
+  std::string nested;
+  for (int i = 0; i < 200; ++i) nested += "<div>";
+  EXPECT_EQ(readers::htmlText(nested + "inner"), "inner\n");
+}
+
+TEST(Rtf, TextCodePagesAndUnicode) {
+  EXPECT_EQ(readers::rtfText(R"({\rtf1\ansi\ansicpg1252\deff0{\fonttbl{\f0\fswiss Arial;}}{\colortbl;\red0\green0\blue0;})"
+                             R"({\*\generator Writer;}{\info{\title Secret}}\pard Caf\'e9 \b open\b0\par)"
+                             R"( Line\line two\tab end\par \u8364\'80 and \uc0\u8212 dash\par})"),
+            "Caf\xC3\xA9 open\nLine\ntwo\tend\n\xE2\x82\xAC and \xE2\x80\x94" "dash\n");
+  // Cyrillic through the document code page and through a font's charset.
+  EXPECT_EQ(readers::rtfText(R"({\rtf1\ansi\ansicpg1251 \'c7\'e0\'e2\'f2\'f0\'e0\'ea\par})"),
+            "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA\n");
+  EXPECT_EQ(readers::rtfText(R"({\rtf1\ansi\ansicpg1252{\fonttbl{\f0 Times;}{\f1\fcharset204 Times CYR;}})"
+                             R"(\f0 A \f1\'c4\'e0 {\f0\'e9}\par})"),
+            "A \xD0\x94\xD0\xB0 \xC3\xA9\n");
+  // A character outside the BMP as a surrogate pair, each half with its fallback.
+  EXPECT_EQ(readers::rtfText(R"({\rtf1\uc1\u-10179?\u-8704? ok})"), "\xF0\x9F\x98\x80 ok");
+  // \uc2 skips two fallback characters, an escaped byte counting as one.
+  EXPECT_EQ(readers::rtfText(R"({\rtf1\uc2\u1046\'3f\'3fx})"), "\xD0\x96x");
+}
+
+TEST(Rtf, FieldsTablesAndSkippedGroups) {
+  EXPECT_EQ(readers::rtfText(R"({\rtf1{\field{\*\fldinst HYPERLINK "http://x"}{\fldrslt Our site}}\par)"
+                             R"({\pict\pngblip 89504e47}\trowd\cellx1000\cellx2000 Room\cell Price\cell\row)"
+                             R"( Double\cell 120\cell\row{\*\unknowndest hidden}\{braces\}\\})"),
+            "Our site\nRoom\tPrice\nDouble\t120\n{braces}\\");
+}
+
+TEST(Rtf, HostileInputIsSurvived) {
+  EXPECT_FALSE(readers::rtfText("not rtf at all").has_value());
+  EXPECT_EQ(readers::rtfText(R"({\rtf1 cut short \'e)"), "cut short ");
+  std::string deep = "{\\rtf1 ";
+  for (int i = 0; i < 10000; ++i) deep += "{";
+  deep += "inner";
+  for (int i = 0; i < 10000; ++i) deep += "}";
+  deep += " outer}";
+  EXPECT_EQ(readers::rtfText(deep), "inner outer");
+  std::string deeper = "{\\rtf1 ";
+  deeper.append(300000, '{');
+  deeper += "x";
+  EXPECT_EQ(readers::rtfText(deeper), "x");
+  // The space ends the control word; the five bytes after it are binary.
+  EXPECT_EQ(readers::rtfText(R"({\rtf1\bin5 {{{{ after})"), "after");
+}
+
+TEST(LegacyWord, ReadThroughAntiwordOrCatdoc) {
+  auto longText = DocumentReader::text(fs::path(QUORVEL_FIXTURES) / "legacy-long.doc");
+  ASSERT_TRUE(longText.has_value());
+  EXPECT_NE(longText->find("HOUSE RULES\nQuiet hours are from 22:00 to 7:00."), std::string::npos);
+  EXPECT_NE(longText->find("Caf\xC3\xA9 opens at 7:30 \xE2\x80\x94 breakfast"), std::string::npos);
+  EXPECT_NE(longText->find("\n\nParagraph 2 of the house rules"), std::string::npos);
+
+  // antiword refuses this one as too small; catdoc reads it.
+  auto smallText = DocumentReader::text(fs::path(QUORVEL_FIXTURES) / "legacy-small.doc");
+  ASSERT_TRUE(smallText.has_value());
+  EXPECT_NE(smallText->find("\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA: 7:30"), std::string::npos);
+
+  TempDir dir;
+  writeText(dir / "fake.doc", "not a word file");
+  EXPECT_FALSE(DocumentReader::text(dir / "fake.doc").has_value());
+  // Word saves RTF under .doc on request; such a file is read as what it is.
+  writeText(dir / "saved-as.doc", "{\\rtf1 Rich text\\par}");
+  EXPECT_EQ(DocumentReader::text(dir / "saved-as.doc"), "Rich text\n");
+}
+
+TEST(LegacyWord, HangingHelperIsKilled) {
+  TempDir bin;
+  writeText(bin / "antiword", "#!/bin/sh\nexec sleep 60\n");
+  fs::permissions(bin / "antiword", fs::perms::owner_all);
+  ScopedEnv path("PATH", bin.path().string() + ":/usr/bin:/bin");
+  const auto start = std::chrono::steady_clock::now();
+  auto text = DocumentReader::text(fs::path(QUORVEL_FIXTURES) / "legacy-small.doc");
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, std::chrono::seconds(20));
+  ASSERT_TRUE(text.has_value());  // catdoc still read it
+  EXPECT_NE(text->find("HOUSE RULES"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvel

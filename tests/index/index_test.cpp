@@ -1,0 +1,414 @@
+// Embeddings, the document index and its refresh, and the hybrid search,
+// against the stand-in model server or a scripted one on the real ports.
+#include <quorvel/doc_index.h>
+
+#include <httplib.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include <quorvel/embedder.h>
+#include "fixture_builders.h"
+#include <quorvel/engine.h>
+#include <quorvel/paths.h>
+#include "test_support.h"
+
+namespace quorvel {
+namespace {
+
+using nlohmann::json;
+using test::ScopedEnv;
+using test::TempDir;
+using test::TempHome;
+using test::writeText;
+
+// The embedding requests the stand-in received, one JSON object each.
+std::vector<json> recorded(const fs::path& file) {
+  std::vector<json> out;
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) {
+    json j = json::parse(line);
+    if (j["path"] == "/v1/embeddings") out.push_back(j["body"]);
+  }
+  return out;
+}
+
+void setMtime(const fs::path& p, long seconds) {
+  struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ::utimensat(AT_FDCWD, p.c_str(), times, 0);
+}
+
+class StandInTest : public ::testing::Test {
+ protected:
+  TempHome home;
+  TempDir scratch;
+  TempDir emptyPath;
+  ScopedEnv path{"PATH", emptyPath.path().string()};
+  fs::path record = scratch / "requests.jsonl";
+  std::unique_ptr<ScopedEnv> recordEnv;
+
+  void SetUp() override {
+    test::stopModelServers();
+    recordEnv = std::make_unique<ScopedEnv>("QUORVEL_STANDIN_RECORD", record.string());
+    test::prepareStandInHome(home.path());
+    Engine engine;
+    engine.start();
+    ASSERT_EQ(engine.state(), Engine::State::ready());
+  }
+  void TearDown() override { test::stopModelServers(); }
+
+  std::vector<json> requests() { return recorded(record); }
+  fs::path doc(const std::string& name) { return Paths::documents() / name; }
+};
+
+TEST_F(StandInTest, BatchesOfSixteenInOrder) {
+  EXPECT_TRUE(Embedder::embed({}, false).empty());
+  EXPECT_TRUE(requests().empty());
+
+  std::vector<std::string> texts;
+  for (int i = 0; i < 33; ++i) texts.push_back("passage number " + std::to_string(i) + " about breakfast " + std::string(i, 'x'));
+  const auto vectors = Embedder::embed(texts, false);
+  auto sent = requests();
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[0]["input"].size(), 16u);
+  EXPECT_EQ(sent[1]["input"].size(), 16u);
+  EXPECT_EQ(sent[2]["input"].size(), 1u);
+  EXPECT_EQ(sent[0].size(), 1u);  // "input" and nothing else
+  EXPECT_EQ(sent[2]["input"][0], texts[32]);
+  ASSERT_EQ(vectors.size(), 33u);
+  for (int i : {0, 15, 16, 32}) {
+    EXPECT_EQ(vectors[i], Embedder::embed({texts[i]}, false)[0]) << i;
+    float norm = 0;
+    for (float x : vectors[i]) norm += x * x;
+    EXPECT_NEAR(norm, 1.0f, 1e-5f);
+  }
+}
+
+TEST_F(StandInTest, QueryInstructionAndLongTexts) {
+  EXPECT_EQ(Embedder::queryInstruction.size(), 112u);
+  Embedder::embed({"Wann gibt es Fr\xC3\xBChst\xC3\xBC" "ck?"}, true);
+  std::string longText;
+  for (int i = 0; i < 7000; ++i) longText += "\xD0\x96";  // 7,000 Cyrillic letters
+  Embedder::embed({longText}, false);
+  const auto sent = requests();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0]["input"][0], Embedder::queryInstruction + "Wann gibt es Fr\xC3\xBChst\xC3\xBC" "ck?");
+  EXPECT_EQ(sent[1]["input"][0].get<std::string>(), longText.substr(0, 12000));  // the first 6,000 characters
+}
+
+TEST_F(StandInTest, ServerOrderIsRestoredAndShortfallIsAnError) {
+  const std::vector<std::string> texts{"one breakfast", "two parking", "three pool"};
+  const auto expected = Embedder::embed(texts, false);
+  test::stopModelServers();
+  {
+    ScopedEnv shuffle("QUORVEL_STANDIN_SHUFFLE", "embed");
+    Engine e;
+    e.start();
+    EXPECT_EQ(Embedder::embed(texts, false), expected);
+  }
+  test::stopModelServers();
+  ScopedEnv fewer("QUORVEL_STANDIN_FEWER_VECTORS", "embed");
+  Engine e;
+  e.start();
+  EXPECT_THROW(Embedder::embed(texts, false), EmbedError);
+}
+
+TEST_F(StandInTest, ErrorRepliesBecomeTheEmbedError) {
+  test::stopModelServers();
+  ScopedEnv error("QUORVEL_STANDIN_ERROR", "embed");
+  Engine e;
+  e.start();
+  try {
+    Embedder::embed({"x"}, false);
+    FAIL();
+  } catch (const EmbedError& err) {
+    EXPECT_NE(std::string(err.what()).find("embeddings failed"), std::string::npos) << err.what();
+    EXPECT_STREQ(EmbedError::domain, "embed");
+    EXPECT_EQ(EmbedError::code, 1);
+  }
+}
+
+TEST_F(StandInTest, FirstRefreshReadsAllThenNothing) {
+  writeText(doc("b-rules.md"), "# House rules\n\nQuiet hours are from 22:00 to 7:00.");
+  writeText(doc("a-breakfast.txt"), "BREAKFAST\n\nBreakfast is served from 7:00 to 10:30.\n\nEggs on request.");
+  writeText(doc("notes.csv"), "ignored,kind");
+  DocIndex index;
+  std::vector<std::string> progress;
+  bool savedEarly = false;
+  index.refresh([&](const std::string& name) {
+    progress.push_back(name);
+    savedEarly = savedEarly || fs::exists(Paths::indexFile());
+  });
+  EXPECT_EQ(progress, (std::vector<std::string>{"a-breakfast.txt", "b-rules.md"}));
+  EXPECT_FALSE(savedEarly);  // one save, at the end
+  const auto sent = requests();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0]["input"][0], "BREAKFAST\n\nBreakfast is served from 7:00 to 10:30.\n\nEggs on request.");
+  EXPECT_EQ(sent[1]["input"][0], "# House rules\n\nQuiet hours are from 22:00 to 7:00.");
+  EXPECT_EQ(index.fileNames(), (std::vector<std::string>{"a-breakfast.txt", "b-rules.md"}));
+  EXPECT_EQ(index.count("a-breakfast.txt"), 1);
+  EXPECT_EQ(index.count("nosuch.txt"), 0);
+  EXPECT_EQ(test::permissions(Paths::indexFile()), 0600u);
+
+  const std::string saved = test::readText(Paths::indexFile());
+  progress.clear();
+  index.refresh([&](const std::string& name) { progress.push_back(name); });
+  EXPECT_TRUE(progress.empty());
+  EXPECT_EQ(requests().size(), 2u);
+  EXPECT_EQ(test::readText(Paths::indexFile()), saved);
+
+  // A new process loads the same passages, bit for bit, and finds nothing to do.
+  DocIndex reloaded;
+  EXPECT_EQ(reloaded.chunks(), index.chunks());
+  reloaded.refresh([&](const std::string& name) { progress.push_back(name); });
+  EXPECT_TRUE(progress.empty());
+  EXPECT_EQ(requests().size(), 2u);
+}
+
+TEST_F(StandInTest, ChangedFilesMoveToTheEndAndRemovedOnesLeave) {
+  writeText(doc("a.txt"), "Alpha pool opens at 8.");
+  writeText(doc("b.txt"), "Bravo parking is free.");
+  writeText(doc("c.txt"), "Charlie sauna costs 10 EUR.");
+  DocIndex index;
+  index.refresh();
+  setMtime(doc("a.txt"), 1700000000);
+  std::vector<std::string> progress;
+  index.refresh([&](const std::string& n) { progress.push_back(n); });
+  EXPECT_EQ(progress, std::vector<std::string>{"a.txt"});
+  auto chunks = index.chunks();
+  ASSERT_EQ(chunks.size(), 3u);
+  EXPECT_EQ(chunks[0].file, "b.txt");
+  EXPECT_EQ(chunks[2].file, "a.txt");
+
+  fs::remove(doc("b.txt"));
+  index.refresh();
+  EXPECT_EQ(index.fileNames(), (std::vector<std::string>{"a.txt", "c.txt"}));
+  const json stored = json::parse(test::readText(Paths::indexFile()));
+  EXPECT_FALSE(stored["files"].contains("b.txt"));
+  EXPECT_EQ(stored["files"]["a.txt"], 1700000000.0);
+}
+
+TEST_F(StandInTest, UnreadableDocumentKeepsItsPassages) {
+  test::makeDocx(doc("menu.docx"), "<w:p><w:r><w:t>Dinner is served from 19:00.</w:t></w:r></w:p>");
+  writeText(doc("empty.txt"), "  \n\n ");
+  DocIndex index;
+  index.refresh();
+  EXPECT_EQ(index.count("menu.docx"), 1);
+  writeText(doc("menu.docx"), "damaged now");
+  setMtime(doc("menu.docx"), 1700000000);
+  std::vector<std::string> progress;
+  index.refresh([&](const std::string& n) { progress.push_back(n); });
+  // The blank file has no passages, so it is read again every time (without a request).
+  EXPECT_EQ(progress, (std::vector<std::string>{"empty.txt", "menu.docx"}));
+  EXPECT_EQ(index.count("menu.docx"), 1);
+  EXPECT_EQ(requests().size(), 1u);
+  // Still not read successfully: tried again next time.
+  progress.clear();
+  index.refresh([&](const std::string& n) { progress.push_back(n); });
+  EXPECT_EQ(progress, (std::vector<std::string>{"empty.txt", "menu.docx"}));
+}
+
+TEST_F(StandInTest, DamagedIndexFileLoadsEmptyAndIsRebuilt) {
+  writeText(doc("a.txt"), "Alpha.");
+  {
+    DocIndex index;
+    index.refresh();
+  }
+  std::string text = test::readText(Paths::indexFile());
+  for (const std::string& damage : {text.substr(0, text.size() / 2), std::string("[]"),
+                                    std::string(R"({"files":{}})"),
+                                    std::string(R"({"files":{},"chunks":[{"id":"a#1","file":"a","section":"","text":"t"}]})"),
+                                    std::string(R"({"files":{},"chunks":[{"id":"a#1","file":"a","section":null,"text":"t","vector":[]}]})"),
+                                    std::string(R"({"files":{},"chunks":[{"id":"a#1","file":"a","section":"","text":"t","vector":["x"]}]})")}) {
+    writeText(Paths::indexFile(), damage);
+    DocIndex index;
+    EXPECT_EQ(index.chunkCount(), 0u) << damage.substr(0, 80);
+  }
+  DocIndex index;
+  index.refresh();
+  EXPECT_EQ(index.count("a.txt"), 1);
+  // Unknown keys are ignored.
+  writeText(Paths::indexFile(), R"({"version":3,"files":{"x.txt":1.5},"chunks":[{"id":"x.txt#1","file":"x.txt","section":"","text":"t","vector":[0.6,0.8],"extra":true}]})");
+  DocIndex other;
+  ASSERT_EQ(other.chunkCount(), 1u);
+  EXPECT_EQ(other.chunks()[0].vector, (std::vector<float>{0.6f, 0.8f}));
+}
+
+TEST_F(StandInTest, EmbeddingFailureLeavesTheFileAsItWas) {
+  writeText(doc("a.txt"), "Alpha.");
+  DocIndex index;
+  index.refresh();
+  const std::string saved = test::readText(Paths::indexFile());
+  test::stopModelServers();
+  // Nothing to index: no request needed, and the refresh succeeds.
+  EXPECT_NO_THROW(index.refresh());
+  writeText(doc("b.txt"), "Bravo.");
+  EXPECT_ANY_THROW(index.refresh());
+  EXPECT_EQ(test::readText(Paths::indexFile()), saved);
+
+  ScopedEnv fewer("QUORVEL_STANDIN_FEWER_VECTORS", "embed");
+  Engine e;
+  e.start();
+  EXPECT_THROW(index.refresh(), EmbedError);
+  for (const auto& c : index.chunks()) EXPECT_FALSE(c.vector.empty()) << c.id;
+}
+
+TEST_F(StandInTest, AThrowingProgressCallbackEndsTheRefreshCleanly) {
+  for (int i = 0; i < 5; ++i) writeText(doc("d" + std::to_string(i) + ".txt"), "Document " + std::to_string(i) + ".");
+  DocIndex index;
+  int calls = 0;
+  EXPECT_THROW(index.refresh([&](const std::string&) {
+                 if (++calls == 3) throw std::runtime_error("stop");
+               }),
+               std::runtime_error);
+  EXPECT_FALSE(fs::exists(Paths::indexFile()));
+  index.refresh();  // and the next one works
+  EXPECT_EQ(index.fileNames().size(), 5u);
+}
+
+TEST_F(StandInTest, SearchRanksByMeaningAndWords) {
+  DocIndex empty;
+  EXPECT_TRUE(empty.search("breakfast", 6).empty());
+  EXPECT_TRUE(requests().empty());  // no request for an empty index
+
+  writeText(doc("food.md"), "# Breakfast\n\nBreakfast is served from 7:00 to 10:30 on the terrace.");
+  writeText(doc("car.md"), "# Parking\n\nParking in the courtyard is free for guests.");
+  writeText(doc("ru.md"), "# \xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA\n\n"
+                          "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA \xD1\x81 7:00.");  // Завтрак с 7:00.
+  writeText(doc("pool.md"), "# Pool\n\nThe pool is open from 8:00 to 20:00.");
+  DocIndex index;
+  index.refresh();
+  auto hits = index.search("When is breakfast served?", 6);
+  ASSERT_EQ(hits.size(), 4u);
+  EXPECT_EQ(hits[0].chunk.file, "food.md");
+  for (std::size_t i = 1; i < hits.size(); ++i) EXPECT_GE(hits[i - 1].score, hits[i].score);
+  EXPECT_EQ(hits[0].chunk.vector.size(), 256u);  // a copy with its vector
+  EXPECT_EQ(index.search("\xD0\xB7\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA?", 1)[0].chunk.file, "ru.md");
+  EXPECT_EQ(index.search("parking", 2).size(), 2u);
+  EXPECT_TRUE(index.search("parking", 0).empty());
+}
+
+// A scripted embedding server: every vector is all zeros, so scores are the
+// keyword part alone.
+class KeywordTest : public ::testing::Test {
+ protected:
+  TempHome home;
+  test::LocalServer server;
+  std::vector<std::vector<float>> reply;  // when set, the vectors to return
+
+  void SetUp() override {
+    test::stopModelServers();
+    server.server().Post("/v1/embeddings", [this](const httplib::Request& req, httplib::Response& res) {
+      const auto body = json::parse(req.body);
+      json data = json::array();
+      for (std::size_t i = 0; i < body["input"].size(); ++i)
+        data.push_back({{"index", i}, {"embedding", reply.empty() ? std::vector<float>(4, 0.0f) : reply[i % reply.size()]}});
+      res.set_content(json{{"data", data}}.dump(), "application/json");
+    });
+    server.start(Engine::embedPort);
+  }
+};
+
+TEST_F(KeywordTest, WorkedExample) {
+  writeText(Paths::documents() / "1.txt", "We serve breakfast.");
+  writeText(Paths::documents() / "2.txt", "Breakfast time is seven.");
+  writeText(Paths::documents() / "3.txt", "The pool is warm.");
+  Paths::ensure();
+  DocIndex index;
+  index.refresh();
+  const auto hits = index.search("Breakfast time? is", 3);
+  ASSERT_EQ(hits.size(), 3u);
+  EXPECT_EQ(hits[0].chunk.file, "2.txt");
+  EXPECT_NEAR(hits[0].score, 0.12f, 1e-6f);
+  EXPECT_EQ(hits[1].chunk.file, "1.txt");
+  EXPECT_NEAR(hits[1].score, 0.12f * std::log(2.5f) / (std::log(2.5f) + std::log(4.0f)), 1e-6f);
+  EXPECT_NEAR(hits[1].score, 0.048f, 0.001f);
+  EXPECT_EQ(hits[2].score, 0.0f);
+  // Repeating a word changes nothing; short words count for nothing.
+  EXPECT_EQ(index.search("breakfast breakfast breakfast breakfast breakfast time", 3)[1].score, hits[1].score);
+  const auto none = index.search("is it ok", 3);
+  for (const auto& h : none) EXPECT_EQ(h.score, 0.0f);
+  // Equal scores keep the passages' order.
+  EXPECT_EQ(none[0].chunk.file, "1.txt");
+  EXPECT_EQ(none[2].chunk.file, "3.txt");
+}
+
+TEST_F(KeywordTest, CosineAndWordsInEveryPassage) {
+  reply = {{3, 4, 0, 0}};
+  writeText(Paths::documents() / "a.txt", "hotel alpha");
+  writeText(Paths::documents() / "b.txt", "hotel bravo");
+  Paths::ensure();
+  DocIndex index;
+  index.refresh();
+  EXPECT_EQ(index.chunks()[0].vector, (std::vector<float>{0.6f, 0.8f, 0.0f, 0.0f}));
+  // A word in every passage still counts (ln 2), and normalised it gives the full 0.12.
+  const auto hits = index.search("hotel", 2);
+  EXPECT_NEAR(hits[0].score, 1.12f, 1e-6f);
+  EXPECT_NEAR(hits[1].score, 1.12f, 1e-6f);
+  EXPECT_EQ(hits[0].chunk.file, "a.txt");
+  // A query vector of another length: keyword score alone.
+  reply = {{1, 0, 0}};
+  EXPECT_NEAR(index.search("hotel", 1)[0].score, 0.12f, 1e-6f);
+  // All zeros are left as they are.
+  reply = {{0, 0, 0, 0}};
+  EXPECT_EQ(Embedder::embed({"x"}, false)[0], (std::vector<float>(4, 0.0f)));
+}
+
+TEST_F(KeywordTest, TokensSplitAtEverythingButLettersMarksAndNumbers) {
+  EXPECT_EQ(DocIndex::tokens("Wi-Fi: 24/7, caf\xC3\xA9 \xD0\x97\xD0\x90\xD0\x92\xD0\xA2\xD0\xA0\xD0\x90\xD0\x9A!"),
+            (std::vector<std::string>{"wi", "fi", "24", "7", "caf\xC3\xA9", "\xD0\xB7\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA"}));
+  EXPECT_EQ(DocIndex::tokens("e\xCC\x81t\xC3\xA9 \xE6\x97\xA9\xE9\xA4\x90\xE3\x80\x82OK"),
+            (std::vector<std::string>{"e\xCC\x81t\xC3\xA9", "\xE6\x97\xA9\xE9\xA4\x90", "ok"}));
+  EXPECT_TRUE(DocIndex::tokens(" ,.;\n").empty());
+}
+
+TEST_F(KeywordTest, SearchesBesideARefreshSeeWholeLists) {
+  for (int i = 0; i < 40; ++i)
+    writeText(Paths::documents() / ("doc" + std::to_string(i) + ".txt"), "breakfast number " + std::to_string(i));
+  DocIndex index;
+  std::atomic<bool> done{false};
+  std::thread refresher([&] {
+    index.refresh();
+    for (int i = 0; i < 40; i += 3) setMtime(Paths::documents() / ("doc" + std::to_string(i) + ".txt"), 1700000000 + i);
+    index.refresh();
+    done = true;
+  });
+  std::thread second([&] { index.refresh(); });  // never interleaves with the first
+  while (!done) {
+    const auto hits = index.search("breakfast", 100);
+    std::set<std::string> ids;
+    for (const auto& h : hits) EXPECT_TRUE(ids.insert(h.chunk.id).second) << h.chunk.id;
+  }
+  refresher.join();
+  second.join();
+  EXPECT_EQ(index.chunkCount(), 40u);
+}
+
+}  // namespace
+}  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// Words are found the same way whichever road the text takes through the
+// tokeniser: plain ASCII, other scripts, or the letters whose lower case
+// depends on more than the letter itself.
+TEST(Tokens, LowerCasingIsFullUnicode) {
+  EXPECT_EQ(DocIndex::tokens("\xC4\xB0STANBUL Caf\xC3\x89"),  // İSTANBUL CafÉ
+            (std::vector<std::string>{"i\xCC\x87stanbul", "caf\xC3\xA9"}));
+  // ΟΔΟΣ ends in a final sigma; ΣΑΣ has both forms.
+  EXPECT_EQ(DocIndex::tokens("\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3 \xCE\xA3\xCE\x91\xCE\xA3"),
+            (std::vector<std::string>{"\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82", "\xCF\x83\xCE\xB1\xCF\x82"}));
+  EXPECT_EQ(DocIndex::tokens("\xD0\x97\xD0\x90\xD0\x92\xD0\xA2\xD0\xA0\xD0\x90\xD0\x9A-\xD0\xA8\xD0\x92\xD0\x95\xD0\x94\xD0\xA1\xD0\x9A\xD0\x98\xD0\x99 "
+                             "\xE2\x85\xA0\xE2\x85\xA1"),  // ЗАВТРАК-ШВЕДСКИЙ ⅠⅡ (Roman numerals are numbers)
+            (std::vector<std::string>{"\xD0\xB7\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA",
+                                      "\xD1\x88\xD0\xB2\xD0\xB5\xD0\xB4\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9",
+                                      "\xE2\x85\xB0\xE2\x85\xB1"}));
+}
+
+}  // namespace
+}  // namespace quorvel

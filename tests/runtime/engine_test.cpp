@@ -1,0 +1,234 @@
+// The engine and the chat client against the stand-in model server on the
+// real ports.
+#include <quorvel/engine.h>
+
+#include <httplib.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include <quorvel/chat.h>
+#include "platform/local_http.h"
+#include "test_support.h"
+
+namespace quorvel {
+namespace {
+
+using State = Engine::State;
+using test::ScopedEnv;
+using test::TempDir;
+using test::TempHome;
+
+class EngineTest : public ::testing::Test {
+ protected:
+  TempHome home;
+  TempDir emptyPath;
+  // No llama-server from the machine: only the stand-in placed in the home.
+  ScopedEnv path{"PATH", emptyPath.path().string()};
+  Engine engine;
+  std::vector<State> states;
+
+  void SetUp() override {
+    test::stopModelServers();
+    engine.onState = [this](const State& s) { states.push_back(s); };
+  }
+  void TearDown() override { test::stopModelServers(); }
+
+  static bool answers(int port) {
+    return LocalHTTP::getStatus("http://127.0.0.1:" + std::to_string(port) + "/health", std::chrono::seconds(1)) == 200;
+  }
+};
+
+TEST_F(EngineTest, FailsWithoutProgramOrModels) {
+  engine.start();
+  EXPECT_EQ(states, (std::vector<State>{State::starting(), State::failed("engine not found")}));
+
+  test::prepareStandInHome(home.path(), /*chatModel=*/false, /*searchModel=*/true);
+  states.clear();
+  engine.start();
+  EXPECT_EQ(states, (std::vector<State>{State::starting(), State::failed("model not downloaded")}));
+
+  test::prepareStandInHome(home.path(), /*chatModel=*/true, /*searchModel=*/false);
+  fs::remove(home.path() / "models/qwen3-embedding-0.6b-q8_0.gguf");
+  states.clear();
+  engine.start();
+  EXPECT_EQ(states.back(), State::failed("search model not downloaded"));
+  EXPECT_FALSE(answers(Engine::chatPort));
+}
+
+TEST_F(EngineTest, StartsBothServersThenReusesThem) {
+  test::prepareStandInHome(home.path());
+  engine.start();
+  EXPECT_EQ(states, (std::vector<State>{State::starting(), State::ready()}));
+  EXPECT_TRUE(answers(Engine::chatPort));
+  EXPECT_TRUE(answers(Engine::embedPort));
+  EXPECT_NE(test::readText(home.path() / "logs/chat.log").find("stand-in llama-server: chat model"), std::string::npos);
+  EXPECT_NE(test::readText(home.path() / "logs/embed.log").find("embedding model"), std::string::npos);
+  EXPECT_EQ(test::permissions(home.path() / "logs/chat.log"), 0600u);
+
+  // Already ready: nothing happens, no callback.
+  engine.start();
+  EXPECT_EQ(states.size(), 2u);
+
+  // Another process (here another engine) finds both answering and launches
+  // nothing: the logs are not made anew.
+  test::writeText(home.path() / "logs/chat.log", "kept\n");
+  Engine second;
+  std::vector<State> seen;
+  second.onState = [&seen](const State& s) { seen.push_back(s); };
+  const auto t0 = std::chrono::steady_clock::now();
+  second.start();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+  EXPECT_EQ(seen, (std::vector<State>{State::starting(), State::ready()}));
+  EXPECT_EQ(test::readText(home.path() / "logs/chat.log"), "kept\n");
+}
+
+TEST_F(EngineTest, LaunchesOnlyTheServerThatIsNotAnswering) {
+  test::prepareStandInHome(home.path());
+  // A chat server started by someone else.
+  test::LocalServer other;
+  other.server().Get("/health", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
+  other.start(Engine::chatPort);
+
+  engine.start();
+  EXPECT_EQ(engine.state(), State::ready());
+  EXPECT_FALSE(fs::exists(home.path() / "logs/chat.log"));
+  EXPECT_TRUE(fs::exists(home.path() / "logs/embed.log"));
+}
+
+TEST_F(EngineTest, ServerExitingAtStartFailsWithItsLog) {
+  test::prepareStandInHome(home.path());
+  ScopedEnv fail("QUORVEL_STANDIN_EXIT_AT_START", "embed");
+  const auto t0 = std::chrono::steady_clock::now();
+  engine.start();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
+  EXPECT_EQ(states, (std::vector<State>{State::starting(), State::stopped(),
+                                        State::failed("model server did not start (see logs)")}));
+  EXPECT_NE(test::readText(home.path() / "logs/embed.log").find("failing at start"), std::string::npos);
+  // The chat server it launched was terminated with it.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(answers(Engine::chatPort));
+
+  // stop() keeps the failure; stopAll() clears it.
+  states.clear();
+  engine.stop();
+  EXPECT_TRUE(states.empty());
+  EXPECT_EQ(engine.state(), State::failed("model server did not start (see logs)"));
+  engine.stopAll();
+  EXPECT_EQ(states, std::vector<State>{State::stopped()});
+}
+
+TEST_F(EngineTest, WaitsForASlowServerAndGivesUpOnAHungOne) {
+  test::prepareStandInHome(home.path());
+  {
+    ScopedEnv slowBind("QUORVEL_STANDIN_BIND_DELAY_MS", "400");
+    ScopedEnv slowLoad("QUORVEL_STANDIN_LOAD_MS", "600");
+    engine.pollMillis = 50;
+    engine.start();
+    EXPECT_EQ(engine.state(), State::ready());
+  }
+  engine.stopAll();
+  test::stopModelServers();
+  ScopedEnv hung("QUORVEL_STANDIN_LOAD_MS", "600000");
+  engine.maxPolls = 4;
+  engine.start();
+  EXPECT_EQ(engine.state(), State::failed("model server did not start (see logs)"));
+}
+
+TEST_F(EngineTest, StopAllEndsEveryServer) {
+  test::prepareStandInHome(home.path());
+  engine.start();
+  ASSERT_EQ(engine.state(), State::ready());
+  Engine other;  // knows nothing of the servers, and still ends them
+  other.stopAll();
+  EXPECT_EQ(other.state(), State::stopped());
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(answers(Engine::chatPort));
+  EXPECT_FALSE(answers(Engine::embedPort));
+}
+
+class ChatTest : public EngineTest {
+ protected:
+  const std::string user =
+      "SOURCES:\n[1] (rules.txt \xE2\x80\x94 Breakfast)\nBreakfast is served from 7:00 to 10:30 on the terrace.\n\n"
+      "GUEST MESSAGE:\nWhen is breakfast served?\n\nWrite the reply in English.";
+  void startServers() {
+    test::prepareStandInHome(home.path());
+    engine.start();
+    ASSERT_EQ(engine.state(), State::ready());
+  }
+};
+
+TEST_F(ChatTest, PlainAndStreamedRepliesAgree) {
+  startServers();
+  const auto [plain, plainCount] = Chat::complete("system", user);
+  EXPECT_EQ(plain, "Breakfast is served from 7:00 to 10:30 on the terrace [1].");
+  EXPECT_GT(plainCount.tokens, 0);
+  EXPECT_EQ(plainCount.perSecond, 25.0);
+
+  std::string streamed;
+  int pieces = 0;
+  const auto [text, count] = Chat::complete("system", user, [&](const std::string& p) {
+    streamed += p;
+    ++pieces;
+  });
+  EXPECT_EQ(text, plain);
+  EXPECT_EQ(streamed, plain);
+  EXPECT_GT(pieces, 3);
+  EXPECT_EQ(count.tokens, plainCount.tokens);
+}
+
+TEST_F(ChatTest, BrokenStreamsAreErrors) {
+  {
+    ScopedEnv cut("QUORVEL_STANDIN_CUT_STREAM", "1");
+    startServers();
+    std::string seen;
+    EXPECT_ANY_THROW(Chat::complete("system", user, [&](const std::string& p) { seen += p; }));
+    EXPECT_FALSE(seen.empty());  // part of the reply had arrived
+  }
+  test::stopModelServers();
+  engine.stopAll();
+  ScopedEnv errorEvent("QUORVEL_STANDIN_ERROR_EVENT", "1");
+  startServers();
+  EXPECT_THROW(Chat::complete("system", user, [](const std::string&) {}), ChatError);
+}
+
+TEST_F(ChatTest, ServerDownIsAnError) {
+  EXPECT_THROW(Chat::complete("system", user), HttpError);
+  EXPECT_THROW(Chat::complete("system", user, [](const std::string&) {}), HttpError);
+}
+
+// Replies scripted by an in-process server on the chat port.
+TEST_F(EngineTest, PlainReplyFieldsAndTheirFallbacks) {
+  std::string reply;
+  std::string request;
+  test::LocalServer server;
+  server.server().Post("/v1/chat/completions", [&](const httplib::Request& req, httplib::Response& res) {
+    request = req.body;
+    res.set_content(reply, "application/json");
+  });
+  server.start(Engine::chatPort);
+
+  reply = R"({"choices":[{"message":{"content":"Hello"}}],"timings":{"predicted_per_second":12.5},"usage":{"completion_tokens":57}})";
+  auto [text, count] = Chat::complete("sys", "usr");
+  EXPECT_EQ(text, "Hello");
+  EXPECT_EQ(count.tokens, 57);
+  EXPECT_EQ(count.perSecond, 12.5);
+  const auto sent = nlohmann::json::parse(request);
+  EXPECT_EQ(sent, nlohmann::json::parse(
+                      R"({"messages":[{"role":"system","content":"sys"},{"role":"user","content":"usr"}],"temperature":0,)"
+                      R"("top_k":1,"seed":42,"max_tokens":400,"stream":false,"chat_template_kwargs":{"enable_thinking":false}})"));
+  EXPECT_TRUE(sent["temperature"].is_number_integer());
+
+  reply = R"({"error":{"code":500,"message":"boom"}})";
+  std::tie(text, count) = Chat::complete("sys", "usr");
+  EXPECT_EQ(text, "");
+  EXPECT_EQ(count.tokens, 0);
+  reply = "[1,2]";
+  EXPECT_EQ(Chat::complete("sys", "usr").first, "");
+  reply = "not json";
+  EXPECT_ANY_THROW(Chat::complete("sys", "usr"));
+}
+
+}  // namespace
+}  // namespace quorvel

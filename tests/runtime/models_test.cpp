@@ -1,0 +1,206 @@
+// The model catalogue and the downloader against a local HTTP server.
+#include <quorvel/models.h>
+
+#include <httplib.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include <quorvel/engine.h>
+#include <quorvel/paths.h>
+#include "test_support.h"
+
+namespace quorvel {
+namespace {
+
+using test::ScopedEnv;
+using test::TempHome;
+
+void sizedFile(const fs::path& p, std::uintmax_t size) {
+  test::writeText(p, "");
+  fs::resize_file(p, size);
+}
+
+TEST(Catalogue, ExactEntries) {
+  const ModelSpec& e = ModelCatalog::embedding();
+  EXPECT_EQ(e.toJson(),
+            R"J({"id":"qwen3-embed-0.6b","title":"Qwen3 Embedding 0.6B (search)","file":"qwen3-embedding-0.6b-q8_0.gguf",)J"
+            R"("url":"https://huggingface.co/Qwen/Qwen3-Embedding-0.6B-GGUF/resolve/main/Qwen3-Embedding-0.6B-Q8_0.gguf",)"
+            R"("sizeMB":639,"minRAMGB":8,"license":"Apache-2.0"})");
+  ASSERT_EQ(ModelCatalog::chat().size(), 2u);
+  const ModelSpec& small = ModelCatalog::chat()[0];
+  const ModelSpec& large = ModelCatalog::chat()[1];
+  EXPECT_EQ(small.toJson(),
+            R"({"id":"qwen3-1.7b","title":"Qwen3 1.7B","file":"qwen3-1.7b-q4_k_m.gguf",)"
+            R"("url":"https://huggingface.co/unsloth/Qwen3-1.7B-GGUF/resolve/main/Qwen3-1.7B-Q4_K_M.gguf",)"
+            R"("sizeMB":1110,"minRAMGB":8,"license":"Apache-2.0"})");
+  EXPECT_EQ(large.toJson(),
+            R"({"id":"qwen3-4b-2507","title":"Qwen3 4B Instruct 2507","file":"qwen3-4b-instruct-2507-q4_k_m.gguf",)"
+            R"("url":"https://huggingface.co/unsloth/Qwen3-4B-Instruct-2507-GGUF/resolve/main/Qwen3-4B-Instruct-2507-Q4_K_M.gguf",)"
+            R"("sizeMB":2381,"minRAMGB":16,"license":"Apache-2.0"})");
+  EXPECT_NE(small, large);
+  EXPECT_NE(std::hash<ModelSpec>{}(small), std::hash<ModelSpec>{}(large));
+  EXPECT_GT(ModelCatalog::ramGB(), 0);
+}
+
+TEST(Catalogue, ReplyModelByMemory) {
+  EXPECT_EQ(ModelCatalog::recommendedChatFor(15).id, "qwen3-1.7b");
+  EXPECT_EQ(ModelCatalog::recommendedChatFor(16).id, "qwen3-4b-2507");
+  EXPECT_EQ(ModelCatalog::recommendedChatFor(4).id, "qwen3-1.7b");
+  EXPECT_EQ(ModelCatalog::recommendedChatFor(64).id, "qwen3-4b-2507");
+}
+
+TEST(Catalogue, InstalledMeansMoreThanHalfTheSize) {
+  TempHome home;
+  Paths::ensure();
+  const ModelSpec& small = ModelCatalog::chat()[0];
+  EXPECT_EQ(ModelCatalog::path(small), home.path() / "models" / "qwen3-1.7b-q4_k_m.gguf");
+  EXPECT_FALSE(ModelCatalog::isInstalled(small));  // missing
+  sizedFile(ModelCatalog::path(small), 0);
+  EXPECT_FALSE(ModelCatalog::isInstalled(small));
+  sizedFile(ModelCatalog::path(small), 555000000);
+  EXPECT_FALSE(ModelCatalog::isInstalled(small));
+  sizedFile(ModelCatalog::path(small), 555000001);
+  EXPECT_TRUE(ModelCatalog::isInstalled(small));
+  fs::remove(ModelCatalog::path(small));
+  fs::create_directories(ModelCatalog::path(small));
+  EXPECT_FALSE(ModelCatalog::isInstalled(small));
+}
+
+TEST(Catalogue, InstalledChatPrefersTheRecommendedModel) {
+  TempHome home;
+  Paths::ensure();
+  EXPECT_FALSE(ModelCatalog::installedChatFor(8).has_value());
+  EXPECT_EQ(Engine::chatModelTitle(), "\u2014");
+  const ModelSpec& small = ModelCatalog::chat()[0];
+  const ModelSpec& large = ModelCatalog::chat()[1];
+  sizedFile(ModelCatalog::path(large), 2381000000);
+  EXPECT_EQ(ModelCatalog::installedChatFor(8)->id, "qwen3-4b-2507");  // every chat model is a candidate
+  EXPECT_EQ(Engine::chatModelTitle(), "Qwen3 4B Instruct 2507");
+  sizedFile(ModelCatalog::path(small), 1110000000);
+  EXPECT_EQ(ModelCatalog::installedChatFor(8)->id, "qwen3-1.7b");
+  EXPECT_EQ(ModelCatalog::installedChatFor(16)->id, "qwen3-4b-2507");
+  fs::remove(ModelCatalog::path(large));
+  EXPECT_EQ(ModelCatalog::installedChatFor(16)->id, "qwen3-1.7b");
+}
+
+class DownloaderTest : public ::testing::Test {
+ protected:
+  TempHome home;
+  test::LocalServer files;
+  std::unique_ptr<ScopedEnv> base;
+  void SetUp() override { files.start(); base = std::make_unique<ScopedEnv>("QUORVEL_MODEL_BASE_URL", files.base()); }
+  // 1 MB in the catalogue's terms: installed above 500,000 bytes.
+  ModelSpec spec{"tiny", "Tiny", "tiny.gguf", "https://huggingface.co/org/tiny/resolve/main/tiny.gguf", 1, 8, "MIT"};
+  std::string body = std::string(600000, 'm') + "end";
+  std::vector<double> progress;
+
+  void download() {
+    ModelDownloader d;
+    d.onProgress = [this](double f) { progress.push_back(f); };
+    d.download(spec);
+  }
+  std::string installed() { return test::readText(ModelCatalog::path(spec)); }
+};
+
+TEST_F(DownloaderTest, WithLengthReportsRisingProgressToOne) {
+  int requests = 0;
+  files.server().Get("/org/tiny/resolve/main/tiny.gguf", [&](const httplib::Request&, httplib::Response& res) {
+    ++requests;
+    res.set_content(body, "application/octet-stream");
+  });
+  download();
+  EXPECT_TRUE(installed() == body);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+  EXPECT_DOUBLE_EQ(progress.back(), 1.0);
+  EXPECT_FALSE(fs::exists(ModelCatalog::path(spec).string() + ".part"));
+  EXPECT_EQ(test::permissions(ModelCatalog::path(spec)), 0600u);
+
+  // Installed: no request, no progress.
+  progress.clear();
+  download();
+  EXPECT_EQ(requests, 1);
+  EXPECT_TRUE(progress.empty());
+}
+
+TEST_F(DownloaderTest, WithoutLengthReportsNoProgress) {
+  files.server().Get("/org/tiny/resolve/main/tiny.gguf", [&](const httplib::Request&, httplib::Response& res) {
+    test::serveChunked(res, body);
+  });
+  download();
+  EXPECT_TRUE(installed() == body);
+  EXPECT_TRUE(progress.empty());
+}
+
+TEST_F(DownloaderTest, ErrorStatusIsAnErrorAndNothingIsReplaced) {
+  Paths::ensure();
+  test::writeText(ModelCatalog::path(spec), "old but small copy");
+  files.server().Get("/org/tiny/resolve/main/tiny.gguf", [&](const httplib::Request&, httplib::Response& res) {
+    res.status = 404;
+    res.set_content("Entry not found", "text/plain");
+  });
+  try {
+    download();
+    FAIL() << "no error";
+  } catch (const DownloadError& e) {
+    EXPECT_NE(std::string(e.what()).find("HTTP 404"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(installed(), "old but small copy");
+}
+
+TEST_F(DownloaderTest, UnreachableHostSaysSo) {
+  ScopedEnv nowhere("QUORVEL_MODEL_BASE_URL", "http://127.0.0.1:1");
+  try {
+    download();
+    FAIL() << "no error";
+  } catch (const DownloadError& e) {
+    EXPECT_NE(std::string(e.what()).find("host unreachable"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(fs::exists(ModelCatalog::path(spec)));
+}
+
+TEST_F(DownloaderTest, CutTransferIsResumedWhereItStopped) {
+  int requests = 0;
+  std::string range;
+  files.server().Get("/org/tiny/resolve/main/tiny.gguf", [&](const httplib::Request& req, httplib::Response& res) {
+    if (++requests == 1) {
+      // Announce the whole length, send half, then drop the connection.
+      res.set_content_provider(body.size(), "application/octet-stream", [&](size_t offset, size_t, httplib::DataSink& sink) {
+        if (offset >= body.size() / 2) return false;
+        sink.write(body.data() + offset, body.size() / 2 - offset);
+        return true;
+      });
+      return;
+    }
+    range = req.get_header_value("Range");
+    res.set_content(body, "application/octet-stream");  // the server honours the range
+  });
+  EXPECT_THROW(download(), DownloadError);
+  EXPECT_FALSE(fs::exists(ModelCatalog::path(spec)));
+  const auto part = ModelCatalog::path(spec).string() + ".part";
+  ASSERT_TRUE(fs::exists(part));
+  const auto kept = fs::file_size(part);
+  EXPECT_GT(kept, 0u);
+
+  progress.clear();
+  download();
+  EXPECT_EQ(range, "bytes=" + std::to_string(kept) + "-");
+  EXPECT_TRUE(installed() == body);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_GT(progress.front(), 0.4);  // counted from the bytes already kept
+  EXPECT_DOUBLE_EQ(progress.back(), 1.0);
+}
+
+TEST_F(DownloaderTest, ServerIgnoringTheRangeStartsAfresh) {
+  Paths::ensure();
+  test::writeText(ModelCatalog::path(spec).string() + ".part", "garbage from an earlier try");
+  files.server().Get("/org/tiny/resolve/main/tiny.gguf", [&](const httplib::Request&, httplib::Response& res) {
+    test::serveChunked(res, body);  // always 200 from the first byte, whatever range was asked for
+  });
+  download();
+  EXPECT_TRUE(installed() == body) << installed().size() << " " << installed().substr(0, 40);
+}
+
+}  // namespace
+}  // namespace quorvel

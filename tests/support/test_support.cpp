@@ -1,0 +1,162 @@
+#include "test_support.h"
+
+#include "platform/process.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace quorvel::test {
+
+TempDir::TempDir() {
+  std::string tmpl = (fs::temp_directory_path() / "quorvel-test-XXXXXX").string();
+  if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Tests take permissions away; give them back so that everything goes.
+  for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec))
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+ScopedEnv::ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
+  if (const char* v = std::getenv(name)) old_ = v;
+  if (value)
+    ::setenv(name, value->c_str(), 1);
+  else
+    ::unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_)
+    ::setenv(name_.c_str(), old_->c_str(), 1);
+  else
+    ::unsetenv(name_.c_str());
+}
+
+void writeText(const fs::path& p, const std::string& text) {
+  fs::create_directories(p.parent_path());
+  std::ofstream f(p, std::ios::binary);
+  f << text;
+}
+
+std::string readText(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+unsigned permissions(const fs::path& p) {
+  struct stat st {};
+  if (::stat(p.c_str(), &st) != 0) return 0;
+  return st.st_mode & 07777;
+}
+
+RunResult run(const std::string& program, const std::vector<std::string>& args,
+              const std::map<std::string, std::string>& env, const std::optional<std::string>& input) {
+  TempDir io;
+  Subprocess::Options o;
+  o.out = o.err = Subprocess::Stream::toFile;
+  o.outFile = io / "out";
+  o.errFile = io / "err";
+  if (input) {
+    writeText(io / "in", *input);
+    o.input = io / "in";
+  }
+  std::vector<std::string> environment;
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string kv(*e);
+    if (env.count(kv.substr(0, kv.find('='))) == 0) environment.push_back(kv);
+  }
+  for (const auto& [k, v] : env)
+    if (!v.empty()) environment.push_back(k + "=" + v);
+  o.environment = std::move(environment);
+
+  std::vector<std::string> argv{program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  Subprocess child(argv, o);
+  RunResult r;
+  if (!child.started()) return r;
+  const Subprocess::Result done = child.wait();
+  r.status = done.signal != 0 ? 128 + done.signal : done.status;
+  r.out = readText(o.outFile);
+  r.err = readText(o.errFile);
+  return r;
+}
+
+}  // namespace quorvel::test
+
+#include <thread>
+
+#include "platform/local_http.h"
+#include <quorvel/models.h>
+
+namespace quorvel::test {
+
+void stopModelServers() {
+  Subprocess::run({"/usr/bin/pkill", "-f", "llama-server.*--port 1843[12]"}, std::chrono::seconds(10), 0);
+  for (int i = 0; i < 200; ++i) {
+    if (LocalHTTP::getStatus("http://127.0.0.1:18431/health", std::chrono::milliseconds(200)) == 0 &&
+        LocalHTTP::getStatus("http://127.0.0.1:18432/health", std::chrono::milliseconds(200)) == 0)
+      return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+void prepareStandInHome(const fs::path& home, bool chatModel, bool searchModel) {
+  fs::create_directories(home / "engine");
+  fs::create_directories(home / "models");
+  if (!fs::exists(home / "engine/llama-server")) fs::create_symlink(QUORVEL_STANDIN, home / "engine/llama-server");
+  auto model = [&](const ModelSpec& m) {
+    writeText(home / "models" / m.file, "GGUF");
+    fs::resize_file(home / "models" / m.file, static_cast<std::uintmax_t>(m.sizeMB) * 1000000);
+  };
+  if (searchModel) model(ModelCatalog::embedding());
+  if (chatModel) model(ModelCatalog::chat()[0]);
+}
+
+}  // namespace quorvel::test
+
+namespace quorvel::test {
+
+void LocalServer::start(int port) {
+  if (port == 0) {
+    port_ = server_.bind_to_any_port("127.0.0.1");
+  } else {
+    port_ = port;
+    if (!server_.bind_to_port("127.0.0.1", port)) throw std::runtime_error("port " + std::to_string(port) + " is taken");
+  }
+  thread_ = std::thread([this] { server_.listen_after_bind(); });
+  while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void LocalServer::stop() {
+  if (!thread_.joinable()) return;
+  server_.stop();
+  thread_.join();
+}
+
+void serveChunked(httplib::Response& res, const std::string& body) {
+  res.set_chunked_content_provider("application/octet-stream", [&body](size_t offset, httplib::DataSink& sink) {
+    if (offset >= body.size()) {
+      sink.done();
+      return true;
+    }
+    sink.write(body.data() + offset, std::min<size_t>(65536, body.size() - offset));
+    return true;
+  });
+}
+
+}  // namespace quorvel::test
