@@ -5,9 +5,10 @@
 #include <cstdio>
 #include <string>
 
-#include "bench_util.h"
 #include <quorvel/engine.h>
 #include <quorvel/paths.h>
+
+#include "bench_util.h"
 #include "sample_index.h"
 #include "test_support.h"
 

@@ -3,8 +3,9 @@
 #include <fstream>
 #include <string>
 
-#include "bench_util.h"
 #include <quorvel/document_reader.h>
+
+#include "bench_util.h"
 #include "fixture_builders.h"
 #include "test_support.h"
 

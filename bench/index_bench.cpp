@@ -10,12 +10,13 @@
 #include <random>
 #include <string>
 
-#include "bench_util.h"
-#include "sample_index.h"
 #include <quorvel/doc_index.h>
 #include <quorvel/embedder.h>
 #include <quorvel/engine.h>
 #include <quorvel/paths.h>
+
+#include "bench_util.h"
+#include "sample_index.h"
 #include "test_support.h"
 
 using namespace quorvel;

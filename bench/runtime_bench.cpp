@@ -4,9 +4,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "bench_util.h"
 #include <quorvel/chat.h>
 #include <quorvel/engine.h>
+
+#include "bench_util.h"
 #include "test_support.h"
 
 using namespace quorvel;

@@ -1,16 +1,16 @@
 // quorvel-cli: one command per run, each ending the process with its status.
+#include <nlohmann/json.hpp>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <system_error>

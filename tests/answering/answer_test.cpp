@@ -1,18 +1,18 @@
 // Answering one guest message, with scripted model replies on the real ports.
-#include <quorvel/answerer.h>
-
-#include <httplib.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
 
 #include <functional>
 #include <mutex>
-#include <nlohmann/json.hpp>
 #include <thread>
 
+#include <quorvel/answerer.h>
 #include <quorvel/engine.h>
 #include <quorvel/history.h>
 #include <quorvel/lang.h>
 #include <quorvel/paths.h>
+
 #include "test_support.h"
 
 namespace quorvel {

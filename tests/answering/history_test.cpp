@@ -1,11 +1,11 @@
-#include <quorvel/history.h>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <thread>
 
+#include <quorvel/history.h>
 #include <quorvel/paths.h>
+
 #include "test_support.h"
 
 namespace quorvel {

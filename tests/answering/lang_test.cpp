@@ -6,6 +6,7 @@
 
 #include <quorvel/lang.h>
 #include <quorvel/reply_template.h>
+
 #include "test_support.h"
 
 namespace quorvel {

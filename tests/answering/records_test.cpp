@@ -1,10 +1,10 @@
-#include <quorvel/records.h>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <unordered_set>
+
+#include <quorvel/records.h>
 
 #include "platform/json_writer.h"
 #include "platform/text.h"

@@ -1,16 +1,17 @@
 // The command-line tool as a user runs it.
-#include <httplib.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
 
 #include <regex>
 #include <thread>
 
-#include "platform/local_http.h"
-#include "fixture_builders.h"
 #include <quorvel/history.h>
 #include <quorvel/lang.h>
-#include <nlohmann/json.hpp>
 #include <quorvel/models.h>
+
+#include "fixture_builders.h"
+#include "platform/local_http.h"
 #include "test_support.h"
 
 namespace quorvel {

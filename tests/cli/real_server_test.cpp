@@ -11,6 +11,7 @@
 #include <quorvel/engine.h>
 #include <quorvel/models.h>
 #include <quorvel/paths.h>
+
 #include "test_support.h"
 
 namespace quorvel {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <quorvel/document_reader.h>
+
 #include "platform/text.h"
 
 namespace quorvel {

@@ -3,6 +3,7 @@
 #include <quorvel/doc_index.h>
 #include <quorvel/document_reader.h>
 #include <quorvel/paths.h>
+
 #include "test_support.h"
 
 namespace quorvel {

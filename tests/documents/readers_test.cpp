@@ -1,12 +1,13 @@
 // Text from every accepted document kind, and from damaged or hostile files.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <chrono>
-#include <gtest/gtest.h>
 
 #include <quorvel/document_reader.h>
-#include "fixture_builders.h"
+
 #include "documents/readers.h"
+#include "fixture_builders.h"
 #include "test_support.h"
 
 namespace quorvel {

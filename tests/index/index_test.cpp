@@ -1,20 +1,20 @@
 // Embeddings, the document index and its refresh, and the hybrid search,
 // against the stand-in model server or a scripted one on the real ports.
-#include <quorvel/doc_index.h>
-
-#include <httplib.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 
 #include <cmath>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <thread>
 
+#include <quorvel/doc_index.h>
 #include <quorvel/embedder.h>
-#include "fixture_builders.h"
 #include <quorvel/engine.h>
 #include <quorvel/paths.h>
+
+#include "fixture_builders.h"
 #include "test_support.h"
 
 namespace quorvel {

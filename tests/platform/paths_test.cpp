@@ -1,6 +1,6 @@
-#include <quorvel/paths.h>
-
 #include <gtest/gtest.h>
+
+#include <quorvel/paths.h>
 
 #include "test_support.h"
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <quorvel/chat.h>
+
 #include "platform/local_http.h"
 
 namespace quorvel {

@@ -1,13 +1,13 @@
 // The engine and the chat client against the stand-in model server on the
 // real ports.
-#include <quorvel/engine.h>
-
-#include <httplib.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <thread>
 
 #include <quorvel/chat.h>
+#include <quorvel/engine.h>
+
 #include "platform/local_http.h"
 #include "test_support.h"
 

@@ -1,13 +1,13 @@
 // The model catalogue and the downloader against a local HTTP server.
-#include <quorvel/models.h>
-
-#include <httplib.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <thread>
 
 #include <quorvel/engine.h>
+#include <quorvel/models.h>
 #include <quorvel/paths.h>
+
 #include "test_support.h"
 
 namespace quorvel {

@@ -1,7 +1,5 @@
 #include "test_support.h"
 
-#include "platform/process.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "platform/process.h"
 
 extern char** environ;
 

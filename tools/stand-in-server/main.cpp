@@ -5,6 +5,7 @@
 // variables (see README.md beside this file).
 #include <fcntl.h>
 #include <httplib.h>
+#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <nlohmann/json.hpp>
 #include <set>
 #include <string>
 #include <thread>

@@ -1,7 +1,5 @@
 #include <quorvel/answerer.h>
 
-#include <quorvel/debug.h>
-
 #include <unicode/brkiter.h>
 #include <unicode/regex.h>
 #include <unicode/uchar.h>
@@ -16,8 +14,10 @@
 #include <mutex>
 #include <set>
 
+#include <quorvel/debug.h>
 #include <quorvel/history.h>
 #include <quorvel/lang.h>
+
 #include "platform/text.h"
 
 namespace quorvel {

@@ -1,18 +1,18 @@
 #include <quorvel/history.h>
 
 #include <fcntl.h>
+#include <nlohmann/json.hpp>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-#include <nlohmann/json.hpp>
+#include <quorvel/paths.h>
 
 #include "platform/file_util.h"
 #include "platform/json_writer.h"
 #include "platform/text.h"
-#include <quorvel/paths.h>
 
 namespace quorvel {
 

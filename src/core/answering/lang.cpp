@@ -1,16 +1,16 @@
 #include <quorvel/lang.h>
 
-#include <cstdio>  // before CLD2's header, which uses it without including it
 #include <cld2/public/compact_lang_det.h>
 #include <unicode/locid.h>
 #include <unicode/translit.h>
 #include <unicode/uscript.h>
 #include <unicode/utf8.h>
 
+#include <cstdio>  // before CLD2's header, which uses it without including it
 #include <map>
 #include <memory>
-#include <vector>
 #include <mutex>
+#include <vector>
 
 namespace quorvel {
 

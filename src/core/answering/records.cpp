@@ -1,6 +1,7 @@
 #include <quorvel/records.h>
 
 #include <nlohmann/json.hpp>
+
 #include <stdexcept>
 
 #include "platform/json_writer.h"

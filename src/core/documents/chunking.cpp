@@ -5,6 +5,7 @@
 #include <unicode/utf8.h>
 
 #include <quorvel/document_reader.h>
+
 #include "platform/text.h"
 
 namespace quorvel {

@@ -9,8 +9,9 @@
 
 #include <quorvel/doc_index.h>
 #include <quorvel/document_reader.h>
-#include "platform/file_util.h"
 #include <quorvel/paths.h>
+
+#include "platform/file_util.h"
 
 namespace quorvel {
 

@@ -1,13 +1,13 @@
 #include <quorvel/document_reader.h>
 
-#include <quorvel/debug.h>
-
 #include <algorithm>
 #include <fstream>
 
+#include <quorvel/debug.h>
+
+#include "documents/readers.h"
 #include "platform/file_util.h"
 #include "platform/process.h"
-#include "documents/readers.h"
 #include "platform/text.h"
 
 namespace quorvel {

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/file_util.h"
 #include "documents/readers.h"
+#include "platform/file_util.h"
 #include "platform/text.h"
 
 namespace quorvel::readers {

@@ -12,8 +12,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/file_util.h"
 #include "documents/readers.h"
+#include "platform/file_util.h"
 #include "platform/text.h"
 
 namespace quorvel::readers {

@@ -9,21 +9,22 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <numeric>
-#include <set>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <exception>
+#include <numeric>
 #include <optional>
+#include <set>
 #include <thread>
 #include <unordered_set>
 
 #include <quorvel/embedder.h>
-#include "platform/file_util.h"
-#include "index/index_file.h"
-#include "platform/json_writer.h"
 #include <quorvel/paths.h>
+
+#include "index/index_file.h"
+#include "platform/file_util.h"
+#include "platform/json_writer.h"
 #include "platform/text.h"
 
 namespace quorvel {

@@ -1,10 +1,12 @@
 #include <quorvel/embedder.h>
 
-#include <algorithm>
-#include <cmath>
 #include <simdjson.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include <quorvel/engine.h>
+
 #include "platform/local_http.h"
 #include "platform/text.h"
 

@@ -2,9 +2,10 @@
 // sent anywhere else, and no proxy is ever used.
 #pragma once
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
 #include <functional>
-#include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
 #include <string_view>

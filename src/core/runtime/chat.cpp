@@ -1,10 +1,12 @@
 #include <quorvel/chat.h>
 
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <simdjson.h>
 
+#include <optional>
+
 #include <quorvel/engine.h>
+
 #include "platform/local_http.h"
 
 namespace quorvel {

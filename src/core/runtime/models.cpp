@@ -3,11 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 #include <cstdlib>
 
-#include "platform/json_writer.h"
 #include <quorvel/paths.h>
+
+#include "platform/json_writer.h"
 
 namespace quorvel {
 
