@@ -1,10 +1,23 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test.
+# QUORVEL_SANITIZE=thread builds with ThreadSanitizer and runs the suites
+# that drive threads (engine, index, processes); =address builds with
+# AddressSanitizer and UBSan and runs every suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-build=${QUORVEL_BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+san=${QUORVEL_SANITIZE:-}
+build=${QUORVEL_BUILD_DIR:-build${san:+-$san}}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_SANITIZE="$san"
 cmake --build "$build" -j"$(nproc)"
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+case "$san" in
+  thread)
+    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+    for suite in engine_tests index_tests platform_tests; do "$build/bin/$suite"; done
+    ;;
+  *)
+    [ "$san" = address ] && export ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1"
+    ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+    ;;
+esac

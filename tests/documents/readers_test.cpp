@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include <quorvel/debug.h>
 #include <quorvel/document_reader.h>
 
 #include "documents/readers.h"
@@ -69,6 +70,17 @@ TEST_F(ReadersTest, DamagedPdfYieldsNothing) {
   EXPECT_FALSE(textOf(dir / "junk.pdf").has_value());
   writeText(dir / "empty.pdf", "");
   EXPECT_FALSE(textOf(dir / "empty.pdf").has_value());
+}
+
+TEST_F(ReadersTest, WhyADocumentGaveNoTextReachesTheDebugSink) {
+  std::vector<std::string> lines;
+  debug::setSink([&lines](std::string_view l) { lines.emplace_back(l); });
+  writeText(dir / "junk.pdf", "%PDF-1.4\nthis is not a pdf at all");
+  EXPECT_FALSE(textOf(dir / "junk.pdf").has_value());
+  debug::setSink({});
+  EXPECT_FALSE(textOf(dir / "junk.pdf").has_value());  // no sink: nothing written anywhere
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("junk.pdf"), std::string::npos) << lines[0];
 }
 
 TEST_F(ReadersTest, DocxParagraphsTabsBreaksAndTables) {

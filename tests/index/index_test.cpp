@@ -257,6 +257,51 @@ TEST_F(StandInTest, EmbeddingFailureLeavesTheFileAsItWas) {
   for (const auto& c : index.chunks()) EXPECT_FALSE(c.vector.empty()) << c.id;
 }
 
+TEST_F(StandInTest, ProgressNamesOnlyFilesWhoseTurnCame) {
+  for (int i = 0; i < 6; ++i) writeText(doc("d" + std::to_string(i) + ".txt"), "Document " + std::to_string(i) + ".");
+  test::stopModelServers();
+  ScopedEnv error("QUORVEL_STANDIN_ERROR", "embed");
+  Engine e;
+  e.start();
+  DocIndex index;
+  std::vector<std::string> named;
+  const auto caller = std::this_thread::get_id();
+  bool otherThread = false;
+  EXPECT_THROW(index.refresh([&](const std::string& name) {
+                 named.push_back(name);
+                 otherThread |= std::this_thread::get_id() != caller;
+               }),
+               EmbedError);
+  // The first file failed to embed: it is the only one named.
+  EXPECT_EQ(named, std::vector<std::string>{"d0.txt"});
+  EXPECT_FALSE(otherThread);
+}
+
+TEST_F(StandInTest, AFailedSaveIsAnErrorAndKeepsTheOldFile) {
+  writeText(doc("a.txt"), "Alpha.");
+  DocIndex index;
+  index.refresh();
+  const std::string saved = test::readText(Paths::indexFile());
+  // A folder where index.json should be: the rename cannot replace it, even
+  // for root.
+  fs::rename(Paths::indexFile(), home.path() / "index.saved");
+  fs::create_directory(Paths::indexFile());
+  writeText(doc("b.txt"), "Bravo.");
+  try {
+    index.refresh();
+    FAIL() << "the refresh reported success";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("index.json"), std::string::npos) << e.what();
+  }
+  // No temporary left beside it.
+  for (const auto& entry : fs::directory_iterator(home.path()))
+    EXPECT_EQ(entry.path().filename().string().rfind(".index.json.", 0), std::string::npos) << entry.path();
+  fs::remove(Paths::indexFile());
+  index.refresh();
+  EXPECT_EQ(index.fileNames().size(), 2u);
+  EXPECT_NE(test::readText(Paths::indexFile()), saved);
+}
+
 TEST_F(StandInTest, AThrowingProgressCallbackEndsTheRefreshCleanly) {
   for (int i = 0; i < 5; ++i) writeText(doc("d" + std::to_string(i) + ".txt"), "Document " + std::to_string(i) + ".");
   DocIndex index;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
+#include <mutex>
 #include <thread>
 
 #include <quorvel/chat.h>
@@ -133,6 +135,63 @@ TEST_F(EngineTest, WaitsForASlowServerAndGivesUpOnAHungOne) {
   engine.maxPolls = 4;
   engine.start();
   EXPECT_EQ(engine.state(), State::failed("model server did not start (see logs)"));
+}
+
+// Run under ThreadSanitizer too (QUORVEL_SANITIZE=thread): the app starts the
+// engine on a worker while the tray stops it from the GUI thread.
+TEST_F(EngineTest, StartStopAndStateFromSeveralThreads) {
+  test::prepareStandInHome(home.path());
+  ScopedEnv slow("QUORVEL_STANDIN_LOAD_MS", "300");
+  Engine shared;
+  shared.pollMillis = 20;
+  std::mutex mu;
+  std::vector<State> seen;
+  shared.onState = [&](const State& s) {
+    std::lock_guard<std::mutex> lock(mu);
+    seen.push_back(s);
+  };
+  std::atomic<bool> done{false};
+  std::thread starter([&] {
+    for (int i = 0; i < 4; ++i) shared.start();
+  });
+  std::thread stopper([&] {
+    for (int i = 0; i < 15; ++i) {
+      shared.stop();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  std::thread watcher([&] {
+    while (!done) (void)shared.state();
+  });
+  starter.join();
+  stopper.join();
+  done = true;
+  watcher.join();
+  shared.stopAll();
+  EXPECT_EQ(shared.state(), State::stopped());
+  test::stopModelServers();
+
+  // A stop while a start waits for the servers ends that start: it never
+  // turns ready afterwards, and the servers it launched are terminated.
+  {
+    std::lock_guard<std::mutex> lock(mu);
+    seen.clear();
+  }
+  std::thread start([&] { shared.start(); });
+  while (shared.state() != State::starting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  shared.stop();
+  const auto t0 = std::chrono::steady_clock::now();
+  start.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(shared.state(), State::stopped());
+  {
+    std::lock_guard<std::mutex> lock(mu);
+    EXPECT_EQ(seen, (std::vector<State>{State::starting(), State::stopped()}));
+  }
+  EXPECT_FALSE(answers(Engine::chatPort));
+  EXPECT_FALSE(answers(Engine::embedPort));
 }
 
 TEST_F(EngineTest, StopAllEndsEveryServer) {

@@ -124,6 +124,25 @@ TEST_F(DownloaderTest, WithLengthReportsRisingProgressToOne) {
   EXPECT_TRUE(progress.empty());
 }
 
+TEST_F(DownloaderTest, AThrowingProgressCallbackStopsTheTransferAndKeepsThePart) {
+  files.server().Get("/org/tiny/resolve/main/tiny.gguf", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(body, "application/octet-stream");
+  });
+  struct Cancelled {};
+  ModelDownloader d;
+  int calls = 0;
+  d.onProgress = [&](double) {
+    if (++calls == 1) throw Cancelled{};
+  };
+  EXPECT_THROW(d.download(spec), Cancelled);
+  EXPECT_EQ(calls, 1);  // no further piece was taken once it threw
+  EXPECT_FALSE(fs::exists(ModelCatalog::path(spec)));
+  EXPECT_TRUE(fs::exists(ModelCatalog::path(spec).string() + ".part"));
+  // The next download finishes the job.
+  download();
+  EXPECT_TRUE(installed() == body);
+}
+
 TEST_F(DownloaderTest, WithoutLengthReportsNoProgress) {
   files.server().Get("/org/tiny/resolve/main/tiny.gguf", [&](const httplib::Request&, httplib::Response& res) {
     test::serveChunked(res, body);
