@@ -279,14 +279,29 @@ TEST_F(EngineTest, PlainReplyFieldsAndTheirFallbacks) {
                       R"("top_k":1,"seed":42,"max_tokens":400,"stream":false,"chat_template_kwargs":{"enable_thinking":false}})"));
   EXPECT_TRUE(sent["temperature"].is_number_integer());
 
-  reply = R"({"error":{"code":500,"message":"boom"}})";
-  std::tie(text, count) = Chat::complete("sys", "usr");
-  EXPECT_EQ(text, "");
-  EXPECT_EQ(count.tokens, 0);
-  reply = "[1,2]";
+  // A message with empty content is an empty reply; anything else that
+  // holds no message is a fault of the server, never an empty reply.
+  reply = R"({"choices":[{"message":{"content":null}}]})";
   EXPECT_EQ(Chat::complete("sys", "usr").first, "");
-  reply = "not json";
-  EXPECT_ANY_THROW(Chat::complete("sys", "usr"));
+  auto failure = [](const std::string& body) -> std::string {
+    try {
+      Chat::complete("sys", "usr");
+    } catch (const std::exception& e) {
+      return e.what();
+    }
+    return "no error for " + body;
+  };
+  reply = R"({"error":{"code":500,"message":"boom"}})";
+  EXPECT_NE(failure(reply).find("boom"), std::string::npos) << failure(reply);
+  for (std::string body : {R"({})", R"({"choices":[]})", R"({"choices":[{"text":"x"}]})"}) {
+    reply = body;
+    EXPECT_THROW(Chat::complete("sys", "usr"), ChatError) << body;
+  }
+  for (std::string body : {"[1,2]", "not json", "<html>502 Bad Gateway</html>"}) {
+    reply = body;
+    const std::string why = failure(body);
+    EXPECT_NE(why.find("127.0.0.1:18431"), std::string::npos) << why;  // names the server
+  }
 }
 
 }  // namespace

@@ -243,7 +243,14 @@ void sortNames(std::vector<std::string>& names) {
 // where the processor has it, plain SSE otherwise.
 typedef float Lane8 __attribute__((vector_size(32)));
 
-__attribute__((target_clones("avx2", "default"))) float dot(const float* a, const float* b, std::size_t n) {
+// (A sanitizer's runtime starts after the resolvers of target clones would
+// run, so sanitized builds keep the plain version.)
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#define QUORVEL_CLONES
+#else
+#define QUORVEL_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+QUORVEL_CLONES float dot(const float* a, const float* b, std::size_t n) {
   Lane8 s0 = {}, s1 = {};
   std::size_t i = 0;
   for (; i + 16 <= n; i += 16) {
@@ -267,6 +274,17 @@ double modificationTime(const fs::path& p) {
   return static_cast<double>(st.st_mtim.tv_sec) + static_cast<double>(st.st_mtim.tv_nsec) / 1e9;
 }
 
+// The dimension most stored vectors have (0 when there are none).
+std::size_t commonDimension(const std::vector<StoredPassage>& passages) {
+  std::map<std::size_t, std::size_t> counts;
+  for (const auto& p : passages)
+    if (p.dim > 0) ++counts[p.dim];
+  std::size_t best = 0, most = 0;
+  for (const auto& [dim, n] : counts)
+    if (n > most) best = dim, most = n;
+  return best;
+}
+
 std::shared_ptr<DocIndex::Snapshot> load(const fs::path& file) {
   auto snap = std::make_shared<DocIndex::Snapshot>();
   std::map<std::string, double> files;
@@ -274,6 +292,19 @@ std::shared_ptr<DocIndex::Snapshot> load(const fs::path& file) {
   auto block = std::make_shared<std::vector<float>>();
   // A damaged file counts as no file: the next refresh rebuilds the index.
   if (!readIndexFile(file, files, passages, *block)) return snap;
+  // A passage whose vector is missing, not finite or of another dimension
+  // than the rest was stored by a faulty run: it is dropped and its file
+  // counts as changed, so the next refresh embeds it again.
+  const std::size_t dim = commonDimension(passages);
+  std::erase_if(passages, [&](const StoredPassage& p) {
+    const bool damaged = p.dim == 0 || p.dim != dim ||
+                         !std::all_of(block->begin() + static_cast<std::ptrdiff_t>(p.offset),
+                                      block->begin() + static_cast<std::ptrdiff_t>(p.offset + p.dim),
+                                      [](float x) { return std::isfinite(x); });
+    if (damaged) files.erase(p.chunk.file);
+    return damaged;
+  });
+  std::erase_if(files, [](const auto& kv) { return !std::isfinite(kv.second); });
   snap->files = std::move(files);
   // Finding each passage's words is a fifth of the load: the second half of
   // the passages is done on another core meanwhile.
@@ -357,9 +388,9 @@ std::string passagesJson(const std::vector<std::shared_ptr<const DocIndex::Entry
     const Chunk& c = e.chunk;
     if (k > 0) out.push_back(',');
     out += "{\"id\":";
-    appendJsonString(out, c.id);
+    appendJsonString(out, encodeName(c.id));
     out += ",\"file\":";
-    appendJsonString(out, c.file);
+    appendJsonString(out, encodeName(c.file));
     out += ",\"section\":";
     appendJsonString(out, c.section);
     out += ",\"text\":";
@@ -386,7 +417,7 @@ void DocIndex::save() const {
     for (const auto& [name, time] : snap->files) {
       if (!first) out.push_back(',');
       first = false;
-      appendJsonString(out, name);
+      appendJsonString(out, encodeName(name));
       out.push_back(':');
       appendJsonNumber(out, time);
     }
@@ -456,6 +487,18 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
     if (known == work->files.end() || known->second != current[name] || withPassages.count(name) == 0) due.push_back(name);
   }
 
+  // Every vector of the index has one dimension: that of the passages this
+  // run keeps, else that of the first file it embeds.
+  std::size_t dim = 0;
+  {
+    const std::set<std::string> dueSet(due.begin(), due.end());
+    for (const auto& e : work->entries)
+      if (dueSet.count(e->chunk.file) == 0 && e->dim > 0) {
+        dim = e->dim;
+        break;
+      }
+  }
+
   // Documents are read, cut and tokenised up to sixteen ahead on another core while
   // the passages of the current one are being embedded.
   Prefetcher ahead(due, [&](const std::string& name) {
@@ -479,6 +522,10 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
     std::vector<std::vector<float>> vectors;
     try {
       vectors = Embedder::embed(texts, false);
+      if (dim == 0 && !vectors.empty()) dim = vectors[0].size();
+      if (!vectors.empty() && vectors[0].size() != dim)
+        throw EmbedError("the embedding server returned vectors of " + std::to_string(vectors[0].size()) +
+                         " dimensions; the index holds vectors of " + std::to_string(dim));
     } catch (...) {
       // What this run did so far stays in memory; index.json keeps its old
       // content until a refresh succeeds.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include <quorvel/engine.h>
 
@@ -37,8 +38,10 @@ std::vector<std::vector<float>> Embedder::embed(const std::vector<std::string>& 
       inputs.push_back(query ? queryInstruction + text : std::move(text));
     }
     std::string body;
+    // Nothing arrives until the whole batch is embedded, which on a
+    // computer without a graphics card can take longer than a minute.
     LocalHTTP::postStreaming(url, nlohmann::json{{"input", std::move(inputs)}},
-                             [&body](std::string_view piece) { body.append(piece); });
+                             [&body](std::string_view piece) { body.append(piece); }, LocalHTTP::kSessionLimit);
 
     // The reply holds thousands of numbers: read it with simdjson (one
     // parser per thread, so that its buffers are not made anew per batch).
@@ -75,7 +78,9 @@ std::vector<std::vector<float>> Embedder::embed(const std::vector<std::string>& 
                 }
                 for (auto c : components) {
                   double d;
-                  if (c.get_double().get(d)) {
+                  // null, or a number beyond a float: the vector is unusable.
+                  if (c.get_double().get(d) || !std::isfinite(d) ||
+                      std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) {
                     numeric = false;
                     break;
                   }
@@ -92,10 +97,9 @@ std::vector<std::vector<float>> Embedder::embed(const std::vector<std::string>& 
       usable = false;
     }
     if (!usable) {
-      // Not JSON at all is a parse error like any other; JSON without a
-      // "data" array of objects is the embedding error, showing the reply.
-      const auto reply = nlohmann::json::parse(body);
-      throw EmbedError(reply.is_object() ? reply.dump() : "{}");
+      // Quoted, never parsed again or printed whole: the reply may be
+      // anything, nested deeper than any printer's stack.
+      throw EmbedError("the embedding server sent no vectors: " + excerpt(body));
     }
     if (items.size() < end - start)
       throw EmbedError("the embedding server returned " + std::to_string(items.size()) + " vectors for " +
@@ -103,11 +107,17 @@ std::vector<std::vector<float>> Embedder::embed(const std::vector<std::string>& 
     std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     items.resize(end - start);  // a surplus would shift every later pairing
     for (auto& [index, vec] : items) {
-      float sum = 0;
-      for (float x : vec) sum += x * x;
+      // A vector that is empty, not finite, or of another length than the
+      // others would be stored for good and rank wrongly ever after.
+      if (vec.empty()) throw EmbedError("the embedding server sent an empty or unreadable vector");
+      if (!result.empty() && vec.size() != result.front().size())
+        throw EmbedError("the embedding server sent vectors of " + std::to_string(result.front().size()) + " and " +
+                         std::to_string(vec.size()) + " dimensions");
+      double sum = 0;
+      for (float x : vec) sum += static_cast<double>(x) * x;
       if (sum > 0) {
-        const float norm = std::sqrt(sum);
-        for (float& x : vec) x /= norm;
+        const double norm = std::sqrt(sum);
+        for (float& x : vec) x = static_cast<float>(x / norm);
       }
       result.push_back(std::move(vec));
     }

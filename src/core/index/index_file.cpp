@@ -2,9 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unicode/utf8.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <charconv>
 #include <cstring>
 
@@ -13,6 +17,53 @@ namespace quorvel {
 namespace {
 
 struct Bad {};
+
+// The length of the JSON number at the start of s (the grammar's, no more:
+// no "inf", "nan", "+1", "00" or "1."), or 0 when there is none.
+std::size_t jsonNumberLength(const char* s, std::size_t n) {
+  std::size_t i = 0;
+  auto digit = [&](std::size_t k) { return k < n && s[k] >= '0' && s[k] <= '9'; };
+  if (i < n && s[i] == '-') ++i;
+  if (!digit(i)) return 0;
+  if (s[i] == '0')
+    ++i;
+  else
+    while (digit(i)) ++i;
+  if (i < n && s[i] == '.') {
+    if (!digit(++i)) return 0;
+    while (digit(i)) ++i;
+  }
+  if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < n && (s[i] == '+' || s[i] == '-')) ++i;
+    if (!digit(i)) return 0;
+    while (digit(i)) ++i;
+  }
+  return i;
+}
+
+// A number already checked against the grammar. Straight from the decimal
+// text to the type, so that a float component reads back bit for bit as it
+// was written. Beyond the type's range it becomes infinite (or zero), which
+// the index treats as a damaged vector rather than a damaged file.
+template <class T>
+T parseNumber(const char* begin, const char* end) {
+  T v{};
+  const auto [p, ec] = std::from_chars(begin, end, v);
+  if (ec == std::errc::result_out_of_range) {
+    const bool negative = *begin == '-';
+    const T inf = negative ? -std::numeric_limits<T>::infinity() : std::numeric_limits<T>::infinity();
+    double d{};
+    if (std::from_chars(begin, end, d).ec == std::errc())
+      return std::fabs(d) > static_cast<double>(std::numeric_limits<T>::max()) ? inf : static_cast<T>(d);
+    // Beyond even a double: infinite unless the exponent is negative.
+    const char* e = std::find_if(begin, end, [](char c) { return c == 'e' || c == 'E'; });
+    const bool tiny = e != end && e + 1 != end && e[1] == '-';
+    return tiny ? T(0) : inf;
+  }
+  if (ec != std::errc() || p != end) throw Bad{};
+  return v;
+}
 
 // A forward-only JSON reader over a file, one buffer at a time.
 class Scanner {
@@ -78,7 +129,7 @@ class Scanner {
     }
   }
 
-  // The characters of a number, checked to be one.
+  // The characters of a number as far as they go, across buffer refills.
   std::string_view numberToken() {
     skipSpace();
     token_.clear();
@@ -88,28 +139,23 @@ class Scanner {
       token_.push_back(static_cast<char>(c));
       ++pos_;
     }
-    if (token_.empty() || token_[0] == '+') throw Bad{};
+    if (token_.empty() || jsonNumberLength(token_.data(), token_.size()) != token_.size()) throw Bad{};
     return token_;
   }
   template <class T>
   T number() {
     skipSpace();
-    // Fast path: the number lies whole inside the buffer (a number is never
-    // longer than 40 characters here), so parse it in place.
-    if (len_ - pos_ > 64) {
-      T v;
+    // Fast path: the number ends inside the buffer, so it is read in place.
+    if (pos_ < len_) {
       const char* begin = buf_.data() + pos_;
-      if (*begin == '+') throw Bad{};
-      auto [p, ec] = std::from_chars(begin, buf_.data() + len_, v);
-      if (ec != std::errc() || p == begin) throw Bad{};
-      pos_ = static_cast<std::size_t>(p - buf_.data());
-      return v;
+      const std::size_t n = jsonNumberLength(begin, len_ - pos_);
+      if (n > 0 && n < len_ - pos_) {
+        pos_ += n;
+        return parseNumber<T>(begin, begin + n);
+      }
     }
     const std::string_view t = numberToken();
-    T v;
-    auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
-    if (ec != std::errc() || p != t.data() + t.size()) throw Bad{};
-    return v;
+    return parseNumber<T>(t.data(), t.data() + t.size());
   }
 
   // Any value, for keys this reader does not use.
@@ -238,8 +284,8 @@ StoredPassage readPassage(Scanner& s, std::string& key, std::vector<float>& bloc
     s.string(key);
     s.expect(':');
     s.skipSpace();
-    if (key == "id") s.string(c.id), seen |= 1;
-    else if (key == "file") s.string(c.file), seen |= 2;
+    if (key == "id") s.string(c.id), c.id = decodeName(c.id), seen |= 1;
+    else if (key == "file") s.string(c.file), c.file = decodeName(c.file), seen |= 2;
     else if (key == "section") s.string(c.section), seen |= 4;
     else if (key == "text") s.string(c.text), seen |= 8;
     else if (key == "vector") {
@@ -248,8 +294,6 @@ StoredPassage readPassage(Scanner& s, std::string& key, std::vector<float>& bloc
       seen |= 16;
       p.offset = block.size();
       if (s.emptyContainer(']')) continue;
-      // Straight from the decimal text to a 32-bit float, so that every
-      // component reads back bit for bit as it was written.
       do block.push_back(s.number<float>());
       while (s.more(']'));
       p.dim = block.size() - p.offset;
@@ -263,14 +307,57 @@ StoredPassage readPassage(Scanner& s, std::string& key, std::vector<float>& bloc
 
 }  // namespace
 
+std::string encodeName(std::string_view bytes) {
+  std::string out;
+  const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
+  const int32_t n = static_cast<int32_t>(bytes.size());
+  for (int32_t i = 0; i < n;) {
+    const int32_t start = i;
+    UChar32 c;
+    U8_NEXT(s, i, n, c);
+    if (c >= 0) {
+      out.append(bytes.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
+      continue;
+    }
+    for (int32_t k = start; k < i; ++k) {
+      uint8_t buf[4];
+      int32_t len = 0;
+      U8_APPEND_UNSAFE(buf, len, 0x10FF00 + s[k]);
+      out.append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(len));
+    }
+  }
+  return out;
+}
+
+std::string decodeName(std::string_view utf8) {
+  if (utf8.find('\xF4') == std::string_view::npos) return std::string(utf8);  // the common case: nothing encoded
+  std::string out;
+  const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
+  const int32_t n = static_cast<int32_t>(utf8.size());
+  for (int32_t i = 0; i < n;) {
+    const int32_t start = i;
+    UChar32 c;
+    U8_NEXT(s, i, n, c);
+    if (c >= 0x10FF80 && c <= 0x10FFFF)
+      out.push_back(static_cast<char>(c - 0x10FF00));
+    else
+      out.append(utf8.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
+  }
+  return out;
+}
+
 bool readIndexFile(const std::filesystem::path& file, std::map<std::string, double>& files,
                    std::vector<StoredPassage>& passages, std::vector<float>& block) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   // Every component takes at least two characters ("0,"), so this never
   // reallocates; pages never written stay virtual and cost no memory.
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) block.reserve(static_cast<std::size_t>(st.st_size) / 2);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  if (st.st_size > 0) block.reserve(static_cast<std::size_t>(st.st_size) / 2);
   bool ok = false;
   try {
     Scanner s(fd);
@@ -289,7 +376,7 @@ bool readIndexFile(const std::filesystem::path& file, std::map<std::string, doub
               std::string name;
               s.string(name);
               s.expect(':');
-              files[name] = s.number<double>();
+              files[decodeName(name)] = s.number<double>();
             } while (s.more('}'));
           }
         } else if (key == "chunks") {

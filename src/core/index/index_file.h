@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <quorvel/document_reader.h>
@@ -19,6 +20,12 @@ struct StoredPassage {
   std::size_t offset = 0;
   std::size_t dim = 0;
 };
+
+// File names are bytes; JSON strings are Unicode. A name that is not UTF-8
+// keeps each stray byte b as the private-use character U+10FF00 + b in the
+// file, so that the entry still matches its file exactly after a reload.
+std::string encodeName(std::string_view bytes);
+std::string decodeName(std::string_view utf8);
 
 // Reads {"files": {name: time}, "chunks": [passage…]}. False when the file is
 // missing, damaged or lacks a required key or field; the outputs are then

@@ -6,6 +6,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/text.h"
+
 namespace quorvel {
 
 namespace {
@@ -55,7 +57,8 @@ size_t toSink(char* data, size_t size, size_t count, void* user) {
   return size * count;
 }
 
-void perform(const std::string& url, const std::string& payload, const std::function<void(std::string_view)>& sink) {
+void perform(const std::string& url, const std::string& payload, const std::function<void(std::string_view)>& sink,
+             std::chrono::seconds idle) {
   if (!LocalHTTP::isLoopback(url)) throw NotLocal();
   CURL* c = handle();
   Headers headers;
@@ -69,12 +72,12 @@ void perform(const std::string& url, const std::string& payload, const std::func
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, toSink);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &s);
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errbuf);
-  // 60 seconds without a byte from the server is a time-out; a long
-  // generation that keeps streaming is not.
+  // `idle` without a byte from the server is a time-out; a long generation
+  // that keeps streaming is not.
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 60L);
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, 60L);
-  curl_easy_setopt(c, CURLOPT_TIMEOUT, 300L);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(idle.count()));
+  curl_easy_setopt(c, CURLOPT_TIMEOUT, static_cast<long>(LocalHTTP::kSessionLimit.count()));
   const CURLcode rc = curl_easy_perform(c);
   if (s.error) std::rethrow_exception(s.error);
   if (rc != CURLE_OK) {
@@ -102,14 +105,16 @@ bool LocalHTTP::isLoopback(std::string_view url) {
 
 nlohmann::json LocalHTTP::postJSON(const std::string& url, const nlohmann::json& body) {
   std::string reply;
-  perform(url, body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), [&reply](std::string_view piece) { reply.append(piece); });
-  auto parsed = nlohmann::json::parse(reply);
-  return parsed.is_object() ? parsed : nlohmann::json::object();
+  perform(url, body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+          [&reply](std::string_view piece) { reply.append(piece); }, kSessionLimit);
+  auto parsed = nlohmann::json::parse(reply, nullptr, /*allow_exceptions=*/false);
+  if (!parsed.is_object()) throw HttpError("the model server at " + url + " sent a reply that is not a JSON object: " + excerpt(reply));
+  return parsed;
 }
 
 void LocalHTTP::postStreaming(const std::string& url, const nlohmann::json& body,
-                              const std::function<void(std::string_view)>& onData) {
-  perform(url, body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), onData);
+                              const std::function<void(std::string_view)>& onData, std::chrono::seconds idle) {
+  perform(url, body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), onData, idle);
 }
 
 long LocalHTTP::getStatus(const std::string& url, std::chrono::milliseconds timeout) {

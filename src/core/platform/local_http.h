@@ -27,14 +27,22 @@ struct HttpError : std::runtime_error {
 void initCurl();
 
 struct LocalHTTP {
-  // POSTs `body` as JSON and parses the reply; a reply that is not an object
-  // gives an empty object. Throws NotLocal, HttpError or a JSON parse error.
+  // A request may take 300 seconds in all. A streamed reply may pause 60
+  // seconds between bytes; a reply that only comes when it is complete gets
+  // the whole 300 before its first byte.
+  static constexpr std::chrono::seconds kSessionLimit{300};
+  static constexpr std::chrono::seconds kIdleLimit{60};
+
+  // POSTs `body` as JSON and parses the reply, which comes whole. Throws
+  // NotLocal, HttpError, or HttpError naming the server when the reply is
+  // not a JSON object.
   static nlohmann::json postJSON(const std::string& url, const nlohmann::json& body);
 
   // POSTs `body` and hands the reply body to `onData` piece by piece as it
-  // arrives. Throws NotLocal or HttpError.
+  // arrives, allowing `idle` between bytes. Throws NotLocal or HttpError.
   static void postStreaming(const std::string& url, const nlohmann::json& body,
-                            const std::function<void(std::string_view)>& onData);
+                            const std::function<void(std::string_view)>& onData,
+                            std::chrono::seconds idle = kIdleLimit);
 
   // GET with a time-out; the HTTP status, or 0 when there was no answer.
   static long getStatus(const std::string& url, std::chrono::milliseconds timeout);

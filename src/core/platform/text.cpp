@@ -197,4 +197,23 @@ std::optional<TimePoint> parseIsoDate(std::string_view s) {
   return std::chrono::system_clock::from_time_t(tt);
 }
 
+std::string excerpt(std::string_view bytes, std::size_t max) {
+  const bool cut = bytes.size() > max;
+  const std::string valid = toValidUtf8(bytes.substr(0, max));
+  std::string out;
+  for (unsigned char c : valid) {
+    if (c >= 0x20 && c != 0x7F) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      static const char hex[] = "0123456789abcdef";
+      out += "\\x";
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+    }
+  }
+  // A cut through a character left U+FFFD at the end: that is the cut.
+  if (cut) out += "\u2026";
+  return out;
+}
+
 }  // namespace quorvel

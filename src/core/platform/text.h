@@ -28,6 +28,10 @@ bool isSpaceOrTab(char32_t c);
 // The text without leading and trailing code points for which pred holds.
 std::string_view trimUtf8(std::string_view text, bool (*pred)(char32_t));
 
+// At most the first `max` bytes of an untrusted reply, for an error message:
+// valid UTF-8, control characters escaped, "…" when cut.
+std::string excerpt(std::string_view bytes, std::size_t max = 300);
+
 // ASCII lower-casing, for file-name extensions and protocol words.
 std::string asciiLower(std::string_view s);
 

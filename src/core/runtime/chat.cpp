@@ -146,12 +146,19 @@ std::pair<std::string, Chat::Count> Chat::complete(const std::string& system, co
     return {stream.text(), stream.count()};
   }
   const json reply = LocalHTTP::postJSON(url, requestBody(system, user, false));
-  std::string text;
-  if (const json* choice = firstChoice(reply)) {
-    const json* message = member(*choice, "message");
-    const json* content = message != nullptr ? member(*message, "content") : nullptr;
-    if (content != nullptr && content->is_string()) text = content->get<std::string>();
+  // A failure must never read as an empty reply: that would be "not in our
+  // documents" for a question the documents answer.
+  if (const json* error = member(reply, "error")) {
+    const json* message = member(*error, "message");
+    throw ChatError("the model server failed: " +
+                    (message != nullptr && message->is_string() ? message->get<std::string>() : std::string("unknown error")));
   }
+  const json* choice = firstChoice(reply);
+  const json* message = choice != nullptr ? member(*choice, "message") : nullptr;
+  if (message == nullptr || !message->is_object()) throw ChatError("the model server's reply holds no message");
+  std::string text;
+  const json* content = member(*message, "content");
+  if (content != nullptr && content->is_string()) text = content->get<std::string>();
   Count count;
   const json* timings = member(reply, "timings");
   const json* usage = member(reply, "usage");
