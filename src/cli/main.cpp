@@ -46,6 +46,29 @@ void writeLine(int fd, std::string_view text) {
 
 void out(std::string_view text) { writeLine(STDOUT_FILENO, text); }
 
+// A file name as it may be shown on a terminal: control characters (a line
+// feed, an escape sequence) written as \n, \x1b and so on.
+std::string printable(std::string_view name) {
+  std::string shown;
+  for (unsigned char c : name) {
+    if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      static const char hex[] = "0123456789abcdef";
+      shown += "\\x";
+      shown.push_back(hex[c >> 4]);
+      shown.push_back(hex[c & 15]);
+    } else if (c == '\\') {
+      shown += "\\\\";
+    } else {
+      shown.push_back(static_cast<char>(c));
+    }
+  }
+  return shown;
+}
+
 constexpr std::string_view kUsage =
     "quorvel-cli setup            download the free models (one time)\n"
     "quorvel-cli import <files\u2026>  add documents (txt, md, pdf, docx, rtf)\n"
@@ -122,7 +145,7 @@ int indexCommand() {
   if (!engineReady()) return 1;
   const auto t0 = std::chrono::steady_clock::now();
   DocIndex& index = DocIndex::shared();
-  index.refresh([](const std::string& name) { out("indexing " + name); });
+  index.refresh([](const std::string& name) { out("indexing " + printable(name)); });
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   char took[32];
   std::snprintf(took, sizeof took, "%.1f", seconds);
@@ -164,7 +187,7 @@ int askCommand() {
   if (!a.recorded) writeLine(STDERR_FILENO, "quorvel-cli: warning: the answer could not be recorded in " + Paths::historyFile().string());
   out(a.text);
   for (const Source& s : a.sources)
-    out("  [" + std::to_string(s.n) + "] " + s.file + (s.section.empty() ? "" : " \u2014 " + s.section));
+    out("  [" + std::to_string(s.n) + "] " + printable(s.file) + (s.section.empty() ? "" : " \u2014 " + s.section));
   out(format("  %.0f tok/s \u00B7 %.2f s \u00B7 ", a.tokensPerSecond, a.seconds) + a.language);
   return 0;
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <thread>
 
 #include <quorvel/history.h>
@@ -108,6 +109,62 @@ TEST(Stats, DamagedFileReadsAsZero) {
   }
   writeText(Paths::statsFile(), R"({"tps":7})");
   EXPECT_EQ(Stats::lastTPS(), 7);
+}
+
+}  // namespace
+}  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// Every line of history.jsonl is a whole answer.
+void expectWholeLines(const std::string& text, std::size_t lines) {
+  std::size_t n = 0;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l); ++n) EXPECT_NO_THROW(Answer::fromJson(l)) << l.substr(0, 80);
+  EXPECT_EQ(n, lines);
+  EXPECT_TRUE(text.empty() || text.back() == '\n');
+}
+
+TEST(History, AFullDiskLeavesOnlyWholeLines) {
+  test::SmallDisk disk(256 << 10);
+  if (!disk.ok()) GTEST_SKIP() << "a small tmpfs cannot be mounted here (needs root)";
+  test::ScopedEnv home("QUORVEL_HOME", (disk.path() / "home").string());
+  ASSERT_TRUE(History::append(answer(1, 1)));
+  const std::string before = readText(Paths::historyFile());
+  disk.fill(/*leave=*/3000);
+  // Larger than what is left: the write is short and is taken back.
+  EXPECT_FALSE(History::append(answer(2, 2, std::string(20000, 'x'))));
+  EXPECT_EQ(readText(Paths::historyFile()), before);
+  disk.unfill();
+  EXPECT_TRUE(History::append(answer(3, 3)));
+  expectWholeLines(readText(Paths::historyFile()), 2);
+  EXPECT_EQ(Stats::lastTPS(), 3);
+}
+
+TEST(History, ALineTornEarlierDoesNotSwallowTheNext) {
+  TempHome home;
+  ASSERT_TRUE(History::append(answer(1, 1)));
+  // A crash (or an older version on a full disk) left half a line.
+  const std::string whole = readText(Paths::historyFile());
+  writeText(Paths::historyFile(), whole + whole.substr(0, 30));
+  ASSERT_TRUE(History::append(answer(2, 2)));
+  const std::string text = readText(Paths::historyFile());
+  std::istringstream in(text);
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_NO_THROW(Answer::fromJson(lines[0]));
+  EXPECT_EQ(lines[1], whole.substr(0, 30));  // the torn piece stays on a line of its own
+  EXPECT_EQ(Answer::fromJson(lines[2]).tokensPerSecond, 2);
+  EXPECT_EQ(History::count(), 3);
+}
+
+TEST(History, AnAnswerThatCannotBeStoredSaysSo) {
+  TempHome home;
+  EXPECT_FALSE(History::append(answer(NAN, 1)));
+  fs::create_directories(Paths::historyFile());  // not a file at all
+  EXPECT_FALSE(History::append(answer(1, 1)));
 }
 
 }  // namespace

@@ -3,6 +3,10 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
+#include <atomic>
+#include <fstream>
 #include <regex>
 #include <thread>
 
@@ -227,6 +231,49 @@ TEST_F(CliAskTest, TemplatesAndStandardInput) {
   EXPECT_TRUE(lines(r.out).at(1).ends_with(" ru"));
 }
 
+TEST_F(CliAskTest, ModelServerFaultsAreErrorsNotAnswers) {
+  for (const char* fault : {"QUORVEL_STANDIN_ERROR", "QUORVEL_STANDIN_MISSING_FIELDS"}) {
+    test::stopModelServers();
+    auto faulty = env;
+    faulty[fault] = "chat";
+    auto r = runCli({"ask", "What time is breakfast?"}, faulty);
+    EXPECT_EQ(r.status, 2) << fault << ": " << r.out;
+    EXPECT_EQ(r.out.find(Lang::notInDocs("en")), std::string::npos) << fault;
+    EXPECT_NE(r.err.find("model server"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "home/history.jsonl")) << fault;
+  }
+  test::stopModelServers();
+}
+
+TEST_F(CliAskTest, AHugeMessageIsCutToFitAndRecordedWhole) {
+  test::stopModelServers();
+  env["QUORVEL_STANDIN_RECORD"] = (dir / "requests.jsonl").string();
+  std::string message = "What time is breakfast? ";
+  while (message.size() < (1 << 20)) message += "Please tell me everything about the hotel and the town. ";
+  auto r = runCli({"ask"}, env, message + "\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::ifstream in(dir / "requests.jsonl");
+  std::size_t chats = 0;
+  for (std::string l; std::getline(in, l);) {
+    const auto j = nlohmann::json::parse(l);
+    if (j["path"] != "/v1/chat/completions") continue;
+    ++chats;
+    const std::string user = j["body"]["messages"][1]["content"];
+    EXPECT_LT(user.size(), 40000u);  // far inside 8,192 tokens
+  }
+  EXPECT_GE(chats, 1u);
+  const auto stored = nlohmann::json::parse(lines(readText(dir / "home/history.jsonl")).back());
+  EXPECT_EQ(stored["question"].get<std::string>().size(), message.size());
+}
+
+TEST_F(CliAskTest, AnAnswerThatCannotBeRecordedIsStillGivenWithAWarning) {
+  fs::create_directories(dir / "home/history.jsonl");
+  auto r = runCli({"ask", "What time is breakfast?"}, env);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(lines(r.out).at(0), "Breakfast is served from 7:00 to 10:30 on the terrace [1].");
+  EXPECT_NE(r.err.find("could not be recorded"), std::string::npos) << r.err;
+}
+
 TEST_F(CliAskTest, BenchAnswersAFileOfQuestions) {
   writeText(dir / "q.json", R"([{"q":"What time is breakfast?","expect":"7:00"},)"
                             R"({"q":"Is there a sauna?","answer":"old","notes":{"k":[1,2]}},{"q":"Is parking free?"}])");
@@ -282,6 +329,68 @@ TEST_F(CliAskTest, BenchRefusesMalformedRuns) {
   EXPECT_NE(r.status, 0);
   EXPECT_FALSE(fs::exists(dir / "never.json"));
   EXPECT_EQ(History::count(), 0);
+}
+
+TEST_F(CliEngineTest, IndexOnAFullDiskIsAnErrorAndKeepsTheOldIndex) {
+  test::SmallDisk disk(1 << 20);
+  if (!disk.ok()) GTEST_SKIP() << "a small tmpfs cannot be mounted here (needs root)";
+  const fs::path home = disk.path() / "home";
+  env["QUORVEL_HOME"] = home.string();
+  test::prepareStandInHome(home);
+  writeText(home / "documents/a.txt", "Alpha. Breakfast from seven.");
+  ASSERT_EQ(runCli({"index"}, env).status, 0);
+  const std::string saved = readText(home / "index.json");
+  writeText(home / "documents/b.txt", "Bravo. Parking is free.");
+  disk.fill();
+  auto r = runCli({"index"}, env);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("index.json"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("No space left"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("files:"), std::string::npos) << r.out;
+  EXPECT_EQ(readText(home / "index.json"), saved);
+  disk.unfill();
+  r = runCli({"index"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("files: 2"), std::string::npos) << r.out;
+}
+
+TEST_F(CliEngineTest, HostileNamesAndFilesInTheDocumentsFolder) {
+  test::prepareStandInHome(dir / "home");
+  const fs::path docs = dir / "home/documents";
+  writeText(docs / "evil\x1b[31mred\nline.txt", "Check-in from 15:00.");
+  writeText(docs / "caf\xE9-latin1.txt", "Coffee all day.");  // a name that is not UTF-8
+  ASSERT_EQ(::mkfifo((docs / "pipe.txt").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", docs / "zero.md");
+  auto r = runCli({"index"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("indexing evil\\x1b[31mred\\nline.txt\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  // Known by their exact names: nothing is embedded again.
+  r = runCli({"index"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(std::regex_match(r.out, std::regex(R"(files: 2, passages: 2, \d+\.\d s\n)"))) << r.out;
+  EXPECT_TRUE(nlohmann::json::accept(readText(dir / "home/index.json")));
+}
+
+TEST_F(CliEngineTest, AProgramOfAnotherKindOnTheChatPortIsNotUsed) {
+  test::prepareStandInHome(dir / "home");
+  std::atomic<int> chats{0};
+  test::LocalServer other;
+  other.server().Get("/health", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(R"({"status":"ok"})", "application/json");
+  });
+  other.server().Get("/props", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(R"({"model_path":"/srv/someone-elses-model.gguf"})", "application/json");
+  });
+  other.server().Post(R"(/.*)", [&chats](const httplib::Request&, httplib::Response& res) {
+    ++chats;
+    res.set_content("{}", "application/json");
+  });
+  other.start(18431);
+  auto r = runCli({"ask", "What is the wifi password?"}, env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "engine: port 18431 is used by another program (quorvel-cli stop ends a model server of ours)\n");
+  EXPECT_EQ(chats, 0);
 }
 
 // Serves every catalogue file as zeros of its full size, ranges honoured.

@@ -54,6 +54,7 @@ TEST(Headings, TheFourRulesInOrder) {
     EXPECT_EQ(DocumentReader::isHeading(c.line), c.heading) << c.line;
   }
   // "STRAßE" is not all capitals (rule 2 fails) but starts with a capital (rule 4).
+  EXPECT_FALSE(DocumentReader::isHeading(""));
   EXPECT_TRUE(DocumentReader::isHeading("STRAßE"));
   EXPECT_FALSE(DocumentReader::isHeading("STRAßE, BERLIN"));
   // Combining accents are part of their letter: "CAFÉ" written with U+0301 is all capitals.

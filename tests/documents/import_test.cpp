@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
 
 #include <quorvel/doc_index.h>
 #include <quorvel/document_reader.h>
@@ -99,6 +102,32 @@ TEST(Import, FailedCopyKeepsTheEarlierDocumentAndLeavesNoLitter) {
   EXPECT_EQ(DocIndex::importFiles({src / "menu.md"}), 0);
   EXPECT_EQ(readText(Paths::documents() / "menu.md"), "old menu");
   EXPECT_EQ(documentNames(), std::vector<std::string>{"menu.md"});
+}
+
+TEST(Import, FifosAndDevicesAreSkippedWithoutWaiting) {
+  TempHome home;
+  TempDir src;
+  ASSERT_EQ(::mkfifo((src / "x.txt").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", src / "zero.txt");
+  writeText(src / "rules.txt", "Quiet after 22:00.");
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(DocIndex::importFiles({src / "x.txt", src / "zero.txt", src / "rules.txt"}), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+  EXPECT_EQ(documentNames(), std::vector<std::string>{"rules.txt"});
+}
+
+TEST(Import, TemporariesLeftByACrashAreRemovedLater) {
+  TempHome home;
+  TempDir src;
+  Paths::ensure();
+  const fs::path old = Paths::documents() / ".import-AbC123", fresh = Paths::documents() / ".import-XyZ789";
+  writeText(old, std::string(1000, 'x'));
+  writeText(fresh, "being written by another import right now");
+  fs::last_write_time(old, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+  writeText(src / "menu.md", "menu");
+  EXPECT_EQ(DocIndex::importFiles({src / "menu.md"}), 1);
+  EXPECT_FALSE(fs::exists(old));
+  EXPECT_TRUE(fs::exists(fresh));  // may belong to an import under way
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Text from every accepted document kind, and from damaged or hostile files.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 
@@ -117,6 +119,56 @@ TEST_F(ReadersTest, DamagedOrHostileDocxYieldsNothing) {
   bomb.clear();
   bomb.shrink_to_fit();
   EXPECT_FALSE(textOf(dir / "bomb.docx").has_value());
+}
+
+// What a reader's library prints while the function runs, on standard error.
+template <class F>
+std::string stderrOf(F&& f) {
+  test::TempDir d;
+  fflush(stderr);
+  const int saved = ::dup(2);
+  const int file = ::open((d / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::dup2(file, 2);
+  f();
+  fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  ::close(file);
+  return test::readText(d / "err");
+}
+
+TEST_F(ReadersTest, DamagedXmlLeavesNoTraceOnStandardError) {
+  const std::vector<std::string> bodies{
+      "<w:p><w:r><w:t>unclosed",
+      "<w:p><w:r><w:t>\x01\x02 control bytes</w:t></w:r></w:p>",
+      "<w:p>&undefined;<w:t>entity</w:t></w:p>",
+  };
+  const std::string err = stderrOf([&] {
+    for (std::size_t i = 0; i < bodies.size(); ++i) {
+      test::makeDocx(dir / ("bad" + std::to_string(i) + ".docx"), bodies[i]);
+      textOf(dir / ("bad" + std::to_string(i) + ".docx"));
+    }
+    test::makeZip(dir / "enc.docx", {{"word/document.xml", "<?xml version=\"1.0\" encoding=\"no-such-code\"?><a>x</a>"}});
+    textOf(dir / "enc.docx");
+    writeText(dir / "bad.html", "<html><body><p>caf\xE9 <b><i>mis</b></i>&bogus;<![CDATA[x</body>");
+    textOf(dir / "bad.html");
+  });
+  EXPECT_EQ(err, "");
+}
+
+TEST_F(ReadersTest, FifosAndDevicesAreNeverRead) {
+  ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", dir / "zero.txt");
+  fs::create_symlink("/dev/null", dir / "null.pdf");
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_FALSE(textOf(dir / "pipe.txt").has_value());
+  EXPECT_FALSE(textOf(dir / "zero.txt").has_value());
+  EXPECT_FALSE(textOf(dir / "null.pdf").has_value());
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+  // A symbolic link to a regular file is read as the file.
+  writeText(dir / "real.txt", "Breakfast from 7.");
+  fs::create_symlink(dir / "real.txt", dir / "link.txt");
+  EXPECT_EQ(textOf(dir / "link.txt"), "Breakfast from 7.");
 }
 
 TEST_F(ReadersTest, DocxAmongThousandsOfEntries) {

@@ -457,3 +457,116 @@ TEST(Tokens, LowerCasingIsFullUnicode) {
 
 }  // namespace
 }  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// An embedding server whose replies the test writes byte for byte.
+class ScriptedEmbeddings : public ::testing::Test {
+ protected:
+  TempHome home;
+  test::LocalServer server;
+  // The reply body for a request of n texts; 4-dimension vectors by default.
+  std::function<std::string(std::size_t n)> body = [](std::size_t n) { return vectors(n, "[0.5,0.5,0.5,0.5]"); };
+  int requests = 0;
+
+  static std::string vectors(std::size_t n, const std::string& vector) {
+    std::string data;
+    for (std::size_t i = 0; i < n; ++i)
+      data += (i ? "," : "") + std::string(R"({"index":)") + std::to_string(i) + R"(,"embedding":)" + vector + "}";
+    return R"({"data":[)" + data + "]}";
+  }
+
+  void SetUp() override {
+    test::stopModelServers();
+    server.server().Post("/v1/embeddings", [this](const httplib::Request& req, httplib::Response& res) {
+      ++requests;
+      res.set_content(body(json::parse(req.body)["input"].size()), "application/json");
+    });
+    server.start(Engine::embedPort);
+    Paths::ensure();
+  }
+  fs::path doc(const std::string& name) { return Paths::documents() / name; }
+};
+
+TEST_F(ScriptedEmbeddings, UnusableVectorsAreTheEmbedErrorAndAreNeverStored) {
+  writeText(doc("a.txt"), "Alpha.");
+  DocIndex index;
+  index.refresh();
+  const std::string saved = test::readText(Paths::indexFile());
+  writeText(doc("b.txt"), "Bravo.\n\nSecond passage of bravo.\n\n# Third\n\nAnd a third.");
+
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  const std::vector<std::pair<std::string, std::function<std::string(std::size_t)>>> faults{
+      {"null component", [](std::size_t n) { return vectors(n, "[0.5,null,0.5,0.5]"); }},
+      {"beyond a float", [](std::size_t n) { return vectors(n, "[1e39,0.5,0.5,0.5]"); }},
+      {"empty vector", [](std::size_t n) { return vectors(n, "[]"); }},
+      {"another dimension", [](std::size_t n) { return vectors(n, "[0.5,0.5,0.5,0.5,0.5,0.5,0.5,0.5]"); }},
+      {"mixed dimensions",
+       [](std::size_t n) {
+         std::string b = vectors(n, "[0.5,0.5,0.5,0.5]");
+         return b.replace(b.find("[0.5,0.5,0.5,0.5]"), 17, "[0.5,0.5,0.5]");
+       }},
+      {"deeply nested, no data", [deep](std::size_t) { return deep; }},
+      {"not JSON", [](std::size_t) { return std::string("<html>gateway</html>"); }},
+  };
+  for (const auto& [what, reply] : faults) {
+    body = reply;
+    EXPECT_THROW(index.refresh(), EmbedError) << what;
+    EXPECT_EQ(test::readText(Paths::indexFile()), saved) << what;
+    for (const auto& c : index.chunks()) EXPECT_EQ(c.vector.size(), 4u) << what << " " << c.id;
+  }
+  // An error quotes the reply's beginning, never all of it.
+  try {
+    body = [deep](std::size_t) { return deep; };
+    index.refresh();
+  } catch (const EmbedError& e) {
+    EXPECT_LT(std::string(e.what()).size(), 1000u);
+  }
+}
+
+TEST_F(ScriptedEmbeddings, DamagedStoredVectorsAreEmbeddedAgain) {
+  for (const char* name : {"good.txt", "empty.txt", "short.txt", "huge.txt"}) writeText(doc(name), std::string(name) + " text.");
+  {
+    DocIndex index;
+    index.refresh();
+  }
+  // Damage three entries of index.json by hand, as a faulty run would have.
+  std::string text = test::readText(Paths::indexFile());
+  auto damage = [&text](const std::string& file, const std::string& vector) {
+    const auto at = text.find("\"vector\":[", text.find("\"file\":\"" + file + "\""));
+    text.replace(at + 10, text.find(']', at) - at - 10, vector);
+  };
+  damage("empty.txt", "");
+  damage("short.txt", "0.5,0.5,0.5");
+  damage("huge.txt", "1e39,0.5,0.5,0.5");
+  writeText(Paths::indexFile(), text);
+
+  DocIndex index;
+  std::vector<std::string> names;
+  for (const auto& c : index.chunks()) names.push_back(c.file);
+  EXPECT_EQ(names, std::vector<std::string>{"good.txt"});  // the damaged ones are not used
+  std::vector<std::string> embedded;
+  index.refresh([&embedded](const std::string& name) { embedded.push_back(name); });
+  EXPECT_EQ(embedded, (std::vector<std::string>{"empty.txt", "huge.txt", "short.txt"}));
+  EXPECT_EQ(index.chunkCount(), 4u);
+  for (const auto& c : index.chunks()) EXPECT_EQ(c.vector.size(), 4u) << c.id;
+  // Saved whole again: nothing left to mend.
+  DocIndex reloaded;
+  EXPECT_EQ(reloaded.chunkCount(), 4u);
+}
+
+TEST_F(ScriptedEmbeddings, ANewModelOfAnotherDimensionMayReplaceEverything) {
+  writeText(doc("a.txt"), "Alpha.");
+  DocIndex index;
+  index.refresh();
+  // Every file changed: no stored vector is kept, so the new dimension is
+  // the index's dimension from now on.
+  fs::last_write_time(doc("a.txt"), fs::file_time_type::clock::now() + std::chrono::seconds(5));
+  body = [](std::size_t n) { return vectors(n, "[0.5,0.5,0.5,0.5,0.5,0.5]"); };
+  EXPECT_NO_THROW(index.refresh());
+  EXPECT_EQ(index.chunks().at(0).vector.size(), 6u);
+}
+
+}  // namespace
+}  // namespace quorvel

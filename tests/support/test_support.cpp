@@ -1,9 +1,12 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -44,6 +47,31 @@ ScopedEnv::~ScopedEnv() {
   else
     ::unsetenv(name_.c_str());
 }
+
+SmallDisk::SmallDisk(std::size_t bytes) {
+  const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
+  mounted_ = ::geteuid() == 0 && ::mount("tmpfs", dir_.path().c_str(), "tmpfs", 0, options.c_str()) == 0;
+}
+
+SmallDisk::~SmallDisk() {
+  if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);
+}
+
+void SmallDisk::fill(std::size_t leave) {
+  const int fd = ::open((path() / "filler").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  const std::string block(4096, 'f');
+  for (;;) {
+    struct statvfs vfs {};
+    ::fstatvfs(fd, &vfs);
+    const std::size_t free = static_cast<std::size_t>(vfs.f_bavail) * vfs.f_bsize;
+    if (free <= leave) break;
+    const std::size_t chunk = std::min(block.size(), free - leave);
+    if (::write(fd, block.data(), chunk) <= 0) break;
+  }
+  ::close(fd);
+}
+
+void SmallDisk::unfill() { fs::remove(path() / "filler"); }
 
 void writeText(const fs::path& p, const std::string& text) {
   fs::create_directories(p.parent_path());
@@ -89,7 +117,8 @@ RunResult run(const std::string& program, const std::vector<std::string>& args,
   Subprocess child(argv, o);
   RunResult r;
   if (!child.started()) return r;
-  const Subprocess::Result done = child.wait();
+  // No test waits for ever: a program that hangs is killed and fails.
+  const Subprocess::Result done = child.wait(std::chrono::minutes(2));
   r.status = done.signal != 0 ? 128 + done.signal : done.status;
   r.out = readText(o.outFile);
   r.err = readText(o.errFile);

@@ -53,6 +53,26 @@ class TempHome {
   ScopedEnv env_;
 };
 
+// A small, separate file system (tmpfs) that fills up quickly, for the
+// behaviour on a full disk. Needs root; ok() is false where it cannot be
+// mounted, and the test then skips.
+class SmallDisk {
+ public:
+  explicit SmallDisk(std::size_t bytes);
+  ~SmallDisk();
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  bool ok() const { return mounted_; }
+  const fs::path& path() const { return dir_.path(); }
+  // Fills the disk up to `leave` free bytes with a file named "filler".
+  void fill(std::size_t leave = 0);
+  void unfill();
+
+ private:
+  TempDir dir_;
+  bool mounted_ = false;
+};
+
 void writeText(const fs::path& p, const std::string& text);
 std::string readText(const fs::path& p);
 unsigned permissions(const fs::path& p);  // the mode bits, e.g. 0700

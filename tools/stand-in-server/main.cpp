@@ -147,6 +147,11 @@ int main(int argc, char** argv) {
     res.set_content(R"({"status":"ok"})", "application/json");
   });
 
+  // What the engine asks a server it did not start, to know it as its own.
+  server.Get("/props", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(json{{"model_path", o.model}, {"total_slots", 1}}.dump(), "application/json");
+  });
+
   server.Post("/v1/embeddings", [&](const httplib::Request& req, httplib::Response& res) {
     record("/v1/embeddings", req);
     const json body = json::parse(req.body, nullptr, false);

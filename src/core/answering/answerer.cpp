@@ -122,6 +122,9 @@ constexpr const char* kRecheckSystem =
 // Requests must stay inside the servers' context of 8,192 tokens.
 constexpr std::size_t kPassageCharacters = 2400;
 constexpr std::size_t kSourcesTokenBudget = 6000;
+// A guest message is answered from its first 1,000 user-perceived characters
+// (a pasted letter still fits beside the SOURCES); history keeps it whole.
+constexpr std::size_t kMessageCharacters = 1000;
 
 // One token per CJK, kana or Hangul character, one per three others.
 std::size_t estimatedTokens(std::string_view text) {
@@ -320,9 +323,12 @@ std::vector<int64_t> Answerer::citedNumbers(const std::string& text, std::size_t
   return out;
 }
 
-Answer Answerer::answer(const std::string& message, const ReplyTemplate* tmpl,
+Answer Answerer::answer(const std::string& fullMessage, const ReplyTemplate* tmpl,
                         const std::optional<std::string>& replyLanguage, const Chat::TokenCallback& onToken) {
   const auto start = std::chrono::steady_clock::now();
+  const std::string message = graphemeCount(fullMessage) > kMessageCharacters
+                                  ? graphemePrefix(fullMessage, kMessageCharacters) + "\u2026"
+                                  : fullMessage;
   std::string code;
   if (replyLanguage) code = *replyLanguage;
   else if (trimUtf8(message, isSpaceOrTab).empty()) code = "en";
@@ -387,7 +393,7 @@ Answer Answerer::answer(const std::string& message, const ReplyTemplate* tmpl,
       a.sources.push_back(Source{n, c.file, c.section, Source::snippetOf(c.text)});
     }
   }
-  a.question = !message.empty() ? message : (tmpl ? tmpl->en : std::string());
+  a.question = !fullMessage.empty() ? fullMessage : (tmpl ? tmpl->en : std::string());
   a.language = code;
   a.tokens = count.tokens;
   a.tokensPerSecond = count.perSecond;

@@ -36,7 +36,8 @@ bool beginsWith(std::string_view text, std::string_view prefix) {
 }  // namespace
 
 bool DocumentReader::isHeading(std::string_view line) {
-  if (!line.empty() && line.front() == '#') return true;
+  if (line.empty()) return false;
+  if (line.front() == '#') return true;
   const std::size_t n = graphemeCount(line);
   if (n > 60) return false;
 

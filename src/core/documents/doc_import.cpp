@@ -28,36 +28,21 @@ fs::path standardised(const fs::path& p) {
 // Copies `from` into a fresh temporary file in `folder` and renames it to
 // `to`: a failed copy leaves an earlier document of that name untouched.
 bool copyInto(const fs::path& from, const fs::path& folder, const fs::path& to) {
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  struct stat st {};
-  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(in);
-    return false;
-  }
+  UniqueFd in = openRegular(from);  // never a FIFO or a device: those would hang or never end
+  if (!in) return false;
   std::string tmp = (folder / ".import-XXXXXX").string();
-  int out = ::mkostemp(tmp.data(), O_CLOEXEC);  // mode 0600: the hotel's private documents
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
-  bool ok = true;
+  UniqueFd out(::mkostemp(tmp.data(), O_CLOEXEC));  // mode 0600: the hotel's private documents
+  if (!out) return false;
   char buf[1 << 16];
   for (;;) {
-    ssize_t n = ::read(in, buf, sizeof buf);
+    const ssize_t n = ::read(in.get(), buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    if (!writeAll(out, std::string_view(buf, static_cast<std::size_t>(n)))) {
-      ok = false;
-      break;
-    }
+    if (n == 0) return commitFile(std::move(out), tmp, to);
+    if (n < 0 || !writeAll(out.get(), std::string_view(buf, static_cast<std::size_t>(n)))) break;
   }
-  ::close(in);
-  ok = (::close(out) == 0) && ok;
-  if (ok) ok = ::rename(tmp.c_str(), to.c_str()) == 0;
-  if (!ok) ::unlink(tmp.c_str());
-  return ok;
+  out.close();
+  ::unlink(tmp.c_str());
+  return false;
 }
 
 }  // namespace
@@ -65,6 +50,7 @@ bool copyInto(const fs::path& from, const fs::path& folder, const fs::path& to) 
 int64_t DocIndex::importFiles(const std::vector<fs::path>& files) {
   Paths::ensure();
   const fs::path folder = Paths::documents();
+  removeStaleTemporaries(folder, ".import-");
   int64_t copied = 0;
   for (const fs::path& source : files) {
     if (!DocumentReader::isAllowed(source)) continue;

@@ -44,6 +44,12 @@ std::optional<std::string> readByKind(const fs::path& of, const std::string& ext
 std::optional<std::string> DocumentReader::text(const fs::path& of) {
   const std::string ext = extensionOf(of);
   if (!isAllowed(of)) return std::nullopt;
+  // The readers open the file by name; a FIFO or a device there would hang
+  // them or never end.
+  if (!openRegular(of)) {
+    debug::line("READ: not a regular file: ", of.string());
+    return std::nullopt;
+  }
   try {
     auto text = readByKind(of, ext);
     if (!text) debug::line("READ: no text from ", of.string());

@@ -15,8 +15,6 @@ namespace {
 
 constexpr zip_uint64_t kMaxXmlBytes = 256ull << 20;
 
-void quietStructured(void*, xmlErrorPtr) {}
-
 struct ZipCloser {
   void operator()(zip_t* z) const { zip_discard(z); }
 };
@@ -76,10 +74,10 @@ std::optional<std::string> docx(const std::filesystem::path& path) {
   if (!entry) return std::nullopt;
 
   Stream stream{entry.get()};
+  silenceXmlErrors();
   std::unique_ptr<xmlTextReader, ReaderCloser> reader(
       xmlReaderForIO(readChunk, closeNothing, &stream, nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
   if (!reader) return std::nullopt;
-  xmlTextReaderSetStructuredErrorHandler(reader.get(), quietStructured, nullptr);
 
   std::string out;
   int inText = 0;       // depth inside <w:t>

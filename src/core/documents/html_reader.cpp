@@ -17,8 +17,6 @@ namespace {
 
 constexpr std::size_t kMaxHtmlBytes = 256u << 20;
 
-void quietStructured(void*, xmlErrorPtr) {}
-
 bool oneOf(std::string_view name, std::initializer_list<std::string_view> names) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
@@ -94,9 +92,19 @@ const char* guessEncoding(std::string_view bytes) {
 
 }  // namespace
 
+namespace {
+void quietGeneric(void*, const char*, ...) {}
+void quietStructured(void*, xmlErrorPtr) {}
+}  // namespace
+
+void silenceXmlErrors() {
+  xmlSetStructuredErrorFunc(nullptr, quietStructured);
+  xmlSetGenericErrorFunc(nullptr, quietGeneric);
+}
+
 std::optional<std::string> htmlText(std::string_view bytes) {
   if (bytes.size() > kMaxHtmlBytes) return std::nullopt;
-  xmlSetStructuredErrorFunc(nullptr, quietStructured);
+  silenceXmlErrors();
   std::unique_ptr<xmlDoc, DocFree> doc(htmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr,
                                                       guessEncoding(bytes),
                                                       HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |

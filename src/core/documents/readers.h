@@ -21,6 +21,10 @@ std::optional<std::string> rtf(const std::filesystem::path& file);
 std::optional<std::string> rtfText(std::string_view rtf);
 std::optional<std::string> htmlText(std::string_view html);
 
+// Silences libxml2's error printing on the calling thread (its handlers are
+// per thread): damaged documents must never write to the tool's output.
+void silenceXmlErrors();
+
 // ISO Latin-1 bytes as UTF-8, one character per byte.
 std::string latin1ToUtf8(std::string_view bytes);
 

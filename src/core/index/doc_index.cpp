@@ -453,6 +453,7 @@ void DocIndex::save() const {
   } catch (const JsonError& e) {
     throw std::runtime_error("cannot save " + Paths::indexFile().string() + ": " + e.what());
   }
+  removeStaleTemporaries(Paths::support(), ".index.json.");
   if (!writeFileAtomically(Paths::indexFile(), out))
     throw std::runtime_error("cannot save " + Paths::indexFile().string() + ": " + std::strerror(errno));
 }
@@ -467,6 +468,9 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path& p = it->path();
     if (!DocumentReader::isAllowed(p)) continue;
+    // Only regular files are documents: a FIFO or a device is never read.
+    std::error_code kind;
+    if (!it->is_regular_file(kind)) continue;
     current[p.filename().string()] = modificationTime(p);
   }
 

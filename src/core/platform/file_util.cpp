@@ -1,9 +1,11 @@
 #include "platform/file_util.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 
 namespace quorvel {
@@ -20,8 +22,28 @@ bool UniqueFd::close() {
   return rc == 0;
 }
 
+UniqueFd openRegular(const std::filesystem::path& p) {
+  UniqueFd fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat st {};
+  if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return UniqueFd();
+  // Back to ordinary reads (a regular file never blocks anyway).
+  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+void removeStaleTemporaries(const std::filesystem::path& folder, std::string_view prefix) {
+  const auto cutoff = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    std::error_code e;
+    if (it->is_regular_file(e) && !e && it->last_write_time(e) < cutoff && !e) std::filesystem::remove(it->path(), e);
+  }
+}
+
 std::optional<std::string> readFile(const std::filesystem::path& p) {
-  UniqueFd fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd = openRegular(p);
   if (!fd) return std::nullopt;
   std::string out;
   char buf[1 << 16];

@@ -50,4 +50,14 @@ bool writeFileAtomically(const std::filesystem::path& p, std::string_view bytes)
 // after it. `fd` is the open temporary file; it is closed here.
 bool commitFile(UniqueFd fd, const std::filesystem::path& tmp, const std::filesystem::path& target);
 
+// Opens a file for reading only when it is a regular file (after following a
+// symbolic link): a FIFO or a device would block or never end. The check is
+// made on the opened descriptor, so nothing can be swapped in between.
+UniqueFd openRegular(const std::filesystem::path& p);
+
+// Removes the temporaries this system left in `folder` (names starting with
+// `prefix`) that are older than a minute: a crash in the middle of a save or
+// an import leaves them, and nobody else ever will.
+void removeStaleTemporaries(const std::filesystem::path& folder, std::string_view prefix);
+
 }  // namespace quorvel

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -117,12 +118,19 @@ void LocalHTTP::postStreaming(const std::string& url, const nlohmann::json& body
   perform(url, body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), onData, idle);
 }
 
-long LocalHTTP::getStatus(const std::string& url, std::chrono::milliseconds timeout) {
+long LocalHTTP::getStatus(const std::string& url, std::chrono::milliseconds timeout, std::string* body) {
   if (!isLoopback(url)) return 0;
   CURL* c = handle();
   curl_easy_setopt(c, CURLOPT_URL, url.c_str());
   curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
-  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, +[](char*, size_t size, size_t count, void*) { return size * count; });
+  std::string ignored;
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, body != nullptr ? body : &ignored);
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* user) {
+    auto* keep = static_cast<std::string*>(user);
+    const size_t room = keep->size() < (64u << 10) ? (64u << 10) - keep->size() : 0;
+    keep->append(data, std::min(room, size * count));
+    return size * count;
+  });
   if (curl_easy_perform(c) != CURLE_OK) return 0;
   long status = 0;
   curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);

@@ -45,7 +45,8 @@ struct LocalHTTP {
                             std::chrono::seconds idle = kIdleLimit);
 
   // GET with a time-out; the HTTP status, or 0 when there was no answer.
-  static long getStatus(const std::string& url, std::chrono::milliseconds timeout);
+  // With `body`, the reply's first bytes (up to 64 KB) are kept there.
+  static long getStatus(const std::string& url, std::chrono::milliseconds timeout, std::string* body = nullptr);
 
   // Whether the URL's host is exactly 127.0.0.1.
   static bool isLoopback(std::string_view url);

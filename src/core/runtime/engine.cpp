@@ -1,6 +1,9 @@
 #include <quorvel/engine.h>
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include <quorvel/models.h>
@@ -79,6 +82,23 @@ bool Engine::healthy(const std::string& baseURL) {
 
 namespace {
 
+// Whether the server answering at baseURL serves the model file `file`: a
+// server that this process did not start is used only then (a server of the
+// other Quorvel program is; any other program on the port never gets a
+// guest's message).
+bool serves(const std::string& baseURL, const std::string& file) {
+  std::string body;
+  if (LocalHTTP::getStatus(baseURL + "/props", std::chrono::seconds(2), &body) != 200) return false;
+  const auto props = nlohmann::json::parse(body, nullptr, /*allow_exceptions=*/false);
+  if (!props.is_object()) return false;
+  const auto it = props.find("model_path");
+  return it != props.end() && it->is_string() && std::filesystem::path(it->get<std::string>()).filename() == file;
+}
+
+std::string portTaken(int port) {
+  return "port " + std::to_string(port) + " is used by another program (quorvel-cli stop ends a model server of ours)";
+}
+
 Subprocess launch(const std::string& exe, const std::string& name, const std::vector<std::string>& args) {
   Subprocess::Options o;
   // The server's output goes to its log; when the log cannot be made it goes
@@ -106,7 +126,7 @@ void Engine::start() {
     gen = ++generation_;
   }
   notify(State::starting());
-  auto fail = [&](const char* why) { setStateIf(gen, State::failed(why)); };
+  auto fail = [&](const std::string& why) { setStateIf(gen, State::failed(why)); };
 
   Paths::ensure();
   const auto exe = Paths::llamaServer();
@@ -117,6 +137,8 @@ void Engine::start() {
 
   const bool chatUp = healthy(chatURL());
   const bool embedUp = healthy(embedURL());
+  if (chatUp && !serves(chatURL(), chatModel->file)) return fail(portTaken(chatPort));
+  if (embedUp && !serves(embedURL(), ModelCatalog::embedding().file)) return fail(portTaken(embedPort));
   const std::string models = Paths::models().string();
   {
     std::lock_guard<std::mutex> lock(mu_);

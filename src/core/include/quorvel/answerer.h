@@ -23,7 +23,9 @@ class Answerer {
   explicit Answerer(DocIndex& index) : index_(index) {}
 
   // Throws what the search or the main model call throws; nothing is then
-  // recorded. Problems of the checking calls never throw.
+  // recorded. Problems of the checking calls never throw. A very long
+  // message is answered from its first 1,000 characters (the requests must
+  // fit the model's context) and recorded whole.
   Answer answer(const std::string& message, const ReplyTemplate* tmpl = nullptr,
                 const std::optional<std::string>& replyLanguage = std::nullopt,
                 const Chat::TokenCallback& onToken = {});
