@@ -9,6 +9,7 @@
 
 #include <quorvel/chat.h>
 #include <quorvel/engine.h>
+#include <quorvel/models.h>
 
 #include "platform/local_http.h"
 #include "test_support.h"
@@ -87,9 +88,12 @@ TEST_F(EngineTest, StartsBothServersThenReusesThem) {
 
 TEST_F(EngineTest, LaunchesOnlyTheServerThatIsNotAnswering) {
   test::prepareStandInHome(home.path());
-  // A chat server started by someone else.
+  // A chat server started by another program of ours: it serves our model.
   test::LocalServer other;
   other.server().Get("/health", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
+  other.server().Get("/props", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(R"({"model_path":"/elsewhere/models/)" + ModelCatalog::chat()[0].file + "\"}", "application/json");
+  });
   other.start(Engine::chatPort);
 
   engine.start();

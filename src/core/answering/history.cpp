@@ -25,7 +25,7 @@ bool History::append(const Answer& answer) {
     return false;  // an answer that cannot be encoded is neither stored nor timed
   }
   line.push_back('\n');
-  UniqueFd fd(::open(Paths::historyFile().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+  UniqueFd fd(::open(Paths::historyFile().c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
   if (!fd) return false;
   // The app and the tool may append at the same moment. The lock keeps the
   // length check, the write and a possible truncation together.
