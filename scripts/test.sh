@@ -7,6 +7,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+
+# The real llama-server and its two tiny models, where they lie beside the
+# project: the real-server suite then runs too.
+shared="$(cd .. && pwd)/shared/llama-server"
+if [ -z "${QUORVEL_TEST_LLAMA_SERVER:-}" ] && [ -x "$shared/bin/llama-server" ]; then
+  export QUORVEL_TEST_LLAMA_SERVER="$shared/bin/llama-server"
+  export QUORVEL_TEST_CHAT_MODEL="$shared/models/tiny-qwen3-chat.gguf"
+  export QUORVEL_TEST_EMBED_MODEL="$shared/models/tiny-qwen3-embedding.gguf"
+fi
 san=${QUORVEL_SANITIZE:-}
 build=${QUORVEL_BUILD_DIR:-build${san:+-$san}}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_SANITIZE="$san"

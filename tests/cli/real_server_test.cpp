@@ -1,10 +1,16 @@
 // Against a real llama-server, when the environment names one and its model
 // files: QUORVEL_TEST_LLAMA_SERVER, QUORVEL_TEST_CHAT_MODEL and
-// QUORVEL_TEST_EMBED_MODEL. Skipped otherwise.
+// QUORVEL_TEST_EMBED_MODEL (scripts/test.sh names the tiny ones beside the
+// project when they are there). Skipped otherwise. The tiny models reply with
+// word salad: these tests check the interface, never the answers' quality.
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <cstdlib>
+#include <regex>
+#include <sstream>
 
 #include <quorvel/answerer.h>
 #include <quorvel/embedder.h>
@@ -12,14 +18,32 @@
 #include <quorvel/models.h>
 #include <quorvel/paths.h>
 
+#include "platform/local_http.h"
 #include "test_support.h"
 
 namespace quorvel {
 namespace {
 
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
 class RealServer : public ::testing::Test {
  protected:
   test::TempHome home;
+  std::map<std::string, std::string> env;
+
+  // A model file counts as installed above half the catalogue's size: the
+  // tiny model is copied under the catalogue's name and extended (sparsely).
+  static void install(const fs::path& from, const ModelSpec& as) {
+    const fs::path to = ModelCatalog::path(as);
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    fs::resize_file(to, static_cast<std::uintmax_t>(as.sizeMB) * 1000000);
+  }
+
   void SetUp() override {
     const char* server = std::getenv("QUORVEL_TEST_LLAMA_SERVER");
     const char* chat = std::getenv("QUORVEL_TEST_CHAT_MODEL");
@@ -31,22 +55,24 @@ class RealServer : public ::testing::Test {
     Paths::ensure();
     fs::create_directories(home.path() / "engine");
     fs::create_symlink(fs::absolute(server), home.path() / "engine/llama-server");
-    fs::create_symlink(fs::absolute(embed), ModelCatalog::path(ModelCatalog::embedding()));
-    fs::create_symlink(fs::absolute(chat), ModelCatalog::path(ModelCatalog::chat()[0]));
-    if (!ModelCatalog::isInstalled(ModelCatalog::embedding()) || !ModelCatalog::installedChat())
-      GTEST_SKIP() << "the model files are smaller than half of the catalogue's sizes, so they do not count as installed";
-    Engine& engine = Engine::shared();
+    install(embed, ModelCatalog::embedding());
+    install(chat, ModelCatalog::chat()[0]);
+    ASSERT_TRUE(ModelCatalog::installedChat());
+    env = {{"QUORVEL_HOME", home.path().string()}};
+  }
+  void TearDown() override { test::stopModelServers(); }
+
+  Engine engine;
+  void startEngine() {
     engine.maxPolls = 1200;  // a cold model load can take minutes on a small machine
     engine.start();
     ASSERT_EQ(engine.state(), Engine::State::ready()) << engine.state().message << "\n"
                                                       << test::readText(home.path() / "logs/chat.log");
   }
-  void TearDown() override {
-    if (std::getenv("QUORVEL_TEST_LLAMA_SERVER")) Engine::shared().stopAll();
-  }
 };
 
 TEST_F(RealServer, EmbeddingsChatAndAnAnswer) {
+  startEngine();
   const auto vectors = Embedder::embed({"Breakfast is served from 7:00.", "Parking is free."}, false);
   ASSERT_EQ(vectors.size(), 2u);
   ASSERT_FALSE(vectors[0].empty());
@@ -72,10 +98,68 @@ TEST_F(RealServer, EmbeddingsChatAndAnAnswer) {
   const Answer a = answerer.answer("When is breakfast?");
   EXPECT_FALSE(a.text.empty());
   EXPECT_EQ(a.language, "en");
-  if (!a.notInDocs) {
-    ASSERT_FALSE(a.sources.empty()) << a.text;
-    EXPECT_EQ(a.sources[0].file, "breakfast.md");
-  }
+  for (const auto& source : a.sources) EXPECT_EQ(source.file, "breakfast.md");
+  // The server's own error reply is an error, never an empty answer: a
+  // request over the context.
+  EXPECT_THROW(Chat::complete("x", std::string(200000, 'a') + " b"), std::exception);
+}
+
+TEST_F(RealServer, TheWholePathThroughTheTool) {
+  const std::string samples = std::string(QUORVEL_SOURCE_DIR) + "/resources/samples/palm-cove-villa";
+  auto r = test::runCli({"import", samples}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "imported: 7\n");
+
+  r = test::runCli({"index"}, env);
+  ASSERT_EQ(r.status, 0) << r.out << r.err << test::readText(home.path() / "logs/embed.log");
+  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(files: 7, passages: \d+, \d+\.\d s\n$)"))) << r.out;
+
+  const std::regex speed("  \\d+ tok/s \u00B7 \\d+\\.\\d\\d s \u00B7 ([a-zA-Z-]+)");
+  auto ask = [&](const std::vector<std::string>& args, const std::string& language) {
+    const auto res = test::runCli(args, env);
+    ASSERT_EQ(res.status, 0) << res.err;
+    const auto lines = linesOf(res.out);
+    ASSERT_GE(lines.size(), 2u) << res.out;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(lines.back(), m, speed)) << lines.back();
+    EXPECT_EQ(m[1], language);
+  };
+  ask({"ask", "What time is breakfast?"}, "en");
+  ask({"ask", "--template=transfer"}, "en");
+  ask({"ask", "\u0412\u043e \u0441\u043a\u043e\u043b\u044c\u043a\u043e \u0437\u0430\u0432\u0442\u0440\u0430\u043a?"}, "ru");
+  EXPECT_EQ(linesOf(test::readText(home.path() / "history.jsonl")).size(), 3u);
+
+  test::writeText(home.root() / "q.json",
+                  R"([{"q":"Is parking free?"},{"q":"Wann ist Frühstück?"},{"q":"How much is the airport transfer?"}])");
+  r = test::runCli({"bench", (home.root() / "q.json").string(), (home.root() / "r.json").string()}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto results = nlohmann::json::parse(test::readText(home.root() / "r.json"));
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(results[1]["lang"], "de");
+  for (const auto& result : results) EXPECT_GT(result["tokens"].get<int64_t>(), 0) << result.dump();
+
+  r = test::runCli({"stop"}, env);
+  EXPECT_EQ(r.out, "stopped\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(LocalHTTP::getStatus(Engine::chatURL() + "/health", std::chrono::seconds(1)), 0);
+  EXPECT_EQ(LocalHTTP::getStatus(Engine::embedURL() + "/health", std::chrono::seconds(1)), 0);
+}
+
+TEST_F(RealServer, AServerOfTheOtherProgramIsReusedAForeignOneIsNot) {
+  // Started by this process: the tool finds it by its model and reuses it.
+  startEngine();
+  auto r = test::runCli({"index"}, env);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  test::stopModelServers();
+
+  test::LocalServer other;
+  other.server().Get("/health", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(R"({"status":"ok"})", "application/json");
+  });
+  other.start(Engine::chatPort);
+  r = test::runCli({"index"}, env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "engine: port 18431 is used by another program (quorvel-cli stop ends a model server of ours)\n");
 }
 
 }  // namespace

@@ -40,6 +40,11 @@ TEST(Subprocess, CapturesOutputAndStatus) {
   EXPECT_EQ(r.status, 3);
   EXPECT_FALSE(r.timedOut);
 
+  // Output nobody wants is no reason to kill the program.
+  r = Subprocess::run({"sh", "-c", "echo ignored; exit 4"}, 5s, 0);
+  EXPECT_EQ(r.status, 4);
+  EXPECT_FALSE(r.truncated);
+
   r = Subprocess::run({"no-such-program-anywhere"}, 5s, 1000);
   EXPECT_FALSE(r.started);
 }

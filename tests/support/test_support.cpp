@@ -1,7 +1,10 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -130,18 +133,39 @@ RunResult run(const std::string& program, const std::vector<std::string>& args,
 #include <thread>
 
 #include "platform/local_http.h"
+#include <quorvel/engine.h>
 #include <quorvel/models.h>
 
 namespace quorvel::test {
 
+namespace {
+
+// Whether a listening socket could be made on 127.0.0.1:port now (past
+// connections in TIME_WAIT do not count).
+bool portFree(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int yes = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
 void stopModelServers() {
-  Subprocess::run({"/usr/bin/pkill", "-f", "llama-server.*--port 1843[12]"}, std::chrono::seconds(10), 0);
-  for (int i = 0; i < 200; ++i) {
-    if (LocalHTTP::getStatus("http://127.0.0.1:18431/health", std::chrono::milliseconds(200)) == 0 &&
-        LocalHTTP::getStatus("http://127.0.0.1:18432/health", std::chrono::milliseconds(200)) == 0)
-      return;
+  Engine().stopAll();
+  // Every server of ours is gone; the next test may need the ports at once.
+  for (int i = 0; i < 500; ++i) {
+    if (portFree(Engine::chatPort) && portFree(Engine::embedPort)) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  const auto who = Subprocess::run({"/usr/bin/ss", "-ltnp"}, std::chrono::seconds(5), 1 << 16);
+  std::fprintf(stderr, "the model ports are still taken after stopping every server:\n%s", who.out.c_str());
 }
 
 void prepareStandInHome(const fs::path& home, bool chatModel, bool searchModel) {
@@ -165,6 +189,12 @@ void LocalServer::start(int port) {
     port_ = server_.bind_to_any_port("127.0.0.1");
   } else {
     port_ = port;
+    // A model server that closed its connections itself leaves them in
+    // TIME_WAIT on its port for a minute: bind beside them.
+    server_.set_socket_options([](socket_t sock) {
+      int yes = 1;
+      ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     if (!server_.bind_to_port("127.0.0.1", port)) throw std::runtime_error("port " + std::to_string(port) + " is taken");
   }
   thread_ = std::thread([this] { server_.listen_after_bind(); });

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <httplib.h>
 #include <nlohmann/json.hpp>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -238,6 +239,12 @@ int main(int argc, char** argv) {
     });
   });
 
+  // As llama-server does: connections it closed itself wait out TIME_WAIT on
+  // this port, and a restart must not be refused for them.
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   if (!server.listen(o.host.c_str(), o.port)) {
     std::fprintf(stderr, "stand-in: cannot listen on %s:%d\n", o.host.c_str(), o.port);
     return 1;

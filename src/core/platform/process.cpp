@@ -133,9 +133,17 @@ void Subprocess::reset() {
     } else if (signalled_) {
       // Ending after SIGTERM can take a while (a model server frees its
       // memory); it is reaped in the background so it never lingers as a
-      // zombie in a long-running app.
+      // zombie in a long-running app, and killed if it has not ended in
+      // time (a server can hang in its shutdown and keep gigabytes).
       std::thread([pid = pid_] {
         int st = 0;
+        const auto deadline = Clock::now() + kTermGrace;
+        while (Clock::now() < deadline) {
+          const pid_t r = ::waitpid(pid, &st, WNOHANG);
+          if (r == pid || (r < 0 && errno != EINTR)) return;
+          std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ::kill(pid, SIGKILL);
         waitBlocking(pid, st);
       }).detach();
     }
@@ -252,7 +260,7 @@ Subprocess::Result Subprocess::wait(std::chrono::milliseconds limit, std::size_t
 Subprocess::Result Subprocess::run(const std::vector<std::string>& argv, std::chrono::milliseconds limit,
                                    std::size_t maxOutput) {
   Options o;
-  o.out = Stream::capture;
+  o.out = maxOutput > 0 ? Stream::capture : Stream::discard;  // nothing wanted: nothing to overflow
   o.searchPath = true;
   Subprocess p(argv, o);
   if (!p.started()) return Result{};

@@ -16,6 +16,9 @@ namespace quorvel {
 
 class Subprocess {
  public:
+  // How long a child sent SIGTERM is given to end before it is killed.
+  static constexpr std::chrono::seconds kTermGrace{10};
+
   // Where a standard stream of the child goes.
   enum class Stream {
     discard,     // /dev/null
@@ -50,7 +53,8 @@ class Subprocess {
   Subprocess(const std::vector<std::string>& argv, const Options& options);
   // Unless detached, a child still running is killed (with its group) and
   // reaped; a detached one that was sent terminate() is reaped in the
-  // background, any other detached one is left running.
+  // background (killed after kTermGrace), any other detached one is left
+  // running.
   ~Subprocess();
   Subprocess(Subprocess&& other) noexcept;
   Subprocess& operator=(Subprocess&& other) noexcept;
@@ -70,8 +74,9 @@ class Subprocess {
   // whose output overflows, is killed with its group. Always reaps.
   Result wait(std::chrono::milliseconds limit = std::chrono::milliseconds::max(), std::size_t maxOutput = 0);
 
-  // Convenience: run to the end with standard output captured and standard
-  // error discarded, argv[0] looked up in PATH.
+  // Convenience: run to the end with standard output captured (discarded
+  // when maxOutput is 0) and standard error discarded, argv[0] looked up in
+  // PATH.
   static Result run(const std::vector<std::string>& argv, std::chrono::milliseconds limit, std::size_t maxOutput);
 
  private:

@@ -198,8 +198,19 @@ void Engine::stop() {
 
 void Engine::stopAll() {
   stop();
-  // Its output is not wanted, and a failure to run it changes nothing.
-  Subprocess::run({"/usr/bin/pkill", "-f", "llama-server.*--port 1843[12]"}, std::chrono::seconds(10), 0);
+  // Their output is not wanted, and a failure to run them changes nothing.
+  const std::string pattern = "llama-server.*--port 1843[12]";
+  Subprocess::run({"/usr/bin/pkill", "-f", pattern}, std::chrono::seconds(10), 0);
+  // A server can hang in its own shutdown, holding its memory (gigabytes)
+  // and perhaps its port: what has not ended in time is killed.
+  const auto deadline = std::chrono::steady_clock::now() + Subprocess::kTermGrace;
+  while (Subprocess::run({"/usr/bin/pgrep", "-f", pattern}, std::chrono::seconds(5), 0).status == 0) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      Subprocess::run({"/usr/bin/pkill", "-KILL", "-f", pattern}, std::chrono::seconds(10), 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
   setState(State::stopped());
 }
 
