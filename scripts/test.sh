@@ -30,3 +30,9 @@ case "$san" in
     ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
     ;;
 esac
+
+# The fuzz targets, briefly, where clang is installed (scripts/fuzz.sh runs
+# them longer by hand).
+if [ -z "$san" ] && command -v clang++ >/dev/null; then
+  scripts/fuzz.sh "${QUORVEL_FUZZ_SECONDS:-30}"
+fi

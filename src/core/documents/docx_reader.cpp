@@ -64,9 +64,35 @@ void skipSubtree(xmlTextReaderPtr r) {
 
 }  // namespace
 
+namespace {
+
+std::optional<std::string> textOfArchive(zip_t* opened);
+
+}  // namespace
+
 std::optional<std::string> docx(const std::filesystem::path& path) {
   int err = 0;
-  std::unique_ptr<zip_t, ZipCloser> archive(zip_open(path.c_str(), ZIP_RDONLY, &err));
+  return textOfArchive(zip_open(path.c_str(), ZIP_RDONLY, &err));
+}
+
+std::optional<std::string> docxText(std::string_view bytes) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+  zip_error_fini(&error);
+  if (source == nullptr) return std::nullopt;
+  zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, nullptr);
+  if (archive == nullptr) {
+    zip_source_free(source);
+    return std::nullopt;
+  }
+  return textOfArchive(archive);  // the archive owns the source now
+}
+
+namespace {
+
+std::optional<std::string> textOfArchive(zip_t* opened) {
+  std::unique_ptr<zip_t, ZipCloser> archive(opened);
   if (!archive) return std::nullopt;
   const zip_int64_t index = zip_name_locate(archive.get(), "word/document.xml", 0);
   if (index < 0) return std::nullopt;
@@ -135,5 +161,7 @@ std::optional<std::string> docx(const std::filesystem::path& path) {
   if (rc != 0 || stream.tooLarge) return std::nullopt;
   return toValidUtf8(out);
 }
+
+}  // namespace
 
 }  // namespace quorvel::readers

@@ -20,6 +20,7 @@ std::optional<std::string> rtf(const std::filesystem::path& file);
 // damaged and hostile input).
 std::optional<std::string> rtfText(std::string_view rtf);
 std::optional<std::string> htmlText(std::string_view html);
+std::optional<std::string> docxText(std::string_view zipBytes);
 
 // Silences libxml2's error printing on the calling thread (its handlers are
 // per thread): damaged documents must never write to the tool's output.

@@ -8,6 +8,7 @@
 
 #include <quorvel/engine.h>
 
+#include "index/embedding_reply.h"
 #include "platform/local_http.h"
 #include "platform/text.h"
 
@@ -24,6 +25,76 @@ constexpr std::size_t kMaxCharacters = 6000;
 
 const std::string Embedder::queryInstruction =
     "Instruct: Given a hotel guest's message in any language, retrieve hotel document passages that answer it\nQuery: ";
+
+std::vector<std::vector<float>> parseEmbeddingReply(std::string_view body, std::size_t count) {
+  // The reply holds thousands of numbers: read it with simdjson (one
+  // parser per thread, so that its buffers are not made anew per batch).
+  thread_local simdjson::ondemand::parser parser;
+  const simdjson::padded_string padded(body);
+  std::vector<std::pair<int64_t, std::vector<float>>> items;
+  bool usable = false;
+  try {
+    simdjson::ondemand::document doc = parser.iterate(padded);
+    simdjson::ondemand::object top;
+    if (!doc.get_object().get(top)) {
+      simdjson::ondemand::array data;
+      if (!top.find_field_unordered("data").get_array().get(data)) {
+        usable = true;
+        for (auto element : data) {
+          simdjson::ondemand::object item;
+          if (element.get_object().get(item)) {
+            usable = false;
+            break;
+          }
+          int64_t index = 0;
+          std::vector<float> vec;
+          bool numeric = true;
+          for (auto field : item) {
+            std::string_view key;
+            if (field.unescaped_key().get(key)) break;
+            if (key == "index") {
+              if (field.value().get_int64().get(index)) index = 0;
+            } else if (key == "embedding") {
+              simdjson::ondemand::array components;
+              if (field.value().get_array().get(components)) {
+                numeric = false;
+                continue;
+              }
+              for (auto c : components) {
+                double d;
+                // null, or a number beyond a float: the vector is unusable.
+                if (c.get_double().get(d) || !std::isfinite(d) ||
+                    std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) {
+                  numeric = false;
+                  break;
+                }
+                vec.push_back(static_cast<float>(d));
+              }
+            }
+          }
+          if (!numeric) vec.clear();
+          items.emplace_back(index, std::move(vec));
+        }
+      }
+    }
+  } catch (const simdjson::simdjson_error&) {
+    usable = false;
+  }
+  if (!usable) {
+    // Quoted, never parsed again or printed whole: the reply may be
+    // anything, nested deeper than any printer's stack.
+    throw EmbedError("the embedding server sent no vectors: " + excerpt(body));
+  }
+  if (items.size() < count)
+    throw EmbedError("the embedding server returned " + std::to_string(items.size()) + " vectors for " +
+                     std::to_string(count) + " texts");
+  std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  items.resize(count);  // a surplus would shift every later pairing
+  std::vector<std::vector<float>> vectors;
+  vectors.reserve(count);
+  for (auto& [index, vec] : items) vectors.push_back(std::move(vec));
+  return vectors;
+}
 
 std::vector<std::vector<float>> Embedder::embed(const std::vector<std::string>& texts, bool query) {
   std::vector<std::vector<float>> result;
@@ -43,70 +114,7 @@ std::vector<std::vector<float>> Embedder::embed(const std::vector<std::string>& 
     LocalHTTP::postStreaming(url, nlohmann::json{{"input", std::move(inputs)}},
                              [&body](std::string_view piece) { body.append(piece); }, LocalHTTP::kSessionLimit);
 
-    // The reply holds thousands of numbers: read it with simdjson (one
-    // parser per thread, so that its buffers are not made anew per batch).
-    thread_local simdjson::ondemand::parser parser;
-    const simdjson::padded_string padded(body);
-    std::vector<std::pair<int64_t, std::vector<float>>> items;
-    bool usable = false;
-    try {
-      simdjson::ondemand::document doc = parser.iterate(padded);
-      simdjson::ondemand::object top;
-      if (!doc.get_object().get(top)) {
-        simdjson::ondemand::array data;
-        if (!top.find_field_unordered("data").get_array().get(data)) {
-          usable = true;
-          for (auto element : data) {
-            simdjson::ondemand::object item;
-            if (element.get_object().get(item)) {
-              usable = false;
-              break;
-            }
-            int64_t index = 0;
-            std::vector<float> vec;
-            bool numeric = true;
-            for (auto field : item) {
-              std::string_view key;
-              if (field.unescaped_key().get(key)) break;
-              if (key == "index") {
-                if (field.value().get_int64().get(index)) index = 0;
-              } else if (key == "embedding") {
-                simdjson::ondemand::array components;
-                if (field.value().get_array().get(components)) {
-                  numeric = false;
-                  continue;
-                }
-                for (auto c : components) {
-                  double d;
-                  // null, or a number beyond a float: the vector is unusable.
-                  if (c.get_double().get(d) || !std::isfinite(d) ||
-                      std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) {
-                    numeric = false;
-                    break;
-                  }
-                  vec.push_back(static_cast<float>(d));
-                }
-              }
-            }
-            if (!numeric) vec.clear();
-            items.emplace_back(index, std::move(vec));
-          }
-        }
-      }
-    } catch (const simdjson::simdjson_error&) {
-      usable = false;
-    }
-    if (!usable) {
-      // Quoted, never parsed again or printed whole: the reply may be
-      // anything, nested deeper than any printer's stack.
-      throw EmbedError("the embedding server sent no vectors: " + excerpt(body));
-    }
-    if (items.size() < end - start)
-      throw EmbedError("the embedding server returned " + std::to_string(items.size()) + " vectors for " +
-                       std::to_string(end - start) + " texts");
-    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    items.resize(end - start);  // a surplus would shift every later pairing
-    for (auto& [index, vec] : items) {
+    for (auto& vec : parseEmbeddingReply(body, end - start)) {
       // A vector that is empty, not finite, or of another length than the
       // others would be stored for good and rank wrongly ever after.
       if (vec.empty()) throw EmbedError("the embedding server sent an empty or unreadable vector");
