@@ -10,6 +10,7 @@ packages=(
   libcurl4-openssl-dev ca-certificates libcpp-httplib-dev
   libpoppler-cpp-dev libzip-dev libxml2-dev libcld2-dev
   antiword catdoc procps
+  qt6-base-dev qt6-svg-dev libqt6svg6 xvfb xauth fonts-dejavu-core
 )
 
 missing=()

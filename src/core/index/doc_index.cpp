@@ -333,6 +333,11 @@ DocIndex& DocIndex::shared() {
 
 DocIndex::DocIndex() : snap_(load(Paths::indexFile())) {}
 
+void DocIndex::reload() {
+  std::lock_guard<std::mutex> one(refreshMu_);
+  publish(load(Paths::indexFile()));
+}
+
 std::shared_ptr<const DocIndex::Snapshot> DocIndex::snapshot() const {
   std::lock_guard<std::mutex> lock(mu_);
   return snap_;

@@ -28,6 +28,11 @@ class DocIndex {
   // Loads index.json; a missing or damaged file gives an empty index.
   DocIndex();
 
+  // Loads index.json again, replacing what is in memory (after another
+  // program re-read the documents, or the support folder changed). Waits
+  // for a refresh under way.
+  void reload();
+
   std::vector<Chunk> chunks() const;
   std::size_t chunkCount() const;
   // Distinct file names of the passages, in code point order after NFC.

@@ -1,0 +1,366 @@
+#include "app_model.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QThreadPool>
+#include <chrono>
+#include <filesystem>
+
+#include <quorvel/answerer.h>
+#include <quorvel/doc_index.h>
+#include <quorvel/history.h>
+#include <quorvel/paths.h>
+
+#include "core_worker.h"
+#include "theme.h"
+
+namespace quorvel::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+AppModel* instance = nullptr;
+
+std::vector<fs::path> toPaths(const QStringList& paths) {
+  std::vector<fs::path> out;
+  for (const QString& p : paths) out.emplace_back(p.toStdString());
+  return out;
+}
+
+// The entries of a shipped folder of the resources ("templates/hotel-en").
+QStringList resourceEntries(const QString& relative) {
+  const QDir dir(QString::fromStdString((Paths::resources() / relative.toStdString()).string()));
+  QStringList out;
+  for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) out << dir.filePath(name);
+  return out;
+}
+
+}  // namespace
+
+AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()) {
+  instance = this;
+  lastTPS_ = Stats::lastTPS();
+  Paths::ensure();
+  // The engine reports from whatever thread changed its state; the change
+  // is made here, on the GUI thread.
+  Engine::shared().onState = [this](const Engine::State& s) {
+    CoreWorker::reply(this, [this, s] {
+      engine_ = s;
+      touch();
+      if (onChange) onChange();
+    });
+  };
+  notify = [](const QString& title, const QString& text) {
+    // Arguments, never a shell line: the text is passed as it is.
+    QProcess::startDetached(QStringLiteral("notify-send"), {QStringLiteral("--app-name=Quorvel"), title, text});
+  };
+  pickFiles = [] {
+    return QFileDialog::getOpenFileNames(
+        nullptr, tr2("Hotel rules, prices, contracts \u2014 they stay on this computer",
+                     "Правила, цены, договоры \u2014 они останутся только на этом компьютере"),
+        QString(), QStringLiteral("Documents (*.txt *.md *.pdf *.docx *.doc *.rtf *.html)"));
+  };
+  reloadFiles();
+}
+
+AppModel::~AppModel() {
+  // Nothing may report to this object once it goes: the core thread ends
+  // first (a job under way stops at its next callback), then the engine
+  // stops reporting here.
+  worker_.reset();
+  QThreadPool::globalInstance()->waitForDone();
+  Engine::shared().onState = {};
+  if (instance == this) instance = nullptr;
+}
+
+AppModel* AppModel::shared() { return instance; }
+
+void AppModel::touch() { emit changed(); }
+
+void AppModel::setGuestText(const QString& text) {
+  if (text == guestText_) return;
+  guestText_ = text;
+  touch();
+}
+
+void AppModel::setReplyTemplate(const ReplyTemplate* t) {
+  if (t == template_) return;
+  template_ = t;
+  touch();
+}
+
+void AppModel::setReplyLang(const QString& code) {
+  if (code == replyLang_) return;
+  replyLang_ = code;
+  touch();
+}
+
+bool AppModel::modelsReady() {
+  return ModelCatalog::installedChat().has_value() && ModelCatalog::isInstalled(ModelCatalog::embedding());
+}
+
+QString AppModel::statusText() const {
+  switch (engine_.kind) {
+    case Engine::State::Kind::stopped:
+      return modelsReady() ? tr2("Model stopped", "Модель остановлена")
+                           : tr2("Not installed \u2014 open to install", "Не установлен \u2014 откройте и установите");
+    case Engine::State::Kind::starting:
+      return tr2("Starting the local model\u2026", "Запускаю локальную модель\u2026");
+    case Engine::State::Kind::ready:
+      return busy_ ? tr2("Writing a reply\u2026", "Пишу ответ\u2026")
+                   : tr2("Ready \u00B7 works offline", "Готов \u00B7 работает без интернета");
+    case Engine::State::Kind::failed:
+      return tr2("Error: ", "Ошибка: ") + QString::fromStdString(engine_.message);
+  }
+  return {};
+}
+
+QColor AppModel::statusColor() const {
+  // The desktop's usual signal colours, as bright as a dark window needs.
+  switch (engine_.kind) {
+    case Engine::State::Kind::stopped:
+      return modelsReady() ? QColor(0x8e, 0x8e, 0x93) : QColor(0xff, 0x9f, 0x0a);
+    case Engine::State::Kind::starting:
+      return QColor(0xff, 0xd6, 0x0a);
+    case Engine::State::Kind::ready:
+      return busy_ ? QColor(0x0a, 0x84, 0xff) : QColor(0x30, 0xd1, 0x58);
+    case Engine::State::Kind::failed:
+      return QColor(0xff, 0x45, 0x3a);
+  }
+  return {};
+}
+
+QString AppModel::speedLine(double tokensPerSecond, double seconds) {
+  return QString::asprintf(isRU() ? "%.0f ток/с \u00B7 %.1f с \u00B7 без интернета" : "%.0f tokens/s \u00B7 %.1f s \u00B7 offline",
+                           tokensPerSecond, seconds);
+}
+
+void AppModel::reloadFiles() {
+  files_ = DocIndex::shared().fileNames();
+  passages_ = static_cast<int64_t>(DocIndex::shared().chunkCount());
+  touch();
+  if (onChange) onChange();
+}
+
+void AppModel::install(Done done) {
+  std::vector<ModelSpec> todo;
+  for (const ModelSpec& m : {ModelCatalog::embedding(), ModelCatalog::recommendedChat()})
+    if (!ModelCatalog::isInstalled(m)) todo.push_back(m);
+  downloadStep(std::move(todo), 0, std::move(done));
+}
+
+void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done done) {
+  if (i == todo.size()) {
+    setupProgress_.reset();
+    setupStep_.clear();
+    touch();
+    return finishInstall(std::move(done));
+  }
+  const ModelSpec spec = todo[i];
+  setupStep_ = QStringLiteral("%1/%2 \u00B7 %3 \u00B7 %4 MB")
+                   .arg(i + 1)
+                   .arg(todo.size())
+                   .arg(QString::fromStdString(spec.title))
+                   .arg(spec.sizeMB);
+  setupProgress_ = 0.0;
+  touch();
+  CoreWorker* worker = worker_.get();
+  worker->post([this, worker, spec, todo = std::move(todo), i, done = std::move(done)]() mutable {
+    ModelDownloader downloader;
+    auto last = std::chrono::steady_clock::now();
+    downloader.onProgress = [this, worker, &last](double fraction) {
+      worker->checkCancelled();
+      // A few updates a second are plenty for a progress bar.
+      const auto now = std::chrono::steady_clock::now();
+      if (fraction < 1.0 && now - last < std::chrono::milliseconds(100)) return;
+      last = now;
+      CoreWorker::reply(this, [this, fraction] {
+        if (setupProgress_) setupProgress_ = fraction;
+        touch();
+      });
+    };
+    try {
+      downloader.download(spec);
+      CoreWorker::reply(this, [this, todo = std::move(todo), i, done = std::move(done)]() mutable {
+        downloadStep(std::move(todo), i + 1, std::move(done));
+      });
+    } catch (const Cancelled&) {
+    } catch (const std::exception& e) {
+      const QString why = QString::fromUtf8(e.what());
+      CoreWorker::reply(this, [this, why, done = std::move(done)] {
+        setupStep_ = tr2("Download failed: ", "Не скачалось: ") + why;
+        setupProgress_.reset();
+        touch();
+        if (done) done();
+      });
+    }
+  });
+}
+
+void AppModel::finishInstall(Done done) {
+  const QDir docs(QString::fromStdString(Paths::documents().string()));
+  if (!docs.exists() || docs.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) addHotelTemplates();
+  if (!modelsReady()) {
+    if (done) done();
+    return;
+  }
+  startEngine(std::move(done));
+}
+
+void AppModel::startEngine(Done done) {
+  if (!modelsReady()) {
+    if (done) done();
+    return;
+  }
+  worker_->post([this, done = std::move(done)]() mutable {
+    Engine::shared().start();
+    // The state reports were posted before this: the engine is known here.
+    CoreWorker::reply(this, [this, done = std::move(done)]() mutable { reindex(std::move(done)); });
+  });
+}
+
+void AppModel::reindex(Done done) {
+  if (engine_.kind != Engine::State::Kind::ready) {
+    if (done) done();
+    return;
+  }
+  indexing_ = true;
+  touch();
+  CoreWorker* worker = worker_.get();
+  worker->post([this, worker, done = std::move(done)]() mutable {
+    QString error;
+    try {
+      DocIndex::shared().refresh([this, worker](const std::string& name) {
+        worker->checkCancelled();
+        const QString line = tr2("Reading ", "Читаю ") + QString::fromStdString(name);
+        CoreWorker::reply(this, [this, line] {
+          info_ = line;
+          touch();
+        });
+      });
+    } catch (const Cancelled&) {
+      return;
+    } catch (const std::exception& e) {
+      error = QString::fromUtf8(e.what());
+      if (error.isEmpty()) error = QStringLiteral("?");
+    }
+    CoreWorker::reply(this, [this, error, done = std::move(done)] {
+      indexing_ = false;
+      info_ = error;
+      reloadFiles();
+      if (done) done();
+    });
+  });
+}
+
+void AppModel::ask(Done done) {
+  if (busy_ || engine_.kind != Engine::State::Kind::ready) {
+    if (done) done();
+    return;
+  }
+  busy_ = true;
+  answer_.clear();
+  sources_.clear();
+  info_.clear();
+  notInDocs_ = false;
+  touch();
+  const std::string message = guestText_.toStdString();
+  const ReplyTemplate* tmpl = template_;
+  const std::optional<std::string> language =
+      replyLang_ == QStringLiteral("auto") ? std::nullopt : std::optional<std::string>(replyLang_.toStdString());
+  CoreWorker* worker = worker_.get();
+  worker->post([this, worker, message, tmpl, language, done = std::move(done)]() mutable {
+    try {
+      // Pieces come back in the order they were written: queued calls to
+      // one receiver are delivered in order.
+      const Answer a = Answerer::shared().answer(message, tmpl, language, [this, worker](const std::string& piece) {
+        worker->checkCancelled();
+        const QString text = QString::fromStdString(piece);
+        CoreWorker::reply(this, [this, text] {
+          answer_ += text;
+          touch();
+        });
+      });
+      CoreWorker::reply(this, [this, a, done = std::move(done)] {
+        answer_ = QString::fromStdString(a.text);
+        sources_ = a.sources;
+        notInDocs_ = a.notInDocs;
+        lastTPS_ = a.tokensPerSecond;
+        info_ = speedLine(a.tokensPerSecond, a.seconds);
+        busy_ = false;
+        touch();
+        if (onChange) onChange();
+        if (done) done();
+      });
+    } catch (const Cancelled&) {
+    } catch (const std::exception& e) {
+      const QString why = QString::fromUtf8(e.what());
+      CoreWorker::reply(this, [this, why, done = std::move(done)] {
+        info_ = why;
+        busy_ = false;
+        touch();
+        if (onChange) onChange();
+        if (done) done();
+      });
+    }
+  });
+}
+
+void AppModel::answerClipboard(Done done) {
+  const QString text = QGuiApplication::clipboard()->text();
+  if (text.isEmpty()) {
+    if (done) done();
+    return;
+  }
+  guestText_ = text;
+  template_ = nullptr;
+  touch();
+  ask([this, done = std::move(done)] {
+    QGuiApplication::clipboard()->setText(answer_);
+    if (notify) notify(QStringLiteral("Quorvel"), tr2("Reply copied to the clipboard", "Ответ скопирован в буфер"));
+    if (done) done();
+  });
+}
+
+void AppModel::copyAnswer() { QGuiApplication::clipboard()->setText(answer_); }
+
+void AppModel::toggleEngine(Done done) {
+  if (engine_.kind == Engine::State::Kind::ready) {
+    // Ending the servers can take seconds (and waits for hung ones): off the
+    // GUI thread, and apart from the core thread, which may be busy.
+    QThreadPool::globalInstance()->start([] { Engine::shared().stopAll(); });
+    if (done) done();
+    return;
+  }
+  startEngine(std::move(done));
+}
+
+void AppModel::addDocuments() {
+  const QStringList chosen = pickFiles ? pickFiles() : QStringList();
+  if (!chosen.isEmpty()) importThenReindex(chosen);
+}
+
+void AppModel::add(const QStringList& paths) { importThenReindex(paths); }
+
+void AppModel::importThenReindex(const QStringList& paths) {
+  DocIndex::importFiles(toPaths(paths));
+  reindex();
+}
+
+void AppModel::remove(const std::string& name) {
+  std::error_code ec;
+  fs::remove(Paths::documents() / name, ec);
+  reindex();
+}
+
+void AppModel::addHotelTemplates() {
+  importThenReindex(resourceEntries(isRU() ? QStringLiteral("templates/hotel-ru") : QStringLiteral("templates/hotel-en")));
+}
+
+void AppModel::addSamples() { importThenReindex(resourceEntries(QStringLiteral("samples/palm-cove-villa"))); }
+
+}  // namespace quorvel::app

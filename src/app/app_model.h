@@ -1,0 +1,116 @@
+// The app's one observable state: what the screens show and every action
+// they take. Lives on the GUI thread; the core's long work runs on the
+// CoreWorker and comes back by queued calls, each changing the state here.
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <quorvel/engine.h>
+#include <quorvel/models.h>
+#include <quorvel/records.h>
+#include <quorvel/reply_template.h>
+
+namespace quorvel::app {
+
+class CoreWorker;
+
+class AppModel : public QObject {
+  Q_OBJECT
+ public:
+  using Done = std::function<void()>;
+
+  AppModel();
+  ~AppModel() override;
+  // The instance the program made (the tray, the start-up switches and the
+  // window share it); null before.
+  static AppModel* shared();
+
+  // Observable state; every change emits changed().
+  Engine::State engine() const { return engine_; }
+  const std::vector<std::string>& files() const { return files_; }
+  int64_t passages() const { return passages_; }
+  const QString& guestText() const { return guestText_; }
+  const QString& answer() const { return answer_; }
+  const std::vector<Source>& sources() const { return sources_; }
+  bool notInDocs() const { return notInDocs_; }
+  bool busy() const { return busy_; }
+  const QString& info() const { return info_; }
+  const ReplyTemplate* replyTemplate() const { return template_; }
+  const QString& replyLang() const { return replyLang_; }
+  std::optional<double> setupProgress() const { return setupProgress_; }
+  const QString& setupStep() const { return setupStep_; }
+  double lastTPS() const { return lastTPS_; }
+  bool indexing() const { return indexing_; }
+
+  void setGuestText(const QString& text);
+  void setReplyTemplate(const ReplyTemplate* t);
+  void setReplyLang(const QString& code);
+
+  // One reply model and the search model are on disk.
+  static bool modelsReady();
+  QString statusText() const;
+  QColor statusColor() const;
+  // "42 tokens/s · 3.1 s · offline", in the app's language.
+  static QString speedLine(double tokensPerSecond, double seconds);
+
+  // Called after every change the tray shows: engine states, document
+  // reloads, the end of each reply.
+  std::function<void()> onChange;
+  // Shows a desktop notification; by default through notify-send.
+  std::function<void(const QString& title, const QString& text)> notify;
+  // The file dialog of addDocuments(); returns the chosen paths.
+  std::function<QStringList()> pickFiles;
+
+  // The operations. Those that wait for the core call `done` (if given) on
+  // the GUI thread when they are over, also when they return at once.
+  void reloadFiles();
+  void install(Done done = {});
+  void reindex(Done done = {});
+  void ask(Done done = {});
+  void answerClipboard(Done done = {});
+  void copyAnswer();
+  void toggleEngine(Done done = {});
+  void addDocuments();
+  void add(const QStringList& paths);
+  void remove(const std::string& name);
+  void addHotelTemplates();
+  void addSamples();
+  // Starts the servers (when the models are there), then re-reads.
+  void startEngine(Done done = {});
+
+ signals:
+  void changed();
+
+ private:
+  void downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done done);
+  void finishInstall(Done done);
+  void importThenReindex(const QStringList& paths);
+  void touch();
+
+  std::unique_ptr<CoreWorker> worker_;
+  Engine::State engine_;
+  std::vector<std::string> files_;
+  int64_t passages_ = 0;
+  QString guestText_;
+  QString answer_;
+  std::vector<Source> sources_;
+  bool notInDocs_ = false;
+  bool busy_ = false;
+  QString info_;
+  const ReplyTemplate* template_ = nullptr;
+  QString replyLang_ = QStringLiteral("auto");
+  std::optional<double> setupProgress_;
+  QString setupStep_;
+  double lastTPS_ = 0;
+  bool indexing_ = false;
+};
+
+}  // namespace quorvel::app

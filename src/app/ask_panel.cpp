@@ -1,0 +1,238 @@
+#include "ask_panel.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QScrollArea>
+#include <QShortcut>
+
+#include <quorvel/reply_template.h>
+
+#include "app_model.h"
+#include "shared_views.h"
+#include "theme.h"
+
+namespace quorvel::app {
+
+namespace {
+
+QString templateLabel(const ReplyTemplate& t) { return QString::fromStdString(isRU() ? t.ru : t.en); }
+
+void clearLayout(QLayout* layout) {
+  while (QLayoutItem* item = layout->takeAt(0)) {
+    if (QWidget* w = item->widget())
+      w->deleteLater();
+    else if (QLayout* l = item->layout())
+      clearLayout(l);  // a nested layout is its own item: deleted below
+    delete item;
+  }
+}
+
+}  // namespace
+
+std::vector<std::pair<QString, QString>> AskPanel::languages() {
+  return {{QStringLiteral("auto"), tr2("Guest's language", "Язык гостя")},
+          {QStringLiteral("en"), QStringLiteral("English")},
+          {QStringLiteral("ru"), QStringLiteral("Русский")},
+          {QStringLiteral("id"), QStringLiteral("Bahasa Indonesia")},
+          {QStringLiteral("zh-Hans"), QStringLiteral("中文")},
+          {QStringLiteral("de"), QStringLiteral("Deutsch")},
+          {QStringLiteral("fr"), QStringLiteral("Français")},
+          {QStringLiteral("es"), QStringLiteral("Español")},
+          {QStringLiteral("ja"), QStringLiteral("日本語")},
+          {QStringLiteral("ko"), QStringLiteral("한국어")},
+          {QStringLiteral("tl"), QStringLiteral("Filipino")}};
+}
+
+AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+  setObjectName(QStringLiteral("screen"));
+  setAttribute(Qt::WA_StyledBackground);
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(18, 18, 18, 12);
+  column->setSpacing(12);
+
+  // Header: the title and the reply language.
+  auto* header = new QHBoxLayout;
+  header->addWidget(makeLabel(tr2("Reply to a guest", "Ответ гостю"), font::title2 + 3, gold(), true));
+  header->addStretch(1);
+  language_ = new QComboBox;
+  language_->setFixedWidth(190);
+  for (const auto& [code, name] : languages()) language_->addItem(name, code);
+  QObject::connect(language_, &QComboBox::currentIndexChanged, this,
+                   [this](int i) { model_.setReplyLang(language_->itemData(i).toString()); });
+  header->addWidget(language_);
+  column->addLayout(header);
+
+  // Reply tasks: capsules, at most one chosen; a second press clears it.
+  auto* capsules = new QWidget;
+  auto* capsuleRow = new QHBoxLayout(capsules);
+  capsuleRow->setContentsMargins(0, 0, 0, 0);
+  capsuleRow->setSpacing(8);
+  for (const ReplyTemplate& t : ReplyTemplate::hotel()) {
+    auto* b = new QToolButton;
+    b->setObjectName(QStringLiteral("capsule"));
+    b->setCheckable(true);
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setText(templateLabel(t));
+    b->setIconSize(QSize(15, 15));
+    b->setCursor(Qt::PointingHandCursor);
+    QObject::connect(b, &QToolButton::clicked, this, [this, tp = &t] {
+      model_.setReplyTemplate(model_.replyTemplate() == tp ? nullptr : tp);
+    });
+    templates_.push_back(b);
+    capsuleRow->addWidget(b);
+  }
+  capsuleRow->addStretch(1);
+  auto* capsuleScroll = new QScrollArea;
+  capsuleScroll->setWidget(capsules);
+  capsuleScroll->setWidgetResizable(true);
+  capsuleScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  capsuleScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  capsuleScroll->setFixedHeight(capsules->sizeHint().height());
+  column->addWidget(capsuleScroll);
+
+  // The guest's message.
+  message_ = new QPlainTextEdit;
+  message_->setObjectName(QStringLiteral("message"));
+  message_->setFixedHeight(110);
+  QPalette pal = message_->palette();
+  pal.setColor(QPalette::PlaceholderText, white(0.4));
+  message_->setPalette(pal);
+  QObject::connect(message_, &QPlainTextEdit::textChanged, this,
+                   [this] { model_.setGuestText(message_->toPlainText()); });
+  column->addWidget(message_);
+
+  // The action row.
+  auto* actions = new QHBoxLayout;
+  actions->setSpacing(10);
+  reply_ = new QPushButton(symbol(QStringLiteral("sparkles"), malachite()), QString());
+  reply_->setObjectName(QStringLiteral("prominent"));
+  reply_->setStyleSheet(QStringLiteral("padding: 4px 10px; font-size: 13px;"));
+  reply_->setCursor(Qt::PointingHandCursor);
+  reply_->setToolTip(QStringLiteral("Ctrl+Return"));
+  QObject::connect(reply_, &QPushButton::clicked, this, [this] { model_.ask(); });
+  // Ctrl+Return writes a reply only when the button could be pressed.
+  auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return), this);
+  QObject::connect(shortcut, &QShortcut::activated, this, [this] {
+    if (reply_->isEnabled()) reply_->click();
+  });
+  actions->addWidget(reply_);
+  spinner_ = new Spinner;
+  actions->addWidget(spinner_);
+  actions->addStretch(1);
+  info_ = makeLabel({}, font::caption, white(0.6));
+  info_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  actions->addWidget(info_);
+  column->addLayout(actions);
+
+  // The result box.
+  auto* box = new QFrame;
+  box->setObjectName(QStringLiteral("resultBox"));
+  auto* boxColumn = new QVBoxLayout(box);
+  boxColumn->setContentsMargins(14, 14, 14, 14);
+  boxColumn->setSpacing(10);
+  auto* boxHeader = new QHBoxLayout;
+  boxHeader->setSpacing(8);
+  boxHeader->addWidget(makeLabel(tr2("Reply", "Ответ"), font::headline, gold(), true));
+  tag_ = makeLabel(tr2("not in the documents", "в документах нет"), font::caption, QColor(0xff, 0x9f, 0x0a));
+  tag_->setStyleSheet(tag_->styleSheet() +
+                      QStringLiteral("background: rgba(255,159,10,0.30); border-radius: 8px; padding: 2px 6px;"));
+  boxHeader->addWidget(tag_);
+  boxHeader->addStretch(1);
+  copy_ = new QPushButton(symbol(QStringLiteral("doc.on.doc")), tr2("Copy", "Копировать"));
+  copy_->setObjectName(QStringLiteral("plain"));
+  QObject::connect(copy_, &QPushButton::clicked, this, [this] { model_.copyAnswer(); });
+  boxHeader->addWidget(copy_);
+  boxColumn->addLayout(boxHeader);
+
+  answer_ = new QTextEdit;
+  answer_->setReadOnly(true);
+  answer_->setAcceptRichText(false);
+  answer_->setMinimumHeight(80);
+  answer_->setFrameShape(QFrame::NoFrame);
+  answer_->setStyleSheet(QStringLiteral("QTextEdit { background: transparent; color: white; font-size: 15px; }"));
+  boxColumn->addWidget(answer_, 2);
+
+  sources_ = new QWidget;
+  auto* sourcesColumn = new QVBoxLayout(sources_);
+  sourcesColumn->setContentsMargins(0, 0, 0, 0);
+  sourcesColumn->setSpacing(6);
+  sourcesColumn->addWidget(makeLabel(tr2("Where it comes from", "Откуда взято"), font::subheadline + 1, gold(), true));
+  auto* rows = new QWidget;
+  sourceRows_ = new QVBoxLayout(rows);
+  sourceRows_->setContentsMargins(0, 0, 0, 0);
+  sourceRows_->setSpacing(8);
+  auto* rowsScroll = new QScrollArea;
+  rowsScroll->setWidget(rows);
+  rowsScroll->setWidgetResizable(true);
+  rowsScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  sourcesColumn->addWidget(rowsScroll, 1);
+  boxColumn->addWidget(sources_, 1);
+  column->addWidget(box, 1);
+
+  column->addWidget(new Signature);
+  refresh();
+}
+
+void AskPanel::refresh() {
+  const ReplyTemplate* chosen = model_.replyTemplate();
+  for (std::size_t i = 0; i < templates_.size(); ++i) {
+    const ReplyTemplate& t = ReplyTemplate::hotel()[i];
+    const bool on = chosen == &t;
+    templates_[i]->setChecked(on);
+    templates_[i]->setIcon(symbol(QString::fromStdString(t.symbol), on ? malachite() : QColor(Qt::white)));
+  }
+  const int at = language_->findData(model_.replyLang());
+  if (at >= 0 && at != language_->currentIndex()) language_->setCurrentIndex(at);
+  if (message_->toPlainText() != model_.guestText()) message_->setPlainText(model_.guestText());
+  message_->setPlaceholderText(chosen != nullptr
+                                   ? tr2("Optional: the guest's message (template works without it)",
+                                         "Не обязательно: сообщение гостя (шаблон работает и без него)")
+                                   : tr2("Paste the guest's message in any language\u2026",
+                                         "Вставьте сообщение гостя на любом языке\u2026"));
+
+  const bool busy = model_.busy();
+  reply_->setText(busy ? tr2("Writing\u2026", "Пишу\u2026") : tr2("Write reply", "Написать ответ"));
+  reply_->setEnabled(!busy && model_.engine().kind == Engine::State::Kind::ready &&
+                     (!model_.guestText().isEmpty() || chosen != nullptr));
+  spinner_->setVisible(busy);
+  info_->setText(model_.info());
+
+  tag_->setVisible(model_.notInDocs());
+  copy_->setEnabled(!model_.answer().isEmpty());
+  // A single space keeps one line of height while there is no reply.
+  const QString shown = model_.answer().isEmpty() ? QStringLiteral(" ") : model_.answer();
+  if (answer_->toPlainText() != shown) answer_->setPlainText(shown);
+  refreshSources();
+}
+
+void AskPanel::refreshSources() {
+  const auto& sources = model_.sources();
+  sources_->setVisible(!sources.empty());
+  // Rebuilt only when a reply brings other sources (its pieces do not).
+  if (sources == shownSources_) return;
+  shownSources_ = sources;
+  clearLayout(sourceRows_);
+  for (const Source& s : sources) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
+    auto* number = makeLabel(QStringLiteral("[%1]").arg(s.n), font::callout, gold(), true);
+    row->addWidget(number, 0, Qt::AlignTop);
+    auto* lines = new QVBoxLayout;
+    lines->setSpacing(2);
+    QString where = QString::fromStdString(s.file);
+    if (!s.section.empty()) where += QStringLiteral(" \u2014 ") + QString::fromStdString(s.section);
+    auto* file = makeLabel(where, font::callout, Qt::white, true);
+    file->setWordWrap(true);
+    lines->addWidget(file);
+    auto* snippet = makeLabel(QString::fromStdString(s.snippet), font::caption, white(0.6));
+    snippet->setWordWrap(true);
+    snippet->setMaximumHeight(snippet->fontMetrics().lineSpacing() * 3 + 2);  // at most three lines
+    snippet->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lines->addWidget(snippet);
+    row->addLayout(lines, 1);
+    sourceRows_->addLayout(row);
+  }
+  sourceRows_->addStretch(1);
+}
+
+}  // namespace quorvel::app

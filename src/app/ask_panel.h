@@ -1,0 +1,60 @@
+// The reply panel: the guest's message, a reply task and language, the
+// reply as it is written, and where each fact comes from.
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <utility>
+#include <vector>
+
+#include <quorvel/records.h>
+
+namespace quorvel::app {
+
+class AppModel;
+class Spinner;
+
+class AskPanel : public QWidget {
+ public:
+  AskPanel(AppModel& model, QWidget* parent = nullptr);
+  void refresh();
+
+  // The reply languages of the picker: code and the name shown.
+  static std::vector<std::pair<QString, QString>> languages();
+
+  // For the tests.
+  QPushButton* replyButton() const { return reply_; }
+  QComboBox* languagePicker() const { return language_; }
+  QPlainTextEdit* messageEditor() const { return message_; }
+  const std::vector<QToolButton*>& templateButtons() const { return templates_; }
+  QLabel* infoLine() const { return info_; }
+  QLabel* notInDocsTag() const { return tag_; }
+  QPushButton* copyButton() const { return copy_; }
+  QTextEdit* replyText() const { return answer_; }
+  QWidget* sourcesBlock() const { return sources_; }
+
+ private:
+  void refreshSources();
+
+  AppModel& model_;
+  QComboBox* language_;
+  std::vector<QToolButton*> templates_;
+  QPlainTextEdit* message_;
+  QPushButton* reply_;
+  Spinner* spinner_;
+  QLabel* info_;
+  QLabel* tag_;
+  QPushButton* copy_;
+  QTextEdit* answer_;
+  QWidget* sources_;
+  QVBoxLayout* sourceRows_;
+  std::vector<Source> shownSources_;
+};
+
+}  // namespace quorvel::app

@@ -1,0 +1,61 @@
+// The documents panel: the hotel's documents with their passage counts,
+// adding (by dropping or by the file dialog), removing, and the badge.
+#pragma once
+
+#include <QLabel>
+#include <QListWidget>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+namespace quorvel::app {
+
+class AppModel;
+class PrivacyBadge;
+class Spinner;
+
+// The document list; takes dropped files and lights up while they hover.
+class DocList : public QListWidget {
+ public:
+  explicit DocList(AppModel& model, QWidget* parent = nullptr);
+  bool dropping() const { return dropping_; }
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dragLeaveEvent(QDragLeaveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+
+ private:
+  void setDropping(bool on);
+  AppModel& model_;
+  bool dropping_ = false;
+};
+
+class DocsPanel : public QWidget {
+ public:
+  DocsPanel(AppModel& model, QWidget* parent = nullptr);
+  void refresh();
+
+  // The symbol of a document by its extension.
+  static QString icon(const QString& fileName);
+
+  // For the tests.
+  DocList* list() const { return list_; }
+  QLabel* dropHint() const { return hint_; }
+  QLabel* passageCount() const { return count_; }
+  bool spinning() const;
+
+ private:
+  AppModel& model_;
+  QLabel* count_;
+  DocList* list_;
+  QLabel* hint_;
+  Spinner* spinner_;
+  PrivacyBadge* badge_;
+  std::vector<std::string> shown_;
+  int64_t shownPassages_ = -1;
+};
+
+}  // namespace quorvel::app

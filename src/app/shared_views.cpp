@@ -1,0 +1,103 @@
+#include "shared_views.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include <quorvel/engine.h>
+
+#include "app_model.h"
+#include "theme.h"
+
+namespace quorvel::app {
+
+QLabel* makeLabel(const QString& text, int pixelSize, const QColor& color, bool bold, QWidget* parent) {
+  auto* l = new QLabel(text, parent);
+  QFont f = l->font();
+  f.setPixelSize(pixelSize);
+  f.setBold(bold);
+  l->setFont(f);
+  l->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(css(color)));
+  return l;
+}
+
+Dot::Dot(int diameter, QWidget* parent) : QWidget(parent), diameter_(diameter) {
+  setFixedSize(diameter, diameter);
+}
+
+void Dot::setColor(const QColor& c) {
+  color_ = c;
+  update();
+}
+
+void Dot::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(color_);
+  p.drawEllipse(rect());
+}
+
+Spinner::Spinner(QWidget* parent) : QWidget(parent) {
+  setFixedSize(16, 16);
+  timer_.setInterval(60);
+  QObject::connect(&timer_, &QTimer::timeout, this, [this] {
+    angle_ = (angle_ + 30) % 360;
+    update();
+  });
+}
+
+void Spinner::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(white(0.25), 2));
+  const QRectF r = QRectF(rect()).adjusted(2, 2, -2, -2);
+  p.drawEllipse(r);
+  p.setPen(QPen(gold(), 2, Qt::SolidLine, Qt::RoundCap));
+  p.drawArc(r, -angle_ * 16, 100 * 16);
+}
+
+void Spinner::showEvent(QShowEvent*) { timer_.start(); }
+void Spinner::hideEvent(QHideEvent*) { timer_.stop(); }
+
+PrivacyBadge::PrivacyBadge(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(4);
+  auto* row = new QHBoxLayout;
+  row->setSpacing(6);
+  dot_ = new Dot(9);
+  status_ = makeLabel({}, font::caption, white(0.85));
+  row->addWidget(dot_);
+  row->addWidget(status_, 1);
+  column->addLayout(row);
+  column->addWidget(makeLabel(tr2("Network: this computer only (127.0.0.1)", "Сеть: только этот компьютер (127.0.0.1)"),
+                              font::caption2, white(0.55)));
+  model_title_ = makeLabel({}, font::caption2, white(0.55));
+  column->addWidget(model_title_);
+  refresh();
+}
+
+void PrivacyBadge::refresh() {
+  dot_->setColor(model_.statusColor());
+  status_->setText(model_.statusText());
+  model_title_->setText(QString::fromStdString(Engine::chatModelTitle()));
+}
+
+Signature::Signature(QWidget* parent) : QWidget(parent) {
+  auto* row = new QHBoxLayout(this);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(4);
+  row->addStretch(1);
+  row->addWidget(makeLabel(tr2("Made for small hotels \u00B7 runs on this computer",
+                               "Для небольших гостиниц \u00B7 работает на этом компьютере"),
+                           font::caption, white(0.5)));
+  auto* link = makeLabel(QStringLiteral("<a href=\"https://quorvel.app\" style=\"color:%1; text-decoration:none;\">quorvel.app</a>")
+                             .arg(gold().name()),
+                         font::caption, gold());
+  link->setOpenExternalLinks(true);
+  link->setTextFormat(Qt::RichText);
+  row->addWidget(link);
+}
+
+}  // namespace quorvel::app

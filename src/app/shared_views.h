@@ -1,0 +1,72 @@
+// Small pieces the screens share: the status and privacy badge, the footer
+// line, a spinner, and a dot of colour.
+#pragma once
+
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+
+namespace quorvel::app {
+
+class AppModel;
+
+// A filled circle.
+class Dot : public QWidget {
+ public:
+  explicit Dot(int diameter, QWidget* parent = nullptr);
+  void setColor(const QColor& c);
+  QSize sizeHint() const override { return {diameter_, diameter_}; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+
+ private:
+  int diameter_;
+  QColor color_;
+};
+
+// A small spinning arc, shown while the core works.
+class Spinner : public QWidget {
+ public:
+  explicit Spinner(QWidget* parent = nullptr);
+  QSize sizeHint() const override { return {16, 16}; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void showEvent(QShowEvent*) override;
+  void hideEvent(QHideEvent*) override;
+
+ private:
+  QTimer timer_;
+  int angle_ = 0;
+};
+
+// The status line (dot and text), the network line and the reply model's
+// title, at the bottom of the documents panel.
+class PrivacyBadge : public QWidget {
+ public:
+  PrivacyBadge(AppModel& model, QWidget* parent = nullptr);
+  void refresh();
+
+ private:
+  AppModel& model_;
+  Dot* dot_;
+  QLabel* status_;
+  QLabel* model_title_;
+};
+
+// The footer: a short credit and the product's page.
+class Signature : public QWidget {
+ public:
+  explicit Signature(QWidget* parent = nullptr);
+};
+
+// A label in the given size, weight and colour.
+// Text sizes in pixels, after the desktop's usual type scale.
+namespace font {
+constexpr int caption2 = 10, caption = 11, subheadline = 11, callout = 12, body = 13, headline = 13, title2 = 17;
+}
+
+QLabel* makeLabel(const QString& text, int pixelSize, const QColor& color, bool bold = false, QWidget* parent = nullptr);
+
+}  // namespace quorvel::app

@@ -1,0 +1,226 @@
+// The app model against the stand-in model server: install, replies, the
+// clipboard, documents, and what happens when the core fails.
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <nlohmann/json.hpp>
+
+#include <quorvel/doc_index.h>
+#include <quorvel/history.h>
+#include <quorvel/models.h>
+
+#include "app_test_support.h"
+
+using namespace quorvel;
+using namespace quorvel::app;
+using namespace quorvel::app::test;
+
+class AppModelTest : public QObject {
+  Q_OBJECT
+
+  // The document the replies come from.
+  static void writeRules() {
+    writeText(Paths::documents() / "rules.md",
+              "# Breakfast\n\nBreakfast is served from 7:00 to 10:30 on the terrace.\n\n"
+              "# Parking\n\nParking in the courtyard is free for guests.");
+  }
+
+  static nlohmann::json lastHistoryLine() {
+    const std::string text = readText(Paths::historyFile());
+    const auto end = text.rfind('\n', text.size() - 2);
+    return nlohmann::json::parse(text.substr(end == std::string::npos ? 0 : end + 1));
+  }
+
+ private slots:
+  void installWithBothModelsPresentDownloadsNothingAndStarts() {
+    AppHome home;
+    prepareAllModels(home.home.path());
+    AppModel model;
+    QVERIFY(await([&](auto done) { model.install(done); }));
+    QCOMPARE(model.setupStep(), QString());
+    QVERIFY(!model.setupProgress());
+    QCOMPARE(model.engine(), Engine::State::ready());
+    // An empty documents folder gets the hotel templates, and they are read.
+    QVERIFY(QTest::qWaitFor([&] { return !model.indexing() && !model.files().empty(); }, 30000));
+    QVERIFY(fs::exists(Paths::documents() / "breakfast.md"));
+    QVERIFY(model.passages() > 0);
+  }
+
+  void installKeepsExistingDocuments() {
+    AppHome home;
+    prepareAllModels(home.home.path());
+    writeRules();
+    AppModel model;
+    QVERIFY(await([&](auto done) { model.install(done); }));
+    QVERIFY(!fs::exists(Paths::documents() / "breakfast.md"));
+  }
+
+  void onlyTheReplyModelMissingIsOneStepAndAFailedDownloadSaysWhy() {
+    AppHome home;
+    prepareStandInHome(home.home.path(), /*chatModel=*/false);
+    LocalServer mirror;  // knows no file: every download is a 404
+    mirror.start();
+    ScopedEnv base("QUORVEL_MODEL_BASE_URL", mirror.base());
+    AppModel model;
+    QVERIFY(!AppModel::modelsReady());
+    bool finished = false;
+    model.install([&] { finished = true; });
+    const ModelSpec& chat = ModelCatalog::recommendedChat();
+    QCOMPARE(model.setupStep(), QStringLiteral("1/1 \u00B7 %1 \u00B7 %2 MB").arg(QString::fromStdString(chat.title)).arg(chat.sizeMB));
+    QCOMPARE(model.setupProgress(), std::optional<double>(0.0));
+    QVERIFY(QTest::qWaitFor([&] { return finished; }, 30000));
+    QVERIFY2(model.setupStep().startsWith(QStringLiteral("Download failed: ")), qPrintable(model.setupStep()));
+    QVERIFY(model.setupStep().contains(QStringLiteral("404")));
+    QVERIFY(!model.setupProgress());
+    QCOMPARE(model.engine(), Engine::State::stopped());
+  }
+
+  void askWhileTheEngineStartsChangesNothing() {
+    AppHome home;
+    AppModel model;
+    pretendEngine(model, Engine::State::starting());
+    QSignalSpy changes(&model, &AppModel::changed);
+    model.setGuestText(QStringLiteral("When is breakfast?"));
+    changes.clear();
+    bool finished = false;
+    model.ask([&] { finished = true; });
+    QVERIFY(finished);  // at once
+    QVERIFY(!model.busy());
+    QCOMPARE(changes.count(), 0);
+    Engine::shared().setState(Engine::State::stopped());
+  }
+
+  void repliesStreamInOrderAndTheLanguageIsPassedOnlyWhenChosen() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeRules();
+    AppModel model;
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QCOMPARE(model.engine(), Engine::State::ready());
+    int onChange = 0;
+    model.onChange = [&] { ++onChange; };
+
+    // The streamed pieces add up to the reply as it is written.
+    QString streamed;
+    connect(&model, &AppModel::changed, this, [&] {
+      if (model.busy()) streamed = model.answer();
+    });
+    model.setGuestText(QStringLiteral("What time is breakfast?"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QCOMPARE(model.answer(), QStringLiteral("Breakfast is served from 7:00 to 10:30 on the terrace [1]."));
+    QVERIFY2(model.answer().startsWith(streamed) && !streamed.isEmpty(), qPrintable(streamed));
+    QCOMPARE(model.sources().size(), 1u);
+    QCOMPARE(QString::fromStdString(model.sources()[0].file), QStringLiteral("rules.md"));
+    QVERIFY(!model.notInDocs());
+    QVERIFY(!model.busy());
+    QVERIFY(onChange >= 1);
+    QVERIFY(model.info().endsWith(QStringLiteral(" s \u00B7 offline")));
+    QVERIFY(lastHistoryLine()["language"].get<std::string>() == "en");  // "auto": the guest's own
+
+    model.setReplyLang(QStringLiteral("de"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QVERIFY(lastHistoryLine()["language"].get<std::string>() == "de");
+    QCOMPARE(model.lastTPS(), Stats::lastTPS());  // as recorded, not rounded
+  }
+
+  void theSpeedLine() {
+    QCOMPARE(AppModel::speedLine(42.4, 3.06), QStringLiteral("42 tokens/s \u00B7 3.1 s \u00B7 offline"));
+  }
+
+  void clipboardReplies() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeRules();
+    AppModel model;
+    QStringList notices;
+    model.notify = [&](const QString& title, const QString& text) { notices << title + ": " + text; };
+    QClipboard* clipboard = QGuiApplication::clipboard();
+
+    // Nothing on the clipboard: nothing happens at all.
+    clipboard->clear();
+    QVERIFY(await([&](auto done) { model.answerClipboard(done); }));
+    QVERIFY(notices.isEmpty());
+
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    model.setReplyTemplate(&ReplyTemplate::hotel()[1]);
+    clipboard->setText(QStringLiteral("Is parking free?"));
+    QVERIFY(await([&](auto done) { model.answerClipboard(done); }));
+    QCOMPARE(model.guestText(), QStringLiteral("Is parking free?"));
+    QVERIFY(model.replyTemplate() == nullptr);  // clipboard questions take no template
+    QCOMPARE(clipboard->text(), QStringLiteral("Parking in the courtyard is free for guests [1]."));
+    QCOMPARE(notices, QStringList{QStringLiteral("Quorvel: Reply copied to the clipboard")});
+
+    // During a reply: the text and the template change, no second reply
+    // starts, and the clipboard gets the reply as it stands.
+    model.setGuestText(QStringLiteral("What time is breakfast?"));
+    bool first = false;
+    model.ask([&] { first = true; });
+    QVERIFY(model.busy());
+    clipboard->setText(QStringLiteral("Is there a sauna?"));
+    bool second = false;
+    model.answerClipboard([&] { second = true; });
+    QVERIFY(second);
+    QCOMPARE(model.guestText(), QStringLiteral("Is there a sauna?"));
+    QCOMPARE(notices.size(), 2);
+    QVERIFY(QTest::qWaitFor([&] { return first; }, 30000));
+    QCOMPARE(History::count(), 2);  // the clipboard question during the reply was not answered
+  }
+
+  void documentsComeAndGoWithReReads() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeRules();
+    AppModel model;
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QCOMPARE(model.files(), std::vector<std::string>{"rules.md"});
+
+    // Removing a name that is not there still re-reads.
+    model.remove("no-such-file.txt");
+    QVERIFY(model.indexing());
+    QVERIFY(QTest::qWaitFor([&] { return !model.indexing(); }, 30000));
+
+    TempDir src;
+    writeText(src / "prices.txt", "Double room 120 EUR.");
+    model.add({QString::fromStdString((src / "prices.txt").string())});
+    QVERIFY(QTest::qWaitFor([&] { return model.files().size() == 2; }, 30000));
+    model.remove("rules.md");
+    QVERIFY(QTest::qWaitFor([&] { return model.files() == std::vector<std::string>{"prices.txt"}; }, 30000));
+    QVERIFY(!fs::exists(Paths::documents() / "rules.md"));
+
+    // With the engine stopped, files are copied but not read.
+    model.pickFiles = [&] { return QStringList{QString::fromStdString((src / "prices.txt").string())}; };
+    pretendEngine(model, Engine::State::stopped());
+    writeText(src / "prices.txt", "Double room 130 EUR.");
+    model.addDocuments();
+    QVERIFY(!model.indexing());
+    QCOMPARE(readText(Paths::documents() / "prices.txt"), std::string("Double room 130 EUR."));
+  }
+
+  void aFailedReReadIsShownInTheInfoLine() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeRules();
+    ScopedEnv error("QUORVEL_STANDIN_ERROR", "embed");
+    AppModel model;
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QVERIFY(!model.indexing());
+    QVERIFY2(model.info().contains(QStringLiteral("embeddings failed")), qPrintable(model.info()));
+  }
+
+  void quittingDuringAReplyEndsCleanly() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeRules();
+    auto model = std::make_unique<AppModel>();
+    QVERIFY(await([&](auto done) { model->startEngine(done); }));
+    model->setGuestText(QStringLiteral("What time is breakfast?"));
+    model->ask();
+    model.reset();  // while the reply is under way: no crash, nothing reported to a dead object
+    QTest::qWait(200);
+  }
+};
+
+QTEST_MAIN(AppModelTest)
+#include "app_model_test.moc"

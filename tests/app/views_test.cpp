@@ -1,0 +1,159 @@
+// The window's screens: what they show for each state of the app model, and
+// what their controls do. No model server is needed: the engine's state is
+// reported to the model as the engine would.
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <quorvel/models.h>
+
+#include "app_test_support.h"
+#include "ask_panel.h"
+#include "content_view.h"
+#include "docs_panel.h"
+#include "main_window.h"
+#include "setup_view.h"
+
+using namespace quorvel;
+using namespace quorvel::app;
+using namespace quorvel::app::test;
+
+class ViewsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void theReplyButtonIsEnabledOnlyWhenAReplyCanBeWritten() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    AppModel model;
+    AskPanel panel(model);
+    connect(&model, &AppModel::changed, &panel, &AskPanel::refresh);
+    QPushButton* reply = panel.replyButton();
+    QCOMPARE(reply->text(), QStringLiteral("Write reply"));
+
+    model.setGuestText(QStringLiteral("When is breakfast?"));
+    QVERIFY(!reply->isEnabled());  // the engine is not ready
+    pretendEngine(model, Engine::State::ready());
+    QVERIFY(reply->isEnabled());
+    model.setGuestText(QString());
+    QVERIFY(!reply->isEnabled());
+    model.setGuestText(QStringLiteral("   "));  // emptiness, not blankness, counts
+    QVERIFY(reply->isEnabled());
+    model.setGuestText(QString());
+    model.setReplyTemplate(&ReplyTemplate::hotel()[0]);
+    QVERIFY(reply->isEnabled());  // a template needs no message
+
+    // Ctrl+Return only while the button could be pressed: with the engine
+    // not ready it does nothing.
+    pretendEngine(model, Engine::State::starting());
+    panel.show();
+    QTest::keyClick(panel.messageEditor(), Qt::Key_Return, Qt::ControlModifier);
+    QVERIFY(!model.busy());
+    Engine::shared().setState(Engine::State::stopped());
+  }
+
+  void templatesToggleAndThePlaceholderFollows() {
+    AppHome home;
+    AppModel model;
+    AskPanel panel(model);
+    connect(&model, &AppModel::changed, &panel, &AskPanel::refresh);
+    const auto& buttons = panel.templateButtons();
+    QCOMPARE(buttons.size(), 5u);
+    QCOMPARE(buttons[1]->text(), QStringLiteral("Breakfast"));
+    QCOMPARE(panel.messageEditor()->placeholderText(), QStringLiteral("Paste the guest's message in any language\u2026"));
+
+    buttons[1]->click();
+    QVERIFY(model.replyTemplate() == &ReplyTemplate::hotel()[1]);
+    QVERIFY(buttons[1]->isChecked() && !buttons[0]->isChecked());
+    QCOMPARE(panel.messageEditor()->placeholderText(),
+             QStringLiteral("Optional: the guest's message (template works without it)"));
+    buttons[3]->click();  // another one replaces it
+    QVERIFY(model.replyTemplate() == &ReplyTemplate::hotel()[3]);
+    QVERIFY(!buttons[1]->isChecked());
+    buttons[3]->click();  // pressed again: none
+    QVERIFY(model.replyTemplate() == nullptr);
+    QCOMPARE(panel.messageEditor()->placeholderText(), QStringLiteral("Paste the guest's message in any language\u2026"));
+  }
+
+  void theLanguagePickerStoresCodes() {
+    AppHome home;
+    AppModel model;
+    AskPanel panel(model);
+    QComboBox* picker = panel.languagePicker();
+    QCOMPARE(picker->count(), 11);
+    QCOMPARE(picker->currentText(), QStringLiteral("Guest's language"));
+    picker->setCurrentIndex(picker->findText(QStringLiteral("中文")));
+    QCOMPARE(model.replyLang(), QStringLiteral("zh-Hans"));
+    QCOMPARE(picker->itemData(10).toString(), QStringLiteral("tl"));
+  }
+
+  void aReplyWithItsSourcesAndTheNotInDocumentsTag() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeText(Paths::documents() / "rules.md", "Breakfast is served from 7:00 to 10:30 on the terrace.");
+    AppModel model;
+    AskPanel panel(model);
+    connect(&model, &AppModel::changed, &panel, &AskPanel::refresh);
+    QVERIFY(!panel.copyButton()->isEnabled());
+    QVERIFY(panel.sourcesBlock()->isHidden());
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    model.setGuestText(QStringLiteral("When is breakfast?"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QCOMPARE(panel.replyText()->toPlainText(), model.answer());
+    QVERIFY(panel.copyButton()->isEnabled());
+    QVERIFY(!panel.sourcesBlock()->isHidden());
+    QVERIFY(panel.notInDocsTag()->isHidden());
+    // A source without a section shows its file name alone.
+    const auto labels = panel.sourcesBlock()->findChildren<QLabel*>();
+    QVERIFY(std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return l->text() == QStringLiteral("rules.md"); }));
+    QVERIFY(std::none_of(labels.begin(), labels.end(), [](QLabel* l) { return l->text().contains(QStringLiteral("\u2014")); }));
+
+    model.setGuestText(QStringLiteral("Is there a sauna?"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QVERIFY(!panel.notInDocsTag()->isHidden());
+    QVERIFY(panel.sourcesBlock()->isHidden());
+  }
+
+  void documentIcons() {
+    QCOMPARE(DocsPanel::icon(QStringLiteral("PRICES.PDF")), QStringLiteral("doc.richtext"));
+    for (const char* name : {"rules.txt", "menu.md", "page.html", "README", "archive.tar.gz"})
+      QCOMPARE(DocsPanel::icon(QString::fromLatin1(name)), QStringLiteral("doc.plaintext"));
+    for (const char* name : {"a.docx", "b.DOC", "c.rtf"}) QCOMPARE(DocsPanel::icon(QString::fromLatin1(name)), QStringLiteral("doc.text"));
+  }
+
+  void theDocumentsPanelWithoutDocuments() {
+    AppHome home;
+    AppModel model;
+    DocsPanel panel(model);
+    panel.show();
+    QCOMPARE(panel.passageCount()->text(), QStringLiteral("0 passages"));
+    QVERIFY(panel.dropHint()->isVisible());
+    QCOMPARE(panel.list()->count(), 0);
+    QVERIFY(!panel.spinning());
+  }
+
+  void theWindowShowsTheSetupScreenUntilTheModelsAreThere() {
+    AppHome home;
+    AppModel model;
+    MainWindow window(model);
+    ContentView* content = window.content();
+    QVERIFY(content->currentWidget() == content->setup());
+    QCOMPARE(content->setup()->installButton()->text(), QStringLiteral("Install in one step"));
+    QVERIFY(!content->setup()->installButton()->isHidden());
+    QVERIFY(content->setup()->progressBar()->isHidden());
+
+    prepareStandInHome(home.home.path());
+    model.reloadFiles();  // any change of the model
+    QVERIFY(content->currentWidget() == content->main());
+    // A model file deleted while the app runs: back to the setup screen.
+    fs::remove(ModelCatalog::path(ModelCatalog::embedding()));
+    model.reloadFiles();
+    QVERIFY(content->currentWidget() == content->setup());
+    QVERIFY(window.minimumSizeHint().width() >= 900 || content->minimumWidth() == 900);
+  }
+};
+
+QTEST_MAIN(ViewsTest)
+#include "views_test.moc"
