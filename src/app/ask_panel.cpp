@@ -150,7 +150,7 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   answer_->setMinimumHeight(80);
   answer_->setFrameShape(QFrame::NoFrame);
   answer_->setStyleSheet(QStringLiteral("QTextEdit { background: transparent; color: white; font-size: 15px; }"));
-  boxColumn->addWidget(answer_, 2);
+  boxColumn->addWidget(answer_, 1);
 
   sources_ = new QWidget;
   auto* sourcesColumn = new QVBoxLayout(sources_);
@@ -165,6 +165,7 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   rowsScroll->setWidget(rows);
   rowsScroll->setWidgetResizable(true);
   rowsScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  rowsScroll->setMinimumHeight(150);
   sourcesColumn->addWidget(rowsScroll, 1);
   boxColumn->addWidget(sources_, 1);
   column->addWidget(box, 1);
@@ -223,9 +224,12 @@ void AskPanel::refreshSources() {
     if (!s.section.empty()) where += QStringLiteral(" \u2014 ") + QString::fromStdString(s.section);
     auto* file = makeLabel(where, font::callout, Qt::white, true);
     file->setWordWrap(true);
+    // Wrapped at the panel's width rather than widening it.
+    file->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lines->addWidget(file);
     auto* snippet = makeLabel(QString::fromStdString(s.snippet), font::caption, white(0.6));
     snippet->setWordWrap(true);
+    snippet->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     snippet->setMaximumHeight(snippet->fontMetrics().lineSpacing() * 3 + 2);  // at most three lines
     snippet->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lines->addWidget(snippet);

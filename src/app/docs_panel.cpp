@@ -1,6 +1,7 @@
 #include "docs_panel.h"
 
 #include <QDesktopServices>
+#include <algorithm>
 #include <QDragEnterEvent>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -183,7 +184,7 @@ void DocsPanel::refresh() {
       auto* item = new QListWidgetItem(list_);
       item->setData(kNameRole, QByteArray::fromStdString(name));
       QWidget* row = docRow(name, DocIndex::shared().count(name));
-      item->setSizeHint(row->sizeHint());
+      item->setSizeHint(QSize(row->sizeHint().width(), std::max(row->sizeHint().height(), 26)));
       list_->setItemWidget(item, row);
     }
   }

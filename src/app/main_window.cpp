@@ -32,8 +32,14 @@ void MainWindow::present() {
   activateWindow();
 }
 
+MainWindow::~MainWindow() { remember(); }
+
+void MainWindow::remember() {
+  if (isVisible()) QSettings().setValue(QStringLiteral("window/geometry"), saveGeometry());
+}
+
 void MainWindow::closeEvent(QCloseEvent* e) {
-  QSettings().setValue(QStringLiteral("window/geometry"), saveGeometry());
+  remember();
   QWidget::closeEvent(e);
 }
 

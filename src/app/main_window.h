@@ -13,6 +13,7 @@ class ContentView;
 class MainWindow : public QWidget {
  public:
   explicit MainWindow(AppModel& model);
+  ~MainWindow() override;
   ContentView* content() const { return content_; }
   // Shows the window and brings it to the front.
   void present();
@@ -23,6 +24,7 @@ class MainWindow : public QWidget {
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  void remember();  // the place and size, for the next start
   ContentView* content_;
 };
 

@@ -100,6 +100,8 @@ QString styleSheet() {
     QScrollArea { background: transparent; border: none; }
     QScrollArea > QWidget > QWidget { background: transparent; }
     QComboBox { background: %2; border: 1px solid rgba(255,255,255,0.15); border-radius: 6px; padding: 3px 8px; color: white; }
+    QComboBox::drop-down { border: none; width: 22px; }
+    QComboBox::down-arrow { image: url(:/icons/chevron.down.svg); width: 11px; height: 11px; }
     QComboBox QAbstractItemView { background: %2; color: white; selection-background-color: %3; selection-color: %1; }
     QProgressBar { background: %2; border: none; border-radius: 4px; height: 8px; }
     QProgressBar::chunk { background: %3; border-radius: 4px; }

@@ -1,0 +1,52 @@
+// The program itself: `Quorvel --background --snapshot DIR` writes the
+// window's picture, offscreen and on an X server (Xvfb) alike.
+#include <QImage>
+#include <QStandardPaths>
+#include <QTest>
+
+#include "app_test_support.h"
+
+using namespace quorvel;
+using namespace quorvel::app::test;
+
+class SnapshotTest : public QObject {
+  Q_OBJECT
+
+  // Runs the app in a fresh support folder and returns the picture.
+  static QImage snapshot(const std::vector<std::string>& prefix, const std::map<std::string, std::string>& env,
+                         std::vector<std::string> extra = {}) {
+    TempDir dir;
+    std::vector<std::string> args(prefix.begin() + 1, prefix.end());
+    args.push_back(QUORVEL_APP);
+    for (const char* a : {"--background", "--snapshot"}) args.push_back(a);
+    args.push_back((dir / "shots").string());
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back("--exit");
+    auto vars = env;
+    vars["QUORVEL_HOME"] = (dir / "home").string();
+    vars["XDG_RUNTIME_DIR"] = dir.path().string();
+    const RunResult r = run(prefix.at(0), args, vars);
+    if (r.status != 0) qWarning("%s", r.err.c_str());
+    return QImage(QString::fromStdString((dir / "shots/window.png").string()));
+  }
+
+ private slots:
+  void offscreen() {
+    const QImage shot = snapshot({"/usr/bin/env"}, {{"QT_QPA_PLATFORM", "offscreen"}});
+    QVERIFY(!shot.isNull());
+    QVERIFY(shot.width() >= 900 && shot.height() >= 600);
+    // The setup screen on malachite: the corner pixel is the background.
+    QCOMPARE(shot.pixelColor(5, 5).name(), QStringLiteral("#0b2a20"));
+  }
+
+  void onAnXServer() {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
+    if (xvfb.isEmpty()) QSKIP("xvfb-run is not installed");
+    const QImage shot = snapshot({xvfb.toStdString(), "-a"}, {{"QT_QPA_PLATFORM", "xcb"}});
+    QVERIFY(!shot.isNull());
+    QVERIFY(shot.width() >= 900 && shot.height() >= 600);
+  }
+};
+
+QTEST_MAIN(SnapshotTest)
+#include "snapshot_test.moc"
