@@ -1,7 +1,9 @@
 #include "app_model.h"
 
 #include <QClipboard>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QProcess>
@@ -229,6 +231,8 @@ void AppModel::reindex(Done done) {
     return;
   }
   indexing_ = true;
+  ++reReads_;
+  readState_ = folderState();
   touch();
   CoreWorker* worker = worker_.get();
   worker->post([this, worker, done = std::move(done)]() mutable {
@@ -253,6 +257,10 @@ void AppModel::reindex(Done done) {
       info_ = error;
       reloadFiles();
       if (done) done();
+      if (readAgain_) {
+        readAgain_ = false;
+        settle();
+      }
     });
   });
 }
@@ -362,5 +370,53 @@ void AppModel::addHotelTemplates() {
 }
 
 void AppModel::addSamples() { importThenReindex(resourceEntries(QStringLiteral("samples/palm-cove-villa"))); }
+
+QString AppModel::folderState() {
+  const QDir dir(QString::fromStdString(Paths::documents().string()));
+  QString state;
+  for (const QFileInfo& f : dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name))
+    state += f.fileName() + QLatin1Char('\t') + QString::number(f.size()) + QLatin1Char('\t') +
+             QString::number(f.lastModified().toMSecsSinceEpoch()) + QLatin1Char('\n');
+  return state;
+}
+
+void AppModel::watchDocuments() {
+  watcher_ = std::make_unique<QFileSystemWatcher>();
+  settleTimer_ = new QTimer(this);
+  settleTimer_->setSingleShot(true);
+  settleTimer_->setInterval(2000);
+  connect(settleTimer_, &QTimer::timeout, this, &AppModel::settle);
+  auto watchAll = [this] {
+    const QString folder = QString::fromStdString(Paths::documents().string());
+    if (!watcher_->directories().contains(folder)) watcher_->addPath(folder);
+    const QDir dir(folder);
+    QStringList files;
+    for (const QString& name : dir.entryList(QDir::Files)) files << dir.filePath(name);
+    if (!files.isEmpty()) watcher_->addPaths(files);  // already watched ones are skipped
+  };
+  watchAll();
+  connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, this, [this, watchAll] {
+    watchAll();  // new files are watched from now on
+    folderChanged();
+  });
+  connect(watcher_.get(), &QFileSystemWatcher::fileChanged, this, &AppModel::folderChanged);
+}
+
+void AppModel::folderChanged() {
+  // Two quiet seconds first: a copy of a large file, or twenty files at
+  // once, makes one re-read.
+  settleTimer_->start();
+}
+
+void AppModel::settle() {
+  if (engine_.kind != Engine::State::Kind::ready) return;
+  if (indexing_) {
+    readAgain_ = true;
+    return;
+  }
+  // What the last re-read saw already (the app's own imports): nothing to do.
+  if (folderState() == readState_) return;
+  reindex();
+}
 
 }  // namespace quorvel::app

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QColor>
+#include <QFileSystemWatcher>
+#include <QTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -86,6 +88,14 @@ class AppModel : public QObject {
   // Starts the servers (when the models are there), then re-reads.
   void startEngine(Done done = {});
 
+  // Watches the documents folder: two seconds after the last change there,
+  // the documents are re-read (while the engine is ready; a change during
+  // a re-read brings one more). Changes this app made and has read already
+  // bring none.
+  void watchDocuments();
+  // How many re-reads have started, for the tests.
+  int reReads() const { return reReads_; }
+
  signals:
   void changed();
 
@@ -95,7 +105,18 @@ class AppModel : public QObject {
   void importThenReindex(const QStringList& paths);
   void touch();
 
+  void folderChanged();
+  void settle();
+  // What the documents folder holds: names, sizes and times, to tell
+  // whether anything changed since the last re-read began.
+  static QString folderState();
+
   std::unique_ptr<CoreWorker> worker_;
+  std::unique_ptr<QFileSystemWatcher> watcher_;
+  QTimer* settleTimer_ = nullptr;
+  QString readState_;      // folderState() when the last re-read began
+  bool readAgain_ = false;  // a change came during a re-read
+  int reReads_ = 0;
   Engine::State engine_;
   std::vector<std::string> files_;
   int64_t passages_ = 0;

@@ -1,0 +1,195 @@
+#include "app_delegate.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLayout>
+#include <QLocalSocket>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
+#include <QUrl>
+#include <unistd.h>
+
+#include <quorvel/engine.h>
+#include <quorvel/history.h>
+#include <quorvel/paths.h>
+
+#include "theme.h"
+
+namespace quorvel::app {
+
+namespace {
+
+// A step of the launch sequence: does its work, then calls `next`.
+using Step = std::function<void(std::function<void()> next)>;
+
+void runSteps(std::shared_ptr<std::vector<Step>> steps, std::size_t i, std::function<void()> done) {
+  if (i == steps->size()) {
+    if (done) done();
+    return;
+  }
+  (*steps)[i]([steps, i, done] { runSteps(steps, i + 1, done); });
+}
+
+}  // namespace
+
+LaunchOptions LaunchOptions::parse(const QStringList& args) {
+  LaunchOptions o;
+  auto value = [&](const QString& name) -> std::optional<QString> {
+    const int at = args.indexOf(name);
+    if (at < 0 || at + 1 >= args.size()) return std::nullopt;
+    return args[at + 1];
+  };
+  o.background = args.contains(QStringLiteral("--background"));
+  o.samples = args.contains(QStringLiteral("--samples"));
+  o.ask = value(QStringLiteral("--ask"));
+  o.snapshot = value(QStringLiteral("--snapshot"));
+  o.openMenu = args.contains(QStringLiteral("--open-menu"));
+  o.exit = args.contains(QStringLiteral("--exit"));
+  return o;
+}
+
+AppDelegate::AppDelegate(const LaunchOptions& options) : options_(options), window_(model_) {
+  buildMainMenu();
+  TrayActions actions;
+  actions.open = [this] { openWindow(); };
+  actions.clip = [this] { model_.answerClipboard(); };
+  actions.addDocs = [this] { model_.addDocuments(); };
+  actions.addTemplates = [this] { model_.addHotelTemplates(); };
+  actions.folder = [] {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(Paths::documents().string())));
+  };
+  actions.reindex = [this] { model_.reindex(); };
+  actions.toggle = [this] { model_.toggleEngine(); };
+  actions.clearHistory = [] { History::clear(); };
+  actions.quit = [this] { quit(); };
+  tray_ = std::make_unique<Tray>(model_, std::move(actions));
+  model_.onChange = [this] { tray_->refreshStatus(); };
+  model_.notify = [this](const QString& title, const QString& text) { tray_->notify(title, text); };
+  // With a tray item, closing the window leaves the app running there;
+  // without one, the window is the only way back, and closing it quits.
+  QApplication::setQuitOnLastWindowClosed(!tray_->available());
+  listenForOtherStarts();
+  model_.watchDocuments();
+  if (!options_.background) openWindow();
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::buildMainMenu() {
+  auto* bar = new QMenuBar(&window_);
+  QMenu* appMenu = bar->addMenu(QStringLiteral("Quorvel"));
+  appMenu->addAction(tr2("About Quorvel", "Об Quorvel"), this, [this] {
+    QMessageBox::about(&window_, QStringLiteral("Quorvel"),
+                       tr2("Quorvel answers hotel guests from the hotel's own documents, on this computer.",
+                           "Quorvel отвечает гостям по документам гостиницы, на этом компьютере."));
+  });
+  appMenu->addSeparator();
+  appMenu->addAction(tr2("Hide", "Скрыть"), QKeySequence(QStringLiteral("Ctrl+H")), this, [this] { window_.hide(); });
+  appMenu->addAction(tr2("Quit", "Выйти"), QKeySequence(QStringLiteral("Ctrl+Q")), this, [this] { quit(); });
+
+  // The edit actions reach whichever text field has the focus.
+  QMenu* edit = bar->addMenu(tr2("Edit", "Правка"));
+  auto editAction = [edit](const QString& title, const char* key, const char* slot) {
+    edit->addAction(title, QKeySequence(QString::fromLatin1(key)), [slot] {
+      if (QWidget* w = QApplication::focusWidget()) QMetaObject::invokeMethod(w, slot);
+    });
+  };
+  editAction(tr2("Cut", "Вырезать"), "Ctrl+X", "cut");
+  editAction(tr2("Copy", "Копировать"), "Ctrl+C", "copy");
+  editAction(tr2("Paste", "Вставить"), "Ctrl+V", "paste");
+  editAction(tr2("Select All", "Выделить всё"), "Ctrl+A", "selectAll");
+
+  QMenu* windowMenu = bar->addMenu(tr2("Window", "Окно"));
+  windowMenu->addAction(tr2("Close", "Закрыть"), QKeySequence(QStringLiteral("Ctrl+W")), this, [] {
+    if (QWidget* w = QApplication::activeWindow()) w->close();
+  });
+  bar->setStyleSheet(QStringLiteral("QMenuBar { background: %1; color: white; } QMenuBar::item:selected { background: %2; }")
+                         .arg(css(malachite()), css(malachite2())));
+  window_.layout()->setMenuBar(bar);
+}
+
+QString AppDelegate::instanceName() {
+  const QByteArray folder = QByteArray::fromStdString(Paths::support().string());
+  return QStringLiteral("quorvel-%1-%2")
+      .arg(::getuid())
+      .arg(QString::fromLatin1(QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(12)));
+}
+
+bool AppDelegate::handOver() {
+  QLocalSocket socket;
+  socket.connectToServer(instanceName());
+  if (!socket.waitForConnected(1000)) return false;
+  socket.write("show\n");
+  socket.waitForBytesWritten(1000);
+  socket.disconnectFromServer();
+  return true;
+}
+
+void AppDelegate::listenForOtherStarts() {
+  // A server left by a crashed instance would refuse the name.
+  QLocalServer::removeServer(instanceName());
+  instance_.setSocketOptions(QLocalServer::UserAccessOption);
+  instance_.listen(instanceName());
+  connect(&instance_, &QLocalServer::newConnection, this, [this] {
+    while (QLocalSocket* s = instance_.nextPendingConnection()) {
+      connect(s, &QLocalSocket::readyRead, this, [this, s] {
+        if (s->readAll().startsWith("show")) openWindow();
+      });
+      connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+    }
+  });
+}
+
+void AppDelegate::openWindow() { window_.present(); }
+
+void AppDelegate::quit() {
+  Engine::shared().stop();
+  QApplication::quit();
+}
+
+void AppDelegate::snapshot(const QString& folder) {
+  QDir().mkpath(folder);
+  window_.snapshot(QDir(folder).filePath(QStringLiteral("window.png")));
+  Tray::preview(tray_->rows(), model_.statusColor()).save(QDir(folder).filePath(QStringLiteral("menu.png")), "PNG");
+}
+
+void AppDelegate::launch(std::function<void()> done) {
+  auto steps = std::make_shared<std::vector<Step>>();
+  steps->push_back([this](auto next) {
+    if (AppModel::modelsReady())
+      model_.startEngine(next);
+    else
+      next();
+  });
+  if (options_.samples)
+    steps->push_back([this](auto next) {
+      model_.addSamples();
+      QTimer::singleShot(3000, this, next);
+    });
+  if (options_.ask)
+    steps->push_back([this, text = *options_.ask](auto next) {
+      model_.setGuestText(text);
+      model_.ask(next);
+    });
+  if (options_.snapshot)
+    steps->push_back([this, folder = *options_.snapshot](auto next) {
+      QTimer::singleShot(1000, this, [this, folder, next] {
+        snapshot(folder);
+        next();
+      });
+    });
+  if (options_.openMenu)
+    steps->push_back([this](auto next) {
+      QTimer::singleShot(800, this, [this, next] {
+        tray_->openMenu();
+        next();
+      });
+    });
+  if (options_.exit) steps->push_back([this](auto) { quit(); });
+  runSteps(steps, 0, std::move(done));
+}
+
+}  // namespace quorvel::app

@@ -1,0 +1,68 @@
+// The app as a whole: the window and its menu bar, the tray item, the
+// start-up switches, one instance per support folder, and quitting.
+#pragma once
+
+#include <QLocalServer>
+#include <QObject>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app_model.h"
+#include "main_window.h"
+#include "tray.h"
+
+namespace quorvel::app {
+
+// The switches the app was started with. An option that needs a value and
+// has none is ignored.
+struct LaunchOptions {
+  bool background = false;
+  bool samples = false;
+  std::optional<QString> ask;
+  std::optional<QString> snapshot;
+  bool openMenu = false;
+  bool exit = false;  // quit once the steps are done (pictures, tests)
+
+  static LaunchOptions parse(const QStringList& args);
+};
+
+class AppDelegate : public QObject {
+ public:
+  explicit AppDelegate(const LaunchOptions& options);
+  ~AppDelegate() override;
+
+  // Runs the launch steps in order: start the servers when the models are
+  // there, --samples (then 3 s), --ask, --snapshot (after 1 s), --open-menu
+  // (after 0.8 s). `done` follows the last.
+  void launch(std::function<void()> done = {});
+  // Stops the servers this process launched, then ends the app.
+  void quit();
+  // Shows the window and brings it to the front.
+  void openWindow();
+  // Writes window.png and menu.png into `folder`.
+  void snapshot(const QString& folder);
+
+  // The name other starts of the program look for (one per support folder).
+  static QString instanceName();
+  // Hands over to a running instance (it shows its window); false when
+  // there is none.
+  static bool handOver();
+
+  AppModel& model() { return model_; }
+  MainWindow& window() { return window_; }
+  Tray& tray() { return *tray_; }
+
+ private:
+  void buildMainMenu();
+  void listenForOtherStarts();
+
+  LaunchOptions options_;
+  AppModel model_;
+  MainWindow window_;
+  std::unique_ptr<Tray> tray_;
+  QLocalServer instance_;
+};
+
+}  // namespace quorvel::app

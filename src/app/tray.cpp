@@ -1,0 +1,224 @@
+#include "tray.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QCursor>
+#include <QSystemTrayIcon>
+
+#include <quorvel/engine.h>
+#include <quorvel/history.h>
+
+#include "app_model.h"
+#include "theme.h"
+
+namespace quorvel::app {
+
+namespace {
+
+const char* kSymbolProperty = "quorvelSymbol";
+const char* kDotProperty = "quorvelDot";
+
+QIcon dotIcon(const QColor& c) {
+  QPixmap pm(32, 32);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(c);
+  p.drawEllipse(QRectF(8, 8, 16, 16));
+  return QIcon(pm);
+}
+
+}  // namespace
+
+Tray::Tray(AppModel& model, TrayActions actions) : model_(model), actions_(std::move(actions)) {
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+  menu_ = std::make_unique<QMenu>();
+  // Rebuilt at every opening: each row shows the values of that moment.
+  connect(menu_.get(), &QMenu::aboutToShow, this, [this] { fill(*menu_); });
+  icon_ = new QSystemTrayIcon(this);
+  icon_->setContextMenu(menu_.get());
+  connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
+    if (why == QSystemTrayIcon::Trigger && actions_.open) actions_.open();
+  });
+  refreshStatus();
+  icon_->show();
+}
+
+Tray::~Tray() = default;
+
+QIcon Tray::statusIcon(const QColor& dot) {
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64}) {
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.drawPixmap(0, 0, symbol(QStringLiteral("shippingbox.fill")).pixmap(size, size));
+    // The dot in the lower right corner, ringed so that it shows on any panel.
+    const qreal d = size * 0.42;
+    const QRectF r(size - d - 0.5, size - d - 0.5, d, d);
+    p.setPen(QPen(QColor(0, 0, 0, 160), size / 16.0));
+    p.setBrush(dot);
+    p.drawEllipse(r);
+    icon.addPixmap(pm);
+  }
+  return icon;
+}
+
+void Tray::refreshStatus() {
+  if (icon_ == nullptr) return;
+  icon_->setIcon(statusIcon(model_.statusColor()));
+  icon_->setToolTip(QStringLiteral("Quorvel \u2014 ") + model_.statusText());
+}
+
+void Tray::fill(QMenu& menu) {
+  menu.clear();
+  auto row = [&](const QString& title, const char* symbolName, const std::function<void()>& run = {},
+                 const char* key = nullptr) {
+    QAction* a = menu.addAction(title);
+    if (symbolName != nullptr) {
+      a->setIcon(symbol(QString::fromLatin1(symbolName)));
+      a->setProperty(kSymbolProperty, QString::fromLatin1(symbolName));
+    }
+    if (run)
+      connect(a, &QAction::triggered, this, run);
+    else
+      a->setEnabled(false);  // information rows do nothing
+    if (key != nullptr) a->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + QString::fromLatin1(key).toUpper()));
+    return a;
+  };
+  const QColor dot = model_.statusColor();
+  QAction* status = row(QStringLiteral("Quorvel \u2014 ") + model_.statusText(), nullptr);
+  status->setIcon(dotIcon(dot));
+  status->setProperty(kDotProperty, dot);
+  row(tr2("Model: ", "Модель: ") + QString::fromStdString(Engine::chatModelTitle()), "cpu");
+  if (model_.lastTPS() > 0)
+    row(QString::asprintf(isRU() ? "Последний ответ: %.0f ток/с" : "Last reply: %.0f tokens/s", model_.lastTPS()),
+        "speedometer");
+  row(isRU() ? QStringLiteral("Документов: %1 \u00B7 фрагментов: %2").arg(model_.files().size()).arg(model_.passages())
+             : QStringLiteral("Documents: %1 \u00B7 passages: %2").arg(model_.files().size()).arg(model_.passages()),
+      "doc.on.doc");
+  row(tr2("Network: this computer only \u2014 nothing is sent", "Сеть: только этот компьютер \u2014 ничего не уходит"),
+      "lock.shield");
+  menu.addSeparator();
+  row(tr2("Open Quorvel", "Открыть Quorvel"), "macwindow", actions_.open, "o");
+  row(tr2("Reply to the question in the clipboard", "Ответить на вопрос из буфера"), "doc.on.clipboard", actions_.clip,
+      "r");
+  menu.addSeparator();
+  row(tr2("Add documents\u2026", "Добавить документы\u2026"), "plus", actions_.addDocs);
+  row(tr2("Add hotel templates", "Добавить шаблоны гостиницы"), "doc.badge.plus", actions_.addTemplates);
+  row(tr2("Open documents folder", "Открыть папку документов"), "folder", actions_.folder);
+  row(tr2("Re-read documents", "Перечитать документы"), "arrow.clockwise", actions_.reindex);
+  menu.addSeparator();
+  const bool ready = model_.engine().kind == Engine::State::Kind::ready;
+  row(ready ? tr2("Stop model (free memory)", "Остановить модель (освободить память)")
+            : tr2("Start model", "Запустить модель"),
+      ready ? "stop.circle" : "play.circle", actions_.toggle);
+  row(tr2("Clear conversation history (", "Очистить историю разговоров (") + QString::number(History::count()) +
+          QStringLiteral(")"),
+      "trash", actions_.clearHistory);
+  menu.addSeparator();
+  row(tr2("Quit Quorvel", "Выйти из Quorvel"), "power", actions_.quit, "q");
+}
+
+std::vector<MenuRow> Tray::rows() {
+  QMenu menu;
+  fill(menu);
+  std::vector<MenuRow> out;
+  for (QAction* a : menu.actions()) {
+    MenuRow r;
+    r.sep = a->isSeparator();
+    r.title = a->text();
+    r.symbol = a->property(kSymbolProperty).toString();
+    r.enabled = a->isEnabled();
+    const QString key = a->shortcut().toString();
+    r.key = key.isEmpty() ? QString() : key.right(1);
+    if (a->property(kDotProperty).isValid()) r.dot = a->property(kDotProperty).value<QColor>();
+    out.push_back(r);
+  }
+  return out;
+}
+
+void Tray::openMenu() {
+  if (icon_ == nullptr) return;
+  const QRect at = icon_->geometry();
+  menu_->popup(at.isValid() ? at.bottomLeft() : QCursor::pos());
+}
+
+void Tray::notify(const QString& title, const QString& text) {
+  if (icon_ != nullptr && QSystemTrayIcon::supportsMessages()) {
+    icon_->showMessage(title, text, appIcon(), 5000);
+    return;
+  }
+  // Arguments, never a shell line.
+  QProcess::startDetached(QStringLiteral("notify-send"), {QStringLiteral("--app-name=Quorvel"), title, text});
+}
+
+QImage Tray::preview(const std::vector<MenuRow>& rows, const QColor& dot) {
+  // Measured in points and drawn at twice the size.
+  constexpr int kPad = 14, kWidth = 400, kRow = 13 + 7, kSep = 11;
+  int panelHeight = 8;
+  for (const MenuRow& r : rows) panelHeight += r.sep ? kSep : kRow + 4;
+  const int barHeight = 24;
+  const QSize size(kWidth + 2 * kPad, barHeight + panelHeight + 2 * kPad + 6);
+  QImage image(size * 2, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(2);
+  image.fill(QColor::fromRgbF(0.12f, 0.14f, 0.16f));
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setRenderHint(QPainter::TextAntialiasing);
+
+  // The tray item at the trailing edge: the symbol and the dot.
+  QFont small = p.font();
+  small.setPixelSize(9);
+  small.setBold(true);
+  const int right = kPad + kWidth;
+  p.setFont(small);
+  p.setPen(dot);
+  p.drawText(QRect(right - 12, kPad, 12, 18), Qt::AlignCenter, QStringLiteral("\u25CF"));
+  p.drawPixmap(right - 32, kPad + 1, symbol(QStringLiteral("shippingbox.fill")).pixmap(16, 16));
+
+  // The panel.
+  const QRectF panel(kPad, kPad + barHeight + 6, kWidth, panelHeight);
+  p.setPen(QPen(QColor(255, 255, 255, 38), 1));
+  p.setBrush(QColor::fromRgbF(0.17f, 0.17f, 0.17f));
+  p.drawRoundedRect(panel, 6, 6);
+  QFont font = p.font();
+  font.setPixelSize(13);
+  font.setBold(false);
+  p.setFont(font);
+  qreal y = panel.top() + 4;
+  for (const MenuRow& r : rows) {
+    if (r.sep) {
+      p.setPen(QPen(QColor(255, 255, 255, 40), 1));
+      p.drawLine(QPointF(panel.left() + 10, y + kSep / 2.0), QPointF(panel.right() - 10, y + kSep / 2.0));
+      y += kSep;
+      continue;
+    }
+    const QRectF line(panel.left() + 12, y + 3.5, kWidth - 24, kRow - 3);
+    QString title = r.title;
+    if (r.dot) {
+      p.setPen(*r.dot);
+      p.drawText(QRectF(line.left(), line.top(), 16, line.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                 QStringLiteral("\u25CF"));
+      if (title.startsWith(QStringLiteral("\u25CF "))) title = title.mid(2);
+    } else if (!r.symbol.isEmpty()) {
+      p.drawPixmap(QPointF(line.left(), line.center().y() - 7), symbol(r.symbol, white(r.enabled ? 1.0 : 0.55)).pixmap(14, 14));
+    }
+    p.setPen(white(!r.enabled && !r.dot ? 0.55 : 1.0));
+    p.drawText(QRectF(line.left() + 22, line.top(), line.width() - 22, line.height()), Qt::AlignLeft | Qt::AlignVCenter,
+               title);
+    if (!r.key.isEmpty()) {
+      p.setPen(white(0.5));
+      p.drawText(line, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Ctrl+") + r.key.toUpper());
+    }
+    y += kRow + 4;
+  }
+  return image;
+}
+
+}  // namespace quorvel::app

@@ -1,0 +1,175 @@
+// The tray menu in each state, the start-up switches, one instance per
+// support folder, quitting, and the watched documents folder.
+#include <QTest>
+
+#include <quorvel/engine.h>
+#include <quorvel/history.h>
+#include <quorvel/models.h>
+
+#include "app_delegate.h"
+#include "app_test_support.h"
+#include "platform/local_http.h"
+#include "tray.h"
+
+using namespace quorvel;
+using namespace quorvel::app;
+using namespace quorvel::app::test;
+
+class TrayTest : public QObject {
+  Q_OBJECT
+
+  static const MenuRow* find(const std::vector<MenuRow>& rows, const QString& start) {
+    for (const MenuRow& r : rows)
+      if (r.title.startsWith(start)) return &r;
+    return nullptr;
+  }
+
+ private slots:
+  void theMenuWithoutAReplyModel() {
+    AppHome home;
+    AppModel model;
+    Tray tray(model, {});
+    const auto rows = tray.rows();
+    QCOMPARE(rows.size(), 17u);  // no reply yet: no speed row
+    QCOMPARE(rows[0].title, QStringLiteral("Quorvel \u2014 Not installed \u2014 open to install"));
+    QVERIFY(rows[0].dot.has_value());
+    QCOMPARE(rows[1].title, QStringLiteral("Model: \u2014"));
+    QVERIFY(!rows[1].enabled);
+    QCOMPARE(rows[2].title, QStringLiteral("Documents: 0 \u00B7 passages: 0"));
+    QCOMPARE(rows[3].title, QStringLiteral("Network: this computer only \u2014 nothing is sent"));
+    QVERIFY(rows[4].sep);
+    QCOMPARE(rows[5].title, QStringLiteral("Open Quorvel"));
+    QCOMPARE(rows[5].key, QStringLiteral("O"));
+    const MenuRow* toggle = find(rows, QStringLiteral("Start model"));
+    QVERIFY(toggle != nullptr);
+    QCOMPARE(toggle->symbol, QStringLiteral("play.circle"));
+    QCOMPARE(rows.back().title, QStringLiteral("Quit Quorvel"));
+    QCOMPARE(rows.back().key, QStringLiteral("Q"));
+  }
+
+  void theMenuOfAFailedEngineAndAfterAReply() {
+    AppHome home;
+    writeText(Paths::statsFile(), R"({"tps":12.6,"seconds":2,"date":"2026-12-08T09:00:00Z"})");
+    AppModel model;
+    Tray tray(model, {});
+    pretendEngine(model, Engine::State::failed("engine not found"));
+    const auto rows = tray.rows();
+    QCOMPARE(rows[0].title, QStringLiteral("Quorvel \u2014 Error: engine not found"));
+    QCOMPARE(rows[0].dot->name(), QStringLiteral("#ff453a"));
+    QCOMPARE(rows[2].title, QStringLiteral("Last reply: 13 tokens/s"));
+    QCOMPARE(rows[2].symbol, QStringLiteral("speedometer"));
+    QVERIFY(find(rows, QStringLiteral("Start model")) != nullptr);
+    Engine::shared().setState(Engine::State::stopped());
+  }
+
+  void clearingTheHistoryShowsZero() {
+    AppHome home;
+    Answer a;
+    a.question = "q";
+    a.text = "t";
+    a.language = "en";
+    QVERIFY(History::append(a));
+    AppModel model;
+    TrayActions actions;
+    actions.clearHistory = [] { History::clear(); };
+    Tray tray(model, actions);
+    QVERIFY(find(tray.rows(), QStringLiteral("Clear conversation history (1)")) != nullptr);
+    QMenu menu;
+    tray.fill(menu);
+    for (QAction* action : menu.actions())
+      if (action->text().startsWith(QStringLiteral("Clear"))) action->trigger();
+    QVERIFY(find(tray.rows(), QStringLiteral("Clear conversation history (0)")) != nullptr);
+  }
+
+  void theMenuPicture() {
+    AppHome home;
+    AppModel model;
+    Tray tray(model, {});
+    const QImage picture = Tray::preview(tray.rows(), model.statusColor());
+    QVERIFY(!picture.isNull());
+    QCOMPARE(picture.devicePixelRatio(), 2.0);
+    QVERIFY(picture.width() >= 2 * 428);
+  }
+
+  void switchesWithoutTheirValuesAreIgnored() {
+    auto o = LaunchOptions::parse({QStringLiteral("Quorvel"), QStringLiteral("--ask")});
+    QVERIFY(!o.ask);
+    o = LaunchOptions::parse({QStringLiteral("Quorvel"), QStringLiteral("--snapshot")});
+    QVERIFY(!o.snapshot);
+    o = LaunchOptions::parse({QStringLiteral("Quorvel"), QStringLiteral("--background"), QStringLiteral("--ask"),
+                              QStringLiteral("Wifi?"), QStringLiteral("--open-menu")});
+    QVERIFY(o.background && o.openMenu && !o.samples);
+    QCOMPARE(*o.ask, QStringLiteral("Wifi?"));
+  }
+
+  void backgroundWithOpenMenuShowsNoWindow() {
+    AppHome home;
+    LaunchOptions options;
+    options.background = true;
+    options.openMenu = true;
+    AppDelegate app(options);
+    QVERIFY(await([&](auto done) { app.launch(done); }));
+    QVERIFY(!app.window().isVisible());
+  }
+
+  void aSecondStartHandsOverToTheFirst() {
+    AppHome home;
+    QVERIFY(!AppDelegate::handOver());  // nobody there yet
+    LaunchOptions options;
+    options.background = true;
+    AppDelegate first(options);
+    QVERIFY(!first.window().isVisible());
+    QVERIFY(AppDelegate::handOver());
+    QVERIFY(QTest::qWaitFor([&] { return first.window().isVisible(); }, 5000));
+  }
+
+  void quittingStopsTheServersThisProcessLaunched() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    LaunchOptions options;
+    options.background = true;
+    AppDelegate app(options);
+    QVERIFY(await([&](auto done) { app.launch(done); }));
+    QCOMPARE(app.model().engine(), Engine::State::ready());
+    app.quit();
+    QVERIFY(QTest::qWaitFor(
+        [] { return LocalHTTP::getStatus(Engine::chatURL() + "/health", std::chrono::milliseconds(300)) == 0; }, 10000));
+    QVERIFY(QTest::qWaitFor(
+        [] { return LocalHTTP::getStatus(Engine::embedURL() + "/health", std::chrono::milliseconds(300)) == 0; }, 10000));
+  }
+
+  void aFileDroppedIntoTheFolderIsReadWithoutAnyAction() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeText(Paths::documents() / "rules.md", "Quiet hours from 22:00.");
+    AppModel model;
+    model.watchDocuments();
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    const int before = model.reReads();
+
+    writeText(Paths::documents() / "prices.txt", "Double room 120 EUR.");
+    QVERIFY(QTest::qWaitFor([&] { return model.files().size() == 2 && !model.indexing(); }, 15000));
+    QCOMPARE(DocIndex::shared().count("prices.txt"), 1);
+    QCOMPARE(model.reReads(), before + 1);
+
+    // A burst of writes: one re-read once it has settled.
+    for (int i = 0; i < 20; ++i) {
+      writeText(Paths::documents() / ("note" + std::to_string(i) + ".txt"), "Note " + std::to_string(i) + ".");
+      QTest::qWait(50);
+    }
+    QVERIFY(QTest::qWaitFor([&] { return model.files().size() == 22 && !model.indexing(); }, 20000));
+    QCOMPARE(model.reReads(), before + 2);
+
+    // The app's own import re-reads once, and the watcher adds nothing.
+    TempDir src;
+    writeText(src / "menu.md", "Dinner from 19:00.");
+    model.add({QString::fromStdString((src / "menu.md").string())});
+    QTest::qWait(3500);
+    QVERIFY(!model.indexing());
+    QCOMPARE(model.reReads(), before + 3);
+    QCOMPARE(model.files().size(), 23u);
+  }
+};
+
+QTEST_MAIN(TrayTest)
+#include "tray_test.moc"
