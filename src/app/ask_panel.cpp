@@ -44,11 +44,7 @@ std::vector<std::pair<QString, QString>> AskPanel::languages() {
 }
 
 AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
-  setObjectName(QStringLiteral("screen"));
-  setAttribute(Qt::WA_StyledBackground);
-  auto* column = new QVBoxLayout(this);
-  column->setContentsMargins(18, 18, 18, 12);
-  column->setSpacing(12);
+  auto* column = screenColumn(this, 18, 12, 12);
 
   // Header: the title and the reply language.
   auto* header = new QHBoxLayout;

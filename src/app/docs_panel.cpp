@@ -100,11 +100,7 @@ void DocList::paintEvent(QPaintEvent* e) {
 }
 
 DocsPanel::DocsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
-  setObjectName(QStringLiteral("screen"));
-  setAttribute(Qt::WA_StyledBackground);
-  auto* column = new QVBoxLayout(this);
-  column->setContentsMargins(14, 14, 14, 14);
-  column->setSpacing(10);
+  auto* column = screenColumn(this, 14, 14, 10);
 
   auto* header = new QHBoxLayout;
   header->addWidget(makeLabel(tr2("Documents", "Документы"), font::headline + 2, gold(), true));

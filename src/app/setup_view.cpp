@@ -9,11 +9,7 @@
 namespace quorvel::app {
 
 SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
-  setObjectName(QStringLiteral("screen"));
-  setAttribute(Qt::WA_StyledBackground);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(18, 18, 18, 14);
-  outer->setSpacing(0);
+  auto* outer = screenColumn(this, 18, 14, 0);
   outer->addStretch(1);
 
   auto* column = new QVBoxLayout;

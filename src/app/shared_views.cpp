@@ -11,6 +11,15 @@
 
 namespace quorvel::app {
 
+QVBoxLayout* screenColumn(QWidget* screen, int margins, int bottom, int spacing) {
+  screen->setObjectName(QStringLiteral("screen"));  // the style sheet paints it malachite
+  screen->setAttribute(Qt::WA_StyledBackground);
+  auto* column = new QVBoxLayout(screen);
+  column->setContentsMargins(margins, margins, margins, bottom);
+  column->setSpacing(spacing);
+  return column;
+}
+
 QLabel* makeLabel(const QString& text, int pixelSize, const QColor& color, bool bold, QWidget* parent) {
   auto* l = new QLabel(text, parent);
   QFont f = l->font();

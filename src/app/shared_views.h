@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QVBoxLayout>
 #include <QTimer>
 #include <QWidget>
 
@@ -62,6 +63,10 @@ class Signature : public QWidget {
 };
 
 // A label in the given size, weight and colour.
+// Makes `screen` a panel on the malachite background and gives it its
+// column: `margins` on every side but `bottom` below, `spacing` between.
+QVBoxLayout* screenColumn(QWidget* screen, int margins, int bottom, int spacing);
+
 // Text sizes in pixels, after the desktop's usual type scale.
 namespace font {
 constexpr int caption2 = 10, caption = 11, subheadline = 11, callout = 12, body = 13, headline = 13, title2 = 17;
