@@ -136,6 +136,20 @@ QColor AppModel::statusColor() const {
   return {};
 }
 
+QString AppModel::installServerAdvice() {
+  return tr2("llama-server is not installed: see \u201CThe models and llama-server\u201D in the README.",
+             "llama-server не установлен: см. раздел \u00ABThe models and llama-server\u00BB в README.");
+}
+
+QString AppModel::advice() const {
+  if (engine_.kind != Engine::State::Kind::failed) return {};
+  if (engine_.message == "engine not found") return installServerAdvice();
+  if (engine_.message == "model not downloaded" || engine_.message == "search model not downloaded")
+    return tr2("The model files are missing: run \u201Cquorvel-cli setup\u201D or install them here.",
+               "Нет файлов моделей: выполните \u00ABquorvel-cli setup\u00BB или установите их здесь.");
+  return {};
+}
+
 QString AppModel::speedLine(double tokensPerSecond, double seconds) {
   return QString::asprintf(isRU() ? "%.0f ток/с \u00B7 %.1f с \u00B7 без интернета" : "%.0f tokens/s \u00B7 %.1f s \u00B7 offline",
                            tokensPerSecond, seconds);

@@ -60,6 +60,11 @@ class AppModel : public QObject {
   static bool modelsReady();
   QString statusText() const;
   QColor statusColor() const;
+  // What to do about the engine's failure, for whoever sets Quorvel up;
+  // empty when there is nothing to say.
+  QString advice() const;
+  // The advice for a computer without llama-server.
+  static QString installServerAdvice();
   // "42 tokens/s · 3.1 s · offline", in the app's language.
   static QString speedLine(double tokensPerSecond, double seconds);
 

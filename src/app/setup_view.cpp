@@ -2,6 +2,8 @@
 
 #include <QVBoxLayout>
 
+#include <quorvel/paths.h>
+
 #include "app_model.h"
 #include "shared_views.h"
 #include "theme.h"
@@ -38,6 +40,11 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
                          font::callout, white(0.6));
   note->setAlignment(Qt::AlignCenter);
   column->addWidget(note, 0, Qt::AlignHCenter);
+  // The models alone are not enough: the server program comes from the
+  // system's packages.
+  serverAdvice_ = makeLabel(AppModel::installServerAdvice(), font::callout, QColor(0xff, 0x9f, 0x0a));
+  serverAdvice_->setAlignment(Qt::AlignCenter);
+  column->addWidget(serverAdvice_, 0, Qt::AlignHCenter);
 
   // The action area: the button (and the red error line under it), or the
   // progress bar and the step line while a download runs.
@@ -72,6 +79,7 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
 }
 
 void SetupView::refresh() {
+  serverAdvice_->setVisible(!Paths::llamaServer());
   const auto progress = model_.setupProgress();
   button_->setVisible(!progress);
   error_->setVisible(!progress && !model_.setupStep().isEmpty());

@@ -21,6 +21,7 @@ class SetupView : public QWidget {
   QProgressBar* progressBar() const { return progress_; }
   QLabel* stepLine() const { return step_; }
   QLabel* errorLine() const { return error_; }
+  QLabel* serverAdvice() const { return serverAdvice_; }
 
  private:
   AppModel& model_;
@@ -28,6 +29,7 @@ class SetupView : public QWidget {
   QLabel* error_;
   QProgressBar* progress_;
   QLabel* step_;
+  QLabel* serverAdvice_;
 };
 
 }  // namespace quorvel::app

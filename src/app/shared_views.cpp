@@ -84,6 +84,10 @@ PrivacyBadge::PrivacyBadge(AppModel& model, QWidget* parent) : QWidget(parent), 
                               font::caption2, white(0.55)));
   model_title_ = makeLabel({}, font::caption2, white(0.55));
   column->addWidget(model_title_);
+  advice_ = makeLabel({}, font::caption, QColor(0xff, 0x9f, 0x0a));
+  advice_->setWordWrap(true);
+  advice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  column->addWidget(advice_);
   refresh();
 }
 
@@ -91,6 +95,8 @@ void PrivacyBadge::refresh() {
   dot_->setColor(model_.statusColor());
   status_->setText(model_.statusText());
   model_title_->setText(QString::fromStdString(Engine::chatModelTitle()));
+  advice_->setText(model_.advice());
+  advice_->setVisible(!advice_->text().isEmpty());
 }
 
 Signature::Signature(QWidget* parent) : QWidget(parent) {

@@ -54,6 +54,7 @@ class PrivacyBadge : public QWidget {
   Dot* dot_;
   QLabel* status_;
   QLabel* model_title_;
+  QLabel* advice_;
 };
 
 // The footer: a short credit and the product's page.

@@ -45,6 +45,7 @@ void writeLine(int fd, std::string_view text) {
 }
 
 void out(std::string_view text) { writeLine(STDOUT_FILENO, text); }
+void err(std::string_view text) { writeLine(STDERR_FILENO, text); }
 
 // A file name as it may be shown on a terminal: control characters (a line
 // feed, an escape sequence) written as \n, \x1b and so on.
@@ -128,6 +129,20 @@ int stopCommand() {
   return 0;
 }
 
+// What a person setting Quorvel up for the first time needs to know when the
+// engine cannot start: on standard error, after the engine's own line.
+void guidance(const std::string& failure) {
+  if (failure == "engine not found") {
+    err("quorvel-cli: llama-server was not found in " + Paths::llamaServerPlaces() + ".");
+    const auto readme = Paths::readme();
+    err("quorvel-cli: install it (Debian 13: sudo apt install llama.cpp) \u2014 see \"The models and llama-server\" in " +
+        (readme ? readme->string() : std::string("the README")) + ".");
+  } else if (failure == "model not downloaded" || failure == "search model not downloaded") {
+    err("quorvel-cli: the model files are not in " + Paths::models().string() +
+        ": run `quorvel-cli setup` to download them (one time).");
+  }
+}
+
 // Starts the model servers (or finds them running); false after printing
 // why they did not start.
 bool engineReady() {
@@ -136,6 +151,7 @@ bool engineReady() {
   const Engine::State s = engine.state();
   if (s.kind == Engine::State::Kind::failed) {
     out("engine: " + s.message);
+    guidance(s.message);
     return false;
   }
   return true;
@@ -184,7 +200,7 @@ int askCommand() {
   }
 
   const Answer a = Answerer::shared().answer(question, tmpl);
-  if (!a.recorded) writeLine(STDERR_FILENO, "quorvel-cli: warning: the answer could not be recorded in " + Paths::historyFile().string());
+  if (!a.recorded) err("quorvel-cli: warning: the answer could not be recorded in " + Paths::historyFile().string());
   out(a.text);
   for (const Source& s : a.sources)
     out("  [" + std::to_string(s.n) + "] " + printable(s.file) + (s.section.empty() ? "" : " \u2014 " + s.section));

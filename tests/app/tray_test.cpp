@@ -28,6 +28,7 @@ class TrayTest : public QObject {
   void theMenuWithoutAReplyModel() {
     AppHome home;
     AppModel model;
+    QCOMPARE(model.advice(), QString());  // nothing failed yet
     Tray tray(model, {});
     const auto rows = tray.rows();
     QCOMPARE(rows.size(), 17u);  // no reply yet: no speed row
@@ -56,6 +57,7 @@ class TrayTest : public QObject {
     const auto rows = tray.rows();
     QCOMPARE(rows[0].title, QStringLiteral("Quorvel \u2014 Error: engine not found"));
     QCOMPARE(rows[0].dot->name(), QStringLiteral("#ff453a"));
+    QVERIFY(model.advice().contains(QStringLiteral("llama-server is not installed")));
     QCOMPARE(rows[2].title, QStringLiteral("Last reply: 13 tokens/s"));
     QCOMPARE(rows[2].symbol, QStringLiteral("speedometer"));
     QVERIFY(find(rows, QStringLiteral("Start model")) != nullptr);

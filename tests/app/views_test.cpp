@@ -143,10 +143,14 @@ class ViewsTest : public QObject {
     QCOMPARE(content->setup()->installButton()->text(), QStringLiteral("Install in one step"));
     QVERIFY(!content->setup()->installButton()->isHidden());
     QVERIFY(content->setup()->progressBar()->isHidden());
+    // No llama-server on this PATH: the screen says where to read about it.
+    QVERIFY(!content->setup()->serverAdvice()->isHidden());
+    QVERIFY(content->setup()->serverAdvice()->text().contains(QStringLiteral("The models and llama-server")));
 
     prepareStandInHome(home.home.path());
     model.reloadFiles();  // any change of the model
     QVERIFY(content->currentWidget() == content->main());
+    QVERIFY(content->setup()->serverAdvice()->isHidden() || !content->setup()->isVisible());
     // A model file deleted while the app runs: back to the setup screen.
     fs::remove(ModelCatalog::path(ModelCatalog::embedding()));
     model.reloadFiles();

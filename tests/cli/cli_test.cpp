@@ -103,16 +103,40 @@ class CliEngineTest : public ::testing::Test {
   void TearDown() override { test::stopModelServers(); }
 };
 
-TEST_F(CliEngineTest, EngineCheckSaysWhatIsMissing) {
+TEST_F(CliEngineTest, EngineCheckSaysWhatIsMissingAndWhatToDo) {
   for (const char* command : {"index", "ask", "bench"}) {
     auto r = runCli({command, "x", "y"}, env);
     EXPECT_EQ(r.out, "engine: engine not found\n") << command;
     EXPECT_EQ(r.status, 1);
+    // Where it was looked for, and where to read how to install it.
+    EXPECT_NE(r.err.find("llama-server was not found in "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find((dir / "home/engine").string()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("The models and llama-server"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("quorvel-cli setup"), std::string::npos) << r.err;
   }
   test::prepareStandInHome(dir / "home", /*chatModel=*/false);
   auto r = runCli({"index"}, env);
   EXPECT_EQ(r.out, "engine: model not downloaded\n");
   EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "quorvel-cli: the model files are not in " + (dir / "home/models").string() +
+                       ": run `quorvel-cli setup` to download them (one time).\n");
+
+  // Everything there: no advice at all.
+  test::prepareStandInHome(dir / "home");
+  r = runCli({"index"}, env);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(Cli, AFolderMadeByHandIsMadePrivate) {
+  TempDir dir;
+  for (const char* sub : {"home", "home/documents", "home/logs"}) {
+    fs::create_directories(dir / sub);
+    fs::permissions(dir / sub, fs::perms(0755));
+  }
+  auto r = runCli({"import"}, {{"QUORVEL_HOME", (dir / "home").string()}});
+  EXPECT_EQ(r.status, 0);
+  for (const char* sub : {"home", "home/documents", "home/logs", "home/models"}) EXPECT_EQ(permissions(dir / sub), 0700u) << sub;
 }
 
 TEST_F(CliEngineTest, StopEndsTheServers) {

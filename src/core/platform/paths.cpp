@@ -62,7 +62,15 @@ fs::path Paths::support() {
 }
 
 void Paths::ensure() {
-  for (const fs::path& p : {support(), models(), documents(), logs()}) makeFolder(p);
+  for (const fs::path& p : {support(), models(), documents(), logs()}) {
+    makeFolder(p);
+    // A folder made by hand (or by an older version) with the usual umask
+    // is readable by everyone: guest messages and the hotel's documents
+    // must not be. Only our own folders are changed.
+    struct stat st {};
+    if (::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0)
+      ::chmod(p.c_str(), (st.st_mode & 07700) | 0700);
+  }
 }
 
 fs::path Paths::executable() {
@@ -96,6 +104,19 @@ fs::path Paths::resourcesFor(const fs::path& exe) {
 fs::path Paths::resources() { return resourcesFor(executable()); }
 
 std::optional<fs::path> Paths::llamaServer() { return llamaServerIn(resources()); }
+
+std::string Paths::llamaServerPlaces() {
+  const fs::path res = resources();
+  return (res / "llama").string() + ", " + (res / "vendor" / "*").string() + ", " + (support() / "engine").string() +
+         ", the folders of PATH and /home/linuxbrew/.linuxbrew/bin";
+}
+
+std::optional<fs::path> Paths::readme() {
+  const fs::path file = resources().parent_path() / "doc" / "quorvel" / "README.md";
+  std::error_code ec;
+  if (fs::is_regular_file(file, ec)) return file;
+  return std::nullopt;
+}
 
 std::optional<fs::path> Paths::llamaServerIn(const fs::path& res) {
   std::vector<fs::path> candidates{res / "llama" / "llama-server"};

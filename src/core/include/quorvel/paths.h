@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace quorvel {
 
@@ -19,8 +20,15 @@ struct Paths {
 
   static std::filesystem::path resources();
   static std::optional<std::filesystem::path> llamaServer();
+  // Where llama-server is looked for, in words, for a person who has to
+  // install it: "<resources>/llama, <resources>/vendor/*, <support>/engine,
+  // the folders of PATH and /home/linuxbrew/.linuxbrew/bin".
+  static std::string llamaServerPlaces();
+  // The README installed beside the resources, when there is one.
+  static std::optional<std::filesystem::path> readme();
 
-  // Creates the support folder and its three subfolders (mode 0700).
+  // Creates the support folder and its three subfolders (mode 0700), and
+  // takes group and other access away from them where they exist already.
   // Failures are ignored: each folder is tried on its own.
   static void ensure();
 
