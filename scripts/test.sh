@@ -31,6 +31,11 @@ case "$san" in
     ;;
 esac
 
+# The Debian package, installed and removed again (as root only).
+if [ -z "$san" ]; then
+  tests/package/package_test.sh "$build/bin/stand-in-server"
+fi
+
 # The fuzz targets, briefly, where clang is installed (scripts/fuzz.sh runs
 # them longer by hand).
 if [ -z "$san" ] && command -v clang++ >/dev/null; then
