@@ -12,6 +12,7 @@ packages=(
   antiword catdoc procps
   qt6-base-dev qt6-svg-dev libqt6svg6 xvfb xauth fonts-dejavu-core
   dpkg-dev lintian
+  libtesseract-dev tesseract-ocr-eng tesseract-ocr-rus
 )
 
 missing=()

@@ -11,6 +11,7 @@
 #include <string>
 
 #include <quorvel/debug.h>
+#include <quorvel/document_reader.h>
 #include <quorvel/engine.h>
 #include <quorvel/paths.h>
 
@@ -58,6 +59,7 @@ void debugToLog() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  DocumentReader::limitOcrThreads(argv);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel"));
   QApplication::setOrganizationName(QStringLiteral("Quorvel"));

@@ -19,6 +19,7 @@
 #include <quorvel/answerer.h>
 #include <quorvel/debug.h>
 #include <quorvel/doc_index.h>
+#include <quorvel/document_reader.h>
 #include <quorvel/engine.h>
 #include <quorvel/models.h>
 #include <quorvel/paths.h>
@@ -271,6 +272,7 @@ int run() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  DocumentReader::limitOcrThreads(argv);
   args.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
   if (std::getenv("QUORVEL_DEBUG") != nullptr) debug::setSink([](std::string_view line) { writeLine(STDERR_FILENO, line); });
   try {

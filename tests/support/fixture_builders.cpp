@@ -1,6 +1,14 @@
 #include "fixture_builders.h"
 
+#include <poppler-document.h>
+#include <poppler-image.h>
+#include <poppler-page-renderer.h>
+#include <poppler-page.h>
 #include <zip.h>
+
+#include <memory>
+
+#include "test_support.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -9,27 +17,46 @@
 
 namespace quorvel::test {
 
-void makePdf(const std::filesystem::path& file, const std::vector<std::optional<std::vector<std::string>>>& pages) {
+void makePdfPages(const std::filesystem::path& file, const std::vector<PdfPage>& pages) {
   std::vector<std::string> objects;  // objects 1..N, bodies only
   const std::size_t n = pages.size();
-  // 1: catalog, 2: pages, 3: font, then per page: page object and its content stream.
+  // 1: catalog, 2: pages, 3: font, then per page: the page, its content
+  // stream and its picture (an empty object when it has none).
   objects.push_back("<< /Type /Catalog /Pages 2 0 R >>");
   std::string kids;
-  for (std::size_t i = 0; i < n; ++i) kids += std::to_string(4 + 2 * i) + " 0 R ";
+  for (std::size_t i = 0; i < n; ++i) kids += std::to_string(4 + 3 * i) + " 0 R ";
   objects.push_back("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(n) + " >>");
   objects.push_back("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
   for (std::size_t i = 0; i < n; ++i) {
-    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> >> "
-                      "/Contents " + std::to_string(5 + 2 * i) + " 0 R >>");
+    const PdfPage& page = pages[i];
+    char box[64];
+    std::snprintf(box, sizeof box, "[0 0 %.2f %.2f]", page.widthPt, page.heightPt);
+    const std::string image = std::to_string(6 + 3 * i) + " 0 R";
+    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox " + std::string(box) +
+                      " /Resources << /Font << /F1 3 0 R >> /XObject << /Im0 " + image + " >> >> /Contents " +
+                      std::to_string(5 + 3 * i) + " 0 R >>");
     std::string content;
-    if (pages[i]) {
-      content = "BT /F1 12 Tf 72 720 Td 14 TL\n";
-      for (const auto& line : *pages[i]) content += "(" + line + ") Tj T*\n";
+    if (page.image) {
+      char cm[96];
+      std::snprintf(cm, sizeof cm, "q %.2f 0 0 %.2f 0 0 cm /Im0 Do Q\n", page.widthPt, page.heightPt);
+      content = cm;
+    } else if (page.lines) {
+      content = "BT /F1 12 Tf 72 " + std::to_string(static_cast<int>(page.heightPt) - 72) + " Td 14 TL\n";
+      for (const auto& line : *page.lines) content += "(" + line + ") Tj T*\n";
       content += "ET\n";
     } else {
       content = "0 0 1 rg 100 100 200 200 re f\n";
     }
     objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream");
+    if (page.image) {
+      const GrayImage& im = *page.image;
+      objects.push_back("<< /Type /XObject /Subtype /Image /Width " + std::to_string(im.width) + " /Height " +
+                        std::to_string(im.height) + " /ColorSpace /DeviceGray /BitsPerComponent 8 /Length " +
+                        std::to_string(im.pixels.size()) + " >>\nstream\n" +
+                        std::string(im.pixels.begin(), im.pixels.end()) + "\nendstream");
+    } else {
+      objects.push_back("null");
+    }
   }
   std::string pdf = "%PDF-1.4\n";
   std::vector<std::size_t> offsets;
@@ -47,6 +74,31 @@ void makePdf(const std::filesystem::path& file, const std::vector<std::optional<
   pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
          std::to_string(xref) + "\n%%EOF\n";
   std::ofstream(file, std::ios::binary) << pdf;
+}
+
+void makePdf(const std::filesystem::path& file, const std::vector<std::optional<std::vector<std::string>>>& pages) {
+  std::vector<PdfPage> out;
+  for (const auto& lines : pages) out.push_back(PdfPage{lines, std::nullopt, 612, 792});
+  makePdfPages(file, out);
+}
+
+GrayImage renderTextPage(const std::vector<std::string>& lines, int dpi) {
+  TempDir dir;
+  makePdf(dir / "text.pdf", {lines});
+  std::unique_ptr<poppler::document> doc(poppler::document::load_from_file((dir / "text.pdf").string()));
+  std::unique_ptr<poppler::page> page(doc->create_page(0));
+  poppler::page_renderer renderer;
+  renderer.set_render_hints(poppler::page_renderer::antialiasing | poppler::page_renderer::text_antialiasing);
+  renderer.set_image_format(poppler::image::format_gray8);
+  const poppler::image image = renderer.render_page(page.get(), dpi, dpi);
+  GrayImage out;
+  out.width = image.width();
+  out.height = image.height();
+  for (int y = 0; y < out.height; ++y) {
+    const char* row = image.const_data() + static_cast<std::ptrdiff_t>(y) * image.bytes_per_row();
+    out.pixels.insert(out.pixels.end(), row, row + out.width);
+  }
+  return out;
 }
 
 void makeZip(const std::filesystem::path& file, const std::vector<std::pair<std::string, std::string>>& entries) {

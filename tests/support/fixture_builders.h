@@ -15,6 +15,25 @@ namespace quorvel::test {
 // nothing for a page that only draws a rectangle and has no text object.
 void makePdf(const std::filesystem::path& file, const std::vector<std::optional<std::vector<std::string>>>& pages);
 
+// A picture in 8-bit grey, a row after another.
+struct GrayImage {
+  int width = 0, height = 0;
+  std::vector<unsigned char> pixels;
+};
+
+// A page: text lines (Helvetica), a picture filling the page (a scan, with
+// no text layer at all), or neither (a rectangle only). Sizes in points.
+struct PdfPage {
+  std::optional<std::vector<std::string>> lines;
+  std::optional<GrayImage> image;
+  double widthPt = 612, heightPt = 792;
+};
+void makePdfPages(const std::filesystem::path& file, const std::vector<PdfPage>& pages);
+
+// The lines as a printed US-letter page looks at `dpi`: the picture a
+// scanner would make of makePdf's page.
+GrayImage renderTextPage(const std::vector<std::string>& lines, int dpi = 300);
+
 // A zip archive of the given (name, content) entries, deflated.
 void makeZip(const std::filesystem::path& file, const std::vector<std::pair<std::string, std::string>>& entries);
 

@@ -1,7 +1,12 @@
 #include <quorvel/document_reader.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <string>
+#include <thread>
 
 #include <quorvel/debug.h>
 
@@ -25,6 +30,13 @@ std::string DocumentReader::extensionOf(const fs::path& file) {
 bool DocumentReader::isAllowed(const fs::path& file) {
   const std::string ext = extensionOf(file);
   return std::find(allowed.begin(), allowed.end(), ext) != allowed.end();
+}
+
+void DocumentReader::limitOcrThreads(char** argv) {
+  if (std::getenv("OMP_THREAD_LIMIT") != nullptr) return;
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  ::setenv("OMP_THREAD_LIMIT", std::to_string(cores).c_str(), 1);
+  ::execv("/proc/self/exe", argv);  // returns only when it failed: go on as we are
 }
 
 namespace {

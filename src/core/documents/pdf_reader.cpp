@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include "documents/ocr.h"
 #include "documents/readers.h"
 
 namespace quorvel::readers {
@@ -42,6 +43,7 @@ std::optional<std::string> pdf(const std::filesystem::path& file) {
   if (!doc || doc->is_locked()) return std::nullopt;
   std::string out;
   bool any = false;
+  PageReader scans;  // made only when a page needs it
   const int pages = doc->pages();
   for (int i = 0; i < pages; ++i) {
     std::unique_ptr<poppler::page> page(doc->create_page(i));
@@ -50,10 +52,17 @@ std::optional<std::string> pdf(const std::filesystem::path& file) {
     // poppler ends every line with a line feed and the page with a form
     // feed; the page's own text is what comes before them.
     while (!text.empty() && (text.back() == '\f' || text.back() == '\n')) text.pop_back();
-    // A page without text (a scan, a blank page) adds no piece at all.
-    if (text.empty()) continue;
+    std::string pageText;
+    appendExpanded(pageText, text);
+    // A page whose text layer holds (almost) no letters is a scan, or a
+    // picture with a caption: its text is what can be read in the picture.
+    if (needsOcr(pageText)) {
+      if (auto read = scans.read(*page)) pageText = std::move(*read);
+    }
+    // A page without text (a blank page) adds no piece at all.
+    if (pageText.empty()) continue;
     if (any) out += "\n\n";
-    appendExpanded(out, text);
+    out += pageText;
     any = true;
   }
   return out;
