@@ -34,16 +34,16 @@ std::filesystem::path tessdata() {
 
 }  // namespace
 
-bool needsOcr(const std::string& textLayer) {
+int letterCount(const std::string& text, int cap) {
   int letters = 0;
-  const auto* s = reinterpret_cast<const uint8_t*>(textLayer.data());
-  const int32_t n = static_cast<int32_t>(textLayer.size());
-  for (int32_t i = 0; i < n && letters < 20;) {
+  const auto* s = reinterpret_cast<const uint8_t*>(text.data());
+  const int32_t n = static_cast<int32_t>(text.size());
+  for (int32_t i = 0; i < n && letters < cap;) {
     UChar32 c;
     U8_NEXT(s, i, n, c);
     if (c >= 0 && u_isalpha(c)) ++letters;
   }
-  return letters < 20;
+  return letters;
 }
 
 std::string PageReader::languages() {

@@ -14,8 +14,10 @@ class page;
 
 namespace quorvel::readers {
 
+// The letters of a text, counted up to `cap`.
+int letterCount(const std::string& text, int cap = 1 << 30);
 // Whether a page's text layer has too few letters to be the page's text.
-bool needsOcr(const std::string& textLayer);
+inline bool needsOcr(const std::string& textLayer) { return letterCount(textLayer, 20) < 20; }
 
 // One per document: the Tesseract engine is made once for all its pages,
 // and a document gets at most kMaxPages of them read.

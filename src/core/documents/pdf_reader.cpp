@@ -56,8 +56,10 @@ std::optional<std::string> pdf(const std::filesystem::path& file) {
     appendExpanded(pageText, text);
     // A page whose text layer holds (almost) no letters is a scan, or a
     // picture with a caption: its text is what can be read in the picture.
+    // The picture's text replaces the layer only when it says more: a page
+    // that really holds one word keeps it exactly as written.
     if (needsOcr(pageText)) {
-      if (auto read = scans.read(*page)) pageText = std::move(*read);
+      if (auto read = scans.read(*page); read && letterCount(*read) > letterCount(pageText)) pageText = std::move(*read);
     }
     // A page without text (a blank page) adds no piece at all.
     if (pageText.empty()) continue;
