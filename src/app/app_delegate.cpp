@@ -1,5 +1,7 @@
 #include "app_delegate.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDesktopServices>
@@ -10,7 +12,6 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
-#include <unistd.h>
 
 #include <quorvel/engine.h>
 #include <quorvel/history.h>

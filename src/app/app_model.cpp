@@ -3,8 +3,8 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QThreadPool>

@@ -5,10 +5,10 @@
 
 #include <QColor>
 #include <QFileSystemWatcher>
-#include <QTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>

@@ -1,7 +1,6 @@
 #include "docs_panel.h"
 
 #include <QDesktopServices>
-#include <algorithm>
 #include <QDragEnterEvent>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -10,6 +9,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include <quorvel/doc_index.h>
 #include <quorvel/paths.h>

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <QLabel>
-#include <QVBoxLayout>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 
 namespace quorvel::app {

@@ -1,11 +1,11 @@
 #include "tray.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
-#include <QCursor>
 #include <QSystemTrayIcon>
 
 #include <quorvel/engine.h>

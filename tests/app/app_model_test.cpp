@@ -1,11 +1,12 @@
 // The app model against the stand-in model server: install, replies, the
 // clipboard, documents, and what happens when the core fails.
+#include <nlohmann/json.hpp>
+
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
-#include <nlohmann/json.hpp>
 
 #include <quorvel/doc_index.h>
 #include <quorvel/history.h>

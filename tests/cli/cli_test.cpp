@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <nlohmann/json.hpp>
-
 #include <sys/stat.h>
 
 #include <atomic>

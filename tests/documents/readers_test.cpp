@@ -1,6 +1,6 @@
 // Text from every accepted document kind, and from damaged or hostile files.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

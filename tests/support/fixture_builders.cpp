@@ -6,14 +6,13 @@
 #include <poppler-page.h>
 #include <zip.h>
 
-#include <memory>
-
-#include "test_support.h"
-
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <stdexcept>
+
+#include "test_support.h"
 
 namespace quorvel::test {
 

@@ -1,7 +1,7 @@
 #include "test_support.h"
 
-#include <fcntl.h>
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/mount.h>
 #include <sys/socket.h>

@@ -5,12 +5,12 @@
 #include <unicode/utf8.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
-#include <cmath>
-#include <limits>
+#include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace quorvel {
 
