@@ -26,7 +26,10 @@ case "$san" in
     for suite in engine_tests index_tests platform_tests; do "$build/bin/$suite"; done
     ;;
   *)
-    [ "$san" = address ] && export ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1"
+    if [ "$san" = address ]; then
+      export ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1"
+      export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/lsan.supp"
+    fi
     ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
     ;;
 esac
