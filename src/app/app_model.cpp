@@ -6,7 +6,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QThreadPool>
 #include <chrono>
 #include <filesystem>
@@ -56,10 +55,7 @@ AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()) {
       if (onChange) onChange();
     });
   };
-  notify = [](const QString& title, const QString& text) {
-    // Arguments, never a shell line: the text is passed as it is.
-    QProcess::startDetached(QStringLiteral("notify-send"), {QStringLiteral("--app-name=Quorvel"), title, text});
-  };
+  notify = notifyDesktop;
   pickFiles = [] {
     return QFileDialog::getOpenFileNames(
         nullptr, tr2("Hotel rules, prices, contracts \u2014 they stay on this computer",

@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPixmap>
+#include <QProcess>
 #include <QSvgRenderer>
 
 // The drawings are compiled into the app's library; a static library's
@@ -72,6 +73,10 @@ bool isRU() {
     return (langs.isEmpty() ? QStringLiteral("en") : langs.first()).startsWith(QStringLiteral("ru"));
   }();
   return ru;
+}
+
+void notifyDesktop(const QString& title, const QString& text) {
+  QProcess::startDetached(QStringLiteral("notify-send"), {QStringLiteral("--app-name=Quorvel"), title, text});
 }
 
 QString styleSheet() {

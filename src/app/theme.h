@@ -29,6 +29,10 @@ bool isRU();
 // The English or the Russian text, by isRU().
 inline QString tr2(const char* en, const char* ru) { return QString::fromUtf8(isRU() ? ru : en); }
 
+// A desktop notification through notify-send (arguments, never a shell
+// line), for desktops without a tray that could show one.
+void notifyDesktop(const QString& title, const QString& text);
+
 // The style sheet of the whole window.
 QString styleSheet();
 

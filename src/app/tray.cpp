@@ -4,7 +4,6 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QProcess>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
@@ -154,8 +153,7 @@ void Tray::notify(const QString& title, const QString& text) {
     icon_->showMessage(title, text, appIcon(), 5000);
     return;
   }
-  // Arguments, never a shell line.
-  QProcess::startDetached(QStringLiteral("notify-send"), {QStringLiteral("--app-name=Quorvel"), title, text});
+  notifyDesktop(title, text);
 }
 
 QImage Tray::preview(const std::vector<MenuRow>& rows, const QColor& dot) {
