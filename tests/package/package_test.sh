@@ -58,6 +58,13 @@ echo "$out" | tail -n 1 | grep -q '^files: 7, passages: ' || fail "index said: $
 out=$(cli ask "What time is breakfast?")
 echo "$out" | grep -q '7:00' || fail "ask said: $out"
 echo "$out" | grep -q '^  \[[0-9]*\] ' || fail "ask named no source: $out"
+# A short Italian message: answered in Italian, with the installed
+# short-text language model read (a missing or damaged one is reported to the
+# debug output).
+out=$(QUORVEL_DEBUG=1 cli ask "Orario check-out?" 2>"$work/ask-debug.txt")
+echo "$out" | tail -n 1 | grep -q ' it$' || fail "a short Italian message was not answered in Italian: $out"
+! grep -q 'language model' "$work/ask-debug.txt" || fail "the language model: $(grep 'language model' "$work/ask-debug.txt")"
+[ -f /usr/share/quorvel/language/lid.176.ftz ] || fail "the language model is not installed"
 cli stop >/dev/null
 
 dpkg -r quorvel >/dev/null
