@@ -10,7 +10,7 @@ command -v clang++ >/dev/null || { echo "fuzz: clang++ is not installed"; exit 1
 build=${QUORVEL_FUZZ_BUILD_DIR:-build-fuzz}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DQUORVEL_FUZZ=ON -DQUORVEL_TESTS=OFF >/dev/null
-targets=(rtf html docx chunker stream embedding index_file)
+targets=(rtf html docx chunker stream embedding index_file lang)
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 seeds() {  # the seed files of a target
