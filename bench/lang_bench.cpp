@@ -11,6 +11,7 @@
 #include <quorvel/lang.h>
 
 #include "answering/lang_signals.h"
+#include "answering/short_text_model.h"
 #include "guest_messages.h"
 
 using namespace quorvel;
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
   }
 
   const auto t0 = std::chrono::steady_clock::now();
-  const bool loaded = Lang::prepare();
+  const bool loaded = ShortTextModel::shared().load();
   const double loadMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
   if (!loaded) std::fprintf(stderr, "lang_bench: the short-text model could not be loaded\n");
 

@@ -315,7 +315,7 @@ constexpr double kWordsWeightShort = 3.0;
 constexpr double kWordsWeightMedium = 1.5;
 constexpr double kReplyLanguageBonus = 0.1;
 
-std::string combine(const std::string& text, const Recognisers& use) {
+std::string combine(std::string_view text, const Recognisers& use) {
   const std::vector<std::string> words = splitWords(normalise(text));
   const std::vector<std::string> own = ownWords(words);
   // Nothing but hotel words ("wifi password?", "Checkout?"): English.
@@ -370,7 +370,7 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
   if (use.cld2Only) {
     guess = cld2(text).code;
   } else {
-    guess = combine(std::string(text), use);
+    guess = combine(text, use);
   }
   if (!guess.empty()) return guess;
   if (s.cyrillic > s.latin) return "ru";
@@ -378,8 +378,6 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
 }
 
 std::string Lang::detect(std::string_view text) { return detectLanguage(text, Recognisers{}); }
-
-bool Lang::prepare() { return ShortTextModel::shared().load(); }
 
 std::string Lang::name(const std::string& code) {
   UErrorCode status = U_ZERO_ERROR;

@@ -12,10 +12,6 @@ struct Lang {
   // The dominant language of a text as a code ("en", "ru", "zh-Hans",
   // "zh-Hant", "tl", …); "en" when none is found.
   static std::string detect(std::string_view text);
-  // Loads the short-text language model now instead of at the first detect
-  // (it takes some milliseconds); false when it is missing or damaged, in
-  // which case detect goes on without it.
-  static bool prepare();
   // English name of a language ("Russian"); the code itself when unknown.
   static std::string name(const std::string& code);
   static std::string notInDocs(const std::string& code);
