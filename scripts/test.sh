@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test.
 # QUORVEL_SANITIZE=thread builds with ThreadSanitizer and runs the suites
-# that drive threads (engine, index, processes); =address builds with
-# AddressSanitizer and UBSan and runs every suite.
+# that drive threads (engine, index, processes, language recognition);
+# =address builds with AddressSanitizer and UBSan and runs every suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,6 +24,7 @@ case "$san" in
   thread)
     export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
     for suite in engine_tests index_tests platform_tests; do "$build/bin/$suite"; done
+    "$build/bin/answering_tests" --gtest_filter='Lang.DetectsFromSeveralThreadsAtOnce'
     ;;
   *)
     if [ "$san" = address ]; then
