@@ -239,8 +239,12 @@ std::map<std::string, double> wordVotes(const std::vector<std::string>& words) {
   return votes;
 }
 
-// A recogniser's code in the form this system uses.
+// A recogniser's code in the form this system uses. Malay counts as
+// Indonesian: the two are understood by each other's speakers, the hotel has
+// Indonesian replies, and on short texts the recognisers split their votes
+// between the two.
 std::string ownCode(const std::string& code) {
+  if (code == "ms") return "id";
   if (code == "zh" || code == "yue" || code == "wuu") return "zh-Hans";
   if (code == "iw") return "he";
   if (code == "jw") return "jv";
@@ -344,9 +348,7 @@ std::string combine(std::string_view text, const Recognisers& use) {
       top = v;
       best = code;
     }
-  if (best.empty()) return "";
-  // Malay is understood as Indonesian, and the hotel has Indonesian replies.
-  return best == "ms" ? "id" : best;
+  return best;
 }
 
 }  // namespace
