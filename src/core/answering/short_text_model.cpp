@@ -39,7 +39,7 @@ struct ShortTextModel::Impl {
   fasttext::FastText model;
   bool ready = false;
 
-  void loadFrom(const std::filesystem::path& file) {
+  void load() {
     std::error_code ec;
     if (std::filesystem::file_size(file, ec) != kModelBytes || ec) {
       debug::line("language model: missing or of the wrong size: ", file.string());
@@ -76,7 +76,7 @@ ShortTextModel& ShortTextModel::shared() {
 }
 
 bool ShortTextModel::load() {
-  std::call_once(impl_->once, [this] { impl_->loadFrom(impl_->file); });
+  std::call_once(impl_->once, [this] { impl_->load(); });
   return impl_->ready;
 }
 
