@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
   std::printf("%zu messages from %s\n%-22s %14s %14s %14s %14s %14s\n", messages.size(), path.c_str(), "",
               "reply langs", "1-4 words", "5-10 words", "11+ words", "others");
   report("CLD2 alone", scoreLanguages(messages, [](std::string_view t) {
-           return detectLanguage(t, Recognisers{.fastText = false, .words = false, .cld2Only = true});
+           return detectLanguage(t, Recognisers{.cld2Only = true});
          }));
   report("CLD2 + word lists", scoreLanguages(messages, [](std::string_view t) {
            return detectLanguage(t, Recognisers{.fastText = false});

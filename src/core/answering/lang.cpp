@@ -69,11 +69,25 @@ const Row& lookup(const std::string& code) {
   return rows.at("en");
 }
 
-// How many letters of each script a text has.
+// How many letters of each script a text has, and two kinds of Latin letter
+// that tell a language by themselves.
 struct Scripts {
   int latin = 0, cyrillic = 0, han = 0, kana = 0, hangul = 0, other = 0;
-  UScriptCode otherScript = USCRIPT_INVALID_CODE;
+  // Only Vietnamese writes these: horned o and u, the tone-marked vowels of
+  // Latin Extended Additional.
+  int vietnamese = 0;
+  // None of the Latin-script reply languages writes these ("ł", "ř", "ı",
+  // "ã", "å"): the message is in another language.
+  int foreignLatin = 0;
 };
+
+// The letters of the Latin-script reply languages, lower case.
+bool writtenByReplyLanguages(UChar32 lower) {
+  static const std::u32string own = U"abcdefghijklmnopqrstuvwxyz\u00e4\u00f6\u00fc\u00df\u00e9\u00e8\u00ea\u00eb"
+                                    U"\u00e0\u00e2\u00ee\u00ef\u00f4\u00fb\u00f9\u00e7\u0153\u00e6\u00ff\u00e1\u00ed"
+                                    U"\u00f3\u00fa\u00f1\u00ec\u00f2";
+  return own.find(static_cast<char32_t>(lower)) != std::u32string::npos;
+}
 
 Scripts countScripts(std::string_view text) {
   Scripts s;
@@ -83,17 +97,18 @@ Scripts countScripts(std::string_view text) {
     U8_NEXT(text.data(), i, text.size(), c);
     if (c < 0 || !u_isalpha(c)) continue;
     UErrorCode status = U_ZERO_ERROR;
-    const UScriptCode script = uscript_getScript(c, &status);
-    switch (script) {
-      case USCRIPT_LATIN: ++s.latin; break;
+    switch (uscript_getScript(c, &status)) {
+      case USCRIPT_LATIN:
+        ++s.latin;
+        if ((c >= 0x1EA0 && c <= 0x1EF9) || c == 0x01A0 || c == 0x01A1 || c == 0x01AF || c == 0x01B0) ++s.vietnamese;
+        if (!writtenByReplyLanguages(u_tolower(c))) ++s.foreignLatin;
+        break;
       case USCRIPT_CYRILLIC: ++s.cyrillic; break;
       case USCRIPT_HAN: ++s.han; break;
       case USCRIPT_HIRAGANA:
       case USCRIPT_KATAKANA: ++s.kana; break;
       case USCRIPT_HANGUL: ++s.hangul; break;
-      default:
-        ++s.other;
-        s.otherScript = script;
+      default: ++s.other;
     }
   }
   return s;
@@ -123,32 +138,33 @@ std::string chineseVariant(std::string_view text) {
   return "";
 }
 
-// Lower case, letters and marks only; an apostrophe or hyphen inside a word
-// stays ("c'è", "check-in"), everything else (digits, emoji, punctuation)
-// becomes a space. Words are separated by single spaces.
-std::string normalise(std::string_view text) {
+// The words of a message, lower case, letters and marks only; an apostrophe
+// or hyphen inside a word stays ("c'è", "check-in"), everything else (digits,
+// emoji, punctuation) separates words.
+std::vector<std::string> messageWords(std::string_view text) {
   icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   u.toLower(icu::Locale::getRoot());
   auto isWordChar = [](UChar32 c) { return u_isalpha(c) || (U_GET_GC_MASK(c) & U_GC_M_MASK) != 0; };
-  icu::UnicodeString out;
-  bool space = true;
+  std::vector<std::string> words;
+  icu::UnicodeString word;
+  auto flush = [&] {
+    if (word.isEmpty()) return;
+    words.emplace_back();
+    word.toUTF8String(words.back());
+    word.remove();
+  };
   for (int32_t i = 0; i < u.length();) {
     const UChar32 c = u.char32At(i);
     const int32_t next = i + U16_LENGTH(c);
     const bool joiner = c == '\'' || c == 0x2019 || c == '-';
-    if (isWordChar(c) || (joiner && !space && next < u.length() && isWordChar(u.char32At(next)))) {
-      out.append(c == 0x2019 ? UChar32('\'') : c);
-      space = false;
-    } else if (!space) {
-      out.append(UChar32(' '));
-      space = true;
-    }
+    if (isWordChar(c) || (joiner && !word.isEmpty() && next < u.length() && isWordChar(u.char32At(next))))
+      word.append(c == 0x2019 ? UChar32('\'') : c);
+    else
+      flush();
     i = next;
   }
-  std::string result;
-  out.toUTF8String(result);
-  while (!result.empty() && result.back() == ' ') result.pop_back();
-  return result;
+  flush();
+  return words;
 }
 
 std::vector<std::string> splitWords(std::string_view text) {
@@ -170,6 +186,10 @@ std::string fold(const std::string& word) {
     UErrorCode status = U_ZERO_ERROR;
     return icu::Normalizer2::getNFDInstance(status);
   }();
+  static const icu::Normalizer2* nfc = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    return icu::Normalizer2::getNFCInstance(status);
+  }();
   UErrorCode status = U_ZERO_ERROR;
   const icu::UnicodeString decomposed = nfd->normalize(icu::UnicodeString::fromUTF8(word), status);
   if (U_FAILURE(status)) return word;
@@ -187,7 +207,7 @@ std::string fold(const std::string& word) {
     out.append(c);
   }
   status = U_ZERO_ERROR;
-  icu::UnicodeString composed = icu::Normalizer2::getNFCInstance(status)->normalize(out, status);
+  icu::UnicodeString composed = nfc->normalize(out, status);
   composed.findAndReplace(icu::UnicodeString(u"\u0451"), icu::UnicodeString(u"\u0435"));
   std::string result;
   composed.toUTF8String(result);
@@ -274,34 +294,6 @@ Cld2Answer cld2(std::string_view text) {
 
 bool isReplyLanguage(const std::string& code) { return table().count(code) > 0; }
 
-// Letters only Vietnamese writes (horned o and u, the tone-marked vowels of
-// Latin Extended Additional).
-bool hasVietnameseLetters(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    UChar32 c;
-    U8_NEXT(text.data(), i, text.size(), c);
-    if ((c >= 0x1EA0 && c <= 0x1EF9) || c == 0x01A0 || c == 0x01A1 || c == 0x01AF || c == 0x01B0) return true;
-  }
-  return false;
-}
-
-// A Latin letter none of the Latin-script reply languages writes ("ł", "ř",
-// "ı", "ã", "å"): the message is then in another language.
-bool hasForeignLatinLetters(std::string_view words) {
-  static const icu::UnicodeString own(u"abcdefghijklmnopqrstuvwxyz\u00e4\u00f6\u00fc\u00df\u00e9\u00e8\u00ea\u00eb\u00e0"
-                                      u"\u00e2\u00ee\u00ef\u00f4\u00fb\u00f9\u00e7\u0153\u00e6\u00ff\u00e1\u00ed\u00f3\u00fa"
-                                      u"\u00f1\u00ec\u00f2");
-  const icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(words.data(), static_cast<int32_t>(words.size())));
-  for (int32_t i = 0; i < u.length();) {
-    const UChar32 c = u.char32At(i);
-    i += U16_LENGTH(c);
-    UErrorCode status = U_ZERO_ERROR;
-    if (u_isalpha(c) && uscript_getScript(c, &status) == USCRIPT_LATIN && own.indexOf(c) < 0) return true;
-  }
-  return false;
-}
-
 // How the three opinions are weighed, as measured on guest messages
 // (bench/lang_bench; a range around each value gives the same results).
 // fastText's probabilities count as they are. CLD2's answer adds up to half a
@@ -319,8 +311,8 @@ constexpr double kWordsWeightShort = 3.0;
 constexpr double kWordsWeightMedium = 1.5;
 constexpr double kReplyLanguageBonus = 0.1;
 
-std::string combine(std::string_view text, const Recognisers& use) {
-  const std::vector<std::string> words = splitWords(normalise(text));
+std::string combine(std::string_view text, const Scripts& scripts, const Recognisers& use) {
+  const std::vector<std::string> words = messageWords(text);
   const std::vector<std::string> own = ownWords(words);
   // Nothing but hotel words ("wifi password?", "Checkout?"): English.
   if (own.empty()) return "en";
@@ -337,7 +329,9 @@ std::string combine(std::string_view text, const Recognisers& use) {
     if (weight > 0)
       for (const auto& [code, votes] : wordVotes(own)) score[code] += weight * votes / static_cast<double>(own.size());
   }
-  if (!hasForeignLatinLetters(joined))
+  // Loanwords are plain a-z, so the message's letters tell as well as the
+  // remaining words'.
+  if (scripts.foreignLatin == 0)
     for (auto& [code, v] : score)
       if (isReplyLanguage(code)) v += kReplyLanguageBonus;
 
@@ -367,13 +361,8 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
     const std::string variant = chineseVariant(text);
     return variant.empty() ? "zh-Hans" : variant;
   }
-  if (hasVietnameseLetters(text)) return "vi";
-  std::string guess;
-  if (use.cld2Only) {
-    guess = cld2(text).code;
-  } else {
-    guess = combine(text, use);
-  }
+  if (s.vietnamese > 0) return "vi";
+  const std::string guess = use.cld2Only ? cld2(text).code : combine(text, s, use);
   if (!guess.empty()) return guess;
   if (s.cyrillic > s.latin) return "ru";
   return "en";

@@ -19,7 +19,6 @@ ModelSpec spec(std::string id, std::string title, std::string file, std::string 
   return ModelSpec{std::move(id), std::move(title), std::move(file), kHost + url, size, ram, "Apache-2.0"};
 }
 
-
 }  // namespace
 
 std::string ModelSpec::toJson() const {
