@@ -17,9 +17,12 @@ rm -rf "$QUORVEL_HOME"
 mkdir -p "$QUORVEL_HOME"
 
 # The real model server and models, when this computer has them (see README:
-# `quorvel-cli setup`, and llama-server from the package manager).
+# `quorvel-cli setup`). The server is the one built with Quorvel where a build
+# made it (the package build, or a build with -DQUORVEL_BUNDLE_ENGINE=ON),
+# else one installed on this computer.
 server=""
-for candidate in "$real_home/engine/llama-server" "$(command -v llama-server || true)" /home/linuxbrew/.linuxbrew/bin/llama-server; do
+for candidate in "$PWD/$build/lib/quorvel/llama/llama-server" "$PWD/build-package/lib/quorvel/llama/llama-server" \
+                 "$real_home/engine/llama-server" "$(command -v llama-server || true)" /home/linuxbrew/.linuxbrew/bin/llama-server; do
   if [ -n "$candidate" ] && [ -x "$candidate" ]; then server="$candidate"; break; fi
 done
 have_models=no
@@ -43,7 +46,7 @@ else
 == document sentence that best matches the question, and it cannot translate, so questions in
 == languages the documents are not written in get the "not in our documents" reply. Everything
 == else (import, passages, search, prompts, verification, citations, history) is the real system.
-== For real replies: `quorvel-cli setup` and llama-server (see README.md).
+== For real replies: `quorvel-cli setup` and scripts/package.sh, which builds llama-server (see README.md).
 TXT
   mkdir -p "$QUORVEL_HOME/engine" "$QUORVEL_HOME/models"
   ln -s "$PWD/$build/bin/stand-in-server" "$QUORVEL_HOME/engine/llama-server"

@@ -11,7 +11,7 @@ packages=(
   libpoppler-cpp-dev libzip-dev libxml2-dev libcld2-dev libfasttext-dev
   antiword catdoc procps
   qt6-base-dev qt6-svg-dev libqt6svg6 xvfb xauth fonts-dejavu-core
-  dpkg-dev lintian
+  dpkg-dev lintian debootstrap qemu-user
   libtesseract-dev tesseract-ocr-eng tesseract-ocr-rus
 )
 

@@ -132,7 +132,13 @@ QColor AppModel::statusColor() const {
   return {};
 }
 
-QString AppModel::installServerAdvice() {
+QString AppModel::installServerAdvice(bool bundled) {
+  // A package that carries the server and has lost it is damaged.
+  if (bundled)
+    return tr2("Quorvel's model server is missing from its installation: reinstall Quorvel "
+               "(sudo apt install --reinstall quorvel).",
+               "В установке Quorvel нет сервера модели: переустановите Quorvel "
+               "(sudo apt install --reinstall quorvel).");
   return tr2("llama-server is not installed: see \u201CThe models and llama-server\u201D in the README.",
              "llama-server не установлен: см. раздел \u00ABThe models and llama-server\u00BB в README.");
 }

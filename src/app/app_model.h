@@ -17,6 +17,7 @@
 
 #include <quorvel/engine.h>
 #include <quorvel/models.h>
+#include <quorvel/paths.h>
 #include <quorvel/records.h>
 #include <quorvel/reply_template.h>
 
@@ -63,8 +64,9 @@ class AppModel : public QObject {
   // What to do about the engine's failure, for whoever sets Quorvel up;
   // empty when there is nothing to say.
   QString advice() const;
-  // The advice for a computer without llama-server.
-  static QString installServerAdvice();
+  // The advice for a computer without llama-server: install it, or, where
+  // Quorvel ships its own, reinstall Quorvel.
+  static QString installServerAdvice(bool bundled = Paths::engineIsBundled());
   // "42 tokens/s · 3.1 s · offline", in the app's language.
   static QString speedLine(double tokensPerSecond, double seconds);
 

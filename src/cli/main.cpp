@@ -130,10 +130,30 @@ int stopCommand() {
   return 0;
 }
 
+// The person's language for the advice, as the C library would pick it.
+bool russianLocale() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* v = std::getenv(name);
+    if (v != nullptr && *v != '\0') return std::string_view(v).substr(0, 2) == "ru";
+  }
+  return false;
+}
+
 // What a person setting Quorvel up for the first time needs to know when the
 // engine cannot start: on standard error, after the engine's own line.
 void guidance(const std::string& failure) {
-  if (failure == "engine not found") {
+  if (failure == "engine not found" && Paths::engineIsBundled()) {
+    // The package carries the server: without it the installation is damaged.
+    const std::string folder = Paths::bundledEngine().string();
+    if (russianLocale()) {
+      err("quorvel-cli: в " + folder + " нет llama-server, установленного вместе с Quorvel: установка повреждена.");
+      err("quorvel-cli: переустановите Quorvel: sudo apt install --reinstall quorvel");
+    } else {
+      err("quorvel-cli: the llama-server installed with Quorvel is missing from " + folder +
+          ": the installation is damaged.");
+      err("quorvel-cli: reinstall Quorvel: sudo apt install --reinstall quorvel");
+    }
+  } else if (failure == "engine not found") {
     err("quorvel-cli: llama-server was not found in " + Paths::llamaServerPlaces() + ".");
     const auto readme = Paths::readme();
     err("quorvel-cli: install it (Debian 13: sudo apt install llama.cpp) \u2014 see \"The models and llama-server\" in " +

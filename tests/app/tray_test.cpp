@@ -58,6 +58,8 @@ class TrayTest : public QObject {
     QCOMPARE(rows[0].title, QStringLiteral("Quorvel \u2014 Error: engine not found"));
     QCOMPARE(rows[0].dot->name(), QStringLiteral("#ff453a"));
     QVERIFY(model.advice().contains(QStringLiteral("llama-server is not installed")));
+    // Where the package carries the server, the way out is to reinstall it.
+    QVERIFY(AppModel::installServerAdvice(true).contains(QStringLiteral("reinstall Quorvel")));
     QCOMPARE(rows[2].title, QStringLiteral("Last reply: 13 tokens/s"));
     QCOMPARE(rows[2].symbol, QStringLiteral("speedometer"));
     QVERIFY(find(rows, QStringLiteral("Start model")) != nullptr);

@@ -43,29 +43,78 @@ for f in /usr/share/applications/quorvel.desktop /usr/share/icons/hicolor/scalab
 done
 [ -d /usr/share/quorvel/samples/palm-cove-villa ] || fail "the sample hotel is not in /usr/share/quorvel"
 
-# The installed tool, with the stand-in as its model server and no other
-# llama-server in reach.
+# The installed tool with no llama-server in reach but the package's own.
+# With the engine in the package it answers through that server and the tiny
+# models (the stand-in cannot stand in: the package's server comes first);
+# without it, through the stand-in.
 export QUORVEL_HOME="$work/home"
 cli() { env PATH=/usr/bin:/bin /usr/bin/quorvel-cli "$@"; }
 mkdir -p "$QUORVEL_HOME/engine" "$QUORVEL_HOME/models"
-ln -s "$standin" "$QUORVEL_HOME/engine/llama-server"
-truncate -s 1110M "$QUORVEL_HOME/models/qwen3-1.7b-q4_k_m.gguf"
-truncate -s 639M "$QUORVEL_HOME/models/qwen3-embedding-0.6b-q8_0.gguf"
-out=$(cli import /usr/share/quorvel/samples/palm-cove-villa)
-[ "$out" = "imported: 7" ] || fail "import said: $out"
-out=$(cli index)
-echo "$out" | tail -n 1 | grep -q '^files: 7, passages: ' || fail "index said: $out"
-out=$(cli ask "What time is breakfast?")
-echo "$out" | grep -q '7:00' || fail "ask said: $out"
-echo "$out" | grep -q '^  \[[0-9]*\] ' || fail "ask named no source: $out"
-# A short Italian message: answered in Italian, with the installed
-# short-text language model read (a missing or damaged one is reported to the
-# debug output).
-out=$(QUORVEL_DEBUG=1 cli ask "Orario check-out?" 2>"$work/ask-debug.txt")
-echo "$out" | tail -n 1 | grep -q ' it$' || fail "a short Italian message was not answered in Italian: $out"
-! grep -q 'language model' "$work/ask-debug.txt" || fail "the language model: $(grep 'language model' "$work/ask-debug.txt")"
+chat="$QUORVEL_HOME/models/qwen3-1.7b-q4_k_m.gguf"
+embed="$QUORVEL_HOME/models/qwen3-embedding-0.6b-q8_0.gguf"
+engine=/usr/lib/quorvel/llama/llama-server
+if dpkg-deb -c "$deb" | grep -q "\.$engine\$"; then
+  bundled=yes
+  [ -x "$engine" ] || fail "$engine is missing"
+  ! dpkg -L quorvel | grep -q '^/usr/share/quorvel/.*\.so' || fail "libraries were installed under /usr/share"
+  # The CPU backend is picked when the server starts: on this CPU and on an
+  # old one without AVX (Nehalem, under qemu), each loads one that works.
+  for cpu in host Nehalem; do
+    if [ "$cpu" = host ]; then run=("$engine"); elif command -v qemu-x86_64 >/dev/null; then run=(qemu-x86_64 -cpu Nehalem "$engine"); else
+      echo "package test: the old-CPU check is skipped (qemu-user is not installed)"; continue; fi
+    version=$("${run[@]}" --version 2>&1) || fail "llama-server --version failed on the $cpu CPU: $version"
+    backend=$(echo "$version" | grep -o 'libggml-cpu-[a-z0-9_]*\.so' | head -n 1)
+    [ -n "$backend" ] || fail "llama-server loaded no CPU backend on the $cpu CPU: $version"
+    echo "package test: the $cpu CPU loads $backend"
+  done
+  if [ -z "${QUORVEL_TEST_CHAT_MODEL:-}" ] || [ -z "${QUORVEL_TEST_EMBED_MODEL:-}" ]; then
+    echo "package test: asking through the package's llama-server is skipped (no QUORVEL_TEST_CHAT_MODEL/EMBED_MODEL)"
+    bundled=no-models
+  else
+    cp "$QUORVEL_TEST_CHAT_MODEL" "$chat"
+    cp "$QUORVEL_TEST_EMBED_MODEL" "$embed"
+  fi
+else
+  bundled=no
+  ln -s "$standin" "$QUORVEL_HOME/engine/llama-server"
+fi
+truncate -s 1110M "$chat"
+truncate -s 639M "$embed"
+if [ "$bundled" != no-models ]; then
+  out=$(cli import /usr/share/quorvel/samples/palm-cove-villa)
+  [ "$out" = "imported: 7" ] || fail "import said: $out"
+  out=$(cli index)
+  echo "$out" | tail -n 1 | grep -q '^files: 7, passages: ' || fail "index said: $out"
+  out=$(cli ask "What time is breakfast?")
+  if [ "$bundled" = yes ]; then
+    # The tiny models write word salad: the reply's shape is what counts.
+    echo "$out" | tail -n 1 | grep -Eq '^  [0-9]+ tok/s · [0-9.]+ s · en$' || fail "ask said: $out"
+    ran=$(pgrep -af 'llama-server.*--port 18431' | head -n 1 | cut -d' ' -f2)
+    [ "$ran" = "$engine" ] || fail "the chat server ran from ${ran:-nowhere}, not $engine"
+  else
+    echo "$out" | grep -q '7:00' || fail "ask said: $out"
+    echo "$out" | grep -q '^  \[[0-9]*\] ' || fail "ask named no source: $out"
+  fi
+  # A short Italian message: answered in Italian, with the installed
+  # short-text language model read (a missing or damaged one is reported to
+  # the debug output).
+  out=$(QUORVEL_DEBUG=1 cli ask "Orario check-out?" 2>"$work/ask-debug.txt")
+  echo "$out" | tail -n 1 | grep -q ' it$' || fail "a short Italian message was not answered in Italian: $out"
+  ! grep -q 'language model' "$work/ask-debug.txt" || fail "the language model: $(grep 'language model' "$work/ask-debug.txt")"
+fi
 [ -f /usr/share/quorvel/language/lid.176.ftz ] || fail "the language model is not installed"
 cli stop >/dev/null
+
+# A package whose server has gone is damaged: the advice is to reinstall,
+# in the user's language.
+if [ "$bundled" != no ]; then
+  mv "$engine" "$work/llama-server.away"
+  out=$(cli ask "x" 2>&1) && fail "ask without the server succeeded: $out"
+  echo "$out" | grep -q 'reinstall Quorvel: sudo apt install --reinstall quorvel' || fail "no advice to reinstall: $out"
+  out=$(LANG=ru_RU.UTF-8 cli ask "x" 2>&1) || true
+  echo "$out" | grep -q 'переустановите Quorvel' || fail "no advice to reinstall in Russian: $out"
+  mv "$work/llama-server.away" "$engine"
+fi
 
 dpkg -r quorvel >/dev/null
 left=""
@@ -75,3 +124,6 @@ done <<< "$files"
 [ -z "$left" ] || fail "left behind:$left"
 [ ! -e /usr/share/quorvel ] || fail "/usr/share/quorvel is left behind"
 echo "package test: installed, used and removed cleanly"
+
+# The same package on a clean Debian 12, as a hotel's computer gets it.
+tests/package/first_run_test.sh "$deb"

@@ -112,7 +112,10 @@ class LlamaServerTest : public ::testing::Test {
   TempHome home;
   TempDir res;
   TempDir pathDir;
+  TempDir bundled;
   ScopedEnv path{"PATH", pathDir.path().string()};
+
+  std::optional<fs::path> found() { return Paths::llamaServerIn(res.path(), bundled.path()); }
 
   fs::path place(const fs::path& p, bool executable = true) {
     writeText(p, "#!/bin/sh\nexit 0\n");
@@ -121,33 +124,47 @@ class LlamaServerTest : public ::testing::Test {
   }
 };
 
-TEST_F(LlamaServerTest, NoneWhenNothingIsFound) { EXPECT_FALSE(Paths::llamaServerIn(res.path()).has_value()); }
+TEST_F(LlamaServerTest, NoneWhenNothingIsFound) { EXPECT_FALSE(found().has_value()); }
+
+TEST(BundledEngine, LiesBesideTheProgramsPrefixAfterLinksAreResolved) {
+  TempDir dir;
+  fs::create_directories(dir / "usr/bin");
+  writeText(dir / "usr/bin/quorvel-cli", "");
+  fs::create_directories(dir / "elsewhere");
+  fs::create_symlink(dir / "usr/bin/quorvel-cli", dir / "elsewhere/quorvel-cli");
+  EXPECT_EQ(Paths::bundledEngineFor(dir / "usr/bin/quorvel-cli"), dir / "usr/lib/quorvel/llama");
+  EXPECT_EQ(Paths::bundledEngineFor(dir / "elsewhere/quorvel-cli"), dir / "usr/lib/quorvel/llama");
+}
 
 TEST_F(LlamaServerTest, CandidatesInOrder) {
   place(pathDir / "llama-server");
-  EXPECT_EQ(Paths::llamaServerIn(res.path()), pathDir / "llama-server");
+  EXPECT_EQ(found(), pathDir / "llama-server");
   place(home.path() / "engine/llama-server");
-  EXPECT_EQ(Paths::llamaServerIn(res.path()), home.path() / "engine/llama-server");
+  EXPECT_EQ(found(), home.path() / "engine/llama-server");
   place(res / "vendor/linux-x64/llama-server");
-  EXPECT_EQ(Paths::llamaServerIn(res.path()), res / "vendor/linux-x64/llama-server");
+  EXPECT_EQ(found(), res / "vendor/linux-x64/llama-server");
+  // The server installed with Quorvel wins over everything but the
+  // resources' own.
+  place(bundled / "llama-server");
+  EXPECT_EQ(found(), bundled / "llama-server");
   place(res / "llama/llama-server");
-  EXPECT_EQ(Paths::llamaServerIn(res.path()), res / "llama/llama-server");
+  EXPECT_EQ(found(), res / "llama/llama-server");
 }
 
 TEST_F(LlamaServerTest, CandidateWithoutExecutePermissionIsSkipped) {
   place(res / "llama/llama-server", /*executable=*/false);
   place(home.path() / "engine/llama-server");
-  EXPECT_EQ(Paths::llamaServerIn(res.path()), home.path() / "engine/llama-server");
+  EXPECT_EQ(found(), home.path() / "engine/llama-server");
   // A folder of that name is not a program either.
   fs::create_directories(res / "vendor/x/llama-server");
-  EXPECT_EQ(Paths::llamaServerIn(res.path()), home.path() / "engine/llama-server");
+  EXPECT_EQ(found(), home.path() / "engine/llama-server");
 }
 
 TEST_F(LlamaServerTest, VendorEntriesWithoutAProgramAreIgnored) {
   fs::create_directories(res / "vendor/empty");
   writeText(res / "vendor/readme.txt", "not a folder");
   place(res / "vendor/.hidden/llama-server");
-  EXPECT_EQ(Paths::llamaServerIn(res.path()), res / "vendor/.hidden/llama-server");
+  EXPECT_EQ(found(), res / "vendor/.hidden/llama-server");
 }
 
 TEST_F(LlamaServerTest, EmptyPathEntriesAreNotTheWorkingDirectory) {
@@ -156,9 +173,9 @@ TEST_F(LlamaServerTest, EmptyPathEntriesAreNotTheWorkingDirectory) {
   fs::path before = fs::current_path();
   fs::current_path(cwd.path());
   ScopedEnv p("PATH", ":/nonexistent:");
-  auto found = Paths::llamaServerIn(res.path());
+  auto server = found();
   fs::current_path(before);
-  EXPECT_FALSE(found.has_value());
+  EXPECT_FALSE(server.has_value());
 }
 
 }  // namespace

@@ -103,12 +103,29 @@ fs::path Paths::resourcesFor(const fs::path& exe) {
 
 fs::path Paths::resources() { return resourcesFor(executable()); }
 
-std::optional<fs::path> Paths::llamaServer() { return llamaServerIn(resources()); }
+fs::path Paths::bundledEngineFor(const fs::path& exe) {
+  std::error_code ec;
+  fs::path resolved = exe.empty() ? exe : fs::weakly_canonical(exe, ec);
+  if (ec) resolved = exe;
+  return resolved.parent_path().parent_path() / "lib" / "quorvel" / "llama";
+}
+
+fs::path Paths::bundledEngine() { return bundledEngineFor(executable()); }
+
+bool Paths::engineIsBundled() {
+#ifdef QUORVEL_BUNDLED_ENGINE
+  return true;
+#else
+  return false;
+#endif
+}
+
+std::optional<fs::path> Paths::llamaServer() { return llamaServerIn(resources(), bundledEngine()); }
 
 std::string Paths::llamaServerPlaces() {
   const fs::path res = resources();
-  return (res / "llama").string() + ", " + (res / "vendor" / "*").string() + ", " + (support() / "engine").string() +
-         ", the folders of PATH and /home/linuxbrew/.linuxbrew/bin";
+  return (res / "llama").string() + ", " + bundledEngine().string() + ", " + (res / "vendor" / "*").string() + ", " +
+         (support() / "engine").string() + ", the folders of PATH and /home/linuxbrew/.linuxbrew/bin";
 }
 
 std::optional<fs::path> Paths::readme() {
@@ -118,8 +135,10 @@ std::optional<fs::path> Paths::readme() {
   return std::nullopt;
 }
 
-std::optional<fs::path> Paths::llamaServerIn(const fs::path& res) {
-  std::vector<fs::path> candidates{res / "llama" / "llama-server"};
+std::optional<fs::path> Paths::llamaServerIn(const fs::path& res, const fs::path& bundled) {
+  // The copy built with Quorvel comes right after the resources' own: it is
+  // the one the package was tested with.
+  std::vector<fs::path> candidates{res / "llama" / "llama-server", bundled / "llama-server"};
   std::error_code ec;
   for (fs::directory_iterator it(res / "vendor", ec), end; !ec && it != end; it.increment(ec))
     candidates.push_back(it->path() / "llama-server");

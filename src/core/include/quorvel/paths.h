@@ -21,9 +21,16 @@ struct Paths {
   static std::filesystem::path resources();
   static std::optional<std::filesystem::path> llamaServer();
   // Where llama-server is looked for, in words, for a person who has to
-  // install it: "<resources>/llama, <resources>/vendor/*, <support>/engine,
-  // the folders of PATH and /home/linuxbrew/.linuxbrew/bin".
+  // install it: "<resources>/llama, <prefix>/lib/quorvel/llama,
+  // <resources>/vendor/*, <support>/engine, the folders of PATH and
+  // /home/linuxbrew/.linuxbrew/bin".
   static std::string llamaServerPlaces();
+  // The folder of the llama-server built and installed with Quorvel:
+  // <prefix>/lib/quorvel/llama beside the running program's <prefix>/bin.
+  static std::filesystem::path bundledEngine();
+  // Whether this build ships llama-server; then a missing one means a
+  // damaged installation rather than a missing install step.
+  static bool engineIsBundled();
   // The README installed beside the resources, when there is one.
   static std::optional<std::filesystem::path> readme();
 
@@ -36,7 +43,9 @@ struct Paths {
   // the running program. Separate so that the rules can be tried on made-up
   // folder trees.
   static std::filesystem::path resourcesFor(const std::filesystem::path& executable);
-  static std::optional<std::filesystem::path> llamaServerIn(const std::filesystem::path& resources);
+  static std::filesystem::path bundledEngineFor(const std::filesystem::path& executable);
+  static std::optional<std::filesystem::path> llamaServerIn(const std::filesystem::path& resources,
+                                                            const std::filesystem::path& bundledEngine);
   // The running program's own path, symbolic links resolved.
   static std::filesystem::path executable();
 };
