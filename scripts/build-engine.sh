@@ -78,3 +78,9 @@ fi
 rm -rf "$out"
 mkdir -p "$out"
 cp -a "$entry/engine/." "$out/"
+# The bare lib*.so names are for linking against the libraries; the server
+# needs only their versioned names. Symbols are not needed to run, and a
+# library is not a program.
+find "$out" -maxdepth 1 -type l -name 'lib*.so' -delete
+strip "$out/llama-server"
+find "$out" -maxdepth 1 -type f -name 'lib*.so*' -exec strip --strip-unneeded {} + -exec chmod 0644 {} +

@@ -20,7 +20,7 @@ skip() { echo "first-run test: skipped ($*)"; exit 0; }
 fail() { echo "first-run test: FAILED: $*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || skip "it needs root for debootstrap and chroot"
 command -v debootstrap >/dev/null || skip "debootstrap is not installed"
-dpkg-deb -c "$deb" | grep -q '/usr/lib/quorvel/llama/llama-server$' || skip "this package carries no llama-server"
+dpkg-deb -c "$deb" | grep '/usr/lib/quorvel/llama/llama-server$' >/dev/null || skip "this package carries no llama-server"
 chat=${QUORVEL_TEST_CHAT_MODEL:-}
 embed=${QUORVEL_TEST_EMBED_MODEL:-}
 [ -f "$chat" ] && [ -f "$embed" ] || skip "QUORVEL_TEST_CHAT_MODEL and QUORVEL_TEST_EMBED_MODEL name no model files"
@@ -111,8 +111,8 @@ for pid in $(pgrep -f 'llama-server' || true); do
   servers=$((servers + 1))
 done
 [ "$servers" -eq 2 ] || fail "$servers model servers of the package ran, not 2"
-backend=$(grep -ho 'libggml-cpu-[a-z0-9_]*\.so' "$support/logs/chat.log" | head -n 1 || true)
-[ -n "$backend" ] || fail "the chat server's log names no CPU backend: $(head -n 20 "$support/logs/chat.log")"
+backend=$(as_hotel /usr/lib/quorvel/llama/llama-server -v --list-devices 2>&1 | grep -o 'libggml-cpu-[a-z0-9_]*\.so' | head -n 1)
+[ -n "$backend" ] || fail "the package's llama-server loads no CPU backend"
 echo "first-run test: import, index and ask answered through the package's llama-server ($backend)"
 cli stop >/dev/null
 
@@ -120,6 +120,8 @@ cli stop >/dev/null
 as_hotel env QT_QPA_PLATFORM=offscreen Quorvel --background --samples --ask "What time is breakfast?" \
   --snapshot /tmp/snap --exit </dev/null >"$work/app.log" 2>&1 || fail "the app failed: $(tail -n 20 "$work/app.log")"
 [ -s "$root/tmp/snap/window.png" ] || fail "the app drew no window: $(tail -n 20 "$work/app.log")"
+# QUORVEL_FIRST_RUN_PICTURES=DIR keeps the pictures to look at.
+if [ -n "${QUORVEL_FIRST_RUN_PICTURES:-}" ]; then mkdir -p "$QUORVEL_FIRST_RUN_PICTURES" && cp "$root"/tmp/snap/*.png "$QUORVEL_FIRST_RUN_PICTURES/"; fi
 [ "$(wc -l < "$support/history.jsonl")" -eq 2 ] || fail "the app's reply is not in the history"
 cli stop >/dev/null
 echo "first-run test: the app answered and drew its window in the clean root"

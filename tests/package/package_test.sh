@@ -27,6 +27,30 @@ if command -v lintian >/dev/null; then
 fi
 
 work=$(mktemp -d)
+
+# A few tokens from the tiny chat model through the server given as the
+# command line, on a spare port; prints what it wrote.
+generate() {
+  local port=18497 reply="" i
+  "$@" -m "$QUORVEL_TEST_CHAT_MODEL" --host 127.0.0.1 --port $port -c 512 -np 1 >"$work/generate.log" 2>&1 &
+  local pid=$!
+  for ((i = 0; i < 300; i++)); do
+    if { exec 3<>/dev/tcp/127.0.0.1/$port; } 2>/dev/null; then
+      local body='{"prompt":"Breakfast is","n_predict":6}'
+      printf 'POST /completion HTTP/1.1\r\nHost: x\r\nContent-Length: %d\r\nConnection: close\r\n\r\n%s' "${#body}" "$body" >&3
+      reply=$(cat <&3 || true)
+      exec 3<&-
+      # 503 while the model loads: try again.
+      case "$reply" in *'"content":"'*) break ;; esac
+    fi
+    sleep 1
+  done
+  kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
+  local content=${reply#*\"content\":\"}
+  [ "$content" != "$reply" ] || { tail -n 5 "$work/generate.log"; return 1; }
+  echo "${content%%\"*}"
+}
+
 cleanup() {
   QUORVEL_HOME="$work/home" /usr/bin/quorvel-cli stop >/dev/null 2>&1 || true
   dpkg -r quorvel >/dev/null 2>&1 || true
@@ -53,19 +77,30 @@ mkdir -p "$QUORVEL_HOME/engine" "$QUORVEL_HOME/models"
 chat="$QUORVEL_HOME/models/qwen3-1.7b-q4_k_m.gguf"
 embed="$QUORVEL_HOME/models/qwen3-embedding-0.6b-q8_0.gguf"
 engine=/usr/lib/quorvel/llama/llama-server
-if dpkg-deb -c "$deb" | grep -q "\.$engine\$"; then
+if dpkg-deb -c "$deb" | grep "\.$engine\$" >/dev/null; then
   bundled=yes
   [ -x "$engine" ] || fail "$engine is missing"
   ! dpkg -L quorvel | grep -q '^/usr/share/quorvel/.*\.so' || fail "libraries were installed under /usr/share"
   # The CPU backend is picked when the server starts: on this CPU and on an
-  # old one without AVX (Nehalem, under qemu), each loads one that works.
+  # old one without AVX (Nehalem, under qemu), each loads one and, with the
+  # tiny chat model, generates a few tokens with it.
   for cpu in host Nehalem; do
-    if [ "$cpu" = host ]; then run=("$engine"); elif command -v qemu-x86_64 >/dev/null; then run=(qemu-x86_64 -cpu Nehalem "$engine"); else
-      echo "package test: the old-CPU check is skipped (qemu-user is not installed)"; continue; fi
-    version=$("${run[@]}" --version 2>&1) || fail "llama-server --version failed on the $cpu CPU: $version"
-    backend=$(echo "$version" | grep -o 'libggml-cpu-[a-z0-9_]*\.so' | head -n 1)
-    [ -n "$backend" ] || fail "llama-server loaded no CPU backend on the $cpu CPU: $version"
-    echo "package test: the $cpu CPU loads $backend"
+    if [ "$cpu" = host ]; then
+      run=("$engine")
+    elif command -v qemu-x86_64 >/dev/null; then
+      run=(qemu-x86_64 -cpu Nehalem "$engine")
+    else
+      echo "package test: the old-CPU check is skipped (qemu-user is not installed)"
+      continue
+    fi
+    devices=$("${run[@]}" -v --list-devices 2>&1) || fail "llama-server failed on the $cpu CPU: $devices"
+    backend=$(echo "$devices" | grep -o 'loaded CPU backend from .*' | head -n 1)
+    [ -n "$backend" ] || fail "llama-server loaded no CPU backend on the $cpu CPU: $devices"
+    if [ -n "${QUORVEL_TEST_CHAT_MODEL:-}" ]; then
+      words=$(generate "${run[@]}") || fail "no generation on the $cpu CPU: $words"
+      backend="$backend; generated:$words"
+    fi
+    echo "package test: $cpu CPU: $backend"
   done
   if [ -z "${QUORVEL_TEST_CHAT_MODEL:-}" ] || [ -z "${QUORVEL_TEST_EMBED_MODEL:-}" ]; then
     echo "package test: asking through the package's llama-server is skipped (no QUORVEL_TEST_CHAT_MODEL/EMBED_MODEL)"
