@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libicu-dev nlohmann-json3-dev libsimdjson-dev
   libcurl4-openssl-dev ca-certificates libcpp-httplib-dev
-  libpoppler-cpp-dev libzip-dev libxml2-dev libcld2-dev libfasttext-dev
+  libpoppler-cpp-dev poppler-utils libzip-dev libxml2-dev libcld2-dev libfasttext-dev
   antiword catdoc procps
   qt6-base-dev qt6-svg-dev libqt6svg6 xvfb xauth fonts-dejavu-core
   dpkg-dev lintian debootstrap qemu-user

@@ -183,6 +183,11 @@ int indexCommand() {
   const auto t0 = std::chrono::steady_clock::now();
   DocIndex& index = DocIndex::shared();
   index.refresh([](const std::string& name) { out("indexing " + printable(name)); });
+  // Documents that gave no text, or not all of it, by name and reason:
+  // otherwise the hotel believes its price list is loaded.
+  for (const auto& problem : index.problems())
+    out((index.count(problem.file) > 0 ? "partly read: " : "not read: ") + printable(problem.file) + " (" +
+        problem.reason + ")");
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   char took[32];
   std::snprintf(took, sizeof took, "%.1f", seconds);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <thread>
 
 #include <quorvel/history.h>
@@ -15,6 +16,7 @@
 
 #include "fixture_builders.h"
 #include "platform/local_http.h"
+#include "platform/process.h"
 #include "test_support.h"
 
 namespace quorvel {
@@ -189,6 +191,58 @@ TEST_F(CliEngineTest, IndexFailsWhenEmbeddingFails) {
   EXPECT_EQ(r.out, "indexing a.txt\n");
   EXPECT_NE(r.err.find("embeddings failed"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(dir / "home/index.json"));
+}
+
+// A page whose drawing never ends costs its time limit, not the reading:
+// the documents after it are indexed, and it is named with the reason.
+TEST_F(CliEngineTest, AnEndlessPageIsNamedAndTheOtherDocumentsAreIndexed) {
+  test::prepareStandInHome(dir / "home");
+  const fs::path docs = dir / "home/documents";
+  for (int i = 1; i <= 9; ++i)
+    writeText(docs / ("doc" + std::to_string(i) + ".md"), "# Room " + std::to_string(i) + "\n\nA quiet room.");
+  test::makeEndlessPdf(docs / "doc5-scan.pdf");
+  auto r = runCli({"index"}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("not read: doc5-scan.pdf (page 1 could not be drawn within 30 s)\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nfiles: 9, passages: 9, \d+\.\d s\n$)"))) << r.out;
+  // Still named on the next run, which tries it again.
+  r = runCli({"index"}, env);
+  EXPECT_NE(r.out.find("not read: doc5-scan.pdf"), std::string::npos) << r.out;
+}
+
+// A reading killed while it waits for a slow document keeps what it did.
+TEST_F(CliEngineTest, AKilledReadingKeepsTheDocumentsAlreadyDone) {
+  test::prepareStandInHome(dir / "home");
+  const fs::path docs = dir / "home/documents";
+  writeText(docs / "a.md", "Breakfast from 7:00.");
+  writeText(docs / "b.md", "Parking is free.");
+  test::makeEndlessPdf(docs / "c.pdf");
+  writeText(docs / "d.md", "The pool opens at 8:00.");
+  Subprocess::Options o;
+  o.out = Subprocess::Stream::toFile;
+  o.outFile = dir / "index-out.txt";
+  o.environment = test::environmentWith(env);
+  Subprocess index({QUORVEL_CLI, "index"}, o);
+  ASSERT_TRUE(index.started());
+  // Waiting for c.pdf's drawing: a and b are done and must be saved.
+  for (int i = 0; i < 1200 && !fs::exists(dir / "home/index.json"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(index.running()) << readText(dir / "index-out.txt");
+  index.kill();
+  index.wait();
+  // Its drawing helper, orphaned, would end by its processor limit; no need
+  // to let it spin meanwhile.
+  Subprocess::run({"pkill", "-f", (docs / "c.pdf").string()}, std::chrono::seconds(10), 0);
+  const auto saved = nlohmann::json::parse(readText(dir / "home/index.json"));
+  std::set<std::string> files;
+  for (const auto& c : saved["chunks"]) files.insert(c["file"].get<std::string>());
+  EXPECT_EQ(files, (std::set<std::string>{"a.md", "b.md"}));
+  // The next reading goes on from there.
+  auto r = runCli({"index"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.find("indexing a.md"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("indexing d.md"), std::string::npos) << r.out;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nfiles: 3, passages: 3, )"))) << r.out;
 }
 
 class CliAskTest : public CliEngineTest {

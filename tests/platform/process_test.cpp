@@ -63,6 +63,18 @@ TEST(Subprocess, TimeLimitAndOutputLimitKillTheChildAndItsHelpers) {
   EXPECT_EQ(r.out.size(), 1000u);
 }
 
+// A child nobody waits for any more (its parent was killed) still ends:
+// its processor time runs out.
+TEST(Subprocess, ProcessorTimeLimitEndsAChildOnItsOwn) {
+  Subprocess::Options o;
+  o.cpuLimit = 1s;
+  Subprocess spinner({"/bin/sh", "-c", "while :; do :; done"}, o);
+  ASSERT_TRUE(spinner.started());
+  const auto r = spinner.wait(2min);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_TRUE(r.signal == SIGXCPU || r.signal == SIGKILL) << r.signal;
+}
+
 TEST(Subprocess, OutputToFilesAndInputFromAFile) {
   test::TempDir dir;
   test::writeText(dir / "in", "guest message\n");

@@ -16,6 +16,30 @@
 
 namespace quorvel::test {
 
+namespace {
+
+// A whole PDF file of the given object bodies (object 1 the catalog).
+std::string pdfOf(const std::vector<std::string>& objects) {
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  const std::size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (std::size_t off : offsets) {
+    char line[32];
+    std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
+    pdf += line;
+  }
+  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  return pdf;
+}
+
+}  // namespace
+
 void makePdfPages(const std::filesystem::path& file, const std::vector<PdfPage>& pages) {
   std::vector<std::string> objects;  // objects 1..N, bodies only
   const std::size_t n = pages.size();
@@ -57,22 +81,19 @@ void makePdfPages(const std::filesystem::path& file, const std::vector<PdfPage>&
       objects.push_back("null");
     }
   }
-  std::string pdf = "%PDF-1.4\n";
-  std::vector<std::size_t> offsets;
-  for (std::size_t i = 0; i < objects.size(); ++i) {
-    offsets.push_back(pdf.size());
-    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-  }
-  const std::size_t xref = pdf.size();
-  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-  for (std::size_t off : offsets) {
-    char line[32];
-    std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
-    pdf += line;
-  }
-  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-         std::to_string(xref) + "\n%%EOF\n";
-  std::ofstream(file, std::ios::binary) << pdf;
+  std::ofstream(file, std::ios::binary) << pdfOf(objects);
+}
+
+void makeEndlessPdf(const std::filesystem::path& file) {
+  const std::string content = "/Pattern cs /P1 scn 0 0 612 792 re f";
+  const std::string tile = "0 0 0.0005 0.0005 re f";
+  const std::vector<std::string> objects{
+      "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Pattern << /P1 5 0 R >> >> /Contents 4 0 R >>",
+      "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+      "<< /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 0.001 0.001] /XStep 0.001 /YStep 0.001 /Resources << >> "
+      "/Length " + std::to_string(tile.size()) + " >>\nstream\n" + tile + "\nendstream"};
+  std::ofstream(file, std::ios::binary) << pdfOf(objects);
 }
 
 void makePdf(const std::filesystem::path& file, const std::vector<std::optional<std::vector<std::string>>>& pages) {

@@ -15,6 +15,10 @@ namespace quorvel::test {
 // nothing for a page that only draws a rectangle and has no text object.
 void makePdf(const std::filesystem::path& file, const std::vector<std::optional<std::vector<std::string>>>& pages);
 
+// A one-page PDF whose page is filled with a pattern of tiles a
+// thousandth of a point wide: it has no text, and drawing it never ends.
+void makeEndlessPdf(const std::filesystem::path& file);
+
 // A picture in 8-bit grey, a row after another.
 struct GrayImage {
   int width = 0, height = 0;

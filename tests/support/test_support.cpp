@@ -95,6 +95,17 @@ unsigned permissions(const fs::path& p) {
   return st.st_mode & 07777;
 }
 
+std::vector<std::string> environmentWith(const std::map<std::string, std::string>& env) {
+  std::vector<std::string> environment;
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string kv(*e);
+    if (env.count(kv.substr(0, kv.find('='))) == 0) environment.push_back(kv);
+  }
+  for (const auto& [k, v] : env)
+    if (!v.empty()) environment.push_back(k + "=" + v);
+  return environment;
+}
+
 RunResult run(const std::string& program, const std::vector<std::string>& args,
               const std::map<std::string, std::string>& env, const std::optional<std::string>& input) {
   TempDir io;
@@ -106,14 +117,7 @@ RunResult run(const std::string& program, const std::vector<std::string>& args,
     writeText(io / "in", *input);
     o.input = io / "in";
   }
-  std::vector<std::string> environment;
-  for (char** e = environ; *e != nullptr; ++e) {
-    std::string kv(*e);
-    if (env.count(kv.substr(0, kv.find('='))) == 0) environment.push_back(kv);
-  }
-  for (const auto& [k, v] : env)
-    if (!v.empty()) environment.push_back(k + "=" + v);
-  o.environment = std::move(environment);
+  o.environment = environmentWith(env);
 
   std::vector<std::string> argv{program};
   argv.insert(argv.end(), args.begin(), args.end());

@@ -83,6 +83,10 @@ struct RunResult {
   std::string err;
 };
 
+// The current environment plus `env` (an empty value unsets the variable),
+// as a child process's environment.
+std::vector<std::string> environmentWith(const std::map<std::string, std::string>& env);
+
 // Runs a program with the current environment plus `env` (an empty value
 // unsets the variable); `input` is its standard input (closed when nullopt).
 RunResult run(const std::string& program, const std::vector<std::string>& args,

@@ -41,9 +41,9 @@ void DocumentReader::limitOcrThreads(char** argv) {
 
 namespace {
 
-std::optional<std::string> readByKind(const fs::path& of, const std::string& ext) {
+std::optional<std::string> readByKind(const fs::path& of, const std::string& ext, std::vector<std::string>* notes) {
   if (ext == "txt" || ext == "md" || ext == "markdown") return readers::plainText(of);
-  if (ext == "pdf") return readers::pdf(of);
+  if (ext == "pdf") return readers::pdf(of, notes);
   if (ext == "docx") return readers::docx(of);
   if (ext == "doc") return readers::legacyWord(of);
   if (ext == "rtf") return readers::rtf(of);
@@ -53,25 +53,39 @@ std::optional<std::string> readByKind(const fs::path& of, const std::string& ext
 
 }  // namespace
 
-std::optional<std::string> DocumentReader::text(const fs::path& of) {
+std::optional<std::string> DocumentReader::text(const fs::path& of) { return text(of, nullptr); }
+
+std::optional<std::string> DocumentReader::text(const fs::path& of, std::vector<std::string>* notes) {
   const std::string ext = extensionOf(of);
   if (!isAllowed(of)) return std::nullopt;
+  auto note = [notes](std::string why) {
+    if (notes) notes->push_back(std::move(why));
+  };
   // The readers open the file by name; a FIFO or a device there would hang
   // them or never end.
   if (!openRegular(of)) {
     debug::line("READ: not a regular file: ", of.string());
+    note("not a regular file that can be opened");
     return std::nullopt;
   }
+  const std::size_t before = notes ? notes->size() : 0;
   try {
-    auto text = readByKind(of, ext);
-    if (!text) debug::line("READ: no text from ", of.string());
+    auto text = readByKind(of, ext, notes);
+    if (!text) {
+      debug::line("READ: no text from ", of.string());
+      // The reader may have said why; otherwise the file is not what its
+      // name says, or is damaged.
+      if (notes && notes->size() == before) note("damaged, or not a ." + ext + " document");
+    }
     return text;
   } catch (const std::exception& e) {
     // Out of memory on a hostile file, or a library throwing: the file is
     // simply unreadable this time.
     debug::line("READ: " + of.string() + ": ", e.what());
+    note(std::string("could not be read: ") + e.what());
   } catch (...) {
     debug::line("READ: " + of.string() + ": ", "unknown failure");
+    note("could not be read");
   }
   return std::nullopt;
 }

@@ -1,7 +1,5 @@
 #include "documents/ocr.h"
 
-#include <poppler-image.h>
-#include <poppler-page-renderer.h>
 #include <poppler-page.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
@@ -9,6 +7,7 @@
 #include <unicode/utf8.h>
 
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +15,7 @@
 
 #include <quorvel/debug.h>
 
+#include "platform/process.h"
 #include "platform/text.h"
 
 namespace quorvel::readers {
@@ -31,6 +31,58 @@ std::filesystem::path tessdata() {
     if (std::filesystem::exists(std::filesystem::path(candidate) / "eng.traineddata")) return candidate;
   return "/usr/share/tesseract-ocr/5/tessdata";
 }
+
+// A page drawn in shades of grey, one byte a pixel, row after row.
+struct GreyPage {
+  int width = 0, height = 0;
+  std::string pixels;
+};
+
+// The binary PGM that pdftoppm -gray writes: "P5", width, height, 255, one
+// white-space byte, then the pixels.
+std::optional<GreyPage> parsePgm(std::string&& data) {
+  std::size_t pos = 0;
+  auto number = [&]() -> long {
+    while (pos < data.size() && std::isspace(static_cast<unsigned char>(data[pos]))) ++pos;
+    long v = 0;
+    const std::size_t start = pos;
+    while (pos < data.size() && std::isdigit(static_cast<unsigned char>(data[pos])) && v < 1'000'000)
+      v = v * 10 + (data[pos++] - '0');
+    return pos == start ? -1 : v;
+  };
+  if (data.compare(0, 2, "P5") != 0) return std::nullopt;
+  pos = 2;
+  const long width = number(), height = number(), maxval = number();
+  if (width <= 0 || height <= 0 || maxval != 255 || pos >= data.size()) return std::nullopt;
+  ++pos;  // the one white-space byte before the pixels
+  const auto size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  if (data.size() - pos != size) return std::nullopt;
+  data.erase(0, pos);
+  return GreyPage{static_cast<int>(width), static_cast<int>(height), std::move(data)};
+}
+
+// Draws one page with pdftoppm in a child process, killed at `limit`.
+// `timedOut` says whether that is why nothing came back.
+std::optional<GreyPage> render(const std::filesystem::path& file, int index, int dpi, std::chrono::milliseconds limit,
+                               bool& timedOut) {
+  const std::string page = std::to_string(index + 1);
+  std::vector<std::string> argv{"pdftoppm", "-q",   "-f", page, "-l", page, "-r", std::to_string(dpi), "-gray",
+                                "-singlefile", std::filesystem::absolute(file).string()};
+  const std::size_t most = PageReader::kMaxPixels + 64;
+  Subprocess::Result r = Subprocess::run(argv, limit, most);
+  if (!r.started) {
+    // Not on this PATH (an app started with a bare environment): the
+    // package's own place.
+    argv[0] = "/usr/bin/pdftoppm";
+    r = Subprocess::run(argv, limit, most);
+  }
+  timedOut = r.timedOut;
+  if (!r.started) debug::line("OCR: pdftoppm could not be run");
+  if (!r.started || r.timedOut || r.truncated || r.status != 0) return std::nullopt;
+  return parsePgm(std::move(r.out));
+}
+
+std::string pageName(int index) { return "page " + std::to_string(index + 1); }
 
 }  // namespace
 
@@ -62,14 +114,39 @@ struct PageReader::Engine {
   bool ready = false;
 };
 
-PageReader::PageReader() = default;
+PageReader::PageReader(std::filesystem::path file) : file_(std::move(file)) {}
 PageReader::~PageReader() {
   if (engine_ && engine_->ready) engine_->api.End();
 }
 
-std::optional<std::string> PageReader::read(const poppler::page& page) {
+void PageReader::skip(int index, const char* reason) {
+  if (firstSkipped_ < 0) {
+    firstSkipped_ = index;
+    skipReason_ = reason;
+  }
+  lastSkipped_ = index;
+  debug::line("OCR: " + pageName(index) + " skipped: ", reason);
+}
+
+std::vector<std::string> PageReader::notes() const {
+  std::vector<std::string> out = notes_;
+  if (firstSkipped_ >= 0)
+    out.push_back("scanned pages from " + pageName(firstSkipped_) + " to " + std::to_string(lastSkipped_ + 1) +
+                  " not read: " + skipReason_);
+  return out;
+}
+
+std::optional<std::string> PageReader::read(int index, const poppler::page& page) {
+  using namespace std::chrono;
   if (pages_ >= kMaxPages) {
-    debug::line("OCR: page limit reached, page skipped");
+    skip(index, "a document has at most 50 scanned pages read");
+    return std::nullopt;
+  }
+  const auto now = steady_clock::now();
+  if (pages_ == 0) started_ = now;
+  const auto left = duration_cast<milliseconds>(kDocumentTime - (now - started_));
+  if (left <= milliseconds(0)) {
+    skip(index, "a document's scanned pages may take at most 5 minutes to read");
     return std::nullopt;
   }
   ++pages_;
@@ -91,21 +168,26 @@ std::optional<std::string> PageReader::read(const poppler::page& page) {
   const double inches = std::max(1.0, box.width() / 72.0) * std::max(1.0, box.height() / 72.0);
   double dpi = kDpi;
   if (inches * dpi * dpi > static_cast<double>(kMaxPixels)) dpi = std::sqrt(static_cast<double>(kMaxPixels) / inches);
-  poppler::page_renderer renderer;
-  renderer.set_render_hints(poppler::page_renderer::antialiasing | poppler::page_renderer::text_antialiasing);
-  renderer.set_image_format(poppler::image::format_gray8);
-  const poppler::image image = renderer.render_page(&page, dpi, dpi);
+  bool timedOut = false;
+  const auto image = render(file_, index, std::max(1, static_cast<int>(dpi)), std::min<milliseconds>(kRenderTime, left),
+                            timedOut);
   ++rendered;
-  if (!image.is_valid() || image.width() <= 0 || image.height() <= 0) return std::nullopt;
+  if (!image) {
+    notes_.push_back(pageName(index) + (timedOut ? " could not be drawn within " + std::to_string(kRenderTime.count()) + " s"
+                                                 : " could not be drawn"));
+    return std::nullopt;
+  }
 
   tesseract::TessBaseAPI& api = engine_->api;
-  api.SetImage(reinterpret_cast<const unsigned char*>(image.const_data()), image.width(), image.height(), 1,
-               image.bytes_per_row());
+  api.SetImage(reinterpret_cast<const unsigned char*>(image->pixels.data()), image->width, image->height, 1,
+               image->width);
   api.SetSourceResolution(static_cast<int>(dpi));
   tesseract::ETEXT_DESC monitor;
-  monitor.set_deadline_msecs(static_cast<int32_t>(std::chrono::milliseconds(kPageTime).count()));
+  const auto recognitionLeft = duration_cast<milliseconds>(kDocumentTime - (steady_clock::now() - started_));
+  monitor.set_deadline_msecs(
+      static_cast<int32_t>(std::max<milliseconds>(milliseconds(1), std::min<milliseconds>(kPageTime, recognitionLeft)).count()));
   if (api.Recognize(&monitor) != 0) {
-    debug::line("OCR: a page took longer than its time");
+    notes_.push_back(pageName(index) + " took too long to read");
     api.Clear();
     return std::nullopt;
   }

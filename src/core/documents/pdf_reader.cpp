@@ -35,15 +35,18 @@ void appendExpanded(std::string& out, const std::vector<char>& utf8) {
 
 }  // namespace
 
-std::optional<std::string> pdf(const std::filesystem::path& file) {
+std::optional<std::string> pdf(const std::filesystem::path& file, std::vector<std::string>* notes) {
   static std::once_flag quiet;
   std::call_once(quiet, [] { poppler::set_debug_error_function(silent, nullptr); });
 
   std::unique_ptr<poppler::document> doc(poppler::document::load_from_file(file.string()));
-  if (!doc || doc->is_locked()) return std::nullopt;
+  if (!doc || doc->is_locked()) {
+    if (notes) notes->push_back(doc ? "the PDF is locked with a password" : "the PDF is damaged");
+    return std::nullopt;
+  }
   std::string out;
   bool any = false;
-  PageReader scans;  // made only when a page needs it
+  PageReader scans(file);  // its engine is made only when a page needs it
   const int pages = doc->pages();
   for (int i = 0; i < pages; ++i) {
     std::unique_ptr<poppler::page> page(doc->create_page(i));
@@ -59,7 +62,7 @@ std::optional<std::string> pdf(const std::filesystem::path& file) {
     // The picture's text replaces the layer only when it says more: a page
     // that really holds one word keeps it exactly as written.
     if (needsOcr(pageText)) {
-      if (auto read = scans.read(*page); read && letterCount(*read) > letterCount(pageText)) pageText = std::move(*read);
+      if (auto read = scans.read(i, *page); read && letterCount(*read) > letterCount(pageText)) pageText = std::move(*read);
     }
     // A page without text (a blank page) adds no piece at all.
     if (pageText.empty()) continue;
@@ -67,6 +70,8 @@ std::optional<std::string> pdf(const std::filesystem::path& file) {
     out += pageText;
     any = true;
   }
+  if (notes)
+    for (auto& note : scans.notes()) notes->push_back(std::move(note));
   return out;
 }
 

@@ -6,11 +6,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvel::readers {
 
 std::optional<std::string> plainText(const std::filesystem::path& file);
-std::optional<std::string> pdf(const std::filesystem::path& file);
+// What a PDF's reading left out (pages not drawn in time, past the limits)
+// or why it failed is added to `notes` when given.
+std::optional<std::string> pdf(const std::filesystem::path& file, std::vector<std::string>* notes = nullptr);
 std::optional<std::string> docx(const std::filesystem::path& file);
 std::optional<std::string> legacyWord(const std::filesystem::path& file);
 std::optional<std::string> html(const std::filesystem::path& file);

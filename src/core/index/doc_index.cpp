@@ -161,6 +161,7 @@ struct Prepared {
   std::string name;
   std::optional<std::vector<Chunk>> chunks;  // nothing: unreadable this time
   std::vector<std::vector<uint64_t>> words;
+  std::vector<std::string> notes;  // what its reading left out, or why it failed
   std::exception_ptr error;  // what preparing it threw (a progress callback, memory)
 };
 
@@ -179,9 +180,16 @@ class Prefetcher {
     cv_.notify_all();
     thread_.join();
   }
-  Prepared next() {
+  // The next document; when it is not ready within a second (a slow scan),
+  // `whileWaiting` is called once, without the lock, before waiting on.
+  Prepared next(const std::function<void()>& whileWaiting) {
     std::unique_lock<std::mutex> lock(mu_);
-    cv_.wait(lock, [this] { return !ready_.empty(); });
+    if (!cv_.wait_for(lock, std::chrono::seconds(1), [this] { return !ready_.empty(); })) {
+      lock.unlock();
+      whileWaiting();
+      lock.lock();
+      cv_.wait(lock, [this] { return !ready_.empty(); });
+    }
     Prepared p = std::move(ready_.front());
     ready_.pop_front();
     cv_.notify_all();
@@ -510,19 +518,50 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
 
   // Documents are read, cut and tokenised up to sixteen ahead on another core while
   // the passages of the current one are being embedded.
+  // What was said of the documents not read this time still holds.
+  std::map<std::string, std::string> problems;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    const std::set<std::string> dueSet(due.begin(), due.end());
+    for (const auto& [name, why] : problems_)
+      if (current.count(name) != 0 && dueSet.count(name) == 0) problems[name] = why;
+  }
+  auto publishProblems = [&] {
+    std::lock_guard<std::mutex> lock(mu_);
+    problems_ = problems;
+  };
+
   Prefetcher ahead(due, [&](const std::string& name) {
-    Prepared p{name, std::nullopt, {}, nullptr};
-    const auto text = DocumentReader::text(folder / name);
+    Prepared p{name, std::nullopt, {}, {}, nullptr};
+    const auto text = DocumentReader::text(folder / name, &p.notes);
     if (!text) return p;
     p.chunks = DocumentReader::chunks(name, *text);
     for (const auto& c : *p.chunks) p.words.push_back(wordSet(c.text));
     return p;
   });
+  auto lastSave = std::chrono::steady_clock::now();
+  bool unsaved = false;
+  // Progress is saved on the way, so that a reading stopped or killed
+  // later keeps the documents done so far: while waiting for a document
+  // that is slow to read (a scan), and every kSaveEvery.
+  auto saveProgress = [&] {
+    if (!unsaved) return;
+    publish(std::make_shared<Snapshot>(*work));
+    save();
+    lastSave = std::chrono::steady_clock::now();
+    unsaved = false;
+  };
   for (std::size_t d = 0; d < due.size(); ++d) {
     // Named when its turn comes (it may still be being read), never ahead:
     // a refresh that stops at this file must not have named the next ones.
     if (progress) progress(due[d]);
-    Prepared p = ahead.next();
+    if (std::chrono::steady_clock::now() - lastSave >= kSaveEvery) saveProgress();
+    Prepared p = ahead.next(saveProgress);
+    if (!p.notes.empty()) {
+      std::string why;
+      for (const auto& n : p.notes) why += (why.empty() ? "" : "; ") + n;
+      problems[p.name] = why;
+    }
     if (!p.chunks) continue;  // unreadable this time: its old passages stay
     std::vector<Chunk>& chunks = *p.chunks;
     std::vector<std::string> texts;
@@ -536,9 +575,10 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
         throw EmbedError("the embedding server returned vectors of " + std::to_string(vectors[0].size()) +
                          " dimensions; the index holds vectors of " + std::to_string(dim));
     } catch (...) {
-      // What this run did so far stays in memory; index.json keeps its old
-      // content until a refresh succeeds.
+      // What this run did so far stays in memory (and in index.json as far
+      // as it was saved on the way).
       publish(work);
+      publishProblems();
       throw;
     }
     std::erase_if(work->entries, [&](const auto& e) { return e->chunk.file == p.name; });
@@ -554,9 +594,18 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
     for (std::size_t i = 0; i < chunks.size(); ++i)
       work->entries.push_back(makeEntry(std::move(chunks[i]), block, offsets[i], vectors[i].size(), std::move(p.words[i])));
     work->files[p.name] = current[p.name];
+    unsaved = true;
   }
   publish(work);
+  publishProblems();
   save();
+}
+
+std::vector<DocIndex::Problem> DocIndex::problems() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  std::vector<Problem> out;
+  for (const auto& [file, why] : problems_) out.push_back({file, why});
+  return out;
 }
 
 std::vector<DocIndex::Hit> DocIndex::search(const std::string& message, int64_t k) const {

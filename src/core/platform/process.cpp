@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,6 +102,13 @@ Subprocess::Subprocess(const std::vector<std::string>& argv, const Options& o) {
   }
   pid_ = pid;
   outPipe_ = fds[0];
+  if (o.cpuLimit.count() > 0) {
+    // Set from here, since posix_spawn cannot: the child has run for
+    // microseconds at most without it.
+    const auto secs = static_cast<rlim_t>(o.cpuLimit.count());
+    const rlimit cpu{secs, secs + 1};
+    ::prlimit(pid, RLIMIT_CPU, &cpu, nullptr);
+  }
 }
 
 Subprocess::~Subprocess() { reset(); }
@@ -262,6 +270,11 @@ Subprocess::Result Subprocess::run(const std::vector<std::string>& argv, std::ch
   Options o;
   o.out = maxOutput > 0 ? Stream::capture : Stream::discard;  // nothing wanted: nothing to overflow
   o.searchPath = true;
+  // A helper whose parent is killed is nobody's to stop: its processor time
+  // ends it (twice the time it is given, so that a helper of two threads is
+  // not cut short while its parent waits).
+  if (limit < std::chrono::hours(1))
+    o.cpuLimit = std::chrono::duration_cast<std::chrono::seconds>(2 * limit) + std::chrono::seconds(1);
   Subprocess p(argv, o);
   if (!p.started()) return Result{};
   return p.wait(limit, maxOutput);

@@ -38,6 +38,9 @@ class Subprocess {
     // servers must); otherwise a process group of its own, so that killing
     // the child also ends the helpers it started.
     bool newSession = false;
+    // The most processor time the child may use (RLIMIT_CPU): it then ends
+    // even when we are killed and can no longer stop it. 0: no limit.
+    std::chrono::seconds cpuLimit{0};
   };
   struct Result {
     bool started = false;  // false when the program could not be run

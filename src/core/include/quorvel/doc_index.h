@@ -3,6 +3,7 @@
 // folder, and searched by meaning and keywords.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -45,7 +46,19 @@ class DocIndex {
   // its turn comes, in order, on the calling thread. Throws the embedding
   // error, or the save error; index.json then stays as it was. Two
   // refreshes never run at once; searches meanwhile see the old passages.
+  // A long refresh also saves index.json on the way: every kSaveEvery, and
+  // whenever it waits for a document still being read.
   void refresh(const std::function<void(const std::string&)>& progress = {});
+  static constexpr std::chrono::seconds kSaveEvery{10};
+
+  // A document that the last refreshes could not read, or read only in
+  // part, with the reason ("page 1 could not be drawn within 30 s"), in
+  // name order. Kept until the file is read whole or removed.
+  struct Problem {
+    std::string file;
+    std::string reason;
+  };
+  std::vector<Problem> problems() const;
 
   // The k best passages for a guest message: cosine similarity plus 0.12
   // times the keyword score. Throws the embedding error.
@@ -70,9 +83,10 @@ class DocIndex {
   std::shared_ptr<const Snapshot> snapshot() const;
   void publish(std::shared_ptr<const Snapshot> s);
 
-  mutable std::mutex mu_;        // guards snap_ (the pointer, not what it points to)
+  mutable std::mutex mu_;        // guards snap_ (the pointer, not what it points to) and problems_
   std::mutex refreshMu_;         // one refresh at a time
   std::shared_ptr<const Snapshot> snap_;
+  std::map<std::string, std::string> problems_;
 };
 
 }  // namespace quorvel

@@ -35,6 +35,10 @@ struct DocumentReader {
   // The plain text of a document, or nothing when its kind is not accepted
   // (the file is then not opened) or it cannot be read. Never throws.
   static std::optional<std::string> text(const std::filesystem::path& of);
+  // The same, adding to `notes` what a person should know: why a document
+  // gave no text ("the PDF is damaged"), or what of it was left out
+  // ("page 3 could not be drawn within 30 s").
+  static std::optional<std::string> text(const std::filesystem::path& of, std::vector<std::string>* notes);
 
   // Cuts a document's text into passages of about 700 characters at blank
   // lines, starting a new passage at every heading.
