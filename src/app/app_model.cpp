@@ -42,7 +42,7 @@ QStringList resourceEntries(const QString& relative) {
 
 }  // namespace
 
-AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()) {
+AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()), reader_(std::make_unique<CoreWorker>()) {
   instance = this;
   lastTPS_ = Stats::lastTPS();
   Paths::ensure();
@@ -69,6 +69,7 @@ AppModel::~AppModel() {
   // Nothing may report to this object once it goes: the core thread ends
   // first (a job under way stops at its next callback), then the engine
   // stops reporting here.
+  reader_.reset();
   worker_.reset();
   QThreadPool::globalInstance()->waitForDone();
   Engine::shared().onState = {};
@@ -250,15 +251,15 @@ void AppModel::reindex(Done done) {
   ++reReads_;
   readState_ = folderState();
   touch();
-  CoreWorker* worker = worker_.get();
-  worker->post([this, worker, done = std::move(done)]() mutable {
+  CoreWorker* reader = reader_.get();
+  reader->post([this, reader, done = std::move(done)]() mutable {
     QString error;
     try {
-      DocIndex::shared().refresh([this, worker](const std::string& name) {
-        worker->checkCancelled();
+      DocIndex::shared().refresh([this, reader](const std::string& name) {
+        reader->checkCancelled();
         const QString line = tr2("Reading ", "Читаю ") + QString::fromStdString(name);
         CoreWorker::reply(this, [this, line] {
-          info_ = line;
+          readInfo_ = line;
           touch();
         });
       });
@@ -270,7 +271,12 @@ void AppModel::reindex(Done done) {
     }
     CoreWorker::reply(this, [this, error, done = std::move(done)] {
       indexing_ = false;
-      info_ = error;
+      readInfo_.clear();
+      // A reply under way keeps its own line. A reading that succeeds takes
+      // away the failure of the one before.
+      if (!busy_ && !error.isEmpty()) info_ = error;
+      if (error.isEmpty() && !readError_.isEmpty() && info_ == readError_) info_.clear();
+      readError_ = error;
       reloadFiles();
       if (done) done();
       if (readAgain_) {

@@ -46,6 +46,8 @@ class AppModel : public QObject {
   bool notInDocs() const { return notInDocs_; }
   bool busy() const { return busy_; }
   const QString& info() const { return info_; }
+  // "Reading <file>" while the documents are read, else empty.
+  const QString& readInfo() const { return readInfo_; }
   const ReplyTemplate* replyTemplate() const { return template_; }
   const QString& replyLang() const { return replyLang_; }
   std::optional<double> setupProgress() const { return setupProgress_; }
@@ -119,6 +121,9 @@ class AppModel : public QObject {
   static QString folderState();
 
   std::unique_ptr<CoreWorker> worker_;
+  // Reading the documents has a thread of its own: a slow scan never keeps
+  // a guest's reply waiting.
+  std::unique_ptr<CoreWorker> reader_;
   std::unique_ptr<QFileSystemWatcher> watcher_;
   QTimer* settleTimer_ = nullptr;
   QString readState_;      // folderState() when the last re-read began
@@ -133,6 +138,8 @@ class AppModel : public QObject {
   bool notInDocs_ = false;
   bool busy_ = false;
   QString info_;
+  QString readInfo_;
+  QString readError_;  // why the last reading failed, if it did
   const ReplyTemplate* template_ = nullptr;
   QString replyLang_ = QStringLiteral("auto");
   std::optional<double> setupProgress_;

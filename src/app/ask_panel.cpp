@@ -192,7 +192,8 @@ void AskPanel::refresh() {
   reply_->setEnabled(!busy && model_.engine().kind == Engine::State::Kind::ready &&
                      (!model_.guestText().isEmpty() || chosen != nullptr));
   spinner_->setVisible(busy);
-  info_->setText(model_.info());
+  // The reading's progress while no reply is being written.
+  info_->setText(!busy && !model_.readInfo().isEmpty() ? model_.readInfo() : model_.info());
 
   tag_->setVisible(model_.notInDocs());
   copy_->setEnabled(!model_.answer().isEmpty());

@@ -185,8 +185,7 @@ void DocsPanel::refresh() {
     }
   }
   hint_->setVisible(shown_.empty());
-  const QString info = model_.info();
-  spinner_->setVisible(model_.indexing() || info.startsWith(tr2("Reading", "Читаю")));
+  spinner_->setVisible(model_.indexing());
   badge_->refresh();
 }
 

@@ -13,6 +13,7 @@
 #include <quorvel/models.h>
 
 #include "app_test_support.h"
+#include "fixture_builders.h"
 
 using namespace quorvel;
 using namespace quorvel::app;
@@ -197,6 +198,25 @@ class AppModelTest : public QObject {
     model.addDocuments();
     QVERIFY(!model.indexing());
     QCOMPARE(readText(Paths::documents() / "prices.txt"), std::string("Double room 130 EUR."));
+  }
+
+  // A scan whose drawing never ends is read on its own thread: a guest's
+  // reply is written meanwhile.
+  void aGuestIsAnsweredWhileTheDocumentsAreRead() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeRules();
+    quorvel::test::makeEndlessPdf(Paths::documents() / "scan.pdf");
+    AppModel model;
+    bool read = false;
+    model.startEngine([&] { read = true; });
+    QVERIFY(QTest::qWaitFor([&] { return DocIndex::shared().count("rules.md") > 0; }, 60000));
+    QVERIFY(model.indexing());
+    model.setGuestText(QStringLiteral("What time is breakfast?"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QCOMPARE(model.answer(), QStringLiteral("Breakfast is served from 7:00 to 10:30 on the terrace [1]."));
+    QVERIFY2(model.indexing() && !read, "the reading should still be under way");
+    QVERIFY(QTest::qWaitFor([&] { return read; }, 120000));
   }
 
   void aFailedReReadIsShownInTheInfoLine() {
