@@ -377,7 +377,7 @@ void AppModel::addDocuments() {
 void AppModel::add(const QStringList& paths) { importThenReindex(paths); }
 
 void AppModel::importThenReindex(const QStringList& paths) {
-  DocIndex::importFiles(toPaths(paths));
+  DocIndex::importPaths(toPaths(paths));
   reindex();
 }
 

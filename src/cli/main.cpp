@@ -89,18 +89,11 @@ int usage() {
 }
 
 int importCommand() {
-  std::vector<fs::path> files;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const fs::path p(args[i]);
-    std::error_code ec;
-    if (fs::is_directory(p, ec)) {
-      // The folder's own entries only, as the file system lists them.
-      for (fs::directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) files.push_back(it->path());
-    } else {
-      files.push_back(p);
-    }
-  }
-  out("imported: " + std::to_string(DocIndex::importFiles(files)));
+  std::vector<fs::path> paths(args.begin() + 1, args.end());
+  std::vector<std::string> skipped;
+  const int64_t copied = DocIndex::importPaths(paths, &skipped);
+  for (const auto& s : skipped) err("quorvel-cli: skipped " + printable(s));
+  out("imported: " + std::to_string(copied));
   return 0;
 }
 

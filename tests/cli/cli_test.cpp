@@ -438,14 +438,22 @@ TEST_F(CliEngineTest, HostileNamesAndFilesInTheDocumentsFolder) {
   writeText(docs / "caf\xE9-latin1.txt", "Coffee all day.");  // a name that is not UTF-8
   ASSERT_EQ(::mkfifo((docs / "pipe.txt").c_str(), 0600), 0);
   fs::create_symlink("/dev/zero", docs / "zero.md");
+  // A link out of the documents folder: never read, and named.
+  writeText(dir / "outside/secret.txt", "The safe's code is 4242.");
+  fs::create_symlink(dir / "outside/secret.txt", docs / "secret.txt");
   auto r = runCli({"index"}, env);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("indexing evil\\x1b[31mred\\nline.txt\n"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(r.out.find("indexing secret.txt"), std::string::npos) << r.out;
   // Known by their exact names: nothing is embedded again.
   r = runCli({"index"}, env);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(std::regex_match(r.out, std::regex(R"(files: 2, passages: 2, \d+\.\d s\n)"))) << r.out;
+  const std::string outside = fs::canonical(dir / "outside").string();
+  EXPECT_EQ(r.out, "not read: secret.txt (a link to " + outside + "/secret.txt, outside " +
+                       fs::canonical(docs).string() + ")\nnot read: zero.md (a system file (/dev/zero), never read)\n" +
+                       r.out.substr(r.out.rfind("files:")));
+  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nfiles: 2, passages: 2, \d+\.\d s\n$)"))) << r.out;
   EXPECT_TRUE(nlohmann::json::accept(readText(dir / "home/index.json")));
 }
 

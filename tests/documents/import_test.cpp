@@ -116,6 +116,43 @@ TEST(Import, FifosAndDevicesAreSkippedWithoutWaiting) {
   EXPECT_EQ(documentNames(), std::vector<std::string>{"rules.txt"});
 }
 
+// A folder unpacked from an archive may hold links to anything: only what
+// lies inside the folder comes in, and nothing of the system's ever does.
+TEST(Import, LinksLeavingTheImportedFolderAreSkippedAndNamed) {
+  TempHome home;
+  TempDir from, elsewhere;
+  writeText(from / "rules.md", "Quiet after 22:00.");
+  fs::create_symlink(from / "rules.md", from / "same-rules.md");
+  writeText(elsewhere / "private.txt", "Somebody's diary.");
+  fs::create_symlink(elsewhere / "private.txt", from / "diary.txt");
+  fs::create_symlink("/etc/passwd", from / "passwd.txt");
+  fs::create_symlink("/proc/self/environ", from / "environ.txt");
+  std::vector<std::string> skipped;
+  EXPECT_EQ(DocIndex::importPaths({from.path()}, &skipped), 2);
+  EXPECT_EQ(documentNames(), (std::vector<std::string>{"rules.md", "same-rules.md"}));
+  std::sort(skipped.begin(), skipped.end());
+  ASSERT_EQ(skipped.size(), 3u);
+  EXPECT_EQ(skipped[0].rfind((from / "diary.txt").string() + ": a link to ", 0), 0u) << skipped[0];
+  EXPECT_NE(skipped[1].find("environ.txt: a system file (/proc/"), std::string::npos) << skipped[1];
+  EXPECT_EQ(skipped[2], (from / "passwd.txt").string() + ": a link to /etc/passwd, outside " +
+                            fs::canonical(from.path()).string());
+  // Named by itself, a link is the person's own choice, but the system's
+  // files never are documents.
+  EXPECT_EQ(DocIndex::importPaths({from / "diary.txt", from / "environ.txt"}), 1);
+  EXPECT_EQ(DocIndex::importFiles({from / "environ.txt"}), 0);
+  EXPECT_FALSE(fs::exists(Paths::documents() / "environ.txt"));
+}
+
+// Whatever puts it into the documents folder, a link out of it is not read.
+TEST(DocumentReader, NeverReadsTheSystemsFiles) {
+  TempDir dir;
+  fs::create_symlink("/proc/self/environ", dir / "environ.txt");
+  std::vector<std::string> notes;
+  EXPECT_FALSE(DocumentReader::text(dir / "environ.txt", &notes).has_value());
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].rfind("a system file (/proc/", 0), 0u) << notes[0];
+}
+
 TEST(Import, TemporariesLeftByACrashAreRemovedLater) {
   TempHome home;
   TempDir src;

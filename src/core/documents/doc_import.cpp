@@ -47,23 +47,63 @@ bool copyInto(const fs::path& from, const fs::path& folder, const fs::path& to) 
 
 }  // namespace
 
+namespace {
+
+// Copies one file found at `source` (directly named when `within` is empty,
+// else an entry of that folder); false with `why` when it is not imported
+// for a reason a person should hear of.
+bool importOne(const fs::path& source, const fs::path& within, const fs::path& folder, std::string& why) {
+  why.clear();
+  if (!DocumentReader::isAllowed(source)) return false;
+  const fs::path name = standardised(source).filename();
+  if (name.empty()) return false;
+  if (auto outside = outsideReason(source, within)) {
+    why = *outside;
+    return false;
+  }
+  const fs::path destination = folder / name;
+  if (standardised(destination) == standardised(source)) return false;
+  // The same file reached by another road (a symbolic link into the
+  // documents folder, a hard link): it is already there, and replacing the
+  // destination would destroy the only copy.
+  std::error_code ec;
+  if (fs::equivalent(source, destination, ec) && !ec) return false;
+  return copyInto(source, folder, destination);
+}
+
+}  // namespace
+
 int64_t DocIndex::importFiles(const std::vector<fs::path>& files) {
   Paths::ensure();
   const fs::path folder = Paths::documents();
   removeStaleTemporaries(folder, ".import-");
   int64_t copied = 0;
-  for (const fs::path& source : files) {
-    if (!DocumentReader::isAllowed(source)) continue;
-    const fs::path name = standardised(source).filename();
-    if (name.empty()) continue;
-    const fs::path destination = folder / name;
-    if (standardised(destination) == standardised(source)) continue;
-    // The same file reached by another road (a symbolic link into the
-    // documents folder, a hard link): it is already there, and replacing the
-    // destination would destroy the only copy.
+  std::string why;
+  for (const fs::path& source : files)
+    if (importOne(source, {}, folder, why)) ++copied;
+  return copied;
+}
+
+int64_t DocIndex::importPaths(const std::vector<fs::path>& paths, std::vector<std::string>* skipped) {
+  Paths::ensure();
+  const fs::path folder = Paths::documents();
+  removeStaleTemporaries(folder, ".import-");
+  int64_t copied = 0;
+  std::string why;
+  auto one = [&](const fs::path& source, const fs::path& within) {
+    if (importOne(source, within, folder, why))
+      ++copied;
+    else if (!why.empty() && skipped)
+      skipped->push_back(source.string() + ": " + why);
+  };
+  for (const fs::path& p : paths) {
     std::error_code ec;
-    if (fs::equivalent(source, destination, ec) && !ec) continue;
-    if (copyInto(source, folder, destination)) ++copied;
+    if (fs::is_directory(p, ec)) {
+      // The folder's own entries only, as the file system lists them.
+      for (fs::directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) one(it->path(), p);
+    } else {
+      one(p, {});
+    }
   }
   return copied;
 }

@@ -61,6 +61,13 @@ std::optional<std::string> DocumentReader::text(const fs::path& of, std::vector<
   auto note = [notes](std::string why) {
     if (notes) notes->push_back(std::move(why));
   };
+  // Nothing of the system's (the process's environment in /proc) is ever
+  // a document, whatever link leads there.
+  if (auto why = outsideReason(of)) {
+    debug::line("READ: " + of.string() + ": ", *why);
+    note(*why);
+    return std::nullopt;
+  }
   // The readers open the file by name; a FIFO or a device there would hang
   // them or never end.
   if (!openRegular(of)) {

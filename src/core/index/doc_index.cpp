@@ -477,10 +477,15 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
   const fs::path folder = Paths::documents();
 
   std::map<std::string, double> current;
+  std::map<std::string, std::string> refused;  // links that leave the folder
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path& p = it->path();
     if (!DocumentReader::isAllowed(p)) continue;
+    if (auto why = outsideReason(p, folder)) {
+      refused[p.filename().string()] = *why;
+      continue;
+    }
     // Only regular files are documents: a FIFO or a device is never read.
     std::error_code kind;
     if (!it->is_regular_file(kind)) continue;
@@ -526,6 +531,7 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
     for (const auto& [name, why] : problems_)
       if (current.count(name) != 0 && dueSet.count(name) == 0) problems[name] = why;
   }
+  problems.insert(refused.begin(), refused.end());
   auto publishProblems = [&] {
     std::lock_guard<std::mutex> lock(mu_);
     problems_ = problems;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -101,6 +102,28 @@ bool writeFileAtomically(const std::filesystem::path& p, std::string_view bytes)
     return false;
   }
   return commitFile(std::move(fd), tmpl, p);
+}
+
+namespace {
+
+bool under(const std::filesystem::path& p, const std::filesystem::path& folder) {
+  return std::mismatch(folder.begin(), folder.end(), p.begin(), p.end()).first == folder.end();
+}
+
+}  // namespace
+
+std::optional<std::string> outsideReason(const std::filesystem::path& p, const std::filesystem::path& within) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path target = fs::canonical(p, ec);
+  if (ec) return std::nullopt;  // a broken link: nothing there to read
+  for (const char* system : {"/proc", "/sys", "/dev"})
+    if (under(target, system)) return "a system file (" + target.string() + "), never read";
+  if (!within.empty()) {
+    const fs::path folder = fs::canonical(within, ec);
+    if (!ec && !under(target, folder)) return "a link to " + target.string() + ", outside " + folder.string();
+  }
+  return std::nullopt;
 }
 
 }  // namespace quorvel

@@ -55,6 +55,13 @@ bool commitFile(UniqueFd fd, const std::filesystem::path& tmp, const std::filesy
 // made on the opened descriptor, so nothing can be swapped in between.
 UniqueFd openRegular(const std::filesystem::path& p);
 
+// Why the file at `p` must never be read as a document, or nothing. Links
+// followed, it lies under /proc, /sys or /dev (the process's own environment,
+// a device), or outside the folder `within` when one is given: a folder
+// unpacked from an archive may hold a link to /etc/passwd, and what is read
+// can be quoted to guests.
+std::optional<std::string> outsideReason(const std::filesystem::path& p, const std::filesystem::path& within = {});
+
 // Removes the temporaries this system left in `folder` (names starting with
 // `prefix`) that are older than a minute: a crash in the middle of a save or
 // an import leaves them, and nobody else ever will.
