@@ -12,6 +12,7 @@
 #include <quorvel/models.h>
 
 #include "platform/local_http.h"
+#include "platform/process.h"
 #include "test_support.h"
 
 namespace quorvel {
@@ -208,6 +209,30 @@ TEST_F(EngineTest, StopAllEndsEveryServer) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_FALSE(answers(Engine::chatPort));
   EXPECT_FALSE(answers(Engine::embedPort));
+}
+
+// Stopping ends this support folder's servers only: one of another
+// support folder on the same port pattern is left alone, a leftover of this
+// one's (started by an earlier run, its record lost) is ended.
+TEST_F(EngineTest, StopAllEndsOnlyThisSupportFoldersServers) {
+  TempDir bin, other;
+  const fs::path server = bin / "llama-server";
+  test::writeText(server, "#!/bin/sh\n/bin/sleep 300\n:\n");
+  fs::permissions(server, fs::perms::owner_all);
+  Subprocess::Options o;
+  o.searchPath = false;
+  auto fake = [&](const fs::path& models) {
+    return Subprocess({"/bin/sh", server.string(), "-m", (models / "qwen3-1.7b-q4_k_m.gguf").string(), "--port", "18431"},
+                      o);
+  };
+  Subprocess theirs = fake(other / "models");
+  Subprocess leftover = fake(home.path() / "models");
+  ASSERT_TRUE(theirs.started() && leftover.started());
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the shells are running the script
+  Engine().stopAll();
+  EXPECT_TRUE(theirs.running());
+  for (int i = 0; i < 100 && leftover.running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(leftover.running());
 }
 
 class ChatTest : public EngineTest {

@@ -163,6 +163,9 @@ bool portFree(int port) {
 
 void stopModelServers() {
   Engine().stopAll();
+  // Servers of the earlier tests' support folders are not this one's: the
+  // tests end every model server on the ports (the tool itself never does).
+  Subprocess::run({"/usr/bin/pkill", "-f", "llama-server.*--port 1843[12]"}, std::chrono::seconds(10), 0);
   // Every server of ours is gone; the next test may need the ports at once.
   for (int i = 0; i < 500; ++i) {
     if (portFree(Engine::chatPort) && portFree(Engine::embedPort)) return;

@@ -1,6 +1,7 @@
 #include <quorvel/engine.h>
 
 #include <nlohmann/json.hpp>
+#include <signal.h>
 
 #include <chrono>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "platform/local_http.h"
 #include "platform/process.h"
+#include "runtime/servers.h"
 
 namespace quorvel {
 
@@ -112,6 +114,7 @@ Subprocess launch(const std::string& exe, const std::string& name, const std::ve
   argv.insert(argv.end(), args.begin(), args.end());
   Subprocess p(argv, o);
   p.detach();
+  if (p.started()) servers::remember(p.pid());
   return p;
 }
 
@@ -198,19 +201,27 @@ void Engine::stop() {
 
 void Engine::stopAll() {
   stop();
-  // Their output is not wanted, and a failure to run them changes nothing.
-  const std::string pattern = "llama-server.*--port 1843[12]";
-  Subprocess::run({"/usr/bin/pkill", "-f", pattern}, std::chrono::seconds(10), 0);
+  // Only the servers of this support folder: those it started, and any of
+  // this user's that serve a model file of its own. A pattern over every
+  // process would end other users' and other support folders' servers.
+  std::vector<std::pair<pid_t, unsigned long long>> running;
+  for (pid_t pid : servers::ours()) {
+    const unsigned long long started = servers::startTime(pid);
+    if (started != 0 && ::kill(pid, SIGTERM) == 0) running.emplace_back(pid, started);
+  }
   // A server can hang in its own shutdown, holding its memory (gigabytes)
   // and perhaps its port: what has not ended in time is killed.
   const auto deadline = std::chrono::steady_clock::now() + Subprocess::kTermGrace;
-  while (Subprocess::run({"/usr/bin/pgrep", "-f", pattern}, std::chrono::seconds(5), 0).status == 0) {
+  for (;;) {
+    std::erase_if(running, [](const auto& p) { return servers::startTime(p.first) != p.second; });
+    if (running.empty()) break;
     if (std::chrono::steady_clock::now() >= deadline) {
-      Subprocess::run({"/usr/bin/pkill", "-KILL", "-f", pattern}, std::chrono::seconds(10), 0);
+      for (const auto& [pid, started] : running) ::kill(pid, SIGKILL);
       break;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+  servers::forget();
   setState(State::stopped());
 }
 
