@@ -81,6 +81,12 @@ TEST_F(RealServer, EmbeddingsChatAndAnAnswer) {
   for (float x : vectors[0]) norm += x * x;
   EXPECT_NEAR(norm, 1.0f, 1e-3f);
 
+  // Without the support folder's key, the real server serves nobody.
+  httplib::Client stranger("127.0.0.1", Engine::embedPort);
+  const auto refused = stranger.Post("/v1/embeddings", R"({"input":["hi"]})", "application/json");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 401);
+
   const auto [plain, count] = Chat::complete("Answer in one word.", "What colour is the sky on a clear day?");
   EXPECT_FALSE(plain.empty());
   EXPECT_GT(count.tokens, 0);

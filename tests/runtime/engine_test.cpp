@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <sys/types.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -233,6 +236,56 @@ TEST_F(EngineTest, StopAllEndsOnlyThisSupportFoldersServers) {
   EXPECT_TRUE(theirs.running());
   for (int i = 0; i < 100 && leftover.running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_FALSE(leftover.running());
+}
+
+// The servers serve only requests that carry the key of the support
+// folder; the key lies in a private file and on no command line.
+TEST_F(EngineTest, ServersWantTheKeyThatNoOtherUserCanRead) {
+  test::prepareStandInHome(home.path());
+  engine.start();
+  ASSERT_EQ(engine.state(), State::ready());
+  const std::string key = LocalHTTP::apiKey();
+  ASSERT_GE(key.size(), 32u);
+  EXPECT_EQ(test::permissions(LocalHTTP::apiKeyFile()), 0600u);
+  httplib::Client stranger("127.0.0.1", Engine::chatPort);
+  auto r = stranger.Post("/v1/chat/completions", R"({"messages":[{"role":"user","content":"hi"}]})", "application/json");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 401);
+  r = stranger.Get("/props");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 401);
+  // With the key (as the tool sends it), the same request is served.
+  EXPECT_FALSE(Chat::complete("Answer.", "SOURCES:\n[1] (a.txt)\nHi.\n\nGUEST MESSAGE:\nhi").first.empty());
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const auto cmdline = test::readText(entry.path() / "cmdline");
+    EXPECT_EQ(cmdline.find(key), std::string::npos) << entry.path();
+  }
+}
+
+// A server of another user on our port is not used, even when it claims
+// our model file (anyone can name a file so).
+TEST_F(EngineTest, AnotherUsersServerOnOurPortIsNeverUsed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a server as another user";
+  test::prepareStandInHome(home.path());
+  // A model file of the same name that the other user can read.
+  const fs::path theirs = fs::path("/tmp") / ("quorvel-other-" + std::to_string(::getpid()));
+  fs::create_directories(theirs);
+  fs::permissions(theirs, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+  test::writeText(theirs / "qwen3-1.7b-q4_k_m.gguf", "GGUF");
+  fs::permissions(theirs / "qwen3-1.7b-q4_k_m.gguf", fs::perms::owner_read | fs::perms::owner_write |
+                                                         fs::perms::group_read | fs::perms::others_read);
+  Subprocess::Options o;
+  Subprocess other({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", QUORVEL_STANDIN, "-m",
+                    (theirs / "qwen3-1.7b-q4_k_m.gguf").string(), "--host", "127.0.0.1", "--port", "18431"},
+                   o);
+  ASSERT_TRUE(other.started());
+  for (int i = 0; i < 200 && !answers(Engine::chatPort); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(answers(Engine::chatPort));
+  engine.start();
+  EXPECT_EQ(engine.state(), State::failed("port 18431 is used by another program (quorvel-cli stop ends a model server of ours)"));
+  other.kill();
+  fs::remove_all(theirs);
 }
 
 class ChatTest : public EngineTest {

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -35,6 +36,7 @@ struct Options {
   std::string host = "127.0.0.1";
   int port = 8080;
   bool embedding = false;
+  std::string apiKey;  // from --api-key-file; empty: every request is served
 };
 
 bool roleMatches(const std::string& value, bool embedding) {
@@ -61,7 +63,7 @@ Options parse(int argc, char** argv) {
   static const std::map<std::string, bool> known{
       {"-m", true},  {"--host", true}, {"--port", true}, {"-c", true},         {"-ngl", true},
       {"-np", true}, {"-b", true},     {"-ub", true},    {"--pooling", true},  {"--no-webui", false},
-      {"--offline", false}, {"--jinja", false}, {"--embedding", false}};
+      {"--offline", false}, {"--jinja", false}, {"--embedding", false}, {"--api-key-file", true}};
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -76,6 +78,10 @@ Options parse(int argc, char** argv) {
     if (a == "--host") o.host = value;
     if (a == "--port") o.port = std::atoi(value.c_str());
     if (a == "--embedding") o.embedding = true;
+    if (a == "--api-key-file") {
+      std::ifstream in(value);
+      if (!in || !std::getline(in, o.apiKey) || o.apiKey.empty()) refuse("error: cannot read the API key file " + value);
+    }
     if (a == "--pooling" && value != "last" && value != "mean" && value != "cls" && value != "none")
       refuse("error: invalid value for --pooling: " + value);
   }
@@ -139,6 +145,17 @@ int main(int argc, char** argv) {
   const int dim = envInt("QUORVEL_STANDIN_DIM", 256);
 
   httplib::Server server;
+  // As the real server: with a key, every endpoint but /health and the model
+  // list wants it, as "Authorization: Bearer <key>".
+  server.set_pre_routing_handler([&](const httplib::Request& req, httplib::Response& res) {
+    if (o.apiKey.empty() || req.path == "/health" || req.path == "/v1/health" || req.path == "/models" ||
+        req.path == "/v1/models")
+      return httplib::Server::HandlerResponse::Unhandled;
+    if (req.get_header_value("Authorization") == "Bearer " + o.apiKey) return httplib::Server::HandlerResponse::Unhandled;
+    res.status = 401;
+    res.set_content(errorBody(401, "Invalid API Key", "authentication_error").dump(), "application/json");
+    return httplib::Server::HandlerResponse::Handled;
+  });
   server.Get("/health", [&](const httplib::Request&, httplib::Response& res) {
     if (!loaded()) {
       res.status = 503;

@@ -1,12 +1,17 @@
 #include "platform/local_http.h"
 
 #include <curl/curl.h>
+#include <sys/random.h>
 
 #include <algorithm>
 #include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
 
+#include <quorvel/paths.h>
+
+#include "platform/file_util.h"
 #include "platform/text.h"
 
 namespace quorvel {
@@ -36,9 +41,30 @@ CURL* handle() {
 
 struct Headers {
   curl_slist* list = nullptr;
-  Headers() { list = curl_slist_append(list, "Content-Type: application/json"); }
+  explicit Headers(bool json) {
+    if (json) list = curl_slist_append(list, "Content-Type: application/json");
+    if (const std::string key = LocalHTTP::apiKey(); !key.empty())
+      list = curl_slist_append(list, ("Authorization: Bearer " + key).c_str());
+  }
   ~Headers() { curl_slist_free_all(list); }
 };
+
+// A fresh key: 24 random bytes as hex.
+std::string newKey() {
+  unsigned char bytes[24];
+  if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return {};
+  static const char* hex = "0123456789abcdef";
+  std::string key;
+  for (unsigned char b : bytes) {
+    key.push_back(hex[b >> 4]);
+    key.push_back(hex[b & 15]);
+  }
+  return key;
+}
+
+bool plausibleKey(const std::string& key) {
+  return key.size() >= 32 && key.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
 
 struct Sink {
   const std::function<void(std::string_view)>* f;
@@ -62,7 +88,7 @@ void perform(const std::string& url, const std::string& payload, const std::func
              std::chrono::seconds idle) {
   if (!LocalHTTP::isLoopback(url)) throw NotLocal();
   CURL* c = handle();
-  Headers headers;
+  Headers headers(true);
   char errbuf[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(c, CURLOPT_URL, url.c_str());
   curl_easy_setopt(c, CURLOPT_POST, 1L);
@@ -121,7 +147,9 @@ void LocalHTTP::postStreaming(const std::string& url, const nlohmann::json& body
 long LocalHTTP::getStatus(const std::string& url, std::chrono::milliseconds timeout, std::string* body) {
   if (!isLoopback(url)) return 0;
   CURL* c = handle();
+  Headers headers(false);
   curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.list);
   curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
   std::string ignored;
   curl_easy_setopt(c, CURLOPT_WRITEDATA, body != nullptr ? body : &ignored);
@@ -135,6 +163,29 @@ long LocalHTTP::getStatus(const std::string& url, std::chrono::milliseconds time
   long status = 0;
   curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
   return status;
+}
+
+std::filesystem::path LocalHTTP::apiKeyFile() { return Paths::support() / "server.key"; }
+
+std::string LocalHTTP::apiKey() {
+  // Read once per support folder: every request asks.
+  static std::mutex mu;
+  static std::map<std::string, std::string> known;
+  const std::filesystem::path file = apiKeyFile();
+  std::lock_guard<std::mutex> lock(mu);
+  if (auto it = known.find(file.string()); it != known.end()) return it->second;
+  std::string key;
+  if (auto text = readFile(file)) {
+    key = *text;
+    while (!key.empty() && (key.back() == '\n' || key.back() == '\r')) key.pop_back();
+  }
+  if (!plausibleKey(key)) {
+    Paths::ensure();
+    key = newKey();
+    if (key.empty() || !writeFileAtomically(file, key + "\n")) return {};
+  }
+  known[file.string()] = key;
+  return key;
 }
 
 }  // namespace quorvel

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -50,6 +51,13 @@ struct LocalHTTP {
 
   // Whether the URL's host is exactly 127.0.0.1.
   static bool isLoopback(std::string_view url);
+
+  // The key the model servers are started with (--api-key-file) and that
+  // every request carries, so that other users of the computer and web pages
+  // (the server allows every origin) cannot use them. Kept in the support
+  // folder (mode 0600), made on first use; empty when it cannot be made.
+  static std::string apiKey();
+  static std::filesystem::path apiKeyFile();
 };
 
 }  // namespace quorvel

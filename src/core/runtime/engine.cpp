@@ -112,6 +112,12 @@ Subprocess launch(const std::string& exe, const std::string& name, const std::ve
   o.newSession = true;
   std::vector<std::string> argv{exe};
   argv.insert(argv.end(), args.begin(), args.end());
+  // Only requests that carry the key are served; it is read from its file,
+  // never written on the command line where every user can see it.
+  if (!LocalHTTP::apiKey().empty()) {
+    argv.push_back("--api-key-file");
+    argv.push_back(LocalHTTP::apiKeyFile().string());
+  }
   Subprocess p(argv, o);
   p.detach();
   if (p.started()) servers::remember(p.pid());
@@ -140,8 +146,12 @@ void Engine::start() {
 
   const bool chatUp = healthy(chatURL());
   const bool embedUp = healthy(embedURL());
-  if (chatUp && !serves(chatURL(), chatModel->file)) return fail(portTaken(chatPort));
-  if (embedUp && !serves(embedURL(), ModelCatalog::embedding().file)) return fail(portTaken(embedPort));
+  // A server already answering is used only when it is this user's and
+  // serves our model: anyone can make a server name our model file.
+  if (chatUp && !(servers::listenerIsOurs(chatPort) && serves(chatURL(), chatModel->file)))
+    return fail(portTaken(chatPort));
+  if (embedUp && !(servers::listenerIsOurs(embedPort) && serves(embedURL(), ModelCatalog::embedding().file)))
+    return fail(portTaken(embedPort));
   const std::string models = Paths::models().string();
   {
     std::lock_guard<std::mutex> lock(mu_);
@@ -162,7 +172,10 @@ void Engine::start() {
     }
   }
   for (int poll = 0;; ++poll) {
-    if (healthy(chatURL()) && healthy(embedURL())) {
+    // Answering, and ours: a server of another user that took the port
+    // first is not (ours then exits, unable to listen).
+    if (healthy(chatURL()) && healthy(embedURL()) && servers::listenerIsOurs(chatPort) &&
+        servers::listenerIsOurs(embedPort)) {
       setStateIf(gen, State::ready());
       return;
     }

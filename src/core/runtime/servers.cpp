@@ -112,6 +112,30 @@ std::vector<pid_t> ours() {
   return {found.begin(), found.end()};
 }
 
+bool listenerIsOurs(int port) {
+  const uid_t me = ::geteuid();
+  bool any = false;
+  for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+    const auto text = readFile(table);
+    if (!text) continue;
+    std::istringstream lines(*text);
+    std::string line;
+    std::getline(lines, line);  // the column names
+    while (std::getline(lines, line)) {
+      std::istringstream f(line);
+      std::string slot, local, remote, state, queues, timer, retransmits;
+      unsigned long uid = 0;
+      if (!(f >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid)) continue;
+      if (state != "0A") continue;  // not listening
+      const auto colon = local.rfind(':');
+      if (colon == std::string::npos || std::strtol(local.c_str() + colon + 1, nullptr, 16) != port) continue;
+      if (uid != me) return false;
+      any = true;
+    }
+  }
+  return any;
+}
+
 void forget() {
   std::error_code ec;
   fs::remove(recordFile(), ec);

@@ -22,6 +22,12 @@ void remember(pid_t pid);
 // record was lost).
 std::vector<pid_t> ours();
 
+// Whether the sockets listening on TCP port `port` (there is at least one)
+// all belong to this user, as the kernel's tables (/proc/net/tcp, tcp6)
+// say. A server of another user on our port is never sent a guest's message,
+// whatever it claims to serve.
+bool listenerIsOurs(int port);
+
 // Forgets every server remembered.
 void forget();
 
