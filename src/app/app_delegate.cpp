@@ -1,5 +1,7 @@
 #include "app_delegate.h"
 
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -12,6 +14,9 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include <quorvel/engine.h>
 #include <quorvel/history.h>
@@ -112,17 +117,50 @@ void AppDelegate::buildMainMenu() {
   window_.layout()->setMenuBar(bar);
 }
 
+namespace {
+
+// A folder only this user can enter: nobody else can put a socket there.
+bool privateFolder(const std::string& folder) {
+  struct stat st {};
+  return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+}
+
+// The user whose process is at the other end of a local socket.
+bool peerIsMe(qintptr fd) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  return fd >= 0 && ::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+         peer.uid == ::geteuid();
+}
+
+}  // namespace
+
 QString AppDelegate::instanceName() {
+  // A full path in a private folder, never a name in /tmp that another user
+  // could take first: the session's runtime folder, else the support folder
+  // (made 0700), whichever gives a path a socket can have.
   const QByteArray folder = QByteArray::fromStdString(Paths::support().string());
-  return QStringLiteral("quorvel-%1-%2")
-      .arg(::getuid())
-      .arg(QString::fromLatin1(QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(12)));
+  const QString name = QStringLiteral("quorvel-%1.sock")
+                           .arg(QString::fromLatin1(QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(12)));
+  Paths::ensure();
+  std::vector<std::string> places{Paths::support().string()};
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime == '/')
+    places.insert(places.begin(), runtime);
+  for (const std::string& place : places) {
+    const QString path = QDir(QString::fromStdString(place)).filePath(name);
+    if (privateFolder(place) && path.toUtf8().size() < 100) return path;
+  }
+  return {};  // no private place: no single-instance socket at all
 }
 
 bool AppDelegate::handOver() {
+  const QString name = instanceName();
+  if (name.isEmpty()) return false;
   QLocalSocket socket;
-  socket.connectToServer(instanceName());
+  socket.connectToServer(name);
   if (!socket.waitForConnected(1000)) return false;
+  // Only to ourselves: whoever else listens there gets nothing.
+  if (!peerIsMe(socket.socketDescriptor())) return false;
   socket.write("show\n");
   socket.waitForBytesWritten(1000);
   socket.disconnectFromServer();
@@ -130,12 +168,19 @@ bool AppDelegate::handOver() {
 }
 
 void AppDelegate::listenForOtherStarts() {
+  const QString name = instanceName();
+  if (name.isEmpty()) return;
   // A server left by a crashed instance would refuse the name.
-  QLocalServer::removeServer(instanceName());
+  QLocalServer::removeServer(name);
   instance_.setSocketOptions(QLocalServer::UserAccessOption);
-  instance_.listen(instanceName());
+  instance_.listen(name);
   connect(&instance_, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket* s = instance_.nextPendingConnection()) {
+      if (!peerIsMe(s->socketDescriptor())) {
+        s->abort();
+        s->deleteLater();
+        continue;
+      }
       connect(s, &QLocalSocket::readyRead, this, [this, s] {
         if (s->readAll().startsWith("show")) openWindow();
       });

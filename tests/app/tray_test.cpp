@@ -1,5 +1,6 @@
 // The tray menu in each state, the start-up switches, one instance per
 // support folder, quitting, and the watched documents folder.
+#include <QFileInfo>
 #include <QTest>
 
 #include <quorvel/engine.h>
@@ -125,6 +126,12 @@ class TrayTest : public QObject {
     QVERIFY(!first.window().isVisible());
     QVERIFY(AppDelegate::handOver());
     QVERIFY(QTest::qWaitFor([&] { return first.window().isVisible(); }, 5000));
+    // The socket lies in a folder nobody else can enter, never in /tmp
+    // where another user could listen first.
+    const QString socket = AppDelegate::instanceName();
+    const QString folder = QFileInfo(socket).absolutePath();
+    QVERIFY2(socket.startsWith(QLatin1Char('/')) && folder != QStringLiteral("/tmp"), qPrintable(socket));
+    QCOMPARE(quorvel::test::permissions(folder.toStdString()) & 077u, 0u);
   }
 
   void quittingStopsTheServersThisProcessLaunched() {
