@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::map<std::string, double> files;
   std::vector<quorvel::StoredPassage> passages;
   std::vector<float> block;
-  if (quorvel::readIndexFile("/proc/self/fd/" + std::to_string(fd), files, passages, block)) {
+  std::string model;
+  if (quorvel::readIndexFile("/proc/self/fd/" + std::to_string(fd), files, passages, block, model)) {
     for (const auto& p : passages)
       if (p.offset + p.dim > block.size()) __builtin_trap();  // every vector lies inside the block
   }

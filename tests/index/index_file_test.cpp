@@ -16,13 +16,14 @@ struct Read {
   std::map<std::string, double> files;
   std::vector<StoredPassage> passages;
   std::vector<float> block;
+  std::string embeddingModel;
 };
 
 Read readText(const std::string& json) {
   test::TempDir dir;
   test::writeText(dir / "index.json", json);
   Read r;
-  r.ok = readIndexFile(dir / "index.json", r.files, r.passages, r.block);
+  r.ok = readIndexFile(dir / "index.json", r.files, r.passages, r.block, r.embeddingModel);
   return r;
 }
 

@@ -20,6 +20,7 @@
 #include <unordered_set>
 
 #include <quorvel/embedder.h>
+#include <quorvel/models.h>
 #include <quorvel/paths.h>
 
 #include "index/index_file.h"
@@ -61,6 +62,7 @@ struct DocIndex::Entry {
 struct DocIndex::Snapshot {
   std::vector<std::shared_ptr<const Entry>> entries;
   std::map<std::string, double> files;
+  std::string embeddingModel;  // the model file that made the vectors; empty: not known
 };
 
 namespace {
@@ -299,7 +301,7 @@ std::shared_ptr<DocIndex::Snapshot> load(const fs::path& file) {
   std::vector<StoredPassage> passages;
   auto block = std::make_shared<std::vector<float>>();
   // A damaged file counts as no file: the next refresh rebuilds the index.
-  if (!readIndexFile(file, files, passages, *block)) return snap;
+  if (!readIndexFile(file, files, passages, *block, snap->embeddingModel)) return snap;
   // A passage whose vector is missing, not finite or of another dimension
   // than the rest was stored by a faulty run: it is dropped and its file
   // counts as changed, so the next refresh embeds it again.
@@ -424,7 +426,13 @@ std::string passagesJson(const std::vector<std::shared_ptr<const DocIndex::Entry
 void DocIndex::save() const {
   const auto snap = snapshot();
   const auto& entries = snap->entries;
-  std::string out = "{\"files\":{";
+  std::string out = "{";
+  if (!snap->embeddingModel.empty()) {
+    out += "\"embedding\":{\"model\":";
+    appendJsonString(out, snap->embeddingModel);
+    out += "},";
+  }
+  out += "\"files\":{";
   try {
     bool first = true;
     for (const auto& [name, time] : snap->files) {
@@ -500,107 +508,131 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
   for (const auto& [name, time] : current) names.push_back(name);
   sortNames(names);
 
-  std::unordered_set<std::string> withPassages;
-  for (const auto& e : work->entries) withPassages.insert(e->chunk.file);
-  // New, changed, and passage-less files are read.
-  std::vector<std::string> due;
-  for (const std::string& name : names) {
-    auto known = work->files.find(name);
-    if (known == work->files.end() || known->second != current[name] || withPassages.count(name) == 0) due.push_back(name);
+  // Vectors of another embedding model mean nothing beside the new ones:
+  // every passage is embedded again (named as it goes, as any reading).
+  const std::string model = ModelCatalog::embedding().file;
+  if (!work->embeddingModel.empty() && work->embeddingModel != model) {
+    work->entries.clear();
+    work->files.clear();
   }
+  work->embeddingModel = model;
 
-  // Every vector of the index has one dimension: that of the passages this
-  // run keeps, else that of the first file it embeds.
-  std::size_t dim = 0;
-  {
-    const std::set<std::string> dueSet(due.begin(), due.end());
-    for (const auto& e : work->entries)
-      if (dueSet.count(e->chunk.file) == 0 && e->dim > 0) {
-        dim = e->dim;
-        break;
-      }
-  }
-
-  // Documents are read, cut and tokenised up to sixteen ahead on another core while
-  // the passages of the current one are being embedded.
-  // What was said of the documents not read this time still holds.
   std::map<std::string, std::string> problems;
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    const std::set<std::string> dueSet(due.begin(), due.end());
-    for (const auto& [name, why] : problems_)
-      if (current.count(name) != 0 && dueSet.count(name) == 0) problems[name] = why;
-  }
-  problems.insert(refused.begin(), refused.end());
   auto publishProblems = [&] {
     std::lock_guard<std::mutex> lock(mu_);
     problems_ = problems;
   };
+  for (bool again = true; again;) {
+    again = false;
+    std::unordered_set<std::string> withPassages;
+    for (const auto& e : work->entries) withPassages.insert(e->chunk.file);
+    // New, changed, and passage-less files are read.
+    std::vector<std::string> due;
+    for (const std::string& name : names) {
+      auto known = work->files.find(name);
+      if (known == work->files.end() || known->second != current[name] || withPassages.count(name) == 0) due.push_back(name);
+    }
 
-  Prefetcher ahead(due, [&](const std::string& name) {
-    Prepared p{name, std::nullopt, {}, {}, nullptr};
-    const auto text = DocumentReader::text(folder / name, &p.notes);
-    if (!text) return p;
-    p.chunks = DocumentReader::chunks(name, *text);
-    for (const auto& c : *p.chunks) p.words.push_back(wordSet(c.text));
-    return p;
-  });
-  auto lastSave = std::chrono::steady_clock::now();
-  bool unsaved = false;
-  // Progress is saved on the way, so that a reading stopped or killed
-  // later keeps the documents done so far: while waiting for a document
-  // that is slow to read (a scan), and every kSaveEvery.
-  auto saveProgress = [&] {
-    if (!unsaved) return;
-    publish(std::make_shared<Snapshot>(*work));
-    save();
-    lastSave = std::chrono::steady_clock::now();
-    unsaved = false;
-  };
-  for (std::size_t d = 0; d < due.size(); ++d) {
-    // Named when its turn comes (it may still be being read), never ahead:
-    // a refresh that stops at this file must not have named the next ones.
-    if (progress) progress(due[d]);
-    if (std::chrono::steady_clock::now() - lastSave >= kSaveEvery) saveProgress();
-    Prepared p = ahead.next(saveProgress);
-    if (!p.notes.empty()) {
-      std::string why;
-      for (const auto& n : p.notes) why += (why.empty() ? "" : "; ") + n;
-      problems[p.name] = why;
+    // Every vector of the index has one dimension: that of the passages this
+    // run keeps, else that of the first file it embeds.
+    std::size_t dim = 0;
+    bool keptDim = false;
+    {
+      const std::set<std::string> dueSet(due.begin(), due.end());
+      for (const auto& e : work->entries)
+        if (dueSet.count(e->chunk.file) == 0 && e->dim > 0) {
+          dim = e->dim;
+          keptDim = true;
+          break;
+        }
     }
-    if (!p.chunks) continue;  // unreadable this time: its old passages stay
-    std::vector<Chunk>& chunks = *p.chunks;
-    std::vector<std::string> texts;
-    texts.reserve(chunks.size());
-    for (const auto& c : chunks) texts.push_back(c.text);
-    std::vector<std::vector<float>> vectors;
-    try {
-      vectors = Embedder::embed(texts, false);
-      if (dim == 0 && !vectors.empty()) dim = vectors[0].size();
-      if (!vectors.empty() && vectors[0].size() != dim)
-        throw EmbedError("the embedding server returned vectors of " + std::to_string(vectors[0].size()) +
-                         " dimensions; the index holds vectors of " + std::to_string(dim));
-    } catch (...) {
-      // What this run did so far stays in memory (and in index.json as far
-      // as it was saved on the way).
-      publish(work);
-      publishProblems();
-      throw;
+
+    // What was said of the documents not read this time still holds.
+    problems = refused;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      const std::set<std::string> dueSet(due.begin(), due.end());
+      for (const auto& [name, why] : problems_)
+        if (current.count(name) != 0 && dueSet.count(name) == 0) problems[name] = why;
     }
-    std::erase_if(work->entries, [&](const auto& e) { return e->chunk.file == p.name; });
-    auto block = std::make_shared<std::vector<float>>();
-    std::size_t total = 0;
-    for (const auto& v : vectors) total += v.size();
-    block->reserve(total);
-    std::vector<std::size_t> offsets;
-    for (const auto& v : vectors) {
-      offsets.push_back(block->size());
-      block->insert(block->end(), v.begin(), v.end());
+
+    // Documents are read, cut and tokenised up to sixteen ahead on another
+    // core while the passages of the current one are being embedded.
+    Prefetcher ahead(due, [&](const std::string& name) {
+      Prepared p{name, std::nullopt, {}, {}, nullptr};
+      const auto text = DocumentReader::text(folder / name, &p.notes);
+      if (!text) return p;
+      p.chunks = DocumentReader::chunks(name, *text);
+      for (const auto& c : *p.chunks) p.words.push_back(wordSet(c.text));
+      return p;
+    });
+    auto lastSave = std::chrono::steady_clock::now();
+    bool unsaved = false;
+    // Progress is saved on the way, so that a reading stopped or killed
+    // later keeps the documents done so far: while waiting for a document
+    // that is slow to read (a scan), and every kSaveEvery.
+    auto saveProgress = [&] {
+      if (!unsaved) return;
+      publish(std::make_shared<Snapshot>(*work));
+      save();
+      lastSave = std::chrono::steady_clock::now();
+      unsaved = false;
+    };
+    for (std::size_t d = 0; d < due.size(); ++d) {
+      // Named when its turn comes (it may still be being read), never ahead:
+      // a refresh that stops at this file must not have named the next ones.
+      if (progress) progress(due[d]);
+      if (std::chrono::steady_clock::now() - lastSave >= kSaveEvery) saveProgress();
+      Prepared p = ahead.next(saveProgress);
+      if (!p.notes.empty()) {
+        std::string why;
+        for (const auto& n : p.notes) why += (why.empty() ? "" : "; ") + n;
+        problems[p.name] = why;
+      }
+      if (!p.chunks) continue;  // unreadable this time: its old passages stay
+      std::vector<Chunk>& chunks = *p.chunks;
+      std::vector<std::string> texts;
+      texts.reserve(chunks.size());
+      for (const auto& c : chunks) texts.push_back(c.text);
+      std::vector<std::vector<float>> vectors;
+      try {
+        vectors = Embedder::embed(texts, false);
+        if (dim == 0 && !vectors.empty()) dim = vectors[0].size();
+        // The server makes vectors of another size than the index holds: its
+        // model changed, and every passage is embedded again.
+        if (!vectors.empty() && vectors[0].size() != dim && keptDim) {
+          again = true;
+          break;
+        }
+        if (!vectors.empty() && vectors[0].size() != dim)
+          throw EmbedError("the embedding server returned vectors of " + std::to_string(vectors[0].size()) +
+                           " dimensions; the index holds vectors of " + std::to_string(dim));
+      } catch (...) {
+        // What this run did so far stays in memory (and in index.json as far
+        // as it was saved on the way).
+        publish(work);
+        publishProblems();
+        throw;
+      }
+      std::erase_if(work->entries, [&](const auto& e) { return e->chunk.file == p.name; });
+      auto block = std::make_shared<std::vector<float>>();
+      std::size_t total = 0;
+      for (const auto& v : vectors) total += v.size();
+      block->reserve(total);
+      std::vector<std::size_t> offsets;
+      for (const auto& v : vectors) {
+        offsets.push_back(block->size());
+        block->insert(block->end(), v.begin(), v.end());
+      }
+      for (std::size_t i = 0; i < chunks.size(); ++i)
+        work->entries.push_back(makeEntry(std::move(chunks[i]), block, offsets[i], vectors[i].size(), std::move(p.words[i])));
+      work->files[p.name] = current[p.name];
+      unsaved = true;
     }
-    for (std::size_t i = 0; i < chunks.size(); ++i)
-      work->entries.push_back(makeEntry(std::move(chunks[i]), block, offsets[i], vectors[i].size(), std::move(p.words[i])));
-    work->files[p.name] = current[p.name];
-    unsaved = true;
+    if (again) {
+      work->entries.clear();
+      work->files.clear();
+    }
   }
   publish(work);
   publishProblems();

@@ -347,7 +347,7 @@ std::string decodeName(std::string_view utf8) {
 }
 
 bool readIndexFile(const std::filesystem::path& file, std::map<std::string, double>& files,
-                   std::vector<StoredPassage>& passages, std::vector<float>& block) {
+                   std::vector<StoredPassage>& passages, std::vector<float>& block, std::string& embeddingModel) {
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   // Every component takes at least two characters ("0,"), so this never
@@ -385,6 +385,19 @@ bool readIndexFile(const std::filesystem::path& file, std::map<std::string, doub
           if (!s.emptyContainer(']')) {
             do passages.push_back(readPassage(s, key, block));
             while (s.more(']'));
+          }
+        } else if (key == "embedding") {
+          s.expect('{');
+          if (!s.emptyContainer('}')) {
+            do {
+              std::string field;
+              s.string(field);
+              s.expect(':');
+              if (field == "model")
+                s.string(embeddingModel);
+              else
+                s.skipValue();
+            } while (s.more('}'));
           }
         } else {
           s.skipValue();

@@ -27,10 +27,12 @@ struct StoredPassage {
 std::string encodeName(std::string_view bytes);
 std::string decodeName(std::string_view utf8);
 
-// Reads {"files": {name: time}, "chunks": [passage…]}. False when the file is
-// missing, damaged or lacks a required key or field; the outputs are then
-// unspecified.
+// Reads {"files": {name: time}, "chunks": [passage…]} and, when present,
+// "embedding": {"model": file name} (the model that made the vectors; an
+// index of an older version has none and leaves `embeddingModel` empty).
+// False when the file is missing, damaged or lacks a required key or field;
+// the outputs are then unspecified.
 bool readIndexFile(const std::filesystem::path& file, std::map<std::string, double>& files,
-                   std::vector<StoredPassage>& passages, std::vector<float>& block);
+                   std::vector<StoredPassage>& passages, std::vector<float>& block, std::string& embeddingModel);
 
 }  // namespace quorvel
