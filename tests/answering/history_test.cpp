@@ -62,6 +62,23 @@ TEST(History, CountSkipsBlankLinesAndRejectsInvalidUtf8) {
   EXPECT_EQ(History::count(), 0);
 }
 
+// A history of years is read in pieces: a character cut by a piece's end
+// is still whole, a bad byte far in still makes it no history of ours.
+TEST(History, ALongHistoryIsCountedPieceByPiece) {
+  TempHome home;
+  // A first line whose "ü" has one byte on each side of the first read's
+  // end (1 MiB), then short lines up to 3 MB.
+  std::string text = "{\"q\":\"";
+  text += std::string((1u << 20) - 1 - text.size(), 'a') + "\xC3\xBC\"}\n";
+  int64_t lines = 1;
+  for (; text.size() < (3u << 20); ++lines) text += "{\"q\":\"Fr\xC3\xBChst\xC3\xBC\x63k\"}\n";
+  writeText(Paths::historyFile(), text);
+  EXPECT_EQ(History::count(), lines);
+  text[(2u << 20) + 5] = '\xFF';
+  writeText(Paths::historyFile(), text);
+  EXPECT_EQ(History::count(), 0);
+}
+
 TEST(History, AnswerThatCannotBeEncodedIsNotStored) {
   TempHome home;
   History::append(answer(5, 1));

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <nlohmann/json.hpp>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -243,6 +244,31 @@ TEST_F(CliEngineTest, AKilledReadingKeepsTheDocumentsAlreadyDone) {
   EXPECT_EQ(r.out.find("indexing a.md"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("indexing d.md"), std::string::npos) << r.out;
   EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nfiles: 3, passages: 3, )"))) << r.out;
+}
+
+// Started again with its thread limit, the tool keeps its own name.
+TEST_F(CliEngineTest, TheToolKeepsItsNameAfterStartingItselfAgain) {
+  test::prepareStandInHome(dir / "home");
+  const fs::path fifo = dir / "question";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Subprocess::Options o;
+  o.input = fifo;  // the question comes later: the tool waits for it
+  auto environment = env;
+  environment["OMP_THREAD_LIMIT"] = "";
+  o.environment = test::environmentWith(environment);
+  // Held open for writing first, so that the tool's open does not wait.
+  const int writer = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(writer, 0);
+  Subprocess ask({QUORVEL_CLI, "ask"}, o);
+  ASSERT_TRUE(ask.started());
+  std::string comm;
+  for (int i = 0; i < 200 && comm != "quorvel-cli\n"; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    comm = readText("/proc/" + std::to_string(ask.pid()) + "/comm");
+  }
+  EXPECT_EQ(comm, "quorvel-cli\n");
+  ::close(writer);
+  ask.wait(std::chrono::minutes(1));
 }
 
 class CliAskTest : public CliEngineTest {

@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include <quorvel/paths.h>
 
@@ -52,18 +55,53 @@ bool History::append(const Answer& answer) {
 }
 
 int64_t History::count() {
-  auto text = readFile(Paths::historyFile());
-  if (!text || !isValidUtf8(*text)) return 0;
+  // The tray asks at every opening, and a history grows for years: the file
+  // is read in pieces (never held whole), and the count kept until the file
+  // changes.
+  static std::mutex mu;
+  static std::string knownFile;
+  static struct stat known {};
+  static int64_t knownCount = 0;
+  const std::string file = Paths::historyFile().string();
+  UniqueFd fd = openRegular(file);
+  struct stat st {};
+  if (!fd || ::fstat(fd.get(), &st) != 0) return 0;
+  std::lock_guard<std::mutex> lock(mu);
+  if (file == knownFile && st.st_ino == known.st_ino && st.st_size == known.st_size &&
+      st.st_mtim.tv_sec == known.st_mtim.tv_sec && st.st_mtim.tv_nsec == known.st_mtim.tv_nsec)
+    return knownCount;
   int64_t n = 0;
   bool inLine = false;
-  for (char c : *text) {
-    if (c == '\n') {
-      inLine = false;
-    } else if (!inLine) {
-      inLine = true;
-      ++n;
+  std::string piece;  // a read, with the unfinished character of the one before in front
+  std::vector<char> buf(1 << 20);
+  for (;;) {
+    const ssize_t got = ::read(fd.get(), buf.data(), buf.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return 0;
+    piece.append(buf.data(), static_cast<std::size_t>(got));
+    // A character cut by the end of this read is checked with the next.
+    std::size_t whole = piece.size();
+    if (got > 0) {
+      std::size_t back = 0;
+      while (back < 3 && back < whole && (static_cast<unsigned char>(piece[whole - 1 - back]) & 0xC0) == 0x80) ++back;
+      if (back < whole && (static_cast<unsigned char>(piece[whole - 1 - back]) & 0x80) != 0) whole -= back + 1;
     }
+    const std::string_view text(piece.data(), whole);
+    if (!isValidUtf8(text)) return 0;  // not a history this system wrote
+    for (char c : text) {
+      if (c == '\n') {
+        inLine = false;
+      } else if (!inLine) {
+        inLine = true;
+        ++n;
+      }
+    }
+    piece.erase(0, whole);
+    if (got == 0) break;
   }
+  knownFile = file;
+  known = st;
+  knownCount = n;
   return n;
 }
 
