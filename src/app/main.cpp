@@ -1,10 +1,12 @@
 // Quorvel, the desktop app: the window, the tray item, the start-up switches,
 // and the model servers stopped at quit.
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QPalette>
+#include <QSocketNotifier>
 #include <QStyleFactory>
 #include <QTimer>
 #include <cstdlib>
@@ -56,6 +58,32 @@ void debugToLog() {
   });
 }
 
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+// SIGTERM (a logout, `kill`), SIGINT and SIGHUP end the app as its Quit
+// does: the model servers it started are stopped and its socket removed.
+// The handler only writes a byte; the quitting happens on the GUI thread.
+void quitOnSignals(AppDelegate& delegate) {
+  if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &delegate);
+  QObject::connect(notifier, &QSocketNotifier::activated, &delegate, [&delegate] {
+    char buf[16];
+    while (::read(signalPipe[0], buf, sizeof buf) > 0) {
+    }
+    delegate.quit();
+  });
+  struct sigaction sa {};
+  sa.sa_handler = onSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,6 +101,7 @@ int main(int argc, char** argv) {
   debugToLog();
 
   AppDelegate delegate(options);
+  quitOnSignals(delegate);
   QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { Engine::shared().stop(); });
   QTimer::singleShot(0, &delegate, [&delegate] { delegate.launch(); });
   return QApplication::exec();

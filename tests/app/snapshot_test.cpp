@@ -1,10 +1,16 @@
 // The program itself: `Quorvel --background --snapshot DIR` writes the
 // window's picture, offscreen and on an X server (Xvfb) alike.
+#include <signal.h>
+
 #include <QImage>
 #include <QStandardPaths>
 #include <QTest>
 
+#include <quorvel/engine.h>
+
 #include "app_test_support.h"
+#include "platform/local_http.h"
+#include "platform/process.h"
 
 using namespace quorvel;
 using namespace quorvel::app::test;
@@ -45,6 +51,36 @@ class SnapshotTest : public QObject {
     const QImage shot = snapshot({xvfb.toStdString(), "-a"}, {{"QT_QPA_PLATFORM", "xcb"}});
     QVERIFY(!shot.isNull());
     QVERIFY(shot.width() >= 900 && shot.height() >= 600);
+  }
+
+  // Ended by a signal (a logout, kill), the app quits as by its menu: the
+  // servers it started stop, its socket goes.
+  void aTerminatedAppStopsItsServersAndLeavesNoSocket() {
+    quorvel::test::stopModelServers();
+    TempDir dir;
+    quorvel::test::prepareStandInHome(dir / "home");
+    Subprocess::Options o;
+    o.environment = quorvel::test::environmentWith({{"QUORVEL_HOME", (dir / "home").string()},
+                                                   {"XDG_RUNTIME_DIR", dir.path().string()},
+                                                   {"QT_QPA_PLATFORM", "offscreen"}});
+    Subprocess app({QUORVEL_APP, "--background"}, o);
+    QVERIFY(app.started());
+    auto answers = [](int port) {
+      return LocalHTTP::getStatus("http://127.0.0.1:" + std::to_string(port) + "/health", std::chrono::seconds(1)) == 200;
+    };
+    QVERIFY(QTest::qWaitFor([&] { return answers(Engine::chatPort) && answers(Engine::embedPort); }, 60000));
+    auto sockets = [&] {
+      int n = 0;
+      for (const auto& e : fs::directory_iterator(dir.path())) n += e.path().extension() == ".sock";
+      return n;
+    };
+    QCOMPARE(sockets(), 1);
+    ::kill(app.pid(), SIGTERM);
+    const auto ended = app.wait(std::chrono::minutes(2));
+    QVERIFY(!ended.timedOut);
+    QCOMPARE(ended.status, 0);
+    QVERIFY(QTest::qWaitFor([&] { return !answers(Engine::chatPort) && !answers(Engine::embedPort); }, 30000));
+    QCOMPARE(sockets(), 0);
   }
 };
 
