@@ -201,6 +201,13 @@ TEST_F(ReadersTest, HtmlHonoursItsDeclaredCharset) {
   EXPECT_EQ(textOf(dir / "plain.html"), "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA\n");
 }
 
+// A DOCTYPE's internal subset is markup, never the page's text.
+TEST(Html, ADoctypesInternalSubsetIsNotText) {
+  EXPECT_EQ(readers::htmlText("<!DOCTYPE html [\n<!ENTITY x \"secret entity text\">\n<!ELEMENT p ANY>\n]>\n"
+                              "<html><body><p>Breakfast from 7.</p></body></html>"),
+            "Breakfast from 7.\n");
+}
+
 TEST_F(ReadersTest, HugeOrDeepHtmlIsSurvived) {
   std::string line = "<p>";
   while (line.size() < (50u << 20)) line += "word ";

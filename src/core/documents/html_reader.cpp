@@ -3,6 +3,7 @@
 #include <libxml/tree.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -102,8 +103,37 @@ void silenceXmlErrors() {
   xmlSetGenericErrorFunc(nullptr, quietGeneric);
 }
 
+namespace {
+
+// The length of a DOCTYPE with an internal subset at the start of the page
+// ("<!DOCTYPE html [ <!ENTITY …> ]>"), 0 when there is none. The HTML parser
+// knows no internal subset and would give its declarations as the page's
+// text.
+std::size_t doctypeWithSubset(std::string_view bytes) {
+  std::size_t at = 0;
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") at = 3;
+  while (at < bytes.size() && std::isspace(static_cast<unsigned char>(bytes[at]))) ++at;
+  if (bytes.size() - at < 9 || asciiLower(bytes.substr(at, 9)) != "<!doctype") return 0;
+  const std::size_t open = bytes.find_first_of("[>", at);
+  if (open == std::string_view::npos || bytes[open] != '[') return 0;
+  for (std::size_t close = bytes.find(']', open); close != std::string_view::npos; close = bytes.find(']', close + 1)) {
+    std::size_t end = close + 1;
+    while (end < bytes.size() && std::isspace(static_cast<unsigned char>(bytes[end]))) ++end;
+    if (end < bytes.size() && bytes[end] == '>') return end + 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
 std::optional<std::string> htmlText(std::string_view bytes) {
   if (bytes.size() > kMaxHtmlBytes) return std::nullopt;
+  std::string withoutSubset;
+  if (const std::size_t n = doctypeWithSubset(bytes); n > 0) {
+    withoutSubset = "<!DOCTYPE html>";
+    withoutSubset.append(bytes.substr(n));
+    bytes = withoutSubset;
+  }
   silenceXmlErrors();
   std::unique_ptr<xmlDoc, DocFree> doc(htmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr,
                                                       guessEncoding(bytes),
