@@ -50,10 +50,13 @@ else
 TXT
   mkdir -p "$QUORVEL_HOME/engine" "$QUORVEL_HOME/models"
   ln -s "$PWD/$build/bin/stand-in-server" "$QUORVEL_HOME/engine/llama-server"
-  # Model files of the expected size; the stand-in does not read them.
-  truncate -s 640000000 "$QUORVEL_HOME/models/qwen3-embedding-0.6b-q8_0.gguf"
-  truncate -s 1110000000 "$QUORVEL_HOME/models/qwen3-1.7b-q4_k_m.gguf"
-  truncate -s 2381000000 "$QUORVEL_HOME/models/qwen3-4b-instruct-2507-q4_k_m.gguf"
+  # Model files of the expected size, each a whole GGUF header (no tensors)
+  # and zeros; the stand-in does not read them.
+  for m in qwen3-embedding-0.6b-q8_0.gguf:640000000 qwen3-1.7b-q4_k_m.gguf:1110000000 \
+           qwen3-4b-instruct-2507-q4_k_m.gguf:2381000000; do
+    { printf 'GGUF\003\000\000\000'; head -c 16 /dev/zero; } > "$QUORVEL_HOME/models/${m%%:*}"
+    truncate -s "${m##*:}" "$QUORVEL_HOME/models/${m%%:*}"
+  done
 fi
 
 run() {

@@ -99,7 +99,11 @@ void AppModel::setReplyLang(const QString& code) {
 }
 
 bool AppModel::modelsReady() {
-  return ModelCatalog::installedChat().has_value() && ModelCatalog::isInstalled(ModelCatalog::embedding());
+  // A damaged model file is not ready: the setup screen offers to download
+  // it again.
+  const auto chat = ModelCatalog::installedChat();
+  return chat && !ModelCatalog::damage(*chat) && ModelCatalog::isInstalled(ModelCatalog::embedding()) &&
+         !ModelCatalog::damage(ModelCatalog::embedding());
 }
 
 QString AppModel::statusText() const {
@@ -147,6 +151,9 @@ QString AppModel::installServerAdvice(bool bundled) {
 QString AppModel::advice() const {
   if (engine_.kind != Engine::State::Kind::failed) return {};
   if (engine_.message == "engine not found") return installServerAdvice();
+  if (engine_.message.rfind("model file damaged: ", 0) == 0)
+    return tr2("A model file is damaged: install it again on the setup screen.",
+               "Файл модели повреждён: установите его заново на экране настройки.");
   if (engine_.message == "model not downloaded" || engine_.message == "search model not downloaded")
     return tr2("The model files are missing: run \u201Cquorvel-cli setup\u201D or install them here.",
                "Нет файлов моделей: выполните \u00ABquorvel-cli setup\u00BB или установите их здесь.");
@@ -168,7 +175,7 @@ void AppModel::reloadFiles() {
 void AppModel::install(Done done) {
   std::vector<ModelSpec> todo;
   for (const ModelSpec& m : {ModelCatalog::embedding(), ModelCatalog::recommendedChat()})
-    if (!ModelCatalog::isInstalled(m)) todo.push_back(m);
+    if (!ModelCatalog::isInstalled(m) || ModelCatalog::damage(m)) todo.push_back(m);
   downloadStep(std::move(todo), 0, std::move(done));
 }
 

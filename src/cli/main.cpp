@@ -154,6 +154,11 @@ void guidance(const std::string& failure) {
   } else if (failure == "model not downloaded" || failure == "search model not downloaded") {
     err("quorvel-cli: the model files are not in " + Paths::models().string() +
         ": run `quorvel-cli setup` to download them (one time).");
+  } else if (failure.rfind("model file damaged: ", 0) == 0) {
+    err("quorvel-cli: run `quorvel-cli setup` to download it again.");
+  } else if (failure == "model server did not start (see logs)") {
+    err("quorvel-cli: what the model servers said is in " + (Paths::logs() / "chat.log").string() + " and " +
+        (Paths::logs() / "embed.log").string() + ".");
   }
 }
 

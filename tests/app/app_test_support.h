@@ -41,7 +41,7 @@ struct AppHome {
 inline void prepareAllModels(const fs::path& home) {
   prepareStandInHome(home);
   const ModelSpec& chat = ModelCatalog::recommendedChat();
-  writeText(home / "models" / chat.file, "GGUF");
+  writeText(home / "models" / chat.file, quorvel::test::emptyGguf());
   fs::resize_file(home / "models" / chat.file, static_cast<std::uintmax_t>(chat.sizeMB) * 1000000);
 }
 

@@ -518,9 +518,14 @@ class ModelMirror {
         res.status = 404;
         return;
       }
-      res.set_content_provider(size, "application/octet-stream", [](size_t, size_t length, httplib::DataSink& sink) {
+      // A whole GGUF header, then zeros.
+      res.set_content_provider(size, "application/octet-stream", [](size_t offset, size_t length, httplib::DataSink& sink) {
+        static const std::string header = test::emptyGguf();
         static const std::string zeros(1 << 20, '\0');
-        sink.write(zeros.data(), std::min(length, zeros.size()));
+        if (offset < header.size())
+          sink.write(header.data() + offset, std::min(length, header.size() - offset));
+        else
+          sink.write(zeros.data(), std::min(length, zeros.size()));
         return true;
       });
     });
@@ -541,7 +546,7 @@ TEST(CliSetup, DownloadsBothModelsOnceWithTenthsOfProgress) {
   // Most of the reply model was fetched by an earlier, interrupted setup.
   fs::create_directories(home / "models");
   const auto part = home / "models" / (chat.file + ".part");
-  test::writeText(part, "");
+  test::writeText(part, test::emptyGguf());
   fs::resize_file(part, static_cast<std::uintmax_t>(chat.sizeMB) * 1000000 - 3000000);
 
   std::map<std::string, std::string> env{{"QUORVEL_HOME", home.string()}, {"QUORVEL_MODEL_BASE_URL", mirror.base()}};
@@ -575,6 +580,23 @@ TEST(CliSetup, DownloadsBothModelsOnceWithTenthsOfProgress) {
   EXPECT_EQ(r.out, "model: Qwen3 Embedding 0.6B (search) (639 MB)\nmodel: " + chat.title + " (" +
                        std::to_string(chat.sizeMB) + " MB)\nok: " + (home / "models").string() + "\n");
   EXPECT_EQ(mirror.requests, before);
+
+  // A model file that was cut off or overwritten stops the engine with its
+  // name and what to do; setup downloads it again.
+  const fs::path model = home / "models" / chat.file;
+  test::writeText(model, "");
+  fs::resize_file(model, static_cast<std::uintmax_t>(chat.sizeMB) * 1000000);
+  test::prepareStandInHome(home);
+  r = runCli({"index"}, env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "engine: model file damaged: " + model.string() + " (not a GGUF model file)\n");
+  EXPECT_EQ(r.err, "quorvel-cli: run `quorvel-cli setup` to download it again.\n");
+  r = runCli({"setup"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(mirror.requests, before + 1);
+  EXPECT_EQ(test::readText(model).substr(0, 4), "GGUF");
+  EXPECT_EQ(runCli({"index"}, env).status, 0);
+  test::stopModelServers();
 }
 
 TEST(CliSetup, FailedDownloadIsAnErrorWithoutOk) {

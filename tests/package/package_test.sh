@@ -112,6 +112,8 @@ if dpkg-deb -c "$deb" | grep "\.$engine\$" >/dev/null; then
 else
   bundled=no
   ln -s "$standin" "$QUORVEL_HOME/engine/llama-server"
+  # Whole GGUF headers without tensors: the stand-in does not read them.
+  for f in "$chat" "$embed"; do { printf 'GGUF\003\000\000\000'; head -c 16 /dev/zero; } > "$f"; done
 fi
 truncate -s 1110M "$chat"
 truncate -s 639M "$embed"

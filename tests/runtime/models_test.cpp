@@ -67,6 +67,75 @@ TEST(Catalogue, InstalledMeansMoreThanHalfTheSize) {
   EXPECT_FALSE(ModelCatalog::isInstalled(small));
 }
 
+// A GGUF file: header, metadata (one string, one array of strings, the
+// alignment), then one F32 tensor of `elements` and `dataBytes` of data.
+std::string gguf(uint64_t elements, std::size_t dataBytes) {
+  std::string out("GGUF", 4);
+  auto u32 = [&](uint32_t v) { out.append(reinterpret_cast<const char*>(&v), 4); };
+  auto u64 = [&](uint64_t v) { out.append(reinterpret_cast<const char*>(&v), 8); };
+  auto str = [&](const std::string& v) {
+    u64(v.size());
+    out += v;
+  };
+  u32(3);
+  u64(1);  // tensors
+  u64(3);  // metadata entries
+  str("general.name");
+  u32(8);
+  str("tiny");
+  str("tokenizer.ggml.tokens");
+  u32(9);
+  u32(8);
+  u64(2);
+  str("hello");
+  str("world");
+  str("general.alignment");
+  u32(4);
+  u32(32);
+  str("output.weight");
+  u32(2);
+  u64(elements / 4);
+  u64(4);
+  u32(0);  // F32
+  u64(0);
+  out.resize((out.size() + 31) / 32 * 32, '\0');
+  out.append(dataBytes, '\x01');
+  return out;
+}
+
+TEST(Catalogue, AModelFilesStructureIsChecked) {
+  TempHome home;
+  Paths::ensure();
+  const ModelSpec& small = ModelCatalog::chat()[0];
+  const fs::path file = ModelCatalog::path(small);
+  auto damage = [&](const std::string& bytes) {
+    test::writeText(file, bytes);
+    return ModelCatalog::damage(small).value_or("whole");
+  };
+  EXPECT_EQ(damage(gguf(1000, 4000)), "whole");
+  EXPECT_EQ(damage(gguf(1000, 4000) + std::string(100, '\0')), "whole");  // bytes after the last tensor
+  EXPECT_EQ(damage(test::emptyGguf()), "whole");
+  EXPECT_EQ(damage(gguf(1000, 3999)).rfind("cut off: its tensors need ", 0), 0u);
+  EXPECT_EQ(damage(gguf(1000, 4000).substr(0, 60)), "cut off in its header");
+  EXPECT_EQ(damage(std::string(4096, 'x')), "not a GGUF model file");
+  EXPECT_EQ(damage(std::string("GGUF\x09\0\0\0", 8) + std::string(16, '\0')), "a GGUF file of unknown version 9");
+  std::string huge = gguf(1000, 4000);
+  huge[8] = '\xFF', huge[15] = '\x7F';  // the tensor count
+  EXPECT_EQ(damage(huge), "its header counts impossibly many entries");
+  fs::remove(file);
+  EXPECT_EQ(ModelCatalog::damage(small), "missing");
+
+  // The real tiny models, whole, extended as the tests do, and cut off.
+  const char* real = std::getenv("QUORVEL_TEST_CHAT_MODEL");
+  if (real == nullptr) return;
+  fs::copy_file(real, file);
+  EXPECT_EQ(ModelCatalog::damage(small), std::nullopt);
+  fs::resize_file(file, static_cast<std::uintmax_t>(small.sizeMB) * 1000000);
+  EXPECT_EQ(ModelCatalog::damage(small), std::nullopt);
+  fs::resize_file(file, fs::file_size(real) * 6 / 10);
+  EXPECT_EQ(ModelCatalog::damage(small).value_or("").rfind("cut off", 0), 0u);
+}
+
 TEST(Catalogue, InstalledChatPrefersTheRecommendedModel) {
   TempHome home;
   Paths::ensure();
@@ -92,7 +161,7 @@ class DownloaderTest : public ::testing::Test {
   void SetUp() override { files.start(); base = std::make_unique<ScopedEnv>("QUORVEL_MODEL_BASE_URL", files.base()); }
   // 1 MB in the catalogue's terms: installed above 500,000 bytes.
   ModelSpec spec{"tiny", "Tiny", "tiny.gguf", "https://huggingface.co/org/tiny/resolve/main/tiny.gguf", 1, 8, "MIT"};
-  std::string body = std::string(600000, 'm') + "end";
+  std::string body = test::emptyGguf() + std::string(600000, 'm') + "end";  // a whole GGUF file
   std::vector<double> progress;
 
   void download() {

@@ -175,12 +175,18 @@ void stopModelServers() {
   std::fprintf(stderr, "the model ports are still taken after stopping every server:\n%s", who.out.c_str());
 }
 
+std::string emptyGguf() {
+  // "GGUF", version 3, no tensors, no metadata: a whole file, though one
+  // that no real server would load.
+  return std::string("GGUF\x03\0\0\0", 8) + std::string(16, '\0');
+}
+
 void prepareStandInHome(const fs::path& home, bool chatModel, bool searchModel) {
   fs::create_directories(home / "engine");
   fs::create_directories(home / "models");
   if (!fs::exists(home / "engine/llama-server")) fs::create_symlink(QUORVEL_STANDIN, home / "engine/llama-server");
   auto model = [&](const ModelSpec& m) {
-    writeText(home / "models" / m.file, "GGUF");
+    writeText(home / "models" / m.file, emptyGguf());
     fs::resize_file(home / "models" / m.file, static_cast<std::uintmax_t>(m.sizeMB) * 1000000);
   };
   if (searchModel) model(ModelCatalog::embedding());

@@ -106,6 +106,9 @@ namespace quorvel::test {
 // waits until neither port answers.
 void stopModelServers();
 
+// The smallest whole model file: a GGUF header without tensors.
+std::string emptyGguf();
+
 // Makes `home` a support folder with the stand-in as its llama-server and
 // model files of plausible size (sparse, so they take no disk space).
 void prepareStandInHome(const fs::path& home, bool chatModel = true, bool searchModel = true);

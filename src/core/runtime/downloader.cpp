@@ -109,7 +109,12 @@ struct CurlFree {
 
 void ModelDownloader::download(const ModelSpec& spec) {
   Paths::ensure();
-  if (ModelCatalog::isInstalled(spec)) return;
+  if (ModelCatalog::isInstalled(spec)) {
+    if (!ModelCatalog::damage(spec)) return;
+    // Installed but damaged (cut off, overwritten): downloaded anew.
+    std::error_code ec;
+    std::filesystem::remove(ModelCatalog::path(spec), ec);
+  }
   initCurl();
 
   const std::filesystem::path target = ModelCatalog::path(spec);

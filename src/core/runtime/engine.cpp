@@ -22,6 +22,7 @@ constexpr const char* kNotFound = "engine not found";
 constexpr const char* kNoModel = "model not downloaded";
 constexpr const char* kNoSearchModel = "search model not downloaded";
 constexpr const char* kDidNotStart = "model server did not start (see logs)";
+const std::string kDamaged = "model file damaged: ";
 
 }  // namespace
 
@@ -143,6 +144,9 @@ void Engine::start() {
   const auto chatModel = ModelCatalog::installedChat();
   if (!chatModel) return fail(kNoModel);
   if (!ModelCatalog::isInstalled(ModelCatalog::embedding())) return fail(kNoSearchModel);
+  // A damaged file is named now, not found out as a server that died.
+  for (const ModelSpec& m : {*chatModel, ModelCatalog::embedding()})
+    if (auto why = ModelCatalog::damage(m)) return fail(kDamaged + ModelCatalog::path(m).string() + " (" + *why + ")");
 
   const bool chatUp = healthy(chatURL());
   const bool embedUp = healthy(embedURL());

@@ -4,10 +4,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
+#include <mutex>
 
 #include <quorvel/paths.h>
 
 #include "platform/json_writer.h"
+#include "runtime/gguf.h"
 
 namespace quorvel {
 
@@ -76,6 +79,34 @@ bool ModelCatalog::isInstalled(const ModelSpec& s) {
   struct stat st {};
   if (::stat(path(s).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   return static_cast<int64_t>(st.st_size) > s.sizeMB * 1000000 / 2;
+}
+
+std::optional<std::string> ModelCatalog::damage(const ModelSpec& s) {
+  // Reading a model's header costs milliseconds (its vocabulary is there);
+  // the app asks at every look at its state.
+  struct Known {
+    dev_t dev;
+    ino_t ino;
+    off_t size;
+    timespec mtime;
+    std::optional<std::string> damage;
+  };
+  static std::mutex mu;
+  static std::map<std::string, Known> known;
+  const std::string file = path(s).string();
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return "missing";
+  {
+    std::lock_guard<std::mutex> lock(mu);
+    if (auto it = known.find(file); it != known.end() && it->second.dev == st.st_dev && it->second.ino == st.st_ino &&
+                                    it->second.size == st.st_size && it->second.mtime.tv_sec == st.st_mtim.tv_sec &&
+                                    it->second.mtime.tv_nsec == st.st_mtim.tv_nsec)
+      return it->second.damage;
+  }
+  auto why = ggufDamage(file);
+  std::lock_guard<std::mutex> lock(mu);
+  known[file] = Known{st.st_dev, st.st_ino, st.st_size, st.st_mtim, why};
+  return why;
 }
 
 std::filesystem::path ModelCatalog::path(const ModelSpec& s) { return Paths::models() / s.file; }

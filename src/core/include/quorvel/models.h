@@ -40,6 +40,10 @@ struct ModelCatalog {
   static std::optional<ModelSpec> installedChatFor(int64_t ramGB);
   // The file is there and larger than half the model's size.
   static bool isInstalled(const ModelSpec& spec);
+  // What is wrong with an installed model file's structure (a cut-off
+  // download, a file of something else), or nothing when it is whole. The
+  // answer is kept until the file changes.
+  static std::optional<std::string> damage(const ModelSpec& spec);
   static std::filesystem::path path(const ModelSpec& spec);
 };
 
