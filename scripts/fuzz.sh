@@ -17,7 +17,7 @@ seeds() {  # the seed files of a target
   case "$1" in
     rtf) ls tests/fixtures/*.rtf resources/samples/*/*.rtf ;;
     html) ls tools/sample-documents/*.html resources/samples/*/*.html ;;
-    docx) ls resources/samples/*/*.docx ;;
+    docx) ls resources/samples/*/*.docx tests/fuzz/corpus/docx/* ;;
     chunker) ls resources/samples/*/*.md resources/samples/*/*.txt resources/templates/*/* ;;
     *) ls "tests/fuzz/corpus/$1"/* ;;
   esac

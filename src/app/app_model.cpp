@@ -12,6 +12,7 @@
 
 #include <quorvel/answerer.h>
 #include <quorvel/doc_index.h>
+#include <quorvel/document_reader.h>
 #include <quorvel/history.h>
 #include <quorvel/paths.h>
 
@@ -68,8 +69,11 @@ AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()), reader_(std::mak
 AppModel::~AppModel() {
   // Nothing may report to this object once it goes: the core thread ends
   // first (a job under way stops at its next callback), then the engine
-  // stops reporting here.
+  // stops reporting here. A reading under way gives up the scanned page it
+  // is drawing or reading rather than keep quitting waiting.
+  DocumentReader::stopReading(true);
   reader_.reset();
+  DocumentReader::stopReading(false);
   worker_.reset();
   QThreadPool::globalInstance()->waitForDone();
   Engine::shared().onState = {};

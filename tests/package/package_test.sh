@@ -18,6 +18,7 @@ fail() { echo "package test: FAILED: $*" >&2; exit 1; }
 deb=$(scripts/package.sh)
 echo "package test: $deb"
 dpkg-deb --field "$deb" Depends | grep -q 'libqt6widgets6' || fail "Depends does not name the Qt libraries"
+dpkg-deb --field "$deb" Depends | grep -q 'poppler-utils' || fail "Depends does not name poppler-utils (pdftoppm)"
 dpkg-deb --field "$deb" Recommends | grep -q 'antiword' || fail "Recommends lacks antiword"
 
 # lintian: errors fail the test, warnings are shown.

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -31,6 +32,13 @@ bool DocumentReader::isAllowed(const fs::path& file) {
   const std::string ext = extensionOf(file);
   return std::find(allowed.begin(), allowed.end(), ext) != allowed.end();
 }
+
+namespace {
+std::atomic<bool> stopped{false};
+}  // namespace
+
+void DocumentReader::stopReading(bool stop) { stopped.store(stop); }
+bool DocumentReader::readingStopped() { return stopped.load(); }
 
 void DocumentReader::limitOcrThreads(char** argv) {
   if (std::getenv("OMP_THREAD_LIMIT") != nullptr) return;

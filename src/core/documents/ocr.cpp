@@ -11,10 +11,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include <quorvel/debug.h>
+#include <quorvel/document_reader.h>
 
+#include "platform/file_util.h"
 #include "platform/process.h"
 #include "platform/text.h"
 
@@ -61,25 +64,48 @@ std::optional<GreyPage> parsePgm(std::string&& data) {
   return GreyPage{static_cast<int>(width), static_cast<int>(height), std::move(data)};
 }
 
-// Draws one page with pdftoppm in a child process, killed at `limit`.
-// `timedOut` says whether that is why nothing came back.
+// Draws one page with pdftoppm in a child process, killed at `limit` or
+// when reading is stopped. `timedOut` says whether the limit is why nothing
+// came back.
 std::optional<GreyPage> render(const std::filesystem::path& file, int index, int dpi, std::chrono::milliseconds limit,
                                bool& timedOut) {
+  using namespace std::chrono;
+  timedOut = false;
+  char folder[] = "/tmp/quorvel-page-XXXXXX";  // private (0700): the page of a private document
+  if (::mkdtemp(folder) == nullptr) return std::nullopt;
+  const std::filesystem::path out = std::filesystem::path(folder) / "page.pgm";
   const std::string page = std::to_string(index + 1);
   std::vector<std::string> argv{"pdftoppm", "-q",   "-f", page, "-l", page, "-r", std::to_string(dpi), "-gray",
                                 "-singlefile", std::filesystem::absolute(file).string()};
-  const std::size_t most = PageReader::kMaxPixels + 64;
-  Subprocess::Result r = Subprocess::run(argv, limit, most);
-  if (!r.started) {
+  Subprocess::Options o;
+  o.out = Subprocess::Stream::toFile;
+  o.outFile = out;
+  o.searchPath = true;
+  // Orphaned by a killed reader, it still ends.
+  o.cpuLimit = duration_cast<seconds>(2 * limit) + seconds(1);
+  Subprocess child(argv, o);
+  if (!child.started()) {
     // Not on this PATH (an app started with a bare environment): the
     // package's own place.
     argv[0] = "/usr/bin/pdftoppm";
-    r = Subprocess::run(argv, limit, most);
+    child = Subprocess(argv, o);
   }
-  timedOut = r.timedOut;
-  if (!r.started) debug::line("OCR: pdftoppm could not be run");
-  if (!r.started || r.timedOut || r.truncated || r.status != 0) return std::nullopt;
-  return parsePgm(std::move(r.out));
+  std::optional<GreyPage> image;
+  if (!child.started()) {
+    debug::line("OCR: pdftoppm could not be run");
+  } else {
+    const auto deadline = steady_clock::now() + limit;
+    while (child.running() && steady_clock::now() < deadline && !DocumentReader::readingStopped())
+      std::this_thread::sleep_for(milliseconds(20));
+    timedOut = child.running() && !DocumentReader::readingStopped();
+    const Subprocess::Result r = child.wait(milliseconds(0));
+    std::error_code ec;
+    if (!r.timedOut && r.status == 0 && std::filesystem::file_size(out, ec) <= PageReader::kMaxPixels + 64 && !ec)
+      if (auto bytes = readFile(out)) image = parsePgm(std::move(*bytes));
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+  return image;
 }
 
 std::string pageName(int index) { return "page " + std::to_string(index + 1); }
@@ -138,6 +164,7 @@ std::vector<std::string> PageReader::notes() const {
 
 std::optional<std::string> PageReader::read(int index, const poppler::page& page) {
   using namespace std::chrono;
+  if (DocumentReader::readingStopped()) return std::nullopt;
   if (pages_ >= kMaxPages) {
     skip(index, "a document has at most 50 scanned pages read");
     return std::nullopt;
@@ -183,6 +210,7 @@ std::optional<std::string> PageReader::read(int index, const poppler::page& page
                image->width);
   api.SetSourceResolution(static_cast<int>(dpi));
   tesseract::ETEXT_DESC monitor;
+  monitor.cancel = [](void*, int) { return DocumentReader::readingStopped(); };
   const auto recognitionLeft = duration_cast<milliseconds>(kDocumentTime - (steady_clock::now() - started_));
   monitor.set_deadline_msecs(
       static_cast<int32_t>(std::max<milliseconds>(milliseconds(1), std::min<milliseconds>(kPageTime, recognitionLeft)).count()));

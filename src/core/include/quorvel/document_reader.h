@@ -51,6 +51,12 @@ struct DocumentReader {
   // environment sets a limit.
   static void limitOcrThreads(char** argv);
 
+  // While set, readings under way end as soon as they can (a scanned page
+  // being drawn or read is given up at once) and give what they have: for a
+  // program that is quitting. Cleared again by stopReading(false).
+  static void stopReading(bool stop);
+  static bool readingStopped();
+
   // Whether a line (trimmed of spaces and tabs) opens a section.
   static bool isHeading(std::string_view line);
 };
