@@ -200,8 +200,17 @@ std::string format(const char* fmt, double a, double b) {
   return buf;
 }
 
+// A damaged index.json leaves no passages: every answer would be "not in
+// our documents" without a word why.
+void warnOfADamagedIndex() {
+  if (DocIndex::shared().damagedOnLoad())
+    err("quorvel-cli: " + Paths::indexFile().string() +
+        " could not be read (damaged): run `quorvel-cli index` to read the documents again.");
+}
+
 int askCommand() {
   if (!engineReady()) return 1;
+  warnOfADamagedIndex();
   std::vector<std::string> words;
   for (std::size_t i = 1; i < args.size(); ++i)
     if (args[i].rfind("--", 0) != 0) words.push_back(args[i]);
@@ -241,6 +250,7 @@ int benchRefusal(const std::string& why) {
 int benchCommand() {
   if (args.size() < 3) return benchRefusal("needs an input and an output file: quorvel-cli bench q.json r.json");
   if (!engineReady()) return 1;
+  warnOfADamagedIndex();
   const std::string inPath = args[1], outPath = args[2];
   std::ifstream inFile(inPath, std::ios::binary);
   if (!inFile) throw std::runtime_error("cannot read " + inPath + ": " + std::strerror(errno));

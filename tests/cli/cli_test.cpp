@@ -289,6 +289,20 @@ class CliAskTest : public CliEngineTest {
   }
 };
 
+// An index.json that cannot be read (here nested 100,000 deep) leaves no
+// passages: the answer comes with a word why and what to do.
+TEST_F(CliAskTest, ADamagedIndexIsSaidAndReadingAgainMendsIt) {
+  writeText(dir / "home/index.json", "{\"files\":" + std::string(100000, '[') + std::string(100000, ']') + "}");
+  auto r = runCli({"ask", "What time is breakfast?"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "quorvel-cli: " + (dir / "home/index.json").string() +
+                       " could not be read (damaged): run `quorvel-cli index` to read the documents again.\n");
+  EXPECT_EQ(runCli({"index"}, env).status, 0);
+  r = runCli({"ask", "What time is breakfast?"}, env);
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("7:00"), std::string::npos) << r.out;
+}
+
 TEST_F(CliAskTest, PrintsTheReplyItsSourcesAndTheSpeed) {
   env["QUORVEL_DEBUG"] = "1";
   auto r = runCli({"ask", "What time is breakfast?"}, env);

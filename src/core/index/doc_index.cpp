@@ -63,6 +63,7 @@ struct DocIndex::Snapshot {
   std::vector<std::shared_ptr<const Entry>> entries;
   std::map<std::string, double> files;
   std::string embeddingModel;  // the model file that made the vectors; empty: not known
+  bool damaged = false;        // index.json was there but could not be read
 };
 
 namespace {
@@ -301,7 +302,11 @@ std::shared_ptr<DocIndex::Snapshot> load(const fs::path& file) {
   std::vector<StoredPassage> passages;
   auto block = std::make_shared<std::vector<float>>();
   // A damaged file counts as no file: the next refresh rebuilds the index.
-  if (!readIndexFile(file, files, passages, *block, snap->embeddingModel)) return snap;
+  if (!readIndexFile(file, files, passages, *block, snap->embeddingModel)) {
+    std::error_code ec;
+    snap->damaged = fs::exists(file, ec);
+    return snap;
+  }
   // A passage whose vector is missing, not finite or of another dimension
   // than the rest was stored by a faulty run: it is dropped and its file
   // counts as changed, so the next refresh embeds it again.
@@ -501,6 +506,7 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
   }
 
   auto work = std::make_shared<Snapshot>(*snapshot());
+  work->damaged = false;  // what this refresh saves replaces the damaged file
   std::erase_if(work->entries, [&](const auto& e) { return current.count(e->chunk.file) == 0; });
   std::erase_if(work->files, [&](const auto& kv) { return current.count(kv.first) == 0; });
 
@@ -638,6 +644,8 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
   publishProblems();
   save();
 }
+
+bool DocIndex::damagedOnLoad() const { return snapshot()->damaged; }
 
 std::vector<DocIndex::Problem> DocIndex::problems() const {
   std::lock_guard<std::mutex> lock(mu_);

@@ -60,6 +60,11 @@ class DocIndex {
   };
   std::vector<Problem> problems() const;
 
+  // Whether index.json was there but could not be read (damaged, cut off,
+  // absurdly nested), so that the passages are missing until the next
+  // refresh reads the documents again.
+  bool damagedOnLoad() const;
+
   // The k best passages for a guest message: cosine similarity plus 0.12
   // times the keyword score. Throws the embedding error.
   std::vector<Hit> search(const std::string& message, int64_t k) const;
