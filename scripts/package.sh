@@ -22,4 +22,4 @@ fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF "${engine[@]}" >&2
 cmake --build "$build" -j"$(nproc)" >&2
 (cd "$build" && cpack -G DEB >&2)
-ls "$PWD/$build"/quorvel_*_amd64.deb | tail -n 1
+ls "$(cd "$build" && pwd)"/quorvel_*_amd64.deb | tail -n 1
