@@ -304,6 +304,7 @@ void AppModel::ask(Done done) {
     return;
   }
   busy_ = true;
+  replied_ = false;
   answer_.clear();
   sources_.clear();
   info_.clear();
@@ -333,6 +334,7 @@ void AppModel::ask(Done done) {
         lastTPS_ = a.tokensPerSecond;
         info_ = speedLine(a.tokensPerSecond, a.seconds);
         busy_ = false;
+        replied_ = true;
         touch();
         if (onChange) onChange();
         if (done) done();
@@ -352,17 +354,32 @@ void AppModel::ask(Done done) {
 }
 
 void AppModel::answerClipboard(Done done) {
-  const QString text = QGuiApplication::clipboard()->text();
-  if (text.isEmpty()) {
+  // The clipboard gets a reply only when one was written for this text:
+  // anything else (an old reply, half a reply) would be pasted to a guest.
+  // Otherwise it stays as it was, and the notification says why.
+  auto refuse = [this, &done](const QString& why) {
+    if (notify) notify(QStringLiteral("Quorvel"), why);
     if (done) done();
-    return;
-  }
+  };
+  const QString text = QGuiApplication::clipboard()->text();
+  if (text.trimmed().isEmpty())
+    return refuse(tr2("No reply: the clipboard holds no text", "Ответа нет: в буфере нет текста"));
+  if (busy_)
+    return refuse(tr2("No reply: another reply is being written \u2014 try again in a moment",
+                      "Ответа нет: пишется другой ответ \u2014 попробуйте чуть позже"));
+  if (engine_.kind != Engine::State::Kind::ready)
+    return refuse(tr2("No reply: the model is not running \u2014 start it first",
+                      "Ответа нет: модель не запущена \u2014 сначала запустите её"));
   guestText_ = text;
   template_ = nullptr;
   touch();
   ask([this, done = std::move(done)] {
-    QGuiApplication::clipboard()->setText(answer_);
-    if (notify) notify(QStringLiteral("Quorvel"), tr2("Reply copied to the clipboard", "Ответ скопирован в буфер"));
+    if (replied_) {
+      QGuiApplication::clipboard()->setText(answer_);
+      if (notify) notify(QStringLiteral("Quorvel"), tr2("Reply copied to the clipboard", "Ответ скопирован в буфер"));
+    } else if (notify) {
+      notify(QStringLiteral("Quorvel"), tr2("No reply: ", "Ответа нет: ") + info_);
+    }
     if (done) done();
   });
 }

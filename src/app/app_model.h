@@ -137,6 +137,7 @@ class AppModel : public QObject {
   std::vector<Source> sources_;
   bool notInDocs_ = false;
   bool busy_ = false;
+  bool replied_ = false;  // the last ask() wrote a whole reply
   QString info_;
   QString readInfo_;
   QString readError_;  // why the last reading failed, if it did

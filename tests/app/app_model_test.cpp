@@ -140,10 +140,17 @@ class AppModelTest : public QObject {
     model.notify = [&](const QString& title, const QString& text) { notices << title + ": " + text; };
     QClipboard* clipboard = QGuiApplication::clipboard();
 
-    // Nothing on the clipboard: nothing happens at all.
+    // Nothing on the clipboard: nothing to reply to, and it says so.
     clipboard->clear();
     QVERIFY(await([&](auto done) { model.answerClipboard(done); }));
-    QVERIFY(notices.isEmpty());
+    QCOMPARE(notices, QStringList{QStringLiteral("Quorvel: No reply: the clipboard holds no text")});
+    notices.clear();
+    // The model not running: the clipboard keeps the guest's message.
+    clipboard->setText(QStringLiteral("Can I bring my dog?"));
+    QVERIFY(await([&](auto done) { model.answerClipboard(done); }));
+    QCOMPARE(clipboard->text(), QStringLiteral("Can I bring my dog?"));
+    QCOMPARE(notices, QStringList{QStringLiteral("Quorvel: No reply: the model is not running \u2014 start it first")});
+    notices.clear();
 
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
     model.setReplyTemplate(&ReplyTemplate::hotel()[1]);
@@ -154,8 +161,8 @@ class AppModelTest : public QObject {
     QCOMPARE(clipboard->text(), QStringLiteral("Parking in the courtyard is free for guests [1]."));
     QCOMPARE(notices, QStringList{QStringLiteral("Quorvel: Reply copied to the clipboard")});
 
-    // During a reply: the text and the template change, no second reply
-    // starts, and the clipboard gets the reply as it stands.
+    // During a reply: no second reply starts, and the clipboard keeps the
+    // new guest's message rather than getting the reply under way.
     model.setGuestText(QStringLiteral("What time is breakfast?"));
     bool first = false;
     model.ask([&] { first = true; });
@@ -164,10 +171,21 @@ class AppModelTest : public QObject {
     bool second = false;
     model.answerClipboard([&] { second = true; });
     QVERIFY(second);
-    QCOMPARE(model.guestText(), QStringLiteral("Is there a sauna?"));
+    QCOMPARE(clipboard->text(), QStringLiteral("Is there a sauna?"));
+    QCOMPARE(model.guestText(), QStringLiteral("What time is breakfast?"));
     QCOMPARE(notices.size(), 2);
+    QVERIFY(notices.last().startsWith(QStringLiteral("Quorvel: No reply: another reply is being written")));
     QVERIFY(QTest::qWaitFor([&] { return first; }, 30000));
     QCOMPARE(History::count(), 2);  // the clipboard question during the reply was not answered
+
+    // A reply that fails (the servers are gone) leaves the clipboard as it
+    // was.
+    quorvel::test::stopModelServers();
+    clipboard->setText(QStringLiteral("Is the pool heated?"));
+    QVERIFY(await([&](auto done) { model.answerClipboard(done); }));
+    QCOMPARE(clipboard->text(), QStringLiteral("Is the pool heated?"));
+    QVERIFY2(notices.last().startsWith(QStringLiteral("Quorvel: No reply: ")) && notices.last().size() > 30,
+             qPrintable(notices.last()));
   }
 
   void documentsComeAndGoWithReReads() {
