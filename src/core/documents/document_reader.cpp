@@ -155,13 +155,7 @@ std::optional<std::string> legacyWord(const fs::path& file) {
   // (Word 6/95, fast-saved files).
   for (auto argv : {std::vector<std::string>{"antiword", "-w", "0", "-m", "UTF-8.txt", file.string()},
                      std::vector<std::string>{"catdoc", "-w", "-d", "utf-8", file.string()}}) {
-    Subprocess::Result r = Subprocess::run(argv, 5s, kMaxText);
-    if (!r.started) {
-      // Not on this PATH (an app started with a bare environment): the
-      // package's own place.
-      argv[0] = "/usr/bin/" + argv[0];
-      r = Subprocess::run(argv, 5s, kMaxText);
-    }
+    const Subprocess::Result r = Subprocess::run(argv, 5s, kMaxText);
     if (r.started && !r.timedOut && r.status == 0) return toValidUtf8(r.out);
   }
   return std::nullopt;

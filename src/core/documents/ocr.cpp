@@ -75,21 +75,15 @@ std::optional<GreyPage> render(const std::filesystem::path& file, int index, int
   if (::mkdtemp(folder) == nullptr) return std::nullopt;
   const std::filesystem::path out = std::filesystem::path(folder) / "page.pgm";
   const std::string page = std::to_string(index + 1);
-  std::vector<std::string> argv{"pdftoppm", "-q",   "-f", page, "-l", page, "-r", std::to_string(dpi), "-gray",
+  const std::vector<std::string> argv{"pdftoppm", "-q",   "-f", page, "-l", page, "-r", std::to_string(dpi), "-gray",
                                 "-singlefile", std::filesystem::absolute(file).string()};
   Subprocess::Options o;
   o.out = Subprocess::Stream::toFile;
   o.outFile = out;
   o.searchPath = true;
   // Orphaned by a killed reader, it still ends.
-  o.cpuLimit = duration_cast<seconds>(2 * limit) + seconds(1);
+  o.cpuLimit = Subprocess::cpuLimitFor(limit);
   Subprocess child(argv, o);
-  if (!child.started()) {
-    // Not on this PATH (an app started with a bare environment): the
-    // package's own place.
-    argv[0] = "/usr/bin/pdftoppm";
-    child = Subprocess(argv, o);
-  }
   std::optional<GreyPage> image;
   if (!child.started()) {
     debug::line("OCR: pdftoppm could not be run");

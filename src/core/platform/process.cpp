@@ -90,8 +90,14 @@ Subprocess::Subprocess(const std::vector<std::string>& argv, const Options& o) {
   std::vector<char*> cenv = o.environment ? cStrings(env) : std::vector<char*>{};
   char** envp = o.environment ? cenv.data() : environ;
   pid_t pid = -1;
-  const int rc = o.searchPath ? ::posix_spawnp(&pid, cargs[0], &fa, &attr, cargs.data(), envp)
-                              : ::posix_spawn(&pid, cargs[0], &fa, &attr, cargs.data(), envp);
+  int rc = o.searchPath ? ::posix_spawnp(&pid, cargs[0], &fa, &attr, cargs.data(), envp)
+                        : ::posix_spawn(&pid, cargs[0], &fa, &attr, cargs.data(), envp);
+  if (rc != 0 && o.searchPath && args[0].find('/') == std::string::npos) {
+    // Not on this PATH (an app started with a bare environment): the
+    // packages' own place.
+    const std::string system = "/usr/bin/" + args[0];
+    rc = ::posix_spawn(&pid, system.c_str(), &fa, &attr, cargs.data(), envp);
+  }
   posix_spawn_file_actions_destroy(&fa);
   posix_spawnattr_destroy(&attr);
   for (int fd : opened) ::close(fd);
@@ -265,16 +271,18 @@ Subprocess::Result Subprocess::wait(std::chrono::milliseconds limit, std::size_t
   return r;
 }
 
+std::chrono::seconds Subprocess::cpuLimitFor(std::chrono::milliseconds limit) {
+  return std::chrono::duration_cast<std::chrono::seconds>(2 * limit) + std::chrono::seconds(1);
+}
+
 Subprocess::Result Subprocess::run(const std::vector<std::string>& argv, std::chrono::milliseconds limit,
                                    std::size_t maxOutput) {
   Options o;
   o.out = maxOutput > 0 ? Stream::capture : Stream::discard;  // nothing wanted: nothing to overflow
   o.searchPath = true;
   // A helper whose parent is killed is nobody's to stop: its processor time
-  // ends it (twice the time it is given, so that a helper of two threads is
-  // not cut short while its parent waits).
-  if (limit < std::chrono::hours(1))
-    o.cpuLimit = std::chrono::duration_cast<std::chrono::seconds>(2 * limit) + std::chrono::seconds(1);
+  // ends it.
+  if (limit < std::chrono::hours(1)) o.cpuLimit = cpuLimitFor(limit);
   Subprocess p(argv, o);
   if (!p.started()) return Result{};
   return p.wait(limit, maxOutput);

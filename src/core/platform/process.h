@@ -33,7 +33,7 @@ class Subprocess {
     std::filesystem::path input;  // standard input; /dev/null when empty
     // The whole environment of the child; the parent's when not given.
     std::optional<std::vector<std::string>> environment;
-    bool searchPath = false;  // look argv[0] up in PATH
+    bool searchPath = false;  // look argv[0] up in PATH, then in /usr/bin
     // A session of its own (the child outlives our terminal, as the model
     // servers must); otherwise a process group of its own, so that killing
     // the child also ends the helpers it started.
@@ -81,6 +81,9 @@ class Subprocess {
   // when maxOutput is 0) and standard error discarded, argv[0] looked up in
   // PATH.
   static Result run(const std::vector<std::string>& argv, std::chrono::milliseconds limit, std::size_t maxOutput);
+  // The processor time a helper given `limit` to run may use (twice it, so
+  // that a helper of two threads is not cut short while its parent waits).
+  static std::chrono::seconds cpuLimitFor(std::chrono::milliseconds limit);
 
  private:
   void reset();

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <set>
 #include <sstream>
 
