@@ -52,10 +52,16 @@ AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()), reader_(std::mak
   Engine::shared().onState = [this](const Engine::State& s) {
     CoreWorker::reply(this, [this, s] {
       engine_ = s;
+      if (s.kind != Engine::State::Kind::ready) serverWatch_->stop();
       touch();
       if (onChange) onChange();
     });
   };
+  // A server that dies (killed, out of memory) is noticed within a second,
+  // not at the next reply.
+  serverWatch_ = new QTimer(this);
+  serverWatch_->setInterval(1000);
+  connect(serverWatch_, &QTimer::timeout, this, &AppModel::checkServers);
   notify = notifyDesktop;
   pickFiles = [] {
     return QFileDialog::getOpenFileNames(
@@ -121,9 +127,51 @@ QString AppModel::statusText() const {
       return busy_ ? tr2("Writing a reply\u2026", "Пишу ответ\u2026")
                    : tr2("Ready \u00B7 works offline", "Готов \u00B7 работает без интернета");
     case Engine::State::Kind::failed:
-      return tr2("Error: ", "Ошибка: ") + QString::fromStdString(engine_.message);
+      return tr2("Error: ", "Ошибка: ") + engineFailure();
   }
   return {};
+}
+
+QString AppModel::engineFailure() const {
+  if (engine_.kind != Engine::State::Kind::failed) return {};
+  const QString message = QString::fromStdString(engine_.message);
+  if (!isRU()) return message;
+  using Problem = Engine::Problem;
+  switch (engine_.problem) {
+    case Problem::notFound:
+      return QStringLiteral("не найден сервер модели (llama-server)");
+    case Problem::noModel:
+      return QStringLiteral("модель не скачана");
+    case Problem::noSearchModel:
+      return QStringLiteral("модель поиска не скачана");
+    case Problem::damaged:
+      return QStringLiteral("файл модели повреждён: ") + message.section(QStringLiteral(": "), 1);
+    case Problem::didNotStart:
+      return QStringLiteral("сервер модели не запустился (см. журналы)");
+    case Problem::portTaken:
+      return QStringLiteral("порт %1 занят другой программой (quorvel-cli stop останавливает наш сервер модели)")
+          .arg(message.section(QLatin1Char(' '), 1, 1));
+    case Problem::serverStopped:
+      return QStringLiteral("сервер модели остановился");
+    case Problem::none:
+    case Problem::other:
+      break;
+  }
+  return message;
+}
+
+bool AppModel::canStartEngine() const {
+  return (engine_.kind == Engine::State::Kind::stopped || engine_.kind == Engine::State::Kind::failed) && modelsReady();
+}
+
+bool AppModel::canAsk() const {
+  if (busy_ || (guestText_.isEmpty() && template_ == nullptr)) return false;
+  return engine_.kind == Engine::State::Kind::ready || serverWentAway();
+}
+
+bool AppModel::serverWentAway() const {
+  return engine_.kind == Engine::State::Kind::failed && engine_.problem == Engine::Problem::serverStopped &&
+         modelsReady();
 }
 
 QColor AppModel::statusColor() const {
@@ -148,19 +196,34 @@ QString AppModel::installServerAdvice(bool bundled) {
                "(sudo apt install --reinstall quorvel).",
                "В установке Quorvel нет сервера модели: переустановите Quorvel "
                "(sudo apt install --reinstall quorvel).");
-  return tr2("llama-server is not installed: see \u201CThe models and llama-server\u201D in the README.",
-             "llama-server не установлен: см. раздел \u00ABThe models and llama-server\u00BB в README.");
+  return tr2("llama-server is not installed: install it (sudo apt install llama.cpp), then press \u201CTry again\u201D.",
+             "llama-server не установлен: установите его (sudo apt install llama.cpp) и нажмите \u00ABПопробовать снова\u00BB.");
 }
 
 QString AppModel::advice() const {
   if (engine_.kind != Engine::State::Kind::failed) return {};
-  if (engine_.message == "engine not found") return installServerAdvice();
-  if (engine_.message.rfind("model file damaged: ", 0) == 0)
-    return tr2("A model file is damaged: install it again on the setup screen.",
-               "Файл модели повреждён: установите его заново на экране настройки.");
-  if (engine_.message == "model not downloaded" || engine_.message == "search model not downloaded")
-    return tr2("The model files are missing: run \u201Cquorvel-cli setup\u201D or install them here.",
-               "Нет файлов моделей: выполните \u00ABquorvel-cli setup\u00BB или установите их здесь.");
+  using Problem = Engine::Problem;
+  switch (engine_.problem) {
+    case Problem::notFound:
+      return installServerAdvice();
+    case Problem::damaged:
+      return tr2("A model file is damaged: install it again on the setup screen.",
+                 "Файл модели повреждён: установите его заново на экране настройки.");
+    case Problem::noModel:
+    case Problem::noSearchModel:
+      return tr2("The model files are missing: install them on the setup screen.",
+                 "Нет файлов моделей: установите их на экране настройки.");
+    case Problem::serverStopped:
+      return tr2("Press \u201CStart again\u201D, or write the reply: the model starts first.",
+                 "Нажмите \u00ABЗапустить снова\u00BB или напишите ответ: модель сначала запустится.");
+    case Problem::didNotStart:
+      return tr2("Press \u201CTry again\u201D. If it fails again, restart the computer: it frees the memory.",
+                 "Нажмите \u00ABПопробовать снова\u00BB. Если не выйдет, перезагрузите компьютер: это освободит память.");
+    case Problem::portTaken:
+    case Problem::none:
+    case Problem::other:
+      break;
+  }
   return {};
 }
 
@@ -177,6 +240,7 @@ void AppModel::reloadFiles() {
 }
 
 void AppModel::install(Done done) {
+  setupError_.clear();
   std::vector<ModelSpec> todo;
   for (const ModelSpec& m : {ModelCatalog::embedding(), ModelCatalog::recommendedChat()})
     if (!ModelCatalog::isInstalled(m) || ModelCatalog::damage(m)) todo.push_back(m);
@@ -222,7 +286,8 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
     } catch (const std::exception& e) {
       const QString why = QString::fromUtf8(e.what());
       CoreWorker::reply(this, [this, why, done = std::move(done)] {
-        setupStep_ = tr2("Download failed: ", "Не скачалось: ") + why;
+        setupStep_.clear();
+        setupError_ = tr2("Download failed: ", "Не скачалось: ") + why;
         setupProgress_.reset();
         touch();
         if (done) done();
@@ -249,8 +314,17 @@ void AppModel::startEngine(Done done) {
   worker_->post([this, done = std::move(done)]() mutable {
     Engine::shared().start();
     // The state reports were posted before this: the engine is known here.
-    CoreWorker::reply(this, [this, done = std::move(done)]() mutable { reindex(std::move(done)); });
+    CoreWorker::reply(this, [this, done = std::move(done)]() mutable {
+      if (engine_.kind == Engine::State::Kind::ready) serverWatch_->start();
+      reindex(std::move(done));
+    });
   });
+}
+
+void AppModel::checkServers() {
+  // A look at the ports and the children, no request: cheap enough for
+  // the GUI thread. A change comes back as a state report.
+  if (engine_.kind == Engine::State::Kind::ready) Engine::shared().checkServers();
 }
 
 void AppModel::reindex(Done done) {
@@ -299,12 +373,24 @@ void AppModel::reindex(Done done) {
 }
 
 void AppModel::ask(Done done) {
-  if (busy_ || engine_.kind != Engine::State::Kind::ready) {
+  if (!canAsk()) {
     if (done) done();
     return;
   }
+  if (engine_.kind == Engine::State::Kind::ready) return write(std::move(done));
+  // The server went away: it is started again, then the reply written.
+  startEngine([this, done = std::move(done)]() mutable {
+    if (engine_.kind == Engine::State::Kind::ready && canAsk())
+      write(std::move(done));
+    else if (done)
+      done();
+  });
+}
+
+void AppModel::write(Done done) {
   busy_ = true;
   replied_ = false;
+  failure_.clear();
   answer_.clear();
   sources_.clear();
   info_.clear();
@@ -342,8 +428,15 @@ void AppModel::ask(Done done) {
     } catch (const Cancelled&) {
     } catch (const std::exception& e) {
       const QString why = QString::fromUtf8(e.what());
+      // A failed request is often a server that died: the engine looks now,
+      // and its report arrives before this reply's end.
+      Engine::shared().checkServers(std::chrono::seconds(2));
       CoreWorker::reply(this, [this, why, done = std::move(done)] {
-        info_ = why;
+        const bool died = engine_.kind == Engine::State::Kind::failed && engine_.problem == Engine::Problem::serverStopped;
+        failure_ = died ? engineFailure() : why;
+        info_ = tr2("The reply was not finished: ", "Ответ не дописан: ") + failure_ +
+                (died ? tr2(". \u201CWrite reply\u201D starts it again.", ". \u00ABНаписать ответ\u00BB запустит его снова.")
+                      : QString());
         busy_ = false;
         touch();
         if (onChange) onChange();
@@ -367,7 +460,7 @@ void AppModel::answerClipboard(Done done) {
   if (busy_)
     return refuse(tr2("No reply: another reply is being written \u2014 try again in a moment",
                       "Ответа нет: пишется другой ответ \u2014 попробуйте чуть позже"));
-  if (engine_.kind != Engine::State::Kind::ready)
+  if (engine_.kind != Engine::State::Kind::ready && !serverWentAway())
     return refuse(tr2("No reply: the model is not running \u2014 start it first",
                       "Ответа нет: модель не запущена \u2014 сначала запустите её"));
   guestText_ = text;
@@ -378,13 +471,18 @@ void AppModel::answerClipboard(Done done) {
       QGuiApplication::clipboard()->setText(answer_);
       if (notify) notify(QStringLiteral("Quorvel"), tr2("Reply copied to the clipboard", "Ответ скопирован в буфер"));
     } else if (notify) {
-      notify(QStringLiteral("Quorvel"), tr2("No reply: ", "Ответа нет: ") + info_);
+      notify(QStringLiteral("Quorvel"), tr2("No reply: ", "Ответа нет: ") + failure_);
     }
     if (done) done();
   });
 }
 
-void AppModel::copyAnswer() { QGuiApplication::clipboard()->setText(answer_); }
+bool AppModel::copyAnswer() {
+  // Half a reply pasted to a guest reads as a whole one.
+  if (!replied_ || busy_) return false;
+  QGuiApplication::clipboard()->setText(answer_);
+  return true;
+}
 
 void AppModel::toggleEngine(Done done) {
   if (engine_.kind == Engine::State::Kind::ready) {

@@ -45,13 +45,22 @@ class AppModel : public QObject {
   const std::vector<Source>& sources() const { return sources_; }
   bool notInDocs() const { return notInDocs_; }
   bool busy() const { return busy_; }
+  // The reply shown is whole: written to its end for the message it shows.
+  // Only then can it be copied.
+  bool replied() const { return replied_; }
+  // The reply shown broke off (the model server died, an error came): what
+  // there is of it stays visible, marked, and cannot be copied.
+  bool unfinished() const { return !busy_ && !replied_ && !answer_.isEmpty(); }
   const QString& info() const { return info_; }
   // "Reading <file>" while the documents are read, else empty.
   const QString& readInfo() const { return readInfo_; }
   const ReplyTemplate* replyTemplate() const { return template_; }
   const QString& replyLang() const { return replyLang_; }
   std::optional<double> setupProgress() const { return setupProgress_; }
+  // "1/2 · <model> · 639 MB" while a download runs.
   const QString& setupStep() const { return setupStep_; }
+  // Why the last installation failed, whole; empty when it did not.
+  const QString& setupError() const { return setupError_; }
   double lastTPS() const { return lastTPS_; }
   bool indexing() const { return indexing_; }
 
@@ -63,6 +72,16 @@ class AppModel : public QObject {
   static bool modelsReady();
   QString statusText() const;
   QColor statusColor() const;
+  // The engine's failure in the app's language; empty when it has none.
+  QString engineFailure() const;
+  // Whether "Start model"/"Try again" makes sense now: the models are there
+  // and the engine is stopped or failed.
+  bool canStartEngine() const;
+  // Whether "Write reply" may be pressed: with the engine ready, or after a
+  // server went away (the reply then starts it again first).
+  bool canAsk() const;
+  // A server went away while ready: a reply starts the engine again.
+  bool serverWentAway() const;
   // What to do about the engine's failure, for whoever sets Quorvel up;
   // empty when there is nothing to say.
   QString advice() const;
@@ -87,7 +106,8 @@ class AppModel : public QObject {
   void reindex(Done done = {});
   void ask(Done done = {});
   void answerClipboard(Done done = {});
-  void copyAnswer();
+  // Copies the reply when it is whole; false (clipboard untouched) otherwise.
+  bool copyAnswer();
   void toggleEngine(Done done = {});
   void addDocuments();
   void add(const QStringList& paths);
@@ -96,6 +116,10 @@ class AppModel : public QObject {
   void addSamples();
   // Starts the servers (when the models are there), then re-reads.
   void startEngine(Done done = {});
+  // Asks the engine whether its servers are still there (a dead one turns
+  // the state to failed). Done every second while ready, and after every
+  // failed reply.
+  void checkServers();
 
   // Watches the documents folder: two seconds after the last change there,
   // the documents are re-read (while the engine is ready; a change during
@@ -113,6 +137,7 @@ class AppModel : public QObject {
   void finishInstall(Done done);
   void importThenReindex(const QStringList& paths);
   void touch();
+  void write(Done done);
 
   void folderChanged();
   void settle();
@@ -139,12 +164,15 @@ class AppModel : public QObject {
   bool busy_ = false;
   bool replied_ = false;  // the last ask() wrote a whole reply
   QString info_;
+  QString failure_;  // why the last reply broke off
   QString readInfo_;
   QString readError_;  // why the last reading failed, if it did
   const ReplyTemplate* template_ = nullptr;
   QString replyLang_ = QStringLiteral("auto");
   std::optional<double> setupProgress_;
   QString setupStep_;
+  QString setupError_;
+  QTimer* serverWatch_ = nullptr;
   double lastTPS_ = 0;
   bool indexing_ = false;
 };

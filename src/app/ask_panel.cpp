@@ -114,10 +114,14 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   actions->addWidget(reply_);
   spinner_ = new Spinner;
   actions->addWidget(spinner_);
-  actions->addStretch(1);
+  // The speed line, the reading's progress, or why a reply broke off: whole,
+  // wrapped, and selectable to be passed on.
   info_ = makeLabel({}, font::caption, white(0.6));
   info_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  actions->addWidget(info_);
+  info_->setWordWrap(true);
+  info_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  info_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  actions->addWidget(info_, 1);
   column->addLayout(actions);
 
   // The result box.
@@ -133,6 +137,11 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   tag_->setStyleSheet(tag_->styleSheet() +
                       QStringLiteral("background: rgba(255,159,10,0.30); border-radius: 8px; padding: 2px 6px;"));
   boxHeader->addWidget(tag_);
+  unfinished_ = makeLabel(tr2("not finished \u2014 do not send", "не дописан \u2014 не отправляйте"), font::caption,
+                          QColor(0xff, 0x45, 0x3a));
+  unfinished_->setStyleSheet(unfinished_->styleSheet() +
+                             QStringLiteral("background: rgba(255,69,58,0.22); border-radius: 8px; padding: 2px 6px;"));
+  boxHeader->addWidget(unfinished_);
   boxHeader->addStretch(1);
   copy_ = new QPushButton(symbol(QStringLiteral("doc.on.doc")), tr2("Copy", "Копировать"));
   copy_->setObjectName(QStringLiteral("plain"));
@@ -189,14 +198,15 @@ void AskPanel::refresh() {
 
   const bool busy = model_.busy();
   reply_->setText(busy ? tr2("Writing\u2026", "Пишу\u2026") : tr2("Write reply", "Написать ответ"));
-  reply_->setEnabled(!busy && model_.engine().kind == Engine::State::Kind::ready &&
-                     (!model_.guestText().isEmpty() || chosen != nullptr));
+  reply_->setEnabled(model_.canAsk());
   spinner_->setVisible(busy);
   // The reading's progress while no reply is being written.
   info_->setText(!busy && !model_.readInfo().isEmpty() ? model_.readInfo() : model_.info());
 
   tag_->setVisible(model_.notInDocs());
-  copy_->setEnabled(!model_.answer().isEmpty());
+  unfinished_->setVisible(model_.unfinished());
+  // Only a whole reply can be copied: half of one reads as a whole one.
+  copy_->setEnabled(model_.replied());
   // A single space keeps one line of height while there is no reply.
   const QString shown = model_.answer().isEmpty() ? QStringLiteral(" ") : model_.answer();
   if (answer_->toPlainText() != shown) answer_->setPlainText(shown);

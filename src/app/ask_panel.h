@@ -35,6 +35,7 @@ class AskPanel : public QWidget {
   const std::vector<QToolButton*>& templateButtons() const { return templates_; }
   QLabel* infoLine() const { return info_; }
   QLabel* notInDocsTag() const { return tag_; }
+  QLabel* unfinishedTag() const { return unfinished_; }
   QPushButton* copyButton() const { return copy_; }
   QTextEdit* replyText() const { return answer_; }
   QWidget* sourcesBlock() const { return sources_; }
@@ -50,6 +51,7 @@ class AskPanel : public QWidget {
   Spinner* spinner_;
   QLabel* info_;
   QLabel* tag_;
+  QLabel* unfinished_;
   QPushButton* copy_;
   QTextEdit* answer_;
   QWidget* sources_;

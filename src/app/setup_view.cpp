@@ -58,7 +58,9 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
   error_ = makeLabel({}, font::callout, QColor(0xff, 0x45, 0x3a));
   error_->setWordWrap(true);
   error_->setAlignment(Qt::AlignCenter);
-  error_->setMaximumWidth(640);
+  // A fixed width: a wrapping label centred in a column is otherwise given
+  // one line's height and cut.
+  error_->setFixedWidth(640);
   error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   column->addWidget(error_, 0, Qt::AlignHCenter);
   progress_ = new QProgressBar;
@@ -82,8 +84,8 @@ void SetupView::refresh() {
   serverAdvice_->setVisible(!Paths::llamaServer());
   const auto progress = model_.setupProgress();
   button_->setVisible(!progress);
-  error_->setVisible(!progress && !model_.setupStep().isEmpty());
-  error_->setText(model_.setupStep());
+  error_->setVisible(!progress && !model_.setupError().isEmpty());
+  error_->setText(model_.setupError());
   progress_->setVisible(progress.has_value());
   step_->setVisible(progress.has_value());
   if (progress) {

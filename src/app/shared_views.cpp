@@ -76,10 +76,19 @@ PrivacyBadge::PrivacyBadge(AppModel& model, QWidget* parent) : QWidget(parent), 
   auto* row = new QHBoxLayout;
   row->setSpacing(6);
   dot_ = new Dot(9);
+  // An engine error is shown whole, and can be selected to be passed on.
   status_ = makeLabel({}, font::caption, white(0.85));
-  row->addWidget(dot_);
+  status_->setWordWrap(true);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  row->addWidget(dot_, 0, Qt::AlignTop);
   row->addWidget(status_, 1);
   column->addLayout(row);
+  start_ = new QPushButton(symbol(QStringLiteral("play.circle")), QString());
+  start_->setObjectName(QStringLiteral("plain"));
+  start_->setCursor(Qt::PointingHandCursor);
+  QObject::connect(start_, &QPushButton::clicked, this, [this] { model_.startEngine(); });
+  column->addWidget(start_, 0, Qt::AlignLeft);
   column->addWidget(makeLabel(tr2("Network: this computer only (127.0.0.1)", "Сеть: только этот компьютер (127.0.0.1)"),
                               font::caption2, white(0.55)));
   model_title_ = makeLabel({}, font::caption2, white(0.55));
@@ -94,6 +103,11 @@ PrivacyBadge::PrivacyBadge(AppModel& model, QWidget* parent) : QWidget(parent), 
 void PrivacyBadge::refresh() {
   dot_->setColor(model_.statusColor());
   status_->setText(model_.statusText());
+  const Engine::State& engine = model_.engine();
+  start_->setVisible(model_.canStartEngine());
+  start_->setText(engine.kind == Engine::State::Kind::stopped ? tr2("Start model", "Запустить модель")
+                  : engine.problem == Engine::Problem::serverStopped ? tr2("Start again", "Запустить снова")
+                                                                      : tr2("Try again", "Попробовать снова"));
   model_title_->setText(QString::fromStdString(Engine::chatModelTitle()));
   advice_->setText(model_.advice());
   advice_->setVisible(!advice_->text().isEmpty());

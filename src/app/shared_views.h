@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -48,11 +49,16 @@ class PrivacyBadge : public QWidget {
  public:
   PrivacyBadge(AppModel& model, QWidget* parent = nullptr);
   void refresh();
+  // "Start model", "Try again" or "Start again": shown while the engine is
+  // stopped or failed and the models are there.
+  QPushButton* startButton() const { return start_; }
+  QLabel* statusLine() const { return status_; }
 
  private:
   AppModel& model_;
   Dot* dot_;
   QLabel* status_;
+  QPushButton* start_;
   QLabel* model_title_;
   QLabel* advice_;
 };

@@ -134,8 +134,9 @@ bool russianLocale() {
 
 // What a person setting Quorvel up for the first time needs to know when the
 // engine cannot start: on standard error, after the engine's own line.
-void guidance(const std::string& failure) {
-  if (failure == "engine not found" && Paths::engineIsBundled()) {
+void guidance(Engine::Problem failure) {
+  using Problem = Engine::Problem;
+  if (failure == Problem::notFound && Paths::engineIsBundled()) {
     // The package carries the server: without it the installation is damaged.
     const std::string folder = Paths::bundledEngine().string();
     if (russianLocale()) {
@@ -146,17 +147,17 @@ void guidance(const std::string& failure) {
           ": the installation is damaged.");
       err("quorvel-cli: reinstall Quorvel: sudo apt install --reinstall quorvel");
     }
-  } else if (failure == "engine not found") {
+  } else if (failure == Problem::notFound) {
     err("quorvel-cli: llama-server was not found in " + Paths::llamaServerPlaces() + ".");
     const auto readme = Paths::readme();
     err("quorvel-cli: install it (Debian 13: sudo apt install llama.cpp) \u2014 see \"The models and llama-server\" in " +
         (readme ? readme->string() : std::string("the README")) + ".");
-  } else if (failure == "model not downloaded" || failure == "search model not downloaded") {
+  } else if (failure == Problem::noModel || failure == Problem::noSearchModel) {
     err("quorvel-cli: the model files are not in " + Paths::models().string() +
         ": run `quorvel-cli setup` to download them (one time).");
-  } else if (failure.rfind("model file damaged: ", 0) == 0) {
+  } else if (failure == Problem::damaged) {
     err("quorvel-cli: run `quorvel-cli setup` to download it again.");
-  } else if (failure == "model server did not start (see logs)") {
+  } else if (failure == Problem::didNotStart) {
     err("quorvel-cli: what the model servers said is in " + (Paths::logs() / "chat.log").string() + " and " +
         (Paths::logs() / "embed.log").string() + ".");
   }
@@ -170,7 +171,7 @@ bool engineReady() {
   const Engine::State s = engine.state();
   if (s.kind == Engine::State::Kind::failed) {
     out("engine: " + s.message);
-    guidance(s.message);
+    guidance(s.problem);
     return false;
   }
   return true;

@@ -73,8 +73,9 @@ class AppModelTest : public QObject {
     QCOMPARE(model.setupStep(), QStringLiteral("1/1 \u00B7 %1 \u00B7 %2 MB").arg(QString::fromStdString(chat.title)).arg(chat.sizeMB));
     QCOMPARE(model.setupProgress(), std::optional<double>(0.0));
     QVERIFY(QTest::qWaitFor([&] { return finished; }, 30000));
-    QVERIFY2(model.setupStep().startsWith(QStringLiteral("Download failed: ")), qPrintable(model.setupStep()));
-    QVERIFY(model.setupStep().contains(QStringLiteral("404")));
+    QVERIFY2(model.setupError().startsWith(QStringLiteral("Download failed: ")), qPrintable(model.setupError()));
+    QCOMPARE(model.setupStep(), QString());
+    QVERIFY(model.setupError().contains(QStringLiteral("404")));
     QVERIFY(!model.setupProgress());
     QCOMPARE(model.engine(), Engine::State::stopped());
   }
@@ -125,6 +126,56 @@ class AppModelTest : public QObject {
     QVERIFY(await([&](auto done) { model.ask(done); }));
     QVERIFY(lastHistoryLine()["language"].get<std::string>() == "de");
     QCOMPARE(model.lastTPS(), Stats::lastTPS());  // as recorded, not rounded
+  }
+
+  // A chat server that dies in the middle of a reply: the engine is no longer
+  // ready, what was written is marked unfinished and cannot be copied, and
+  // the next "Write reply" starts the servers again and writes it whole.
+  void aServerThatDiesMidReplyIsNoticedAndTheNextReplyStartsItAgain() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeRules();
+    AppModel model;
+    {
+      ScopedEnv cut("QUORVEL_STANDIN_CUT_STREAM", "1");  // read by the servers launched now
+      QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    }
+    QCOMPARE(model.engine(), Engine::State::ready());
+    model.setGuestText(QStringLiteral("What time is breakfast?"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QCOMPARE(model.engine().kind, Engine::State::Kind::failed);
+    QCOMPARE(model.engine().problem, Engine::Problem::serverStopped);
+    QCOMPARE(model.statusText(), QStringLiteral("Error: the model server stopped"));
+    QVERIFY2(!model.answer().isEmpty() && model.unfinished() && !model.replied(), qPrintable(model.answer()));
+    QCOMPARE(model.info(), QStringLiteral("The reply was not finished: the model server stopped. "
+                                          "\u201CWrite reply\u201D starts it again."));
+    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+    QVERIFY(!model.copyAnswer());
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+
+    QVERIFY(model.canAsk());
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QCOMPARE(model.engine(), Engine::State::ready());
+    QCOMPARE(model.answer(), QStringLiteral("Breakfast is served from 7:00 to 10:30 on the terrace [1]."));
+    QVERIFY(model.replied() && !model.unfinished());
+    QVERIFY(model.copyAnswer());
+    QCOMPARE(QGuiApplication::clipboard()->text(), model.answer());
+  }
+
+  // Killed while nobody asks: noticed within seconds, by the watch.
+  void aServerKilledWhileIdleTurnsTheStatusRed() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    AppModel model;
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QCOMPARE(model.statusColor(), QColor(0x30, 0xd1, 0x58));
+    killChatServer();
+    QVERIFY(QTest::qWaitFor([&] { return model.engine().kind == Engine::State::Kind::failed; }, 20000));
+    QCOMPARE(model.engine().problem, Engine::Problem::serverStopped);
+    QCOMPARE(model.statusColor(), QColor(0xff, 0x45, 0x3a));
+    QVERIFY(model.canStartEngine());
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QCOMPARE(model.engine(), Engine::State::ready());
   }
 
   void theSpeedLine() {

@@ -54,7 +54,7 @@ class TrayTest : public QObject {
     writeText(Paths::statsFile(), R"({"tps":12.6,"seconds":2,"date":"2026-12-08T09:00:00Z"})");
     AppModel model;
     Tray tray(model, {});
-    pretendEngine(model, Engine::State::failed("engine not found"));
+    pretendEngine(model, Engine::State::failed("engine not found", Engine::Problem::notFound));
     const auto rows = tray.rows();
     QCOMPARE(rows[0].title, QStringLiteral("Quorvel \u2014 Error: engine not found"));
     QCOMPARE(rows[0].dot->name(), QStringLiteral("#ff453a"));

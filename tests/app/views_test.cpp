@@ -145,7 +145,7 @@ class ViewsTest : public QObject {
     QVERIFY(content->setup()->progressBar()->isHidden());
     // No llama-server on this PATH: the screen says where to read about it.
     QVERIFY(!content->setup()->serverAdvice()->isHidden());
-    QVERIFY(content->setup()->serverAdvice()->text().contains(QStringLiteral("The models and llama-server")));
+    QVERIFY(content->setup()->serverAdvice()->text().contains(QStringLiteral("sudo apt install llama.cpp")));
 
     prepareStandInHome(home.home.path());
     model.reloadFiles();  // any change of the model

@@ -48,18 +48,18 @@ class EngineTest : public ::testing::Test {
 
 TEST_F(EngineTest, FailsWithoutProgramOrModels) {
   engine.start();
-  EXPECT_EQ(states, (std::vector<State>{State::starting(), State::failed("engine not found")}));
+  EXPECT_EQ(states, (std::vector<State>{State::starting(), State::failed("engine not found", Engine::Problem::notFound)}));
 
   test::prepareStandInHome(home.path(), /*chatModel=*/false, /*searchModel=*/true);
   states.clear();
   engine.start();
-  EXPECT_EQ(states, (std::vector<State>{State::starting(), State::failed("model not downloaded")}));
+  EXPECT_EQ(states, (std::vector<State>{State::starting(), State::failed("model not downloaded", Engine::Problem::noModel)}));
 
   test::prepareStandInHome(home.path(), /*chatModel=*/true, /*searchModel=*/false);
   fs::remove(home.path() / "models/qwen3-embedding-0.6b-q8_0.gguf");
   states.clear();
   engine.start();
-  EXPECT_EQ(states.back(), State::failed("search model not downloaded"));
+  EXPECT_EQ(states.back(), State::failed("search model not downloaded", Engine::Problem::noSearchModel));
   EXPECT_FALSE(answers(Engine::chatPort));
 }
 
@@ -113,7 +113,7 @@ TEST_F(EngineTest, ServerExitingAtStartFailsWithItsLog) {
   engine.start();
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
   EXPECT_EQ(states, (std::vector<State>{State::starting(), State::stopped(),
-                                        State::failed("model server did not start (see logs)")}));
+                                        State::failed("model server did not start (see logs)", Engine::Problem::didNotStart)}));
   EXPECT_NE(test::readText(home.path() / "logs/embed.log").find("failing at start"), std::string::npos);
   // The chat server it launched was terminated with it.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -123,7 +123,7 @@ TEST_F(EngineTest, ServerExitingAtStartFailsWithItsLog) {
   states.clear();
   engine.stop();
   EXPECT_TRUE(states.empty());
-  EXPECT_EQ(engine.state(), State::failed("model server did not start (see logs)"));
+  EXPECT_EQ(engine.state(), State::failed("model server did not start (see logs)", Engine::Problem::didNotStart));
   engine.stopAll();
   EXPECT_EQ(states, std::vector<State>{State::stopped()});
 }
@@ -142,7 +142,7 @@ TEST_F(EngineTest, WaitsForASlowServerAndGivesUpOnAHungOne) {
   ScopedEnv hung("QUORVEL_STANDIN_LOAD_MS", "600000");
   engine.maxPolls = 4;
   engine.start();
-  EXPECT_EQ(engine.state(), State::failed("model server did not start (see logs)"));
+  EXPECT_EQ(engine.state(), State::failed("model server did not start (see logs)", Engine::Problem::didNotStart));
 }
 
 // Run under ThreadSanitizer too (QUORVEL_SANITIZE=thread): the app starts the
@@ -214,6 +214,39 @@ TEST_F(EngineTest, StopAllEndsEveryServer) {
   EXPECT_FALSE(answers(Engine::embedPort));
 }
 
+// A server that goes away while ready is noticed: one this engine launched
+// by its exit, one it found running by its port refusing connections. The
+// other server is ended too, and the next start brings both back.
+TEST_F(EngineTest, AServerThatGoesAwayIsNoticedAndStartBringsItBack) {
+  test::prepareStandInHome(home.path());
+  engine.start();
+  ASSERT_EQ(engine.state(), State::ready());
+  EXPECT_TRUE(engine.checkServers());
+  EXPECT_TRUE(engine.checkServers());  // a second look changes nothing
+  EXPECT_EQ(states.size(), 2u);
+
+  test::killChatServer();
+  EXPECT_FALSE(engine.checkServers());
+  EXPECT_EQ(engine.state(), State::failed("the model server stopped", Engine::Problem::serverStopped));
+  EXPECT_EQ(states.back(), engine.state());
+  EXPECT_TRUE(engine.checkServers());  // not ready: nothing to check
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(answers(Engine::embedPort));
+
+  engine.start();
+  ASSERT_EQ(engine.state(), State::ready());
+  EXPECT_TRUE(answers(Engine::chatPort));
+
+  // Servers this engine did not launch: their ports tell.
+  Engine second;
+  second.start();
+  ASSERT_EQ(second.state(), State::ready());
+  engine.stop();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(second.checkServers());
+  EXPECT_EQ(second.state().problem, Engine::Problem::serverStopped);
+}
+
 // Stopping ends this support folder's servers only: one of another
 // support folder on the same port pattern is left alone, a leftover of this
 // one's (started by an earlier run, its record lost) is ended.
@@ -283,7 +316,7 @@ TEST_F(EngineTest, AnotherUsersServerOnOurPortIsNeverUsed) {
   for (int i = 0; i < 200 && !answers(Engine::chatPort); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   ASSERT_TRUE(answers(Engine::chatPort));
   engine.start();
-  EXPECT_EQ(engine.state(), State::failed("port 18431 is used by another program (quorvel-cli stop ends a model server of ours)"));
+  EXPECT_EQ(engine.state(), State::failed("port 18431 is used by another program (quorvel-cli stop ends a model server of ours)", Engine::Problem::portTaken));
   other.kill();
   fs::remove_all(theirs);
 }

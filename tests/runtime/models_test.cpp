@@ -237,6 +237,34 @@ TEST_F(DownloaderTest, ErrorStatusIsAnErrorAndNothingIsReplaced) {
   EXPECT_EQ(installed(), "old but small copy");
 }
 
+// A mirror that serves something else than the model (far too small, or not
+// a model file at all) fails the download with what arrived and what was
+// expected; nothing of it stays, so the next attempt starts clean.
+TEST_F(DownloaderTest, WhatIsNotTheModelIsAnErrorAndRemoved) {
+  std::string served = std::string(1200, 'x');
+  files.server().Get("/org/tiny/resolve/main/tiny.gguf", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(served, "application/octet-stream");
+  });
+  auto failure = [this]() -> std::string {
+    try {
+      download();
+    } catch (const DownloadError& e) {
+      return e.what();
+    }
+    return "no error";
+  };
+  EXPECT_EQ(failure(), "download of tiny.gguf failed: 0.0 MB arrived from " + files.base() +
+                           "/org/tiny/resolve/main/tiny.gguf, the model file is about 1.0 MB");
+  EXPECT_FALSE(fs::exists(ModelCatalog::path(spec)));
+  EXPECT_FALSE(fs::exists(ModelCatalog::path(spec).string() + ".part"));
+
+  served = std::string(700000, 'x');  // the size is right, the contents are not
+  const std::string why = failure();
+  EXPECT_NE(why.find("is not a whole model file (not a GGUF"), std::string::npos) << why;
+  EXPECT_FALSE(fs::exists(ModelCatalog::path(spec)));
+  EXPECT_FALSE(fs::exists(ModelCatalog::path(spec).string() + ".part"));
+}
+
 TEST_F(DownloaderTest, UnreachableHostSaysSo) {
   ScopedEnv nowhere("QUORVEL_MODEL_BASE_URL", "http://127.0.0.1:1");
   try {

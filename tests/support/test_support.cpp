@@ -175,6 +175,12 @@ void stopModelServers() {
   std::fprintf(stderr, "the model ports are still taken after stopping every server:\n%s", who.out.c_str());
 }
 
+void killChatServer() {
+  // SIGKILL: a crash, with no shutdown of its own.
+  Subprocess::run({"/usr/bin/pkill", "-KILL", "-f", "llama-server.*--port 18431"}, std::chrono::seconds(10), 0);
+  for (int i = 0; i < 500 && !portFree(Engine::chatPort); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
 std::string emptyGguf() {
   // "GGUF", version 3, no tensors, no metadata: a whole file, though one
   // that no real server would load.

@@ -105,6 +105,8 @@ namespace quorvel::test {
 // Ends every model server of the system (as `quorvel-cli stop` does) and
 // waits until neither port answers.
 void stopModelServers();
+// Kills the chat server on its port, as a crash would.
+void killChatServer();
 
 // The smallest whole model file: a GGUF header without tensors.
 std::string emptyGguf();

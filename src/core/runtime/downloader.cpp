@@ -16,6 +16,7 @@
 
 #include "platform/file_util.h"
 #include "platform/local_http.h"
+#include "runtime/gguf.h"
 
 namespace quorvel {
 
@@ -98,6 +99,16 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     }
   }
   return bytes;
+}
+
+// "1.2 MB", "639 MB": sizes as the catalogue gives them.
+std::string megabytes(uint64_t bytes) {
+  char text[32];
+  if (bytes < 10000000)
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+  else
+    std::snprintf(text, sizeof text, "%llu MB", static_cast<unsigned long long>((bytes + 500000) / 1000000));
+  return text;
 }
 
 struct CurlFree {
@@ -191,6 +202,22 @@ void ModelDownloader::download(const ModelSpec& spec) {
     if (rc == CURLE_COULDNT_RESOLVE_HOST || rc == CURLE_COULDNT_CONNECT) why = "host unreachable (" + why + ")";
     // The bytes received stay in the .part file; the next download resumes there.
     throw DownloadError("download of " + spec.file + " failed: " + why);
+  }
+  // What arrived must be the file the catalogue describes. Anything else
+  // (an error page served as 200, a mirror's cut-off copy) would count as
+  // not installed, and be downloaded again at every press, silently.
+  std::error_code ec;
+  const auto arrived = std::filesystem::file_size(part, ec);
+  const int64_t expected = spec.sizeMB * 1000000;
+  if (ec || static_cast<int64_t>(arrived) <= expected / 2) {
+    std::filesystem::remove(part, ec);
+    throw DownloadError("download of " + spec.file + " failed: " + megabytes(ec ? 0 : arrived) +
+                        " arrived from " + url + ", the model file is about " + megabytes(expected));
+  }
+  if (auto why = ggufDamage(part)) {
+    std::filesystem::remove(part, ec);
+    throw DownloadError("download of " + spec.file + " failed: what arrived from " + url +
+                        " is not a whole model file (" + *why + ")");
   }
   if (::rename(part.c_str(), target.c_str()) != 0)
     throw DownloadError("cannot move " + part.string() + " into place: " + std::strerror(errno));

@@ -1,7 +1,13 @@
 #include <quorvel/engine.h>
 
 #include <nlohmann/json.hpp>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <chrono>
 #include <filesystem>
@@ -23,6 +29,7 @@ constexpr const char* kNoModel = "model not downloaded";
 constexpr const char* kNoSearchModel = "search model not downloaded";
 constexpr const char* kDidNotStart = "model server did not start (see logs)";
 const std::string kDamaged = "model file damaged: ";
+constexpr const char* kStopped = "the model server stopped";
 
 }  // namespace
 
@@ -136,26 +143,26 @@ void Engine::start() {
     gen = ++generation_;
   }
   notify(State::starting());
-  auto fail = [&](const std::string& why) { setStateIf(gen, State::failed(why)); };
+  auto fail = [&](const std::string& why, Problem p) { setStateIf(gen, State::failed(why, p)); };
 
   Paths::ensure();
   const auto exe = Paths::llamaServer();
-  if (!exe) return fail(kNotFound);
+  if (!exe) return fail(kNotFound, Problem::notFound);
   const auto chatModel = ModelCatalog::installedChat();
-  if (!chatModel) return fail(kNoModel);
-  if (!ModelCatalog::isInstalled(ModelCatalog::embedding())) return fail(kNoSearchModel);
+  if (!chatModel) return fail(kNoModel, Problem::noModel);
+  if (!ModelCatalog::isInstalled(ModelCatalog::embedding())) return fail(kNoSearchModel, Problem::noSearchModel);
   // A damaged file is named now, not found out as a server that died.
   for (const ModelSpec& m : {*chatModel, ModelCatalog::embedding()})
-    if (auto why = ModelCatalog::damage(m)) return fail(kDamaged + ModelCatalog::path(m).string() + " (" + *why + ")");
+    if (auto why = ModelCatalog::damage(m)) return fail(kDamaged + ModelCatalog::path(m).string() + " (" + *why + ")", Problem::damaged);
 
   const bool chatUp = healthy(chatURL());
   const bool embedUp = healthy(embedURL());
   // A server already answering is used only when it is this user's and
   // serves our model: anyone can make a server name our model file.
   if (chatUp && !(servers::listenerIsOurs(chatPort) && serves(chatURL(), chatModel->file)))
-    return fail(portTaken(chatPort));
+    return fail(portTaken(chatPort), Problem::portTaken);
   if (embedUp && !(servers::listenerIsOurs(embedPort) && serves(embedURL(), ModelCatalog::embedding().file)))
-    return fail(portTaken(embedPort));
+    return fail(portTaken(embedPort), Problem::portTaken);
   const std::string models = Paths::models().string();
   {
     std::lock_guard<std::mutex> lock(mu_);
@@ -199,7 +206,7 @@ void Engine::start() {
         state_ = State::stopped();
       }
       notify(State::stopped());
-      return fail(kDidNotStart);
+      return fail(kDidNotStart, Problem::didNotStart);
     }
   }
 }
@@ -240,6 +247,56 @@ void Engine::stopAll() {
   }
   servers::forget();
   setState(State::stopped());
+}
+
+namespace {
+
+// Whether something accepts connections on the port: the kernel accepts for
+// a listening server however busy it is, and refuses at once when none is.
+bool listening(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return true;  // cannot tell: not taken for a death
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+  const int err = errno;
+  ::close(fd);
+  return rc == 0 || err != ECONNREFUSED;
+}
+
+}  // namespace
+
+bool Engine::checkServers(std::chrono::milliseconds settle) {
+  uint64_t gen = 0;
+  bool died = false;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (state_.kind != State::Kind::ready) return true;
+    gen = generation_;
+    died = children_->anyDied();
+  }
+  // A server that is dying has closed its connections a moment before its
+  // port and its exit show: a caller whose request just broke waits a little.
+  const auto until = std::chrono::steady_clock::now() + settle;
+  while (!died && listening(chatPort) && listening(embedPort)) {
+    if (std::chrono::steady_clock::now() >= until) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::lock_guard<std::mutex> lock(mu_);
+    died = children_->anyDied();
+  }
+  const State lost = State::failed(kStopped, Problem::serverStopped);
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (gen != generation_ || state_.kind != State::Kind::ready) return true;
+    // The one still running is ended too: the next start launches both anew.
+    children_->terminate();
+    ++generation_;
+    state_ = lost;
+  }
+  notify(lost);
+  return false;
 }
 
 std::string Engine::chatModelTitle() {

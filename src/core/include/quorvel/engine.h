@@ -3,6 +3,7 @@
 // and left running for the next process until stopped.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,12 +20,26 @@ namespace quorvel {
 // are set before the engine is first used.
 class Engine {
  public:
+  // Why the engine failed: what callers decide their advice by, so that
+  // rewording a message never turns the advice off.
+  enum class Problem {
+    none,
+    notFound,       // no llama-server
+    noModel,        // no reply model downloaded
+    noSearchModel,  // no search model downloaded
+    damaged,        // a model file is damaged
+    didNotStart,    // a server exited or never answered
+    portTaken,      // another program listens on a port
+    serverStopped,  // a ready server went away
+    other,
+  };
   struct State {
     enum class Kind { failed, stopped, starting, ready };
     Kind kind = Kind::stopped;
     std::string message;  // for failed only
+    Problem problem = Problem::none;
 
-    static State failed(std::string m) { return {Kind::failed, std::move(m)}; }
+    static State failed(std::string m, Problem p = Problem::other) { return {Kind::failed, std::move(m), p}; }
     static State stopped() { return {Kind::stopped, {}}; }
     static State starting() { return {Kind::starting, {}}; }
     static State ready() { return {Kind::ready, {}}; }
@@ -55,6 +70,15 @@ class Engine {
   void stop();
   // stop(), then ends every server of this system on either port.
   void stopAll();
+
+  // While ready: whether both servers are still there. A server this
+  // process launched that has exited, or a port that refuses connections,
+  // makes the state failed (serverStopped) and returns false. Cheap (no
+  // request is sent), so it can be asked every second and after every
+  // failed request; a server busy with a long reply still counts as there.
+  // `settle`: how long to keep looking while both seem there (after a broken
+  // request, the server's death shows a moment later).
+  bool checkServers(std::chrono::milliseconds settle = std::chrono::milliseconds(0));
 
   // The installed reply model's title, or "\u2014" when there is none.
   static std::string chatModelTitle();
