@@ -234,6 +234,7 @@ QString AppModel::speedLine(double tokensPerSecond, double seconds) {
 
 void AppModel::reloadFiles() {
   files_ = DocIndex::shared().fileNames();
+  problems_ = DocIndex::shared().problems();
   passages_ = static_cast<int64_t>(DocIndex::shared().chunkCount());
   touch();
   if (onChange) onChange();

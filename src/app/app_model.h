@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include <quorvel/doc_index.h>
 #include <quorvel/engine.h>
 #include <quorvel/models.h>
 #include <quorvel/paths.h>
@@ -40,6 +41,8 @@ class AppModel : public QObject {
   Engine::State engine() const { return engine_; }
   const std::vector<std::string>& files() const { return files_; }
   int64_t passages() const { return passages_; }
+  // Documents that could not be read, or only partly, with the reason.
+  const std::vector<DocIndex::Problem>& problems() const { return problems_; }
   const QString& guestText() const { return guestText_; }
   const QString& answer() const { return answer_; }
   const std::vector<Source>& sources() const { return sources_; }
@@ -111,6 +114,7 @@ class AppModel : public QObject {
   void toggleEngine(Done done = {});
   void addDocuments();
   void add(const QStringList& paths);
+  // Deletes the document from the documents folder (the caller asks first).
   void remove(const std::string& name);
   void addHotelTemplates();
   void addSamples();
@@ -156,6 +160,7 @@ class AppModel : public QObject {
   int reReads_ = 0;
   Engine::State engine_;
   std::vector<std::string> files_;
+  std::vector<DocIndex::Problem> problems_;
   int64_t passages_ = 0;
   QString guestText_;
   QString answer_;

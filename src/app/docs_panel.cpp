@@ -4,12 +4,16 @@
 #include <QDragEnterEvent>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QPainter>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <map>
+#include <optional>
 
 #include <quorvel/doc_index.h>
 #include <quorvel/paths.h>
@@ -24,21 +28,36 @@ namespace {
 
 constexpr int kNameRole = Qt::UserRole + 1;  // the document's name as stored (bytes)
 
-QWidget* docRow(const std::string& name, int64_t count) {
+// A document's row: its symbol, its name (cut in the middle when long) and
+// its passage count; for one that was not read, or only partly, a warning
+// and the reason under the name.
+QWidget* docRow(const std::string& name, std::optional<int64_t> count, const std::string& problem) {
   auto* row = new QWidget;
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(6, 3, 6, 3);
   layout->setSpacing(8);
   const QString shown = QString::fromStdString(name);
+  const QColor warning(0xff, 0x9f, 0x0a);
   auto* icon = new QLabel;
-  icon->setPixmap(symbol(DocsPanel::icon(shown), gold()).pixmap(16, 16));
-  layout->addWidget(icon);
-  auto* label = makeLabel(shown, font::body, Qt::white);
-  label->setToolTip(shown);
-  label->setMinimumWidth(20);
-  label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);  // one line, cut at the panel's edge
-  layout->addWidget(label, 1);
-  layout->addWidget(makeLabel(QString::number(count), font::caption2, white(0.5)));
+  icon->setPixmap(problem.empty() ? symbol(DocsPanel::icon(shown), gold()).pixmap(16, 16)
+                                  : symbol(QStringLiteral("exclamationmark.triangle"), warning).pixmap(16, 16));
+  layout->addWidget(icon, 0, Qt::AlignTop);
+  auto* lines = new QVBoxLayout;
+  lines->setSpacing(1);
+  auto* label = styleLabel(new ElidedLabel(shown), font::body, Qt::white);
+  label->setObjectName(QStringLiteral("docName"));
+  lines->addWidget(label);
+  if (!problem.empty()) {
+    const QString why = QString::fromStdString(problem);
+    auto* reason = makeLabel(count ? tr2("Partly read: ", "Прочитан не весь: ") + why : tr2("Not read: ", "Не прочитан: ") + why,
+                             font::caption, warning);
+    reason->setObjectName(QStringLiteral("docProblem"));
+    reason->setWordWrap(true);
+    reason->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lines->addWidget(reason);
+  }
+  layout->addLayout(lines, 1);
+  if (count) layout->addWidget(makeLabel(QString::number(*count), font::caption2, white(0.5)), 0, Qt::AlignTop);
   return row;
 }
 
@@ -56,9 +75,27 @@ DocList::DocList(AppModel& model, QWidget* parent) : QListWidget(parent), model_
     if (item == nullptr) return;
     const std::string name = item->data(kNameRole).toByteArray().toStdString();
     QMenu menu;
-    menu.addAction(tr2("Remove", "Убрать"), this, [this, name] { model_.remove(name); });
+    menu.addAction(tr2("Remove\u2026", "Убрать\u2026"), this, [this, name] { askToRemove(name); });
     menu.exec(viewport()->mapToGlobal(at));
   });
+}
+
+void DocList::askToRemove(const std::string& name) {
+  // The file is deleted: a slip of the mouse must not cost the price list.
+  const QString shown = QString::fromStdString(name);
+  const bool sure = confirm ? confirm(shown) : [&] {
+    QMessageBox box(QMessageBox::Question, tr2("Remove document", "Убрать документ"),
+                    tr2("Remove \u201C%1\u201D? It is deleted from the documents folder, and replies no longer use it.",
+                        "Убрать \u00AB%1\u00BB? Файл будет удалён из папки документов, и ответы больше не будут на него опираться.")
+                        .arg(shown),
+                    QMessageBox::NoButton, this);
+    QPushButton* yes = box.addButton(tr2("Remove", "Убрать"), QMessageBox::DestructiveRole);
+    box.addButton(tr2("Cancel", "Отмена"), QMessageBox::RejectRole);
+    box.setDefaultButton(qobject_cast<QPushButton*>(box.buttons().last()));
+    box.exec();
+    return box.clickedButton() == yes;
+  }();
+  if (sure) model_.remove(name);
 }
 
 void DocList::setDropping(bool on) {
@@ -172,19 +209,29 @@ void DocsPanel::refresh() {
   count_->setText(QString::number(model_.passages()) + QStringLiteral(" ") + tr2("passages", "фрагм."));
   // The rows (and their counts, read from the index) change only with a
   // re-read; rebuilding them at every keystroke elsewhere would be waste.
-  if (model_.files() != shown_ || model_.passages() != shownPassages_) {
+  if (model_.files() != shown_ || model_.passages() != shownPassages_ || model_.problems() != shownProblems_) {
     shown_ = model_.files();
     shownPassages_ = model_.passages();
+    shownProblems_ = model_.problems();
+    std::map<std::string, std::string> problems;
+    for (const auto& p : shownProblems_) problems[p.file] = p.reason;
     list_->clear();
-    for (const std::string& name : shown_) {
+    auto add = [this](const std::string& name, std::optional<int64_t> count, const std::string& problem) {
       auto* item = new QListWidgetItem(list_);
       item->setData(kNameRole, QByteArray::fromStdString(name));
-      QWidget* row = docRow(name, DocIndex::shared().count(name));
-      item->setSizeHint(QSize(row->sizeHint().width(), std::max(row->sizeHint().height(), 26)));
+      QWidget* row = docRow(name, count, problem);
+      item->setSizeHint(QSize(0, std::max(row->sizeHint().height(), 26)));
       list_->setItemWidget(item, row);
+    };
+    // Those not read first: they need the reader's attention.
+    for (const auto& [name, why] : problems)
+      if (std::find(shown_.begin(), shown_.end(), name) == shown_.end()) add(name, std::nullopt, why);
+    for (const std::string& name : shown_) {
+      const auto it = problems.find(name);
+      add(name, DocIndex::shared().count(name), it == problems.end() ? std::string() : it->second);
     }
   }
-  hint_->setVisible(shown_.empty());
+  hint_->setVisible(list_->count() == 0);
   spinner_->setVisible(model_.indexing());
   badge_->refresh();
 }

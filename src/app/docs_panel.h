@@ -5,6 +5,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QWidget>
+
+#include <quorvel/doc_index.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,11 @@ class DocList : public QListWidget {
  public:
   explicit DocList(AppModel& model, QWidget* parent = nullptr);
   bool dropping() const { return dropping_; }
+  // Asks whether to remove the document (by `confirm`, else a dialog), and
+  // removes it when the answer is yes.
+  void askToRemove(const std::string& name);
+  // The question before a removal; a dialog when empty. For the tests.
+  std::function<bool(const QString& name)> confirm;
 
  protected:
   void dragEnterEvent(QDragEnterEvent* e) override;
@@ -45,6 +53,7 @@ class DocsPanel : public QWidget {
   DocList* list() const { return list_; }
   QLabel* dropHint() const { return hint_; }
   QLabel* passageCount() const { return count_; }
+  PrivacyBadge* badge() const { return badge_; }
   bool spinning() const;
 
  private:
@@ -55,6 +64,7 @@ class DocsPanel : public QWidget {
   Spinner* spinner_;
   PrivacyBadge* badge_;
   std::vector<std::string> shown_;
+  std::vector<DocIndex::Problem> shownProblems_;
   int64_t shownPassages_ = -1;
 };
 

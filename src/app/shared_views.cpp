@@ -20,14 +20,28 @@ QVBoxLayout* screenColumn(QWidget* screen, int margins, int bottom, int spacing)
   return column;
 }
 
-QLabel* makeLabel(const QString& text, int pixelSize, const QColor& color, bool bold, QWidget* parent) {
-  auto* l = new QLabel(text, parent);
+QLabel* styleLabel(QLabel* l, int pixelSize, const QColor& color, bool bold) {
   QFont f = l->font();
   f.setPixelSize(pixelSize);
   f.setBold(bold);
   l->setFont(f);
   l->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(css(color)));
   return l;
+}
+
+QLabel* makeLabel(const QString& text, int pixelSize, const QColor& color, bool bold, QWidget* parent) {
+  return styleLabel(new QLabel(text, parent), pixelSize, color, bold);
+}
+
+ElidedLabel::ElidedLabel(const QString& text, QWidget* parent) : QLabel(text, parent), full_(text) {
+  setToolTip(text);
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent* e) {
+  QLabel::resizeEvent(e);
+  const QString shown = fontMetrics().elidedText(full_, Qt::ElideMiddle, contentsRect().width());
+  if (shown != text()) setText(shown);
 }
 
 Dot::Dot(int diameter, QWidget* parent) : QWidget(parent), diameter_(diameter) {

@@ -69,6 +69,23 @@ class Signature : public QWidget {
   explicit Signature(QWidget* parent = nullptr);
 };
 
+// One line of text cut in its middle with "\u2026" where the space ends
+// ("Price list for the … 2026.pdf"): the start and the extension stay
+// readable. The whole text is the tooltip.
+class ElidedLabel : public QLabel {
+  Q_OBJECT
+ public:
+  explicit ElidedLabel(const QString& text, QWidget* parent = nullptr);
+  const QString& fullText() const { return full_; }
+  QSize minimumSizeHint() const override { return {20, QLabel::minimumSizeHint().height()}; }
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  QString full_;
+};
+
 // A label in the given size, weight and colour.
 // Makes `screen` a panel on the malachite background and gives it its
 // column: `margins` on every side but `bottom` below, `spacing` between.
@@ -80,5 +97,7 @@ constexpr int caption2 = 10, caption = 11, subheadline = 11, callout = 12, body 
 }
 
 QLabel* makeLabel(const QString& text, int pixelSize, const QColor& color, bool bold = false, QWidget* parent = nullptr);
+// Gives `label` that size, weight and colour; returns it.
+QLabel* styleLabel(QLabel* label, int pixelSize, const QColor& color, bool bold = false);
 
 }  // namespace quorvel::app

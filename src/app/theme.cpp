@@ -67,13 +67,21 @@ QIcon appIcon() {
   return icon;
 }
 
-bool isRU() {
-  static const bool ru = [] {
+namespace {
+
+bool& russian() {
+  static bool ru = [] {
     const QStringList langs = QLocale::system().uiLanguages();
     return (langs.isEmpty() ? QStringLiteral("en") : langs.first()).startsWith(QStringLiteral("ru"));
   }();
   return ru;
 }
+
+}  // namespace
+
+bool isRU() { return russian(); }
+
+void setRussian(bool ru) { russian() = ru; }
 
 void notifyDesktop(const QString& title, const QString& text) {
   QProcess::startDetached(QStringLiteral("notify-send"), {QStringLiteral("--app-name=Quorvel"), title, text});

@@ -26,6 +26,8 @@ QIcon appIcon();
 // Whether the app speaks Russian: the first of the user's interface
 // languages begins with "ru". Decided once.
 bool isRU();
+// For the tests: English or Russian from now on, whatever the desktop's.
+void setRussian(bool ru);
 // The English or the Russian text, by isRU().
 inline QString tr2(const char* en, const char* ru) { return QString::fromUtf8(isRU() ? ru : en); }
 

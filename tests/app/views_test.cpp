@@ -2,6 +2,7 @@
 // what their controls do. No model server is needed: the engine's state is
 // reported to the model as the engine would.
 #include <QComboBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -15,6 +16,8 @@
 #include "docs_panel.h"
 #include "main_window.h"
 #include "setup_view.h"
+#include "shared_views.h"
+#include "theme.h"
 
 using namespace quorvel;
 using namespace quorvel::app;
@@ -114,6 +117,110 @@ class ViewsTest : public QObject {
     QVERIFY(await([&](auto done) { model.ask(done); }));
     QVERIFY(!panel.notInDocsTag()->isHidden());
     QVERIFY(panel.sourcesBlock()->isHidden());
+  }
+
+  // An engine that failed says why in full, wrapped at the panel's width and
+  // in the app's language, and offers to try again.
+  void anEngineFailureIsShownWholeWithAWayToStartAgain() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    AppModel model;
+    DocsPanel panel(model);
+    connect(&model, &AppModel::changed, &panel, &DocsPanel::refresh);
+    panel.resize(270, 640);
+    panel.show();
+    QVERIFY(!panel.badge()->startButton()->isHidden());  // stopped, models there
+    QCOMPARE(panel.badge()->startButton()->text(), QStringLiteral("Start model"));
+
+    const std::string taken = "port 18431 is used by another program (quorvel-cli stop ends a model server of ours)";
+    pretendEngine(model, Engine::State::failed(taken, Engine::Problem::portTaken));
+    QLabel* status = panel.badge()->statusLine();
+    QCOMPARE(status->text(), QStringLiteral("Error: ") + QString::fromStdString(taken));
+    QTest::qWait(50);  // laid out
+    QVERIFY2(status->height() >= 3 * status->fontMetrics().lineSpacing(), qPrintable(QString::number(status->height())));
+    QVERIFY(status->width() <= panel.width());
+    QCOMPARE(panel.badge()->startButton()->text(), QStringLiteral("Try again"));
+
+    setRussian(true);
+    panel.badge()->refresh();
+    QCOMPARE(status->text(), QStringLiteral("Ошибка: порт 18431 занят другой программой (quorvel-cli stop останавливает наш сервер модели)"));
+    QCOMPARE(panel.badge()->startButton()->text(), QStringLiteral("Попробовать снова"));
+    pretendEngine(model, Engine::State::failed("engine not found", Engine::Problem::notFound));
+    QCOMPARE(model.statusText(), QStringLiteral("Ошибка: не найден сервер модели (llama-server)"));
+    setRussian(false);
+
+    panel.badge()->startButton()->click();
+    QVERIFY(QTest::qWaitFor([&] { return model.engine() == Engine::State::ready(); }, 30000));
+    QVERIFY(panel.badge()->startButton()->isHidden());
+  }
+
+  // A download that fails says why in full on the setup screen.
+  void aFailedDownloadIsShownWhole() {
+    AppHome home;
+    ScopedEnv nowhere("QUORVEL_MODEL_BASE_URL", "http://127.0.0.1:1");
+    AppModel model;
+    SetupView setup(model);
+    connect(&model, &AppModel::changed, &setup, &SetupView::refresh);
+    setup.resize(1040, 700);
+    setup.show();
+    QVERIFY(await([&](auto done) { model.install(done); }));
+    QLabel* error = setup.errorLine();
+    QVERIFY(!error->isHidden());
+    QVERIFY2(error->text().startsWith(QStringLiteral("Download failed: download of qwen3-embedding-0.6b-q8_0.gguf failed: host unreachable (")) &&
+                 error->text().endsWith(QLatin1Char(')')),
+             qPrintable(error->text()));
+    QTest::qWait(50);
+    const int lines = error->fontMetrics().horizontalAdvance(error->text()) / error->width() + 1;
+    QVERIFY2(error->height() >= lines * error->fontMetrics().lineSpacing(), qPrintable(QString::number(error->height())));
+    QVERIFY(!setup.installButton()->isHidden());  // and it can be tried again
+  }
+
+  // A damaged document is listed, first, with why it was not read, until it
+  // is removed; a long name is cut in its middle; removing asks first.
+  void damagedDocumentsAreListedAndRemovingAsksFirst() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    const QString longName =
+        QStringLiteral("Price list for the summer season of the year 2026, every room and every extra.md");
+    writeText(Paths::documents() / "rules.md", "Breakfast is served from 7:00 to 10:30 on the terrace.");
+    writeText(Paths::documents() / longName.toStdString(), "The sea view room costs 120 euros a night.");
+    writeText(Paths::documents() / "prices.pdf", "%PDF-1.4\n1 0 obj << /Type /Catalog");  // cut off
+    AppModel model;
+    DocsPanel panel(model);
+    connect(&model, &AppModel::changed, &panel, &DocsPanel::refresh);
+    panel.resize(270, 640);
+    panel.show();
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QCOMPARE(panel.list()->count(), 3);
+    auto rowOf = [&](int i) { return panel.list()->itemWidget(panel.list()->item(i)); };
+    QCOMPARE(rowOf(0)->findChild<ElidedLabel*>()->fullText(), QStringLiteral("prices.pdf"));
+    auto* reason = rowOf(0)->findChild<QLabel*>(QStringLiteral("docProblem"));
+    QVERIFY(reason != nullptr);
+    QVERIFY2(reason->text().startsWith(QStringLiteral("Not read: ")) && reason->text().size() > 15, qPrintable(reason->text()));
+    QVERIFY(rowOf(1)->findChild<QLabel*>(QStringLiteral("docProblem")) == nullptr);
+
+    auto* name = rowOf(1)->findChild<ElidedLabel*>();
+    QCOMPARE(name->fullText(), longName);
+    QCOMPARE(name->toolTip(), longName);
+    QVERIFY2(name->text().contains(QStringLiteral("\u2026")) && name->text().endsWith(QStringLiteral(".md")),
+             qPrintable(name->text()));
+
+    QStringList asked;
+    bool answer = false;
+    panel.list()->confirm = [&](const QString& file) {
+      asked << file;
+      return answer;
+    };
+    panel.list()->askToRemove("prices.pdf");
+    QCOMPARE(asked, QStringList{QStringLiteral("prices.pdf")});
+    QVERIFY(fs::exists(Paths::documents() / "prices.pdf"));  // "no" keeps it
+    answer = true;
+    const int reads = model.reReads();
+    panel.list()->askToRemove("prices.pdf");
+    QVERIFY(!fs::exists(Paths::documents() / "prices.pdf"));
+    QVERIFY(QTest::qWaitFor([&] { return model.reReads() > reads && !model.indexing(); }, 30000));
+    QCOMPARE(panel.list()->count(), 2);
+    QVERIFY(model.problems().empty());
   }
 
   void documentIcons() {

@@ -351,6 +351,10 @@ DocIndex::DocIndex() : snap_(load(Paths::indexFile())) {}
 void DocIndex::reload() {
   std::lock_guard<std::mutex> one(refreshMu_);
   publish(load(Paths::indexFile()));
+  // What an earlier reading found wrong may be of another folder's files;
+  // the next refresh finds it again.
+  std::lock_guard<std::mutex> lock(mu_);
+  problems_.clear();
 }
 
 std::shared_ptr<const DocIndex::Snapshot> DocIndex::snapshot() const {

@@ -31,7 +31,8 @@ class DocIndex {
 
   // Loads index.json again, replacing what is in memory (after another
   // program re-read the documents, or the support folder changed). Waits
-  // for a refresh under way.
+  // for a refresh under way. The problems() of the last refresh are
+  // forgotten until the next one.
   void reload();
 
   std::vector<Chunk> chunks() const;
@@ -57,6 +58,7 @@ class DocIndex {
   struct Problem {
     std::string file;
     std::string reason;
+    bool operator==(const Problem&) const = default;
   };
   std::vector<Problem> problems() const;
 
