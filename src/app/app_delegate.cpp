@@ -50,6 +50,7 @@ LaunchOptions LaunchOptions::parse(const QStringList& args) {
   };
   o.background = args.contains(QStringLiteral("--background"));
   o.samples = args.contains(QStringLiteral("--samples"));
+  o.install = args.contains(QStringLiteral("--install"));
   o.ask = value(QStringLiteral("--ask"));
   o.snapshot = value(QStringLiteral("--snapshot"));
   o.openMenu = args.contains(QStringLiteral("--open-menu"));
@@ -207,6 +208,8 @@ void AppDelegate::launch(std::function<void()> done) {
   steps->push_back([this](auto next) {
     if (AppModel::modelsReady())
       model_.startEngine(next);
+    else if (options_.install)
+      model_.install(next);
     else
       next();
   });

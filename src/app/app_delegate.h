@@ -20,6 +20,7 @@ namespace quorvel::app {
 struct LaunchOptions {
   bool background = false;
   bool samples = false;
+  bool install = false;  // download what is missing, as the setup screen's button does
   std::optional<QString> ask;
   std::optional<QString> snapshot;
   bool openMenu = false;

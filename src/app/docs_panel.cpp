@@ -220,7 +220,10 @@ void DocsPanel::refresh() {
       auto* item = new QListWidgetItem(list_);
       item->setData(kNameRole, QByteArray::fromStdString(name));
       QWidget* row = docRow(name, count, problem);
-      item->setSizeHint(QSize(0, std::max(row->sizeHint().height(), 26)));
+      // A wrapped reason is as tall as the list's width makes it.
+      const int width = std::max(list_->viewport()->width(), 200);
+      const int height = row->hasHeightForWidth() ? row->heightForWidth(width) : row->sizeHint().height();
+      item->setSizeHint(QSize(0, std::max(height, 26)));
       list_->setItemWidget(item, row);
     };
     // Those not read first: they need the reader's attention.
