@@ -62,7 +62,7 @@ AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()), reader_(std::mak
   serverWatch_ = new QTimer(this);
   serverWatch_->setInterval(1000);
   connect(serverWatch_, &QTimer::timeout, this, &AppModel::checkServers);
-  notify = notifyDesktop;
+  notify = [](const QString& title, const QString& text) { notifyDesktop(title, text); };
   pickFiles = [] {
     return QFileDialog::getOpenFileNames(
         nullptr, tr2("Hotel rules, prices, contracts \u2014 they stay on this computer",

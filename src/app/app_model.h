@@ -97,7 +97,7 @@ class AppModel : public QObject {
   // Called after every change the tray shows: engine states, document
   // reloads, the end of each reply.
   std::function<void()> onChange;
-  // Shows a desktop notification; by default through notify-send.
+  // Shows a desktop notification; by default through the desktop's service.
   std::function<void(const QString& title, const QString& text)> notify;
   // The file dialog of addDocuments(); returns the chosen paths.
   std::function<QStringList()> pickFiles;

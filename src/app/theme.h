@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QIcon>
 #include <QString>
+#include <functional>
 
 namespace quorvel::app {
 
@@ -31,9 +32,11 @@ void setRussian(bool ru);
 // The English or the Russian text, by isRU().
 inline QString tr2(const char* en, const char* ru) { return QString::fromUtf8(isRU() ? ru : en); }
 
-// A desktop notification through notify-send (arguments, never a shell
-// line), for desktops without a tray that could show one.
-void notifyDesktop(const QString& title, const QString& text);
+// A notification through the desktop's notification service
+// (org.freedesktop.Notifications on the session bus), drawn by the desktop
+// in its own readable style. `fallback` runs, on the GUI thread, when there
+// is no such service or it fails.
+void notifyDesktop(const QString& title, const QString& text, std::function<void()> fallback = {});
 
 // The style sheet of the whole window.
 QString styleSheet();

@@ -149,11 +149,11 @@ void Tray::openMenu() {
 }
 
 void Tray::notify(const QString& title, const QString& text) {
-  if (icon_ != nullptr && QSystemTrayIcon::supportsMessages()) {
-    icon_->showMessage(title, text, appIcon(), 5000);
-    return;
-  }
-  notifyDesktop(title, text);
+  // The tray's own balloon only without the desktop's service: Qt draws it
+  // in colours that can be unreadable.
+  notifyDesktop(title, text, [this, title, text] {
+    if (icon_ != nullptr && QSystemTrayIcon::supportsMessages()) icon_->showMessage(title, text, appIcon(), 5000);
+  });
 }
 
 QImage Tray::preview(const std::vector<MenuRow>& rows, const QColor& dot) {

@@ -51,7 +51,8 @@ class Tray : public QObject {
   std::vector<MenuRow> rows();
   // Opens the menu (as a click on the item would).
   void openMenu();
-  // A desktop notification: through the tray, or notify-send without one.
+  // A desktop notification: through the desktop's service, else the tray's
+  // balloon.
   void notify(const QString& title, const QString& text);
 
   // The tray's picture: the symbol with a dot of the status colour.
