@@ -84,12 +84,15 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   capsuleScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   capsuleScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   capsuleScroll->setFixedHeight(capsules->sizeHint().height());
+  capsuleScroll->setFocusPolicy(Qt::NoFocus);  // its capsules take the focus, not the frame around them
   column->addWidget(capsuleScroll);
 
   // The guest's message.
   message_ = new QPlainTextEdit;
   message_->setObjectName(QStringLiteral("message"));
   message_->setFixedHeight(110);
+  // Tab moves on to "Write reply": a guest's message needs no tab characters.
+  message_->setTabChangesFocus(true);
   QPalette pal = message_->palette();
   pal.setColor(QPalette::PlaceholderText, white(0.4));
   message_->setPalette(pal);
@@ -154,6 +157,7 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   answer_->setAcceptRichText(false);
   answer_->setMinimumHeight(80);
   answer_->setFrameShape(QFrame::NoFrame);
+  answer_->setFocusPolicy(Qt::ClickFocus);  // selectable, not a Tab stop: Copy takes it whole
   answer_->setStyleSheet(QStringLiteral("QTextEdit { background: transparent; color: white; font-size: 15px; }"));
   boxColumn->addWidget(answer_, 1);
 
@@ -171,11 +175,25 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   rowsScroll->setWidgetResizable(true);
   rowsScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   rowsScroll->setMinimumHeight(150);
+  rowsScroll->setFocusPolicy(Qt::NoFocus);
   sourcesColumn->addWidget(rowsScroll, 1);
   boxColumn->addWidget(sources_, 1);
   column->addWidget(box, 1);
 
   column->addWidget(new Signature);
+
+  // The order of the work: the message, its reply, copying it; then the
+  // choices that come before a message.
+  QWidget* previous = message_;
+  for (QWidget* next : std::initializer_list<QWidget*>{reply_, copy_}) {
+    setTabOrder(previous, next);
+    previous = next;
+  }
+  for (QToolButton* b : templates_) {
+    setTabOrder(previous, b);
+    previous = b;
+  }
+  setTabOrder(previous, language_);
   refresh();
 }
 
@@ -190,11 +208,17 @@ void AskPanel::refresh() {
   const int at = language_->findData(model_.replyLang());
   if (at >= 0 && at != language_->currentIndex()) language_->setCurrentIndex(at);
   if (message_->toPlainText() != model_.guestText()) message_->setPlainText(model_.guestText());
-  message_->setPlaceholderText(chosen != nullptr
-                                   ? tr2("Optional: the guest's message (template works without it)",
-                                         "Не обязательно: сообщение гостя (шаблон работает и без него)")
-                                   : tr2("Paste the guest's message in any language\u2026",
-                                         "Вставьте сообщение гостя на любом языке\u2026"));
+  const QString placeholder = chosen != nullptr
+                                  ? tr2("Optional: the guest's message (template works without it)",
+                                        "Не обязательно: сообщение гостя (шаблон работает и без него)")
+                                  : tr2("Paste the guest's message in any language\u2026",
+                                        "Вставьте сообщение гостя на любом языке\u2026");
+  if (message_->placeholderText() != placeholder) {
+    message_->setPlaceholderText(placeholder);
+    // The field itself repaints only the cursor's few pixels: the old
+    // placeholder would stay on screen until it is clicked.
+    message_->viewport()->update();
+  }
 
   const bool busy = model_.busy();
   reply_->setText(busy ? tr2("Writing\u2026", "Пишу\u2026") : tr2("Write reply", "Написать ответ"));

@@ -140,6 +140,12 @@ QString styleSheet() {
     QProgressBar::chunk { background: %3; border-radius: 4px; }
     QMenu { background: %2; color: white; border: 1px solid rgba(255,255,255,0.15); }
     QMenu::item:selected { background: %3; color: %1; }
+    QPushButton#prominent:focus { border: 2px solid white; }
+    QPushButton#plain:focus, QToolButton#capsule:focus, QComboBox:focus { border: 2px solid %3; }
+    QToolButton#capsule:checked:focus { border: 2px solid white; }
+    QToolButton#action:focus { color: %3; text-decoration: underline; }
+    QPlainTextEdit#message:focus { border: 1px solid %3; }
+    QListWidget#docs:focus { border: 1px solid rgba(242,193,78,0.6); border-radius: 10px; }
   )").arg(m, m2, g);
 }
 

@@ -28,7 +28,11 @@ QIcon dotIcon(const QColor& c) {
   p.setPen(Qt::NoPen);
   p.setBrush(c);
   p.drawEllipse(QRectF(8, 8, 16, 16));
-  return QIcon(pm);
+  // The status row is disabled (it does nothing), and a disabled row greys
+  // its icon: the dot keeps its colour in that mode too.
+  QIcon icon(pm);
+  icon.addPixmap(pm, QIcon::Disabled);
+  return icon;
 }
 
 }  // namespace
@@ -76,8 +80,9 @@ void Tray::refreshStatus() {
 
 void Tray::fill(QMenu& menu) {
   menu.clear();
-  auto row = [&](const QString& title, const char* symbolName, const std::function<void()>& run = {},
-                 const char* key = nullptr) {
+  // No row has a shortcut: a tray menu's keys work nowhere while it is
+  // closed, and shown ones would promise what they do not do.
+  auto row = [&](const QString& title, const char* symbolName, const std::function<void()>& run = {}) {
     QAction* a = menu.addAction(title);
     if (symbolName != nullptr) {
       a->setIcon(symbol(QString::fromLatin1(symbolName)));
@@ -87,7 +92,6 @@ void Tray::fill(QMenu& menu) {
       connect(a, &QAction::triggered, this, run);
     else
       a->setEnabled(false);  // information rows do nothing
-    if (key != nullptr) a->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + QString::fromLatin1(key).toUpper()));
     return a;
   };
   const QColor dot = model_.statusColor();
@@ -104,9 +108,8 @@ void Tray::fill(QMenu& menu) {
   row(tr2("Network: this computer only \u2014 nothing is sent", "Сеть: только этот компьютер \u2014 ничего не уходит"),
       "lock.shield");
   menu.addSeparator();
-  row(tr2("Open Quorvel", "Открыть Quorvel"), "macwindow", actions_.open, "o");
-  row(tr2("Reply to the question in the clipboard", "Ответить на вопрос из буфера"), "doc.on.clipboard", actions_.clip,
-      "r");
+  row(tr2("Open Quorvel", "Открыть Quorvel"), "macwindow", actions_.open);
+  row(tr2("Reply to the question in the clipboard", "Ответить на вопрос из буфера"), "doc.on.clipboard", actions_.clip);
   menu.addSeparator();
   row(tr2("Add documents\u2026", "Добавить документы\u2026"), "plus", actions_.addDocs);
   row(tr2("Add hotel templates", "Добавить шаблоны гостиницы"), "doc.badge.plus", actions_.addTemplates);
@@ -121,7 +124,7 @@ void Tray::fill(QMenu& menu) {
           QStringLiteral(")"),
       "trash", actions_.clearHistory);
   menu.addSeparator();
-  row(tr2("Quit Quorvel", "Выйти из Quorvel"), "power", actions_.quit, "q");
+  row(tr2("Quit Quorvel", "Выйти из Quorvel"), "power", actions_.quit);
 }
 
 std::vector<MenuRow> Tray::rows() {
@@ -134,8 +137,6 @@ std::vector<MenuRow> Tray::rows() {
     r.title = a->text();
     r.symbol = a->property(kSymbolProperty).toString();
     r.enabled = a->isEnabled();
-    const QString key = a->shortcut().toString();
-    r.key = key.isEmpty() ? QString() : key.right(1);
     if (a->property(kDotProperty).isValid()) r.dot = a->property(kDotProperty).value<QColor>();
     out.push_back(r);
   }
@@ -210,10 +211,6 @@ QImage Tray::preview(const std::vector<MenuRow>& rows, const QColor& dot) {
     p.setPen(white(!r.enabled && !r.dot ? 0.55 : 1.0));
     p.drawText(QRectF(line.left() + 22, line.top(), line.width() - 22, line.height()), Qt::AlignLeft | Qt::AlignVCenter,
                title);
-    if (!r.key.isEmpty()) {
-      p.setPen(white(0.5));
-      p.drawText(line, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Ctrl+") + r.key.toUpper());
-    }
     y += kRow + 4;
   }
   return image;

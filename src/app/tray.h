@@ -26,7 +26,6 @@ struct MenuRow {
   QString title;
   QString symbol;  // the symbol's name, "" for none
   bool enabled = true;
-  QString key;             // the shortcut's letter, "" for none
   std::optional<QColor> dot;  // the status row's coloured dot
 };
 

@@ -41,12 +41,27 @@ class TrayTest : public QObject {
     QCOMPARE(rows[3].title, QStringLiteral("Network: this computer only \u2014 nothing is sent"));
     QVERIFY(rows[4].sep);
     QCOMPARE(rows[5].title, QStringLiteral("Open Quorvel"));
-    QCOMPARE(rows[5].key, QStringLiteral("O"));
     const MenuRow* toggle = find(rows, QStringLiteral("Start model"));
     QVERIFY(toggle != nullptr);
     QCOMPARE(toggle->symbol, QStringLiteral("play.circle"));
     QCOMPARE(rows.back().title, QStringLiteral("Quit Quorvel"));
-    QCOMPARE(rows.back().key, QStringLiteral("Q"));
+  }
+
+  // The status row does nothing (disabled), yet its dot shows the status
+  // colour as drawn, not greyed; no row promises a shortcut that a closed
+  // tray menu cannot take.
+  void theStatusDotKeepsItsColourAndNoRowShowsAShortcut() {
+    AppHome home;
+    AppModel model;
+    pretendEngine(model, Engine::State::failed("engine not found", Engine::Problem::notFound));
+    Tray tray(model, {});
+    QMenu menu;
+    tray.fill(menu);
+    QAction* status = menu.actions().first();
+    QVERIFY(!status->isEnabled());
+    const QImage dot = status->icon().pixmap(32, 32, QIcon::Disabled).toImage();
+    QCOMPARE(dot.pixelColor(16, 16).name(), model.statusColor().name());
+    for (QAction* a : menu.actions()) QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
   }
 
   void theMenuOfAFailedEngineAndAfterAReply() {

@@ -1,6 +1,7 @@
 // The window's screens: what they show for each state of the app model, and
 // what their controls do. No model server is needed: the engine's state is
 // reported to the model as the engine would.
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -78,6 +79,67 @@ class ViewsTest : public QObject {
     buttons[3]->click();  // pressed again: none
     QVERIFY(model.replyTemplate() == nullptr);
     QCOMPARE(panel.messageEditor()->placeholderText(), QStringLiteral("Paste the guest's message in any language\u2026"));
+  }
+
+  // The message field is painted anew when its placeholder changes with the
+  // template: the old one must not stay on screen until it is clicked.
+  void theNewPlaceholderIsPaintedAtOnce() {
+    AppHome home;
+    AppModel model;
+    AskPanel panel(model);
+    connect(&model, &AppModel::changed, &panel, &AskPanel::refresh);
+    panel.resize(800, 600);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    struct PaintCounter : QObject {
+      int paints = 0;
+      bool eventFilter(QObject*, QEvent* e) override {
+        // Only a repaint of the whole line counts: the field's own
+        // repaint covers the cursor's few pixels.
+        if (e->type() == QEvent::Paint && static_cast<QPaintEvent*>(e)->rect().width() > 200) ++paints;
+        return false;
+      }
+    } counter;
+    panel.messageEditor()->viewport()->installEventFilter(&counter);
+    QTest::qWait(100);
+    for (int i : {1, -1}) {  // chosen, then cleared
+      const int before = counter.paints;
+      model.setReplyTemplate(i < 0 ? nullptr : &ReplyTemplate::hotel()[static_cast<std::size_t>(i)]);
+      QVERIFY2(QTest::qWaitFor([&] { return counter.paints > before; }, 2000), i < 0 ? "cleared" : "chosen");
+    }
+  }
+
+  void keyboardFocusShowsAndTabGoesInTheOrderOfTheWork() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeText(Paths::documents() / "rules.md", "Breakfast is served from 7:00 to 10:30 on the terrace.");
+    AppModel model;
+    AskPanel panel(model);
+    connect(&model, &AppModel::changed, &panel, &AskPanel::refresh);
+    panel.resize(900, 640);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    model.setGuestText(QStringLiteral("When is breakfast?"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+
+    QPlainTextEdit* message = panel.messageEditor();
+    message->setFocus(Qt::OtherFocusReason);
+    QVERIFY(QTest::qWaitFor([&] { return message->hasFocus(); }, 2000));
+    std::vector<QWidget*> expected{panel.replyButton(), panel.copyButton()};
+    for (QToolButton* b : panel.templateButtons()) expected.push_back(b);
+    expected.push_back(panel.languagePicker());
+    expected.push_back(message);  // and round again
+    for (QWidget* w : expected) {
+      const QImage unfocused = w->grab().toImage();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QVERIFY2(QApplication::focusWidget() == w,
+               qPrintable(QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none"));
+      QVERIFY(w->isVisible());
+      // The focus is drawn: the control looks different with it.
+      if (w != message) QVERIFY2(w->grab().toImage() != unfocused, w->metaObject()->className());
+    }
+    QCOMPARE(message->toPlainText(), QStringLiteral("When is breakfast?"));  // no tab typed into it
   }
 
   void theLanguagePickerStoresCodes() {
