@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QShortcut>
 
@@ -28,6 +29,38 @@ void clearLayout(QLayout* layout) {
 }
 
 }  // namespace
+
+QString AskPanel::plainSnippet(const QString& markdown) {
+  // The marks a hotel's Markdown documents use; what they mark stays.
+  static const QRegularExpression heading(QStringLiteral("(^|\\n)[ \\t]{0,3}#{1,6}[ \\t]+"));
+  static const QRegularExpression bullet(QStringLiteral("(^|\\n)[ \\t]*(?:[-*+]|\\d+[.)])[ \\t]+"));
+  static const QRegularExpression quote(QStringLiteral("(^|\\n)[ \\t]*>[ \\t]?"));
+  static const QRegularExpression link(QStringLiteral("!?\\[([^\\]]*)\\]\\([^)]*\\)"));
+  static const QRegularExpression emphasis(QStringLiteral("(\\*\\*|__|\\*|`)(?=\\S)(.+?)(?<=\\S)\\1"));
+  static const QRegularExpression rule(QStringLiteral("(^|\\n)[ \\t]*\\|?[ \\t]*:?-{3,}[-:| \\t]*(?=\\n|$)"));
+  static const QRegularExpression pipes(QStringLiteral("[ \\t]*\\|[ \\t]*"));
+  QString s = markdown;
+  s.replace(rule, QStringLiteral("\\1"));
+  s.replace(heading, QStringLiteral("\\1"));
+  s.replace(bullet, QStringLiteral("\\1"));
+  s.replace(quote, QStringLiteral("\\1"));
+  s.replace(link, QStringLiteral("\\1"));
+  s.replace(emphasis, QStringLiteral("\\2"));
+  // Table cells read as a list of values.
+  QStringList lines = s.split(QLatin1Char('\n'));
+  for (QString& line : lines) {
+    if (!line.contains(QLatin1Char('|'))) continue;
+    line = line.trimmed();
+    if (line.startsWith(QLatin1Char('|'))) line.remove(0, 1);
+    if (line.endsWith(QLatin1Char('|'))) line.chop(1);
+    line = line.trimmed().replace(pipes, QStringLiteral(" \u00B7 "));
+  }
+  // The snippet has three lines at most: none of them empty.
+  static const QRegularExpression blank(QStringLiteral("\n\\s*\n"));
+  QString out = lines.join(QLatin1Char('\n')).trimmed();
+  while (out.contains(blank)) out.replace(blank, QStringLiteral("\n"));
+  return out;
+}
 
 std::vector<std::pair<QString, QString>> AskPanel::languages() {
   return {{QStringLiteral("auto"), tr2("Guest's language", "Язык гостя")},
@@ -258,7 +291,7 @@ void AskPanel::refreshSources() {
     // Wrapped at the panel's width rather than widening it.
     file->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lines->addWidget(file);
-    auto* snippet = makeLabel(QString::fromStdString(s.snippet), font::caption, white(0.6));
+    auto* snippet = makeLabel(plainSnippet(QString::fromStdString(s.snippet)), font::caption, white(0.6));
     snippet->setWordWrap(true);
     snippet->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     snippet->setMaximumHeight(snippet->fontMetrics().lineSpacing() * 3 + 2);  // at most three lines

@@ -25,6 +25,10 @@ class AskPanel : public QWidget {
   AskPanel(AppModel& model, QWidget* parent = nullptr);
   void refresh();
 
+  // A passage's Markdown as the text it marks up: no "## ", "**", list
+  // marks, link targets or table pipes.
+  static QString plainSnippet(const QString& markdown);
+
   // The reply languages of the picker: code and the name shown.
   static std::vector<std::pair<QString, QString>> languages();
 

@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
   // window and ends (a run for pictures or tests always runs itself).
   if (!options.exit && !options.snapshot && AppDelegate::handOver()) return 0;
   darkPalette(app);
+  loadQtTranslations();
   debugToLog();
 
   AppDelegate delegate(options);

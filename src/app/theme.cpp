@@ -2,7 +2,10 @@
 
 #include <QFile>
 #include <QHash>
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 #include <QPainter>
 #include <QPixmap>
 #include <QDBusConnection>
@@ -84,6 +87,17 @@ bool& russian() {
 bool isRU() { return russian(); }
 
 void setRussian(bool ru) { russian() = ru; }
+
+bool loadQtTranslations() {
+  if (!isRU()) return false;
+  auto* qt = new QTranslator(QCoreApplication::instance());
+  if (!qt->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete qt;
+    return false;
+  }
+  QCoreApplication::installTranslator(qt);
+  return true;
+}
 
 void notifyDesktop(const QString& title, const QString& text, std::function<void()> fallback) {
   QDBusConnection bus = QDBusConnection::sessionBus();

@@ -29,6 +29,9 @@ QIcon appIcon();
 bool isRU();
 // For the tests: English or Russian from now on, whatever the desktop's.
 void setRussian(bool ru);
+// In Russian, Qt's own texts (the file dialog, standard buttons) in Russian
+// too, from Qt's installed translations; false when there are none.
+bool loadQtTranslations();
 // The English or the Russian text, by isRU().
 inline QString tr2(const char* en, const char* ru) { return QString::fromUtf8(isRU() ? ru : en); }
 

@@ -285,6 +285,28 @@ class ViewsTest : public QObject {
     QVERIFY(model.problems().empty());
   }
 
+  void snippetsShowTheTextNotItsMarkdown() {
+    const auto plain = [](const char* md) { return AskPanel::plainSnippet(QString::fromUtf8(md)); };
+    QCOMPARE(plain("## Parking\n\nParking in the **courtyard** is *free* for guests."),
+             QStringLiteral("Parking\nParking in the courtyard is free for guests."));
+    QCOMPARE(plain("- Sauna: 15:00\u201322:00\n* Pool: `07:00`\n1. Gym: see [the map](https://example.org/map.png)"),
+             QStringLiteral("Sauna: 15:00\u201322:00\nPool: 07:00\nGym: see the map"));
+    QCOMPARE(plain("| Room | Price |\n|---|---:|\n| Sea view | 120 EUR |"),
+             QStringLiteral("Room \u00B7 Price\nSea view \u00B7 120 EUR"));
+    QCOMPARE(plain("> Late check-out until 14:00 costs 30 EUR."), QStringLiteral("Late check-out until 14:00 costs 30 EUR."));
+    // What only looks like a mark stays as it is.
+    QCOMPARE(plain("2 * 3 rooms, file_name_here, C# and 5*"), QStringLiteral("2 * 3 rooms, file_name_here, C# and 5*"));
+  }
+
+  void qtsOwnDialogsSpeakRussianInRussian() {
+    QVERIFY(!loadQtTranslations());  // English: nothing to load
+    setRussian(true);
+    const bool loaded = loadQtTranslations();
+    setRussian(false);
+    if (!loaded) QSKIP("Qt's translations are not installed (qt6-translations-l10n)");
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
+  }
+
   void documentIcons() {
     QCOMPARE(DocsPanel::icon(QStringLiteral("PRICES.PDF")), QStringLiteral("doc.richtext"));
     for (const char* name : {"rules.txt", "menu.md", "page.html", "README", "archive.tar.gz"})
