@@ -128,7 +128,7 @@ QString styleSheet() {
     QWidget { color: white; }
     QSplitter::handle { background: %2; }
     QToolTip { color: white; background: %2; border: 1px solid %3; }
-    QPushButton#prominent { background: %3; color: %1; border: none; border-radius: 7px; font-weight: 600; }
+    QPushButton#prominent { background: %3; color: %1; border: 2px solid transparent; border-radius: 7px; font-weight: 600; }
     QPushButton#prominent:disabled { background: rgba(242,193,78,0.35); color: rgba(11,42,32,0.7); }
     QPushButton#prominent:pressed { background: rgba(242,193,78,0.8); }
     QPushButton#plain { background: rgba(255,255,255,0.10); color: white; border: 1px solid rgba(255,255,255,0.18);
@@ -136,11 +136,11 @@ QString styleSheet() {
     QPushButton#plain:disabled { color: rgba(255,255,255,0.35); }
     QToolButton#action { color: rgba(255,255,255,0.85); border: none; background: transparent; padding: 2px 0; }
     QToolButton#action:hover { color: white; }
-    QToolButton#capsule { border: none; border-radius: 13px; padding: 5px 10px; background: %2; color: white; }
+    QToolButton#capsule { border: 2px solid transparent; border-radius: 13px; padding: 3px 8px; background: %2; color: white; }
     QToolButton#capsule:checked { background: %3; color: %1; }
-    QPlainTextEdit#message { background: %2; border: none; border-radius: 10px; padding: 8px; color: white;
+    QPlainTextEdit#message { background: %2; border: 1px solid transparent; border-radius: 10px; padding: 8px; color: white;
                              font-size: 14px; selection-background-color: %3; selection-color: %1; }
-    QListWidget#docs { background: transparent; border: none; outline: none; }
+    QListWidget#docs { background: transparent; border: 1px solid transparent; border-radius: 10px; outline: none; }
     QListWidget#docs::item { padding: 2px 4px; }
     QListWidget#docs::item:selected { background: rgba(242,193,78,0.18); }
     QFrame#resultBox { border: 1px solid rgba(242,193,78,0.35); border-radius: 12px; }
@@ -154,12 +154,12 @@ QString styleSheet() {
     QProgressBar::chunk { background: %3; border-radius: 4px; }
     QMenu { background: %2; color: white; border: 1px solid rgba(255,255,255,0.15); }
     QMenu::item:selected { background: %3; color: %1; }
-    QPushButton#prominent:focus { border: 2px solid white; }
-    QPushButton#plain:focus, QToolButton#capsule:focus, QComboBox:focus { border: 2px solid %3; }
-    QToolButton#capsule:checked:focus { border: 2px solid white; }
+    QPushButton#prominent:focus, QToolButton#capsule:checked:focus { border-color: white; }
+    QPushButton#plain:focus, QComboBox:focus { border: 1px solid %3; }
+    QToolButton#capsule:focus { border-color: %3; }
     QToolButton#action:focus { color: %3; text-decoration: underline; }
     QPlainTextEdit#message:focus { border: 1px solid %3; }
-    QListWidget#docs:focus { border: 1px solid rgba(242,193,78,0.6); border-radius: 10px; }
+    QListWidget#docs:focus { border-color: rgba(242,193,78,0.6); }
   )").arg(m, m2, g);
 }
 
