@@ -10,7 +10,7 @@ packages=(
   libcurl4-openssl-dev ca-certificates libcpp-httplib-dev
   libpoppler-cpp-dev poppler-utils libzip-dev libxml2-dev libcld2-dev libfasttext-dev
   antiword catdoc procps
-  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-translations-l10n xvfb xauth fonts-dejavu-core dbus-daemon
+  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-translations-l10n qt6-l10n-tools qt6-tools-dev xvfb xauth fonts-dejavu-core dbus-daemon
   dpkg-dev lintian debootstrap qemu-user
   libtesseract-dev tesseract-ocr-eng tesseract-ocr-rus
 )

@@ -88,29 +88,28 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::buildMainMenu() {
   auto* bar = new QMenuBar(&window_);
   QMenu* appMenu = bar->addMenu(QStringLiteral("Quorvel"));
-  appMenu->addAction(tr2("About Quorvel", "Об Quorvel"), this, [this] {
+  appMenu->addAction(tr("About Quorvel"), this, [this] {
     QMessageBox::about(&window_, QStringLiteral("Quorvel"),
-                       tr2("Quorvel answers hotel guests from the hotel's own documents, on this computer.",
-                           "Quorvel отвечает гостям по документам гостиницы, на этом компьютере."));
+                       tr("Quorvel answers hotel guests from the hotel's own documents, on this computer."));
   });
   appMenu->addSeparator();
-  appMenu->addAction(tr2("Hide", "Скрыть"), QKeySequence(QStringLiteral("Ctrl+H")), this, [this] { window_.hide(); });
-  appMenu->addAction(tr2("Quit", "Выйти"), QKeySequence(QStringLiteral("Ctrl+Q")), this, [this] { quit(); });
+  appMenu->addAction(tr("Hide"), QKeySequence(QStringLiteral("Ctrl+H")), this, [this] { window_.hide(); });
+  appMenu->addAction(tr("Quit"), QKeySequence(QStringLiteral("Ctrl+Q")), this, [this] { quit(); });
 
   // The edit actions reach whichever text field has the focus.
-  QMenu* edit = bar->addMenu(tr2("Edit", "Правка"));
+  QMenu* edit = bar->addMenu(tr("Edit"));
   auto editAction = [edit](const QString& title, const char* key, const char* slot) {
     edit->addAction(title, QKeySequence(QString::fromLatin1(key)), [slot] {
       if (QWidget* w = QApplication::focusWidget()) QMetaObject::invokeMethod(w, slot);
     });
   };
-  editAction(tr2("Cut", "Вырезать"), "Ctrl+X", "cut");
-  editAction(tr2("Copy", "Копировать"), "Ctrl+C", "copy");
-  editAction(tr2("Paste", "Вставить"), "Ctrl+V", "paste");
-  editAction(tr2("Select All", "Выделить всё"), "Ctrl+A", "selectAll");
+  editAction(tr("Cut"), "Ctrl+X", "cut");
+  editAction(tr("Copy"), "Ctrl+C", "copy");
+  editAction(tr("Paste"), "Ctrl+V", "paste");
+  editAction(tr("Select All"), "Ctrl+A", "selectAll");
 
-  QMenu* windowMenu = bar->addMenu(tr2("Window", "Окно"));
-  windowMenu->addAction(tr2("Close", "Закрыть"), QKeySequence(QStringLiteral("Ctrl+W")), this, [] {
+  QMenu* windowMenu = bar->addMenu(tr("Window"));
+  windowMenu->addAction(tr("Close"), QKeySequence(QStringLiteral("Ctrl+W")), this, [] {
     if (QWidget* w = QApplication::activeWindow()) w->close();
   });
   bar->setStyleSheet(QStringLiteral("QMenuBar { background: %1; color: white; } QMenuBar::item:selected { background: %2; }")

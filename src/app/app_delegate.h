@@ -30,6 +30,7 @@ struct LaunchOptions {
 };
 
 class AppDelegate : public QObject {
+  Q_OBJECT
  public:
   explicit AppDelegate(const LaunchOptions& options);
   ~AppDelegate() override;

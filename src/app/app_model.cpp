@@ -17,7 +17,9 @@
 #include <quorvel/paths.h>
 
 #include "core_worker.h"
+#include "notifications.h"
 #include "theme.h"
+#include "translations.h"
 
 namespace quorvel::app {
 
@@ -65,8 +67,7 @@ AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()), reader_(std::mak
   notify = [](const QString& title, const QString& text) { notifyDesktop(title, text); };
   pickFiles = [] {
     return QFileDialog::getOpenFileNames(
-        nullptr, tr2("Hotel rules, prices, contracts \u2014 they stay on this computer",
-                     "Правила, цены, договоры \u2014 они останутся только на этом компьютере"),
+        nullptr, tr("Hotel rules, prices, contracts \u2014 they stay on this computer"),
         QString(), QStringLiteral("Documents (*.txt *.md *.pdf *.docx *.doc *.rtf *.html)"));
   };
   reloadFiles();
@@ -119,40 +120,41 @@ bool AppModel::modelsReady() {
 QString AppModel::statusText() const {
   switch (engine_.kind) {
     case Engine::State::Kind::stopped:
-      return modelsReady() ? tr2("Model stopped", "Модель остановлена")
-                           : tr2("Not installed \u2014 open to install", "Не установлен \u2014 откройте и установите");
+      return modelsReady() ? tr("Model stopped")
+                           : tr("Not installed \u2014 open to install");
     case Engine::State::Kind::starting:
-      return tr2("Starting the local model\u2026", "Запускаю локальную модель\u2026");
+      return tr("Starting the local model\u2026");
     case Engine::State::Kind::ready:
-      return busy_ ? tr2("Writing a reply\u2026", "Пишу ответ\u2026")
-                   : tr2("Ready \u00B7 works offline", "Готов \u00B7 работает без интернета");
+      return busy_ ? tr("Writing a reply\u2026")
+                   : tr("Ready \u00B7 works offline");
     case Engine::State::Kind::failed:
-      return tr2("Error: ", "Ошибка: ") + engineFailure();
+      return tr("Error: %1").arg(engineFailure());
   }
   return {};
 }
 
 QString AppModel::engineFailure() const {
   if (engine_.kind != Engine::State::Kind::failed) return {};
+  // The engine's own words, in the app's language; by the reason, so that a
+  // reworded message still shows.
   const QString message = QString::fromStdString(engine_.message);
-  if (!isRU()) return message;
   using Problem = Engine::Problem;
   switch (engine_.problem) {
     case Problem::notFound:
-      return QStringLiteral("не найден сервер модели (llama-server)");
+      return tr("engine not found");
     case Problem::noModel:
-      return QStringLiteral("модель не скачана");
+      return tr("model not downloaded");
     case Problem::noSearchModel:
-      return QStringLiteral("модель поиска не скачана");
+      return tr("search model not downloaded");
     case Problem::damaged:
-      return QStringLiteral("файл модели повреждён: ") + message.section(QStringLiteral(": "), 1);
+      return tr("model file damaged: %1").arg(message.section(QStringLiteral(": "), 1));
     case Problem::didNotStart:
-      return QStringLiteral("сервер модели не запустился (см. журналы)");
+      return tr("model server did not start (see logs)");
     case Problem::portTaken:
-      return QStringLiteral("порт %1 занят другой программой (quorvel-cli stop останавливает наш сервер модели)")
+      return tr("port %1 is used by another program (quorvel-cli stop ends a model server of ours)")
           .arg(message.section(QLatin1Char(' '), 1, 1));
     case Problem::serverStopped:
-      return QStringLiteral("сервер модели остановился");
+      return tr("the model server stopped");
     case Problem::none:
     case Problem::other:
       break;
@@ -192,12 +194,9 @@ QColor AppModel::statusColor() const {
 QString AppModel::installServerAdvice(bool bundled) {
   // A package that carries the server and has lost it is damaged.
   if (bundled)
-    return tr2("Quorvel's model server is missing from its installation: reinstall Quorvel "
-               "(sudo apt install --reinstall quorvel).",
-               "В установке Quorvel нет сервера модели: переустановите Quorvel "
+    return tr("Quorvel's model server is missing from its installation: reinstall Quorvel "
                "(sudo apt install --reinstall quorvel).");
-  return tr2("llama-server is not installed: install it (sudo apt install llama.cpp), then press \u201CTry again\u201D.",
-             "llama-server не установлен: установите его (sudo apt install llama.cpp) и нажмите \u00ABПопробовать снова\u00BB.");
+  return tr("llama-server is not installed: install it (sudo apt install llama.cpp), then press \u201CTry again\u201D.");
 }
 
 QString AppModel::advice() const {
@@ -207,18 +206,14 @@ QString AppModel::advice() const {
     case Problem::notFound:
       return installServerAdvice();
     case Problem::damaged:
-      return tr2("A model file is damaged: install it again on the setup screen.",
-                 "Файл модели повреждён: установите его заново на экране настройки.");
+      return tr("A model file is damaged: install it again on the setup screen.");
     case Problem::noModel:
     case Problem::noSearchModel:
-      return tr2("The model files are missing: install them on the setup screen.",
-                 "Нет файлов моделей: установите их на экране настройки.");
+      return tr("The model files are missing: install them on the setup screen.");
     case Problem::serverStopped:
-      return tr2("Press \u201CStart again\u201D, or write the reply: the model starts first.",
-                 "Нажмите \u00ABЗапустить снова\u00BB или напишите ответ: модель сначала запустится.");
+      return tr("Press \u201CStart again\u201D, or write the reply: the model starts first.");
     case Problem::didNotStart:
-      return tr2("Press \u201CTry again\u201D. If it fails again, restart the computer: it frees the memory.",
-                 "Нажмите \u00ABПопробовать снова\u00BB. Если не выйдет, перезагрузите компьютер: это освободит память.");
+      return tr("Press \u201CTry again\u201D. If it fails again, restart the computer: it frees the memory.");
     case Problem::portTaken:
     case Problem::none:
     case Problem::other:
@@ -228,8 +223,9 @@ QString AppModel::advice() const {
 }
 
 QString AppModel::speedLine(double tokensPerSecond, double seconds) {
-  return QString::asprintf(isRU() ? "%.0f ток/с \u00B7 %.1f с \u00B7 без интернета" : "%.0f tokens/s \u00B7 %.1f s \u00B7 offline",
-                           tokensPerSecond, seconds);
+  return tr("%1 tokens/s \u00B7 %2 s \u00B7 offline")
+      .arg(tokensPerSecond, 0, 'f', 0)
+      .arg(seconds, 0, 'f', 1);
 }
 
 void AppModel::reloadFiles() {
@@ -288,7 +284,7 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
       const QString why = QString::fromUtf8(e.what());
       CoreWorker::reply(this, [this, why, done = std::move(done)] {
         setupStep_.clear();
-        setupError_ = tr2("Download failed: ", "Не скачалось: ") + why;
+        setupError_ = tr("Download failed: %1").arg(why);
         setupProgress_.reset();
         touch();
         if (done) done();
@@ -343,7 +339,7 @@ void AppModel::reindex(Done done) {
     try {
       DocIndex::shared().refresh([this, reader](const std::string& name) {
         reader->checkCancelled();
-        const QString line = tr2("Reading ", "Читаю ") + QString::fromStdString(name);
+        const QString line = tr("Reading %1").arg(QString::fromStdString(name));
         CoreWorker::reply(this, [this, line] {
           readInfo_ = line;
           touch();
@@ -435,9 +431,9 @@ void AppModel::write(Done done) {
       CoreWorker::reply(this, [this, why, done = std::move(done)] {
         const bool died = engine_.kind == Engine::State::Kind::failed && engine_.problem == Engine::Problem::serverStopped;
         failure_ = died ? engineFailure() : why;
-        info_ = tr2("The reply was not finished: ", "Ответ не дописан: ") + failure_ +
-                (died ? tr2(". \u201CWrite reply\u201D starts it again.", ". \u00ABНаписать ответ\u00BB запустит его снова.")
-                      : QString());
+        info_ = (died ? tr("The reply was not finished: %1. \u201CWrite reply\u201D starts it again.")
+                      : tr("The reply was not finished: %1"))
+                    .arg(failure_);
         busy_ = false;
         touch();
         if (onChange) onChange();
@@ -457,22 +453,20 @@ void AppModel::answerClipboard(Done done) {
   };
   const QString text = QGuiApplication::clipboard()->text();
   if (text.trimmed().isEmpty())
-    return refuse(tr2("No reply: the clipboard holds no text", "Ответа нет: в буфере нет текста"));
+    return refuse(tr("No reply: the clipboard holds no text"));
   if (busy_)
-    return refuse(tr2("No reply: another reply is being written \u2014 try again in a moment",
-                      "Ответа нет: пишется другой ответ \u2014 попробуйте чуть позже"));
+    return refuse(tr("No reply: another reply is being written \u2014 try again in a moment"));
   if (engine_.kind != Engine::State::Kind::ready && !serverWentAway())
-    return refuse(tr2("No reply: the model is not running \u2014 start it first",
-                      "Ответа нет: модель не запущена \u2014 сначала запустите её"));
+    return refuse(tr("No reply: the model is not running \u2014 start it first"));
   guestText_ = text;
   template_ = nullptr;
   touch();
   ask([this, done = std::move(done)] {
     if (replied_) {
       QGuiApplication::clipboard()->setText(answer_);
-      if (notify) notify(QStringLiteral("Quorvel"), tr2("Reply copied to the clipboard", "Ответ скопирован в буфер"));
+      if (notify) notify(QStringLiteral("Quorvel"), tr("Reply copied to the clipboard"));
     } else if (notify) {
-      notify(QStringLiteral("Quorvel"), tr2("No reply: ", "Ответа нет: ") + failure_);
+      notify(QStringLiteral("Quorvel"), tr("No reply: %1").arg(failure_));
     }
     if (done) done();
   });
@@ -515,7 +509,8 @@ void AppModel::remove(const std::string& name) {
 }
 
 void AppModel::addHotelTemplates() {
-  importThenReindex(resourceEntries(isRU() ? QStringLiteral("templates/hotel-ru") : QStringLiteral("templates/hotel-en")));
+  importThenReindex(resourceEntries(translations::language() == QStringLiteral("ru") ? QStringLiteral("templates/hotel-ru")
+                                                                                   : QStringLiteral("templates/hotel-en")));
 }
 
 void AppModel::addSamples() { importThenReindex(resourceEntries(QStringLiteral("samples/palm-cove-villa"))); }

@@ -1,5 +1,6 @@
 #include "ask_panel.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QRegularExpression>
@@ -16,7 +17,14 @@ namespace quorvel::app {
 
 namespace {
 
-QString templateLabel(const ReplyTemplate& t) { return QString::fromStdString(isRU() ? t.ru : t.en); }
+// The core (no Qt there) holds the templates' English titles; these marks
+// are where the translation tools find them.
+[[maybe_unused]] constexpr const char* kTemplateTitles[] = {
+    QT_TRANSLATE_NOOP("ReplyTemplate", "Check-in / out"), QT_TRANSLATE_NOOP("ReplyTemplate", "Breakfast"),
+    QT_TRANSLATE_NOOP("ReplyTemplate", "Transfer"), QT_TRANSLATE_NOOP("ReplyTemplate", "House rules"),
+    QT_TRANSLATE_NOOP("ReplyTemplate", "Complaint")};
+
+QString templateLabel(const ReplyTemplate& t) { return QCoreApplication::translate("ReplyTemplate", t.en.c_str()); }
 
 void clearLayout(QLayout* layout) {
   while (QLayoutItem* item = layout->takeAt(0)) {
@@ -63,7 +71,7 @@ QString AskPanel::plainSnippet(const QString& markdown) {
 }
 
 std::vector<std::pair<QString, QString>> AskPanel::languages() {
-  return {{QStringLiteral("auto"), tr2("Guest's language", "Язык гостя")},
+  return {{QStringLiteral("auto"), tr("Guest's language")},
           {QStringLiteral("en"), QStringLiteral("English")},
           {QStringLiteral("ru"), QStringLiteral("Русский")},
           {QStringLiteral("id"), QStringLiteral("Bahasa Indonesia")},
@@ -81,7 +89,7 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
 
   // Header: the title and the reply language.
   auto* header = new QHBoxLayout;
-  header->addWidget(makeLabel(tr2("Reply to a guest", "Ответ гостю"), font::title2 + 3, gold(), true));
+  header->addWidget(makeLabel(tr("Reply to a guest"), font::title2 + 3, gold(), true));
   header->addStretch(1);
   language_ = new QComboBox;
   language_->setFixedWidth(190);
@@ -168,18 +176,18 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   boxColumn->setSpacing(10);
   auto* boxHeader = new QHBoxLayout;
   boxHeader->setSpacing(8);
-  boxHeader->addWidget(makeLabel(tr2("Reply", "Ответ"), font::headline, gold(), true));
-  tag_ = makeLabel(tr2("not in the documents", "в документах нет"), font::caption, QColor(0xff, 0x9f, 0x0a));
+  boxHeader->addWidget(makeLabel(tr("Reply"), font::headline, gold(), true));
+  tag_ = makeLabel(tr("not in the documents"), font::caption, QColor(0xff, 0x9f, 0x0a));
   tag_->setStyleSheet(tag_->styleSheet() +
                       QStringLiteral("background: rgba(255,159,10,0.30); border-radius: 8px; padding: 2px 6px;"));
   boxHeader->addWidget(tag_);
-  unfinished_ = makeLabel(tr2("not finished \u2014 do not send", "не дописан \u2014 не отправляйте"), font::caption,
+  unfinished_ = makeLabel(tr("not finished \u2014 do not send"), font::caption,
                           QColor(0xff, 0x45, 0x3a));
   unfinished_->setStyleSheet(unfinished_->styleSheet() +
                              QStringLiteral("background: rgba(255,69,58,0.22); border-radius: 8px; padding: 2px 6px;"));
   boxHeader->addWidget(unfinished_);
   boxHeader->addStretch(1);
-  copy_ = new QPushButton(symbol(QStringLiteral("doc.on.doc")), tr2("Copy", "Копировать"));
+  copy_ = new QPushButton(symbol(QStringLiteral("doc.on.doc")), tr("Copy"));
   copy_->setObjectName(QStringLiteral("plain"));
   QObject::connect(copy_, &QPushButton::clicked, this, [this] { model_.copyAnswer(); });
   boxHeader->addWidget(copy_);
@@ -198,7 +206,7 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   auto* sourcesColumn = new QVBoxLayout(sources_);
   sourcesColumn->setContentsMargins(0, 0, 0, 0);
   sourcesColumn->setSpacing(6);
-  sourcesColumn->addWidget(makeLabel(tr2("Where it comes from", "Откуда взято"), font::subheadline + 1, gold(), true));
+  sourcesColumn->addWidget(makeLabel(tr("Where it comes from"), font::subheadline + 1, gold(), true));
   auto* rows = new QWidget;
   sourceRows_ = new QVBoxLayout(rows);
   sourceRows_->setContentsMargins(0, 0, 0, 0);
@@ -242,10 +250,8 @@ void AskPanel::refresh() {
   if (at >= 0 && at != language_->currentIndex()) language_->setCurrentIndex(at);
   if (message_->toPlainText() != model_.guestText()) message_->setPlainText(model_.guestText());
   const QString placeholder = chosen != nullptr
-                                  ? tr2("Optional: the guest's message (template works without it)",
-                                        "Не обязательно: сообщение гостя (шаблон работает и без него)")
-                                  : tr2("Paste the guest's message in any language\u2026",
-                                        "Вставьте сообщение гостя на любом языке\u2026");
+                                  ? tr("Optional: the guest's message (template works without it)")
+                                  : tr("Paste the guest's message in any language\u2026");
   if (message_->placeholderText() != placeholder) {
     message_->setPlaceholderText(placeholder);
     // The field itself repaints only the cursor's few pixels: the old
@@ -254,7 +260,7 @@ void AskPanel::refresh() {
   }
 
   const bool busy = model_.busy();
-  reply_->setText(busy ? tr2("Writing\u2026", "Пишу\u2026") : tr2("Write reply", "Написать ответ"));
+  reply_->setText(busy ? tr("Writing\u2026") : tr("Write reply"));
   reply_->setEnabled(model_.canAsk());
   spinner_->setVisible(busy);
   // The reading's progress while no reply is being written.

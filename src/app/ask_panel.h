@@ -21,6 +21,7 @@ class AppModel;
 class Spinner;
 
 class AskPanel : public QWidget {
+  Q_OBJECT
  public:
   AskPanel(AppModel& model, QWidget* parent = nullptr);
   void refresh();

@@ -49,7 +49,7 @@ QWidget* docRow(const std::string& name, std::optional<int64_t> count, const std
   lines->addWidget(label);
   if (!problem.empty()) {
     const QString why = QString::fromStdString(problem);
-    auto* reason = makeLabel(count ? tr2("Partly read: ", "Прочитан не весь: ") + why : tr2("Not read: ", "Не прочитан: ") + why,
+    auto* reason = makeLabel((count ? DocsPanel::tr("Partly read: %1") : DocsPanel::tr("Not read: %1")).arg(why),
                              font::caption, warning);
     reason->setObjectName(QStringLiteral("docProblem"));
     reason->setWordWrap(true);
@@ -75,7 +75,7 @@ DocList::DocList(AppModel& model, QWidget* parent) : QListWidget(parent), model_
     if (item == nullptr) return;
     const std::string name = item->data(kNameRole).toByteArray().toStdString();
     QMenu menu;
-    menu.addAction(tr2("Remove\u2026", "Убрать\u2026"), this, [this, name] { askToRemove(name); });
+    menu.addAction(DocsPanel::tr("Remove\u2026"), this, [this, name] { askToRemove(name); });
     menu.exec(viewport()->mapToGlobal(at));
   });
 }
@@ -84,13 +84,12 @@ void DocList::askToRemove(const std::string& name) {
   // The file is deleted: a slip of the mouse must not cost the price list.
   const QString shown = QString::fromStdString(name);
   const bool sure = confirm ? confirm(shown) : [&] {
-    QMessageBox box(QMessageBox::Question, tr2("Remove document", "Убрать документ"),
-                    tr2("Remove \u201C%1\u201D? It is deleted from the documents folder, and replies no longer use it.",
-                        "Убрать \u00AB%1\u00BB? Файл будет удалён из папки документов, и ответы больше не будут на него опираться.")
+    QMessageBox box(QMessageBox::Question, tr("Remove document"),
+                    tr("Remove \u201C%1\u201D? It is deleted from the documents folder, and replies no longer use it.")
                         .arg(shown),
                     QMessageBox::NoButton, this);
-    QPushButton* yes = box.addButton(tr2("Remove", "Убрать"), QMessageBox::DestructiveRole);
-    box.addButton(tr2("Cancel", "Отмена"), QMessageBox::RejectRole);
+    QPushButton* yes = box.addButton(tr("Remove"), QMessageBox::DestructiveRole);
+    box.addButton(tr("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(qobject_cast<QPushButton*>(box.buttons().last()));
     box.exec();
     return box.clickedButton() == yes;
@@ -140,7 +139,7 @@ DocsPanel::DocsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_
   auto* column = screenColumn(this, 14, 14, 10);
 
   auto* header = new QHBoxLayout;
-  header->addWidget(makeLabel(tr2("Documents", "Документы"), font::headline + 2, gold(), true));
+  header->addWidget(makeLabel(tr("Documents"), font::headline + 2, gold(), true));
   header->addStretch(1);
   count_ = makeLabel({}, font::caption, white(0.5));
   header->addWidget(count_);
@@ -148,8 +147,7 @@ DocsPanel::DocsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_
 
   list_ = new DocList(model);
   // The hint lies over the empty list.
-  hint_ = makeLabel(tr2("Drop files here: rules, prices, contracts (txt, md, pdf, docx).",
-                        "Перетащите сюда файлы: правила, цены, договоры (txt, md, pdf, docx)."),
+  hint_ = makeLabel(tr("Drop files here: rules, prices, contracts (txt, md, pdf, docx)."),
                     font::callout, white(0.6), false, list_->viewport());
   hint_->setWordWrap(true);
   hint_->setAlignment(Qt::AlignCenter);
@@ -165,10 +163,10 @@ DocsPanel::DocsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_
     std::function<void()> run;
   };
   const std::vector<Action> actions{
-      {"plus", tr2("Add documents\u2026", "Добавить документы\u2026"), [this] { model_.addDocuments(); }},
-      {"doc.badge.plus", tr2("Add hotel templates", "Добавить шаблоны гостиницы"), [this] { model_.addHotelTemplates(); }},
-      {"building.2", tr2("Load sample hotel", "Загрузить пример гостиницы"), [this] { model_.addSamples(); }},
-      {"folder", tr2("Open folder", "Открыть папку"),
+      {"plus", tr("Add documents\u2026"), [this] { model_.addDocuments(); }},
+      {"doc.badge.plus", tr("Add hotel templates"), [this] { model_.addHotelTemplates(); }},
+      {"building.2", tr("Load sample hotel"), [this] { model_.addSamples(); }},
+      {"folder", tr("Open folder"),
        [] { QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(Paths::documents().string()))); }},
   };
   auto* buttons = new QVBoxLayout;
@@ -206,7 +204,7 @@ QString DocsPanel::icon(const QString& fileName) {
 bool DocsPanel::spinning() const { return !spinner_->isHidden(); }
 
 void DocsPanel::refresh() {
-  count_->setText(QString::number(model_.passages()) + QStringLiteral(" ") + tr2("passages", "фрагм."));
+  count_->setText(tr("%n passage(s)", nullptr, static_cast<int>(model_.passages())));
   // The rows (and their counts, read from the index) change only with a
   // re-read; rebuilding them at every keystroke elsewhere would be waste.
   if (model_.files() != shown_ || model_.passages() != shownPassages_ || model_.problems() != shownProblems_) {

@@ -19,6 +19,7 @@ class Spinner;
 
 // The document list; takes dropped files and lights up while they hover.
 class DocList : public QListWidget {
+  Q_OBJECT
  public:
   explicit DocList(AppModel& model, QWidget* parent = nullptr);
   bool dropping() const { return dropping_; }
@@ -42,6 +43,7 @@ class DocList : public QListWidget {
 };
 
 class DocsPanel : public QWidget {
+  Q_OBJECT
  public:
   DocsPanel(AppModel& model, QWidget* parent = nullptr);
   void refresh();

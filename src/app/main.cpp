@@ -19,6 +19,7 @@
 
 #include "app_delegate.h"
 #include "theme.h"
+#include "translations.h"
 
 using namespace quorvel;
 using namespace quorvel::app;
@@ -98,7 +99,7 @@ int main(int argc, char** argv) {
   // window and ends (a run for pictures or tests always runs itself).
   if (!options.exit && !options.snapshot && AppDelegate::handOver()) return 0;
   darkPalette(app);
-  loadQtTranslations();
+  translations::use();
   debugToLog();
 
   AppDelegate delegate(options);

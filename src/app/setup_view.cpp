@@ -27,16 +27,14 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
   title->setAlignment(Qt::AlignCenter);
   column->addWidget(title, 0, Qt::AlignHCenter);
 
-  auto* tagline = makeLabel(tr2("A private AI for your hotel. Answers guests from your own documents. Nothing leaves this computer.",
-                                "Частный ИИ для вашей гостиницы. Отвечает гостям по вашим документам. Ничего не уходит с этого компьютера."),
+  auto* tagline = makeLabel(tr("A private AI for your hotel. Answers guests from your own documents. Nothing leaves this computer."),
                             font::body, white(0.85));
   tagline->setWordWrap(true);
   tagline->setAlignment(Qt::AlignCenter);
   tagline->setFixedWidth(520);  // the window is never narrower than 900
   column->addWidget(tagline, 0, Qt::AlignHCenter);
 
-  auto* note = makeLabel(tr2("One-time download of free open models (~3 GB). After that it works without internet.",
-                             "Один раз скачаются бесплатные открытые модели (~3 ГБ). Дальше \u2014 без интернета."),
+  auto* note = makeLabel(tr("One-time download of free open models (~3 GB). After that it works without internet."),
                          font::callout, white(0.6));
   note->setAlignment(Qt::AlignCenter);
   column->addWidget(note, 0, Qt::AlignHCenter);
@@ -49,7 +47,7 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
   // The action area: the button (and the red error line under it), or the
   // progress bar and the step line while a download runs.
   button_ = new QPushButton(symbol(QStringLiteral("arrow.down.circle.fill"), malachite()),
-                            tr2("Install in one step", "Установить в один шаг"));
+                            tr("Install in one step"));
   button_->setObjectName(QStringLiteral("prominent"));
   button_->setIconSize(QSize(18, 18));
   button_->setStyleSheet(QStringLiteral("padding: 6px 14px; font-size: 15px;"));

@@ -12,6 +12,7 @@ namespace quorvel::app {
 class AppModel;
 
 class SetupView : public QWidget {
+  Q_OBJECT
  public:
   SetupView(AppModel& model, QWidget* parent = nullptr);
   void refresh();

@@ -103,7 +103,7 @@ PrivacyBadge::PrivacyBadge(AppModel& model, QWidget* parent) : QWidget(parent), 
   start_->setCursor(Qt::PointingHandCursor);
   QObject::connect(start_, &QPushButton::clicked, this, [this] { model_.startEngine(); });
   column->addWidget(start_, 0, Qt::AlignLeft);
-  column->addWidget(makeLabel(tr2("Network: this computer only (127.0.0.1)", "Сеть: только этот компьютер (127.0.0.1)"),
+  column->addWidget(makeLabel(tr("Network: this computer only (127.0.0.1)"),
                               font::caption2, white(0.55)));
   model_title_ = makeLabel({}, font::caption2, white(0.55));
   column->addWidget(model_title_);
@@ -119,9 +119,9 @@ void PrivacyBadge::refresh() {
   status_->setText(model_.statusText());
   const Engine::State& engine = model_.engine();
   start_->setVisible(model_.canStartEngine());
-  start_->setText(engine.kind == Engine::State::Kind::stopped ? tr2("Start model", "Запустить модель")
-                  : engine.problem == Engine::Problem::serverStopped ? tr2("Start again", "Запустить снова")
-                                                                      : tr2("Try again", "Попробовать снова"));
+  start_->setText(engine.kind == Engine::State::Kind::stopped ? tr("Start model")
+                  : engine.problem == Engine::Problem::serverStopped ? tr("Start again")
+                                                                      : tr("Try again"));
   model_title_->setText(QString::fromStdString(Engine::chatModelTitle()));
   advice_->setText(model_.advice());
   advice_->setVisible(!advice_->text().isEmpty());
@@ -132,8 +132,7 @@ Signature::Signature(QWidget* parent) : QWidget(parent) {
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(4);
   row->addStretch(1);
-  row->addWidget(makeLabel(tr2("Made for small hotels \u00B7 runs on this computer",
-                               "Для небольших гостиниц \u00B7 работает на этом компьютере"),
+  row->addWidget(makeLabel(PrivacyBadge::tr("Made for small hotels \u00B7 runs on this computer"),
                            font::caption, white(0.5)));
   auto* link = makeLabel(QStringLiteral("<a href=\"https://quorvel.app\" style=\"color:%1; text-decoration:none;\">quorvel.app</a>")
                              .arg(gold().name()),

@@ -46,6 +46,7 @@ class Spinner : public QWidget {
 // The status line (dot and text), the network line and the reply model's
 // title, at the bottom of the documents panel.
 class PrivacyBadge : public QWidget {
+  Q_OBJECT
  public:
   PrivacyBadge(AppModel& model, QWidget* parent = nullptr);
   void refresh();

@@ -2,15 +2,8 @@
 
 #include <QFile>
 #include <QHash>
-#include <QCoreApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 #include <QPainter>
 #include <QPixmap>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
 #include <QSvgRenderer>
 
 // The drawings are compiled into the app's library; a static library's
@@ -70,55 +63,6 @@ QIcon appIcon() {
   registerIcons();
   static const QIcon icon(QStringLiteral(":/icons/quorvel.svg"));
   return icon;
-}
-
-namespace {
-
-bool& russian() {
-  static bool ru = [] {
-    const QStringList langs = QLocale::system().uiLanguages();
-    return (langs.isEmpty() ? QStringLiteral("en") : langs.first()).startsWith(QStringLiteral("ru"));
-  }();
-  return ru;
-}
-
-}  // namespace
-
-bool isRU() { return russian(); }
-
-void setRussian(bool ru) { russian() = ru; }
-
-bool loadQtTranslations() {
-  if (!isRU()) return false;
-  auto* qt = new QTranslator(QCoreApplication::instance());
-  if (!qt->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    delete qt;
-    return false;
-  }
-  QCoreApplication::installTranslator(qt);
-  return true;
-}
-
-void notifyDesktop(const QString& title, const QString& text, std::function<void()> fallback) {
-  QDBusConnection bus = QDBusConnection::sessionBus();
-  if (!bus.isConnected()) {
-    if (fallback) fallback();
-    return;
-  }
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-  // The desktop entry lets the desktop show the app's name and icon.
-  const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("quorvel")}};
-  call << QStringLiteral("Quorvel") << 0u << QStringLiteral("quorvel") << title << text << QStringList() << hints
-       << 8000;
-  // Asynchronous: a notification service that hangs never holds the window.
-  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
-  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                   [fallback = std::move(fallback)](QDBusPendingCallWatcher* w) {
-                     if (w->isError() && fallback) fallback();
-                     w->deleteLater();
-                   });
 }
 
 QString styleSheet() {

@@ -11,6 +11,7 @@
 #include <quorvel/history.h>
 
 #include "app_model.h"
+#include "notifications.h"
 #include "theme.h"
 
 namespace quorvel::app {
@@ -98,33 +99,32 @@ void Tray::fill(QMenu& menu) {
   QAction* status = row(QStringLiteral("Quorvel \u2014 ") + model_.statusText(), nullptr);
   status->setIcon(dotIcon(dot));
   status->setProperty(kDotProperty, dot);
-  row(tr2("Model: ", "Модель: ") + QString::fromStdString(Engine::chatModelTitle()), "cpu");
+  row(tr("Model: %1").arg(QString::fromStdString(Engine::chatModelTitle())), "cpu");
   if (model_.lastTPS() > 0)
-    row(QString::asprintf(isRU() ? "Последний ответ: %.0f ток/с" : "Last reply: %.0f tokens/s", model_.lastTPS()),
-        "speedometer");
-  row(isRU() ? QStringLiteral("Документов: %1 \u00B7 фрагментов: %2").arg(model_.files().size()).arg(model_.passages())
-             : QStringLiteral("Documents: %1 \u00B7 passages: %2").arg(model_.files().size()).arg(model_.passages()),
+    row(tr("Last reply: %1 tokens/s").arg(model_.lastTPS(), 0, 'f', 0), "speedometer");
+  row(tr("Documents: %1 \u00B7 passages: %2")
+          .arg(model_.files().size())
+          .arg(model_.passages()),
       "doc.on.doc");
-  row(tr2("Network: this computer only \u2014 nothing is sent", "Сеть: только этот компьютер \u2014 ничего не уходит"),
+  row(tr("Network: this computer only \u2014 nothing is sent"),
       "lock.shield");
   menu.addSeparator();
-  row(tr2("Open Quorvel", "Открыть Quorvel"), "macwindow", actions_.open);
-  row(tr2("Reply to the question in the clipboard", "Ответить на вопрос из буфера"), "doc.on.clipboard", actions_.clip);
+  row(tr("Open Quorvel"), "macwindow", actions_.open);
+  row(tr("Reply to the question in the clipboard"), "doc.on.clipboard", actions_.clip);
   menu.addSeparator();
-  row(tr2("Add documents\u2026", "Добавить документы\u2026"), "plus", actions_.addDocs);
-  row(tr2("Add hotel templates", "Добавить шаблоны гостиницы"), "doc.badge.plus", actions_.addTemplates);
-  row(tr2("Open documents folder", "Открыть папку документов"), "folder", actions_.folder);
-  row(tr2("Re-read documents", "Перечитать документы"), "arrow.clockwise", actions_.reindex);
+  row(tr("Add documents\u2026"), "plus", actions_.addDocs);
+  row(tr("Add hotel templates"), "doc.badge.plus", actions_.addTemplates);
+  row(tr("Open documents folder"), "folder", actions_.folder);
+  row(tr("Re-read documents"), "arrow.clockwise", actions_.reindex);
   menu.addSeparator();
   const bool ready = model_.engine().kind == Engine::State::Kind::ready;
-  row(ready ? tr2("Stop model (free memory)", "Остановить модель (освободить память)")
-            : tr2("Start model", "Запустить модель"),
+  row(ready ? tr("Stop model (free memory)")
+            : tr("Start model"),
       ready ? "stop.circle" : "play.circle", actions_.toggle);
-  row(tr2("Clear conversation history (", "Очистить историю разговоров (") + QString::number(History::count()) +
-          QStringLiteral(")"),
+  row(tr("Clear conversation history (%1)").arg(History::count()),
       "trash", actions_.clearHistory);
   menu.addSeparator();
-  row(tr2("Quit Quorvel", "Выйти из Quorvel"), "power", actions_.quit);
+  row(tr("Quit Quorvel"), "power", actions_.quit);
 }
 
 std::vector<MenuRow> Tray::rows() {

@@ -35,6 +35,7 @@ struct TrayActions {
 };
 
 class Tray : public QObject {
+  Q_OBJECT
  public:
   Tray(AppModel& model, TrayActions actions);
   ~Tray() override;

@@ -195,8 +195,7 @@ TEST(ReplyTemplates, TheFiveInOrder) {
   std::vector<std::string> ids;
   for (const auto& t : list) ids.push_back(t.id);
   EXPECT_EQ(ids, (std::vector<std::string>{"checkin", "breakfast", "transfer", "rules", "complaint"}));
-  EXPECT_EQ(list[1], (ReplyTemplate{"breakfast", "Breakfast", "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA",
-                                    "cup.and.saucer",
+  EXPECT_EQ(list[1], (ReplyTemplate{"breakfast", "Breakfast", "cup.and.saucer",
                                     "Tell the guest when and where breakfast is served, whether it is included, what it costs "
                                     "and the menu.",
                                     "breakfast time price included menu"}));

@@ -13,6 +13,7 @@
 #include <quorvel/models.h>
 
 #include "app_test_support.h"
+#include "translations.h"
 #include "fixture_builders.h"
 
 using namespace quorvel;
@@ -36,6 +37,9 @@ class AppModelTest : public QObject {
   }
 
  private slots:
+  // The tests read the English texts, whatever the desktop's language.
+  void initTestCase() { translations::use(QLocale(QLocale::English)); }
+
   void installWithBothModelsPresentDownloadsNothingAndStarts() {
     AppHome home;
     prepareAllModels(home.home.path());

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QVariantMap>
 
-#include "theme.h"
+#include "notifications.h"
 
 using namespace quorvel::app;
 

@@ -9,6 +9,7 @@
 
 #include "app_delegate.h"
 #include "app_test_support.h"
+#include "translations.h"
 #include "platform/local_http.h"
 #include "tray.h"
 
@@ -26,6 +27,9 @@ class TrayTest : public QObject {
   }
 
  private slots:
+  // The tests read the English texts, whatever the desktop's language.
+  void initTestCase() { translations::use(QLocale(QLocale::English)); }
+
   void theMenuWithoutAReplyModel() {
     AppHome home;
     AppModel model;

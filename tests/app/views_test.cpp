@@ -12,6 +12,7 @@
 #include <quorvel/models.h>
 
 #include "app_test_support.h"
+#include "translations.h"
 #include "ask_panel.h"
 #include "content_view.h"
 #include "docs_panel.h"
@@ -28,6 +29,9 @@ class ViewsTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The tests read the English texts, whatever the desktop's language.
+  void initTestCase() { translations::use(QLocale(QLocale::English)); }
+
   void theReplyButtonIsEnabledOnlyWhenAReplyCanBeWritten() {
     AppHome home;
     prepareStandInHome(home.home.path());
@@ -203,13 +207,13 @@ class ViewsTest : public QObject {
     QVERIFY(status->width() <= panel.width());
     QCOMPARE(panel.badge()->startButton()->text(), QStringLiteral("Try again"));
 
-    setRussian(true);
+    QCOMPARE(translations::use(QLocale(QLocale::Russian)), QStringLiteral("ru"));
     panel.badge()->refresh();
     QCOMPARE(status->text(), QStringLiteral("Ошибка: порт 18431 занят другой программой (quorvel-cli stop останавливает наш сервер модели)"));
     QCOMPARE(panel.badge()->startButton()->text(), QStringLiteral("Попробовать снова"));
     pretendEngine(model, Engine::State::failed("engine not found", Engine::Problem::notFound));
     QCOMPARE(model.statusText(), QStringLiteral("Ошибка: не найден сервер модели (llama-server)"));
-    setRussian(false);
+    translations::use(QLocale(QLocale::English));
 
     panel.badge()->startButton()->click();
     QVERIFY(QTest::qWaitFor([&] { return model.engine() == Engine::State::ready(); }, 30000));
@@ -298,13 +302,39 @@ class ViewsTest : public QObject {
     QCOMPARE(plain("2 * 3 rooms, file_name_here, C# and 5*"), QStringLiteral("2 * 3 rooms, file_name_here, C# and 5*"));
   }
 
-  void qtsOwnDialogsSpeakRussianInRussian() {
-    QVERIFY(!loadQtTranslations());  // English: nothing to load
-    setRussian(true);
-    const bool loaded = loadQtTranslations();
-    setRussian(false);
-    if (!loaded) QSKIP("Qt's translations are not installed (qt6-translations-l10n)");
-    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
+  // Russian: the window's texts and Qt's own (the file dialog, standard
+  // buttons) in Russian, plurals by Russian rules.
+  void russianForTheWindowAndQtsOwnDialogs() {
+    AppHome home;
+    QCOMPARE(translations::use(QLocale(QLocale::Russian)), QStringLiteral("ru"));
+    AppModel model;
+    AskPanel ask(model);
+    DocsPanel docs(model);
+    QCOMPARE(ask.replyButton()->text(), QStringLiteral("Написать ответ"));
+    QCOMPARE(ask.templateButtons()[0]->text(), QStringLiteral("Заезд и выезд"));
+    QCOMPARE(docs.passageCount()->text(), QStringLiteral("0 фрагментов"));
+    QCOMPARE(DocsPanel::tr("%n passage(s)", nullptr, 1), QStringLiteral("1 фрагмент"));
+    QCOMPARE(DocsPanel::tr("%n passage(s)", nullptr, 3), QStringLiteral("3 фрагмента"));
+    const bool qts = translations::qtsOwnInstalled();
+    const QString cancel = QCoreApplication::translate("QPlatformTheme", "Cancel");
+    translations::use(QLocale(QLocale::English));
+    QCOMPARE(DocsPanel::tr("%n passage(s)", nullptr, 1), QStringLiteral("1 passage"));
+    if (!qts) QSKIP("Qt's translations are not installed (qt6-translations-l10n)");
+    QCOMPARE(cancel, QStringLiteral("Отмена"));
+  }
+
+  // A language is a translation file, not code: a test language changes the
+  // window's texts, the templates' titles among them.
+  void aThirdLanguageIsOnlyAFile() {
+    AppHome home;
+    QCOMPARE(translations::use(QLocale(QLocale::Esperanto), QStringLiteral(":/i18n-test")), QStringLiteral("eo"));
+    AppModel model;
+    AskPanel ask(model);
+    const QString reply = ask.replyButton()->text();
+    const QString breakfast = ask.templateButtons()[1]->text();
+    translations::use(QLocale(QLocale::English));
+    QCOMPARE(reply, QStringLiteral("Skribi respondon"));
+    QCOMPARE(breakfast, QStringLiteral("Matenmanĝo"));
   }
 
   void documentIcons() {

@@ -10,7 +10,6 @@ namespace quorvel {
 struct ReplyTemplate {
   std::string id;      // the key of --template=
   std::string en;      // English title; the stored question when there is no message
-  std::string ru;      // Russian title
   std::string symbol;  // icon name
   std::string task;    // instruction for the reply model
   std::string query;   // search words put before the guest's message
