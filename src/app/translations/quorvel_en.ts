@@ -2,13 +2,498 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="en">
 <context>
+    <name>ReplyTemplate</name>
+    <message>
+        <location filename="../ask_panel.cpp" line="23"/>
+        <source>Check-in / out</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="23"/>
+        <source>Breakfast</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="24"/>
+        <source>Transfer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="24"/>
+        <source>House rules</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="25"/>
+        <source>Complaint</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::app::AppDelegate</name>
+    <message>
+        <location filename="../app_delegate.cpp" line="91"/>
+        <source>About Quorvel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="93"/>
+        <source>Quorvel answers hotel guests from the hotel&apos;s own documents, on this computer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="96"/>
+        <source>Hide</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="97"/>
+        <source>Quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="100"/>
+        <source>Edit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="106"/>
+        <source>Cut</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="107"/>
+        <source>Copy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="108"/>
+        <source>Paste</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="109"/>
+        <source>Select All</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="111"/>
+        <source>Window</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="112"/>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::app::AppModel</name>
+    <message>
+        <location filename="../app_model.cpp" line="70"/>
+        <source>Hotel rules, prices, contracts — they stay on this computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="123"/>
+        <source>Model stopped</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="124"/>
+        <source>Not installed — open to install</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="126"/>
+        <source>Starting the local model…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="128"/>
+        <source>Writing a reply…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="129"/>
+        <source>Ready · works offline</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="131"/>
+        <source>Error: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="144"/>
+        <source>engine not found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="146"/>
+        <source>model not downloaded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="148"/>
+        <source>search model not downloaded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="150"/>
+        <source>model file damaged: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="152"/>
+        <source>model server did not start (see logs)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="154"/>
+        <source>port %1 is used by another program (quorvel-cli stop ends a model server of ours)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="157"/>
+        <source>the model server stopped</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="197"/>
+        <source>Quorvel&apos;s model server is missing from its installation: reinstall Quorvel (sudo apt install --reinstall quorvel).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="199"/>
+        <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="209"/>
+        <source>A model file is damaged: install it again on the setup screen.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="212"/>
+        <source>The model files are missing: install them on the setup screen.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="214"/>
+        <source>Press “Start again”, or write the reply: the model starts first.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="216"/>
+        <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="226"/>
+        <source>%1 tokens/s · %2 s · offline</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="287"/>
+        <source>Download failed: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="342"/>
+        <source>Reading %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="434"/>
+        <source>The reply was not finished: %1. “Write reply” starts it again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="435"/>
+        <source>The reply was not finished: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="456"/>
+        <source>No reply: the clipboard holds no text</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="458"/>
+        <source>No reply: another reply is being written — try again in a moment</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="460"/>
+        <source>No reply: the model is not running — start it first</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="467"/>
+        <source>Reply copied to the clipboard</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="469"/>
+        <source>No reply: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::app::AskPanel</name>
+    <message>
+        <location filename="../ask_panel.cpp" line="74"/>
+        <source>Guest&apos;s language</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="92"/>
+        <source>Reply to a guest</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="179"/>
+        <source>Reply</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="180"/>
+        <source>not in the documents</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="184"/>
+        <source>not finished — do not send</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="190"/>
+        <source>Copy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="209"/>
+        <source>Where it comes from</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="253"/>
+        <source>Optional: the guest&apos;s message (template works without it)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="254"/>
+        <source>Paste the guest&apos;s message in any language…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="263"/>
+        <source>Writing…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="263"/>
+        <source>Write reply</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::app::DocList</name>
+    <message>
+        <location filename="../docs_panel.cpp" line="87"/>
+        <source>Remove document</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="88"/>
+        <source>Remove “%1”? It is deleted from the documents folder, and replies no longer use it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="91"/>
+        <source>Remove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="92"/>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>quorvel::app::DocsPanel</name>
+    <message>
+        <location filename="../docs_panel.cpp" line="52"/>
+        <source>Partly read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="52"/>
+        <source>Not read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="78"/>
+        <source>Remove…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="142"/>
+        <source>Documents</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="150"/>
+        <source>Drop files here: rules, prices, contracts (txt, md, pdf, docx).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="166"/>
+        <source>Add documents…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="167"/>
+        <source>Add hotel templates</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="168"/>
+        <source>Load sample hotel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="169"/>
+        <source>Open folder</source>
+        <translation type="unfinished"></translation>
+    </message>
     <message numerus="yes">
+        <location filename="../docs_panel.cpp" line="207"/>
         <source>%n passage(s)</source>
         <translation>
             <numerusform>%n passage</numerusform>
             <numerusform>%n passages</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::app::PrivacyBadge</name>
+    <message>
+        <location filename="../shared_views.cpp" line="106"/>
+        <source>Network: this computer only (127.0.0.1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../shared_views.cpp" line="122"/>
+        <source>Start model</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../shared_views.cpp" line="123"/>
+        <source>Start again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../shared_views.cpp" line="124"/>
+        <source>Try again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../shared_views.cpp" line="135"/>
+        <source>Made for small hotels · runs on this computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::app::SetupView</name>
+    <message>
+        <location filename="../setup_view.cpp" line="30"/>
+        <source>A private AI for your hotel. Answers guests from your own documents. Nothing leaves this computer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../setup_view.cpp" line="37"/>
+        <source>One-time download of free open models (~3 GB). After that it works without internet.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../setup_view.cpp" line="50"/>
+        <source>Install in one step</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::app::Tray</name>
+    <message>
+        <location filename="../tray.cpp" line="102"/>
+        <source>Model: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="104"/>
+        <source>Last reply: %1 tokens/s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="105"/>
+        <source>Documents: %1 · passages: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="109"/>
+        <source>Network: this computer only — nothing is sent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="112"/>
+        <source>Open Quorvel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="113"/>
+        <source>Reply to the question in the clipboard</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="115"/>
+        <source>Add documents…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="116"/>
+        <source>Add hotel templates</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="117"/>
+        <source>Open documents folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="118"/>
+        <source>Re-read documents</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="121"/>
+        <source>Stop model (free memory)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="122"/>
+        <source>Start model</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="124"/>
+        <source>Clear conversation history (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="127"/>
+        <source>Quit Quorvel</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>
