@@ -73,7 +73,6 @@ AppDelegate::AppDelegate(const LaunchOptions& options) : options_(options), wind
   actions.clearHistory = [] { History::clear(); };
   actions.quit = [this] { quit(); };
   tray_ = std::make_unique<Tray>(model_, std::move(actions));
-  model_.onChange = [this] { tray_->refreshStatus(); };
   model_.notify = [this](const QString& title, const QString& text) { tray_->notify(title, text); };
   // With a tray item, closing the window leaves the app running there;
   // without one, the window is the only way back, and closing it quits.

@@ -27,8 +27,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-AppModel* instance = nullptr;
-
 std::vector<fs::path> toPaths(const QStringList& paths) {
   std::vector<fs::path> out;
   for (const QString& p : paths) out.emplace_back(p.toStdString());
@@ -46,7 +44,6 @@ QStringList resourceEntries(const QString& relative) {
 }  // namespace
 
 AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()), reader_(std::make_unique<CoreWorker>()) {
-  instance = this;
   lastTPS_ = Stats::lastTPS();
   Paths::ensure();
   // The engine reports from whatever thread changed its state; the change
@@ -55,8 +52,7 @@ AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()), reader_(std::mak
     CoreWorker::reply(this, [this, s] {
       engine_ = s;
       if (s.kind != Engine::State::Kind::ready) serverWatch_->stop();
-      touch();
-      if (onChange) onChange();
+      emit engineChanged();
     });
   };
   // A server that dies (killed, out of memory) is noticed within a second,
@@ -84,29 +80,24 @@ AppModel::~AppModel() {
   worker_.reset();
   QThreadPool::globalInstance()->waitForDone();
   Engine::shared().onState = {};
-  if (instance == this) instance = nullptr;
 }
-
-AppModel* AppModel::shared() { return instance; }
-
-void AppModel::touch() { emit changed(); }
 
 void AppModel::setGuestText(const QString& text) {
   if (text == guestText_) return;
   guestText_ = text;
-  touch();
+  emit replyChanged();
 }
 
 void AppModel::setReplyTemplate(const ReplyTemplate* t) {
   if (t == template_) return;
   template_ = t;
-  touch();
+  emit replyChanged();
 }
 
 void AppModel::setReplyLang(const QString& code) {
   if (code == replyLang_) return;
   replyLang_ = code;
-  touch();
+  emit replyChanged();
 }
 
 bool AppModel::modelsReady() {
@@ -232,8 +223,7 @@ void AppModel::reloadFiles() {
   files_ = DocIndex::shared().fileNames();
   problems_ = DocIndex::shared().problems();
   passages_ = static_cast<int64_t>(DocIndex::shared().chunkCount());
-  touch();
-  if (onChange) onChange();
+  emit documentsChanged();
 }
 
 void AppModel::install(Done done) {
@@ -248,7 +238,7 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
   if (i == todo.size()) {
     setupProgress_.reset();
     setupStep_.clear();
-    touch();
+    emit setupChanged();
     return finishInstall(std::move(done));
   }
   const ModelSpec spec = todo[i];
@@ -258,7 +248,7 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
                    .arg(QString::fromStdString(spec.title))
                    .arg(spec.sizeMB);
   setupProgress_ = 0.0;
-  touch();
+  emit setupChanged();
   CoreWorker* worker = worker_.get();
   worker->post([this, worker, spec, todo = std::move(todo), i, done = std::move(done)]() mutable {
     ModelDownloader downloader;
@@ -271,7 +261,7 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
       last = now;
       CoreWorker::reply(this, [this, fraction] {
         if (setupProgress_) setupProgress_ = fraction;
-        touch();
+        emit setupChanged();
       });
     };
     try {
@@ -286,7 +276,7 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
         setupStep_.clear();
         setupError_ = tr("Download failed: %1").arg(why);
         setupProgress_.reset();
-        touch();
+        emit setupChanged();
         if (done) done();
       });
     }
@@ -332,7 +322,7 @@ void AppModel::reindex(Done done) {
   indexing_ = true;
   ++reReads_;
   readState_ = folderState();
-  touch();
+  emit documentsChanged();
   CoreWorker* reader = reader_.get();
   reader->post([this, reader, done = std::move(done)]() mutable {
     QString error;
@@ -342,7 +332,7 @@ void AppModel::reindex(Done done) {
         const QString line = tr("Reading %1").arg(QString::fromStdString(name));
         CoreWorker::reply(this, [this, line] {
           readInfo_ = line;
-          touch();
+          emit documentsChanged();
         });
       });
     } catch (const Cancelled&) {
@@ -360,6 +350,7 @@ void AppModel::reindex(Done done) {
       if (error.isEmpty() && !readError_.isEmpty() && info_ == readError_) info_.clear();
       readError_ = error;
       reloadFiles();
+      emit replyChanged();  // the info line
       if (done) done();
       if (readAgain_) {
         readAgain_ = false;
@@ -392,7 +383,8 @@ void AppModel::write(Done done) {
   sources_.clear();
   info_.clear();
   notInDocs_ = false;
-  touch();
+  emit replyChanged();
+  emit engineChanged();  // the status says whether a reply is being written
   const std::string message = guestText_.toStdString();
   const ReplyTemplate* tmpl = template_;
   const std::optional<std::string> language =
@@ -407,7 +399,7 @@ void AppModel::write(Done done) {
         const QString text = QString::fromStdString(piece);
         CoreWorker::reply(this, [this, text] {
           answer_ += text;
-          touch();
+          emit replyChanged();
         });
       });
       CoreWorker::reply(this, [this, a, done = std::move(done)] {
@@ -418,8 +410,8 @@ void AppModel::write(Done done) {
         info_ = speedLine(a.tokensPerSecond, a.seconds);
         busy_ = false;
         replied_ = true;
-        touch();
-        if (onChange) onChange();
+        emit replyChanged();
+        emit engineChanged();  // the status says whether a reply is being written
         if (done) done();
       });
     } catch (const Cancelled&) {
@@ -435,8 +427,8 @@ void AppModel::write(Done done) {
                       : tr("The reply was not finished: %1"))
                     .arg(failure_);
         busy_ = false;
-        touch();
-        if (onChange) onChange();
+        emit replyChanged();
+        emit engineChanged();  // the status says whether a reply is being written
         if (done) done();
       });
     }
@@ -460,7 +452,7 @@ void AppModel::answerClipboard(Done done) {
     return refuse(tr("No reply: the model is not running \u2014 start it first"));
   guestText_ = text;
   template_ = nullptr;
-  touch();
+  emit replyChanged();
   ask([this, done = std::move(done)] {
     if (replied_) {
       QGuiApplication::clipboard()->setText(answer_);

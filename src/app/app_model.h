@@ -33,11 +33,11 @@ class AppModel : public QObject {
 
   AppModel();
   ~AppModel() override;
-  // The instance the program made (the tray, the start-up switches and the
-  // window share it); null before.
-  static AppModel* shared();
 
-  // Observable state; every change emits changed().
+  // Observable state, in four concerns, each with its signal: the setup
+  // (setupChanged), the engine's status (engineChanged), the documents
+  // (documentsChanged) and the reply (replyChanged). A streamed piece of a
+  // reply emits replyChanged only: nothing else is redrawn or looked up.
   Engine::State engine() const { return engine_; }
   const std::vector<std::string>& files() const { return files_; }
   int64_t passages() const { return passages_; }
@@ -94,9 +94,6 @@ class AppModel : public QObject {
   // "42 tokens/s · 3.1 s · offline", in the app's language.
   static QString speedLine(double tokensPerSecond, double seconds);
 
-  // Called after every change the tray shows: engine states, document
-  // reloads, the end of each reply.
-  std::function<void()> onChange;
   // Shows a desktop notification; by default through the desktop's service.
   std::function<void(const QString& title, const QString& text)> notify;
   // The file dialog of addDocuments(); returns the chosen paths.
@@ -134,13 +131,19 @@ class AppModel : public QObject {
   int reReads() const { return reReads_; }
 
  signals:
-  void changed();
+  // Download progress, step and error.
+  void setupChanged();
+  // The engine's state, and whether a reply is being written (the status).
+  void engineChanged();
+  // The documents, their passages and problems, a reading under way.
+  void documentsChanged();
+  // The message, template, language, the reply, its sources and info line.
+  void replyChanged();
 
  private:
   void downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done done);
   void finishInstall(Done done);
   void importThenReindex(const QStringList& paths);
-  void touch();
   void write(Done done);
 
   void folderChanged();

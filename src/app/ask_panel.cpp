@@ -222,6 +222,8 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   column->addWidget(box, 1);
 
   column->addWidget(new Signature);
+  for (auto changed : {&AppModel::replyChanged, &AppModel::engineChanged, &AppModel::documentsChanged})
+    QObject::connect(&model_, changed, this, &AskPanel::refresh);
 
   // The order of the work: the message, its reply, copying it; then the
   // choices that come before a message.

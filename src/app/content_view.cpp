@@ -29,21 +29,19 @@ ContentView::ContentView(AppModel& model, QWidget* parent) : QStackedWidget(pare
   main_ = new MainView(model);
   addWidget(setup_);
   addWidget(main_);
-  connect(&model, &AppModel::changed, this, &ContentView::refresh);
+  // Which screen shows depends on the model files on disk: looked at when
+  // the setup, the engine or the documents change, never for a reply's
+  // streamed pieces.
+  for (auto changed : {&AppModel::setupChanged, &AppModel::engineChanged, &AppModel::documentsChanged})
+    connect(&model, changed, this, &ContentView::refresh);
   refresh();
 }
 
 void ContentView::refresh() {
   // Looked up on disk each time: a model file deleted meanwhile sends the
   // window back to the setup screen.
-  if (AppModel::modelsReady()) {
-    setCurrentWidget(main_);
-    main_->docs()->refresh();
-    main_->ask()->refresh();
-  } else {
-    setCurrentWidget(setup_);
-    setup_->refresh();
-  }
+  ++refreshes_;
+  setCurrentWidget(AppModel::modelsReady() ? static_cast<QWidget*>(main_) : setup_);
 }
 
 }  // namespace quorvel::app

@@ -26,8 +26,12 @@ class MainView : public QSplitter {
 class ContentView : public QStackedWidget {
  public:
   ContentView(AppModel& model, QWidget* parent = nullptr);
-  // Shows the screen the model calls for and refreshes it.
+  // Shows the screen the model calls for (each screen keeps itself up to
+  // date).
   void refresh();
+  // How many times the screen was chosen (each a look at the disk), for the
+  // tests.
+  int refreshes() const { return refreshes_; }
 
   SetupView* setup() const { return setup_; }
   MainView* main() const { return main_; }
@@ -36,6 +40,7 @@ class ContentView : public QStackedWidget {
   AppModel& model_;
   SetupView* setup_;
   MainView* main_;
+  int refreshes_ = 0;
 };
 
 }  // namespace quorvel::app

@@ -189,6 +189,8 @@ DocsPanel::DocsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_
   column->addStretch(0);
   badge_ = new PrivacyBadge(model);
   column->addWidget(badge_);
+  for (auto changed : {&AppModel::documentsChanged, &AppModel::engineChanged})
+    connect(&model_, changed, this, &DocsPanel::refresh);
   refresh();
 }
 

@@ -75,6 +75,7 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
   outer->addWidget(new Signature);
 
   QObject::connect(button_, &QPushButton::clicked, this, [this] { model_.install(); });
+  connect(&model_, &AppModel::setupChanged, this, &SetupView::refresh);
   refresh();
 }
 

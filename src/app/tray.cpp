@@ -49,6 +49,7 @@ Tray::Tray(AppModel& model, TrayActions actions) : model_(model), actions_(std::
     if (why == QSystemTrayIcon::Trigger && actions_.open) actions_.open();
   });
   refreshStatus();
+  connect(&model_, &AppModel::engineChanged, this, &Tray::refreshStatus);
   icon_->show();
 }
 

@@ -37,7 +37,6 @@ class ViewsTest : public QObject {
     prepareStandInHome(home.home.path());
     AppModel model;
     AskPanel panel(model);
-    connect(&model, &AppModel::changed, &panel, &AskPanel::refresh);
     QPushButton* reply = panel.replyButton();
     QCOMPARE(reply->text(), QStringLiteral("Write reply"));
 
@@ -66,7 +65,6 @@ class ViewsTest : public QObject {
     AppHome home;
     AppModel model;
     AskPanel panel(model);
-    connect(&model, &AppModel::changed, &panel, &AskPanel::refresh);
     const auto& buttons = panel.templateButtons();
     QCOMPARE(buttons.size(), 5u);
     QCOMPARE(buttons[1]->text(), QStringLiteral("Breakfast"));
@@ -91,7 +89,6 @@ class ViewsTest : public QObject {
     AppHome home;
     AppModel model;
     AskPanel panel(model);
-    connect(&model, &AppModel::changed, &panel, &AskPanel::refresh);
     panel.resize(800, 600);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
@@ -119,7 +116,6 @@ class ViewsTest : public QObject {
     writeText(Paths::documents() / "rules.md", "Breakfast is served from 7:00 to 10:30 on the terrace.");
     AppModel model;
     AskPanel panel(model);
-    connect(&model, &AppModel::changed, &panel, &AskPanel::refresh);
     panel.resize(900, 640);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
@@ -164,7 +160,6 @@ class ViewsTest : public QObject {
     writeText(Paths::documents() / "rules.md", "Breakfast is served from 7:00 to 10:30 on the terrace.");
     AppModel model;
     AskPanel panel(model);
-    connect(&model, &AppModel::changed, &panel, &AskPanel::refresh);
     QVERIFY(!panel.copyButton()->isEnabled());
     QVERIFY(panel.sourcesBlock()->isHidden());
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
@@ -192,7 +187,6 @@ class ViewsTest : public QObject {
     prepareStandInHome(home.home.path());
     AppModel model;
     DocsPanel panel(model);
-    connect(&model, &AppModel::changed, &panel, &DocsPanel::refresh);
     panel.resize(270, 640);
     panel.show();
     QVERIFY(!panel.badge()->startButton()->isHidden());  // stopped, models there
@@ -226,7 +220,6 @@ class ViewsTest : public QObject {
     ScopedEnv nowhere("QUORVEL_MODEL_BASE_URL", "http://127.0.0.1:1");
     AppModel model;
     SetupView setup(model);
-    connect(&model, &AppModel::changed, &setup, &SetupView::refresh);
     setup.resize(1040, 700);
     setup.show();
     QVERIFY(await([&](auto done) { model.install(done); }));
@@ -253,7 +246,6 @@ class ViewsTest : public QObject {
     writeText(Paths::documents() / "prices.pdf", "%PDF-1.4\n1 0 obj << /Type /Catalog");  // cut off
     AppModel model;
     DocsPanel panel(model);
-    connect(&model, &AppModel::changed, &panel, &DocsPanel::refresh);
     panel.resize(270, 640);
     panel.show();
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
@@ -353,6 +345,25 @@ class ViewsTest : public QObject {
     QVERIFY(panel.dropHint()->isVisible());
     QCOMPARE(panel.list()->count(), 0);
     QVERIFY(!panel.spinning());
+  }
+
+  // The screen (set up or main) is chosen by looking at the model files on
+  // disk: not once for each streamed piece of a reply.
+  void aStreamedReplyLooksAtNoFiles() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeText(Paths::documents() / "rules.md", "Breakfast is served from 7:00 to 10:30 on the terrace.");
+    AppModel model;
+    MainWindow window(model);
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    model.setGuestText(QStringLiteral("When is breakfast?"));
+    int pieces = 0;
+    connect(&model, &AppModel::replyChanged, this, [&] { pieces += model.busy() ? 1 : 0; });
+    const int before = window.content()->refreshes();
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QCOMPARE(window.content()->main()->ask()->replyText()->toPlainText(), model.answer());
+    QVERIFY(pieces > 3);
+    QCOMPARE(window.content()->refreshes() - before, 2);  // the status: writing, then ready
   }
 
   void theWindowShowsTheSetupScreenUntilTheModelsAreThere() {
