@@ -62,9 +62,13 @@ AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()), reader_(std::mak
   connect(serverWatch_, &QTimer::timeout, this, &AppModel::checkServers);
   notify = [](const QString& title, const QString& text) { notifyDesktop(title, text); };
   pickFiles = [] {
+    // Every kind of document the reader takes, from its own list.
+    QStringList kinds;
+    for (std::string_view ext : DocumentReader::allowed) kinds << QStringLiteral("*.") + QString::fromUtf8(ext.data(), ext.size());
+    const QString patterns = kinds.join(QLatin1Char(' '));
     return QFileDialog::getOpenFileNames(
-        nullptr, tr("Hotel rules, prices, contracts \u2014 they stay on this computer"),
-        QString(), QStringLiteral("Documents (*.txt *.md *.pdf *.docx *.doc *.rtf *.html)"));
+        nullptr, tr("Hotel rules, prices, contracts \u2014 they stay on this computer"), QString(),
+        tr("Documents (%1)").arg(patterns));
   };
   reloadFiles();
 }

@@ -7,6 +7,7 @@
 #include <QScrollArea>
 #include <QShortcut>
 
+#include <quorvel/lang.h>
 #include <quorvel/reply_template.h>
 
 #include "app_model.h"
@@ -71,17 +72,10 @@ QString AskPanel::plainSnippet(const QString& markdown) {
 }
 
 std::vector<std::pair<QString, QString>> AskPanel::languages() {
-  return {{QStringLiteral("auto"), tr("Guest's language")},
-          {QStringLiteral("en"), QStringLiteral("English")},
-          {QStringLiteral("ru"), QStringLiteral("Русский")},
-          {QStringLiteral("id"), QStringLiteral("Bahasa Indonesia")},
-          {QStringLiteral("zh-Hans"), QStringLiteral("中文")},
-          {QStringLiteral("de"), QStringLiteral("Deutsch")},
-          {QStringLiteral("fr"), QStringLiteral("Français")},
-          {QStringLiteral("es"), QStringLiteral("Español")},
-          {QStringLiteral("ja"), QStringLiteral("日本語")},
-          {QStringLiteral("ko"), QStringLiteral("한국어")},
-          {QStringLiteral("tl"), QStringLiteral("Filipino")}};
+  std::vector<std::pair<QString, QString>> out{{QStringLiteral("auto"), tr("Guest's language")}};
+  for (const std::string& code : Lang::replyLanguages())
+    out.emplace_back(QString::fromStdString(code), QString::fromStdString(Lang::nativeName(code)));
+  return out;
 }
 
 AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {

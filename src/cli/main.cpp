@@ -221,11 +221,7 @@ int askCommand() {
   const ReplyTemplate* tmpl = nullptr;
   for (const auto& a : args) {
     if (a.rfind("--template=", 0) != 0) continue;
-    for (const auto& t : ReplyTemplate::hotel())
-      if (a == "--template=" + t.id) {
-        tmpl = &t;
-        break;
-      }
+    tmpl = ReplyTemplate::find(a.substr(11));
     break;  // only the first --template= counts
   }
   if (question.empty() && tmpl == nullptr) {

@@ -95,6 +95,10 @@
         <translation>Правила, цены, договоры — они останутся только на этом компьютере</translation>
     </message>
     <message>
+        <source>Documents (%1)</source>
+        <translation>Документы (%1)</translation>
+    </message>
+    <message>
         <location filename="../app_model.cpp" line="123"/>
         <source>Model stopped</source>
         <translation>Модель остановлена</translation>

@@ -29,14 +29,20 @@ struct Row {
   const char* partial;
 };
 
-const std::map<std::string, Row>& table() {
-  static const std::map<std::string, Row> rows{
-      {"ru", {"В документах нет ответа на этот вопрос. Я уточню у администратора и напишу вам.",
-              "Остальное в наших документах не указано — я уточню у администратора и напишу вам."}},
+// The reply languages in the order a person picks from, with their two
+// fixed sentences.
+const std::vector<std::pair<std::string, Row>>& table() {
+  static const std::vector<std::pair<std::string, Row>> rows{
       {"en", {"This is not in our documents. I will check with the manager and get back to you.",
               "The rest is not in our documents — I will check with the manager and get back to you."}},
+      {"ru", {"В документах нет ответа на этот вопрос. Я уточню у администратора и напишу вам.",
+              "Остальное в наших документах не указано — я уточню у администратора и напишу вам."}},
       {"id", {"Informasi ini tidak ada di dokumen kami. Saya akan menanyakan kepada manajer dan segera mengabari Anda.",
               "Hal lainnya tidak ada di dokumen kami — saya akan menanyakan kepada manajer dan segera mengabari Anda."}},
+      {"zh-Hans", {"我们的资料中没有这方面的信息。我会向经理确认后回复您。",
+                   "其他问题我们的资料中没有说明，我会向经理确认后回复您。"}},
+      {"zh-Hant", {"我們的資料中沒有這方面的資訊。我會向經理確認後回覆您。",
+                   "其他問題我們的資料中沒有說明，我會向經理確認後回覆您。"}},
       {"de", {"Dazu steht nichts in unseren Unterlagen. Ich frage beim Manager nach und melde mich.",
               "Der Rest steht nicht in unseren Unterlagen — ich frage beim Manager nach und melde mich."}},
       {"fr", {"Cette information ne figure pas dans nos documents. Je vérifie auprès du responsable et je reviens vers "
@@ -46,16 +52,12 @@ const std::map<std::string, Row>& table() {
               "Lo demás no está en nuestros documentos: lo consultaré con el gerente y le responderé."}},
       {"it", {"Questa informazione non è nei nostri documenti. Chiederò al responsabile e le farò sapere.",
               "Il resto non è nei nostri documenti: chiederò al responsabile e le farò sapere."}},
-      {"zh-Hans", {"我们的资料中没有这方面的信息。我会向经理确认后回复您。",
-                   "其他问题我们的资料中没有说明，我会向经理确认后回复您。"}},
-      {"zh-Hant", {"我們的資料中沒有這方面的資訊。我會向經理確認後回覆您。",
-                   "其他問題我們的資料中沒有說明，我會向經理確認後回覆您。"}},
+      {"nl", {"Dit staat niet in onze documenten. Ik vraag het na bij de manager en laat het u weten.",
+              "De rest staat niet in onze documenten — ik vraag het na bij de manager en laat het u weten."}},
       {"ja", {"その情報は資料にございません。担当者に確認してご連絡いたします。",
               "その他の点は資料にございません。担当者に確認してご連絡いたします。"}},
       {"ko", {"해당 내용은 저희 문서에 없습니다. 매니저에게 확인 후 연락드리겠습니다.",
               "나머지 내용은 저희 문서에 없습니다. 매니저에게 확인 후 연락드리겠습니다."}},
-      {"nl", {"Dit staat niet in onze documenten. Ik vraag het na bij de manager en laat het u weten.",
-              "De rest staat niet in onze documenten — ik vraag het na bij de manager en laat het u weten."}},
       {"tl", {"Wala ito sa aming mga dokumento. Itatanong ko sa manager at babalikan kita.",
               "Ang iba ay wala sa aming mga dokumento — itatanong ko sa manager at babalikan kita."}},
   };
@@ -64,9 +66,10 @@ const std::map<std::string, Row>& table() {
 
 const Row& lookup(const std::string& code) {
   const auto& rows = table();
-  if (auto it = rows.find(code); it != rows.end()) return it->second;
-  if (auto it = rows.find(code.substr(0, 2)); it != rows.end()) return it->second;
-  return rows.at("en");
+  for (const std::string& key : {code, code.substr(0, 2), std::string("en")})
+    for (const auto& [c, row] : rows)
+      if (c == key) return row;
+  return rows.front().second;
 }
 
 // How many letters of each script a text has, and two kinds of Latin letter
@@ -292,7 +295,9 @@ Cld2Answer cld2(std::string_view text) {
   return {ownCode(code), scores3[0]};
 }
 
-bool isReplyLanguage(const std::string& code) { return table().count(code) > 0; }
+bool isReplyLanguage(const std::string& code) {
+  return std::any_of(table().begin(), table().end(), [&](const auto& row) { return row.first == code; });
+}
 
 // How the three opinions are weighed, as measured on guest messages
 // (bench/lang_bench; a range around each value gives the same results).
@@ -386,6 +391,30 @@ std::string Lang::name(const std::string& code) {
   // ICU answers an unknown code with the code itself (lower-cased); keep the
   // caller's spelling.
   return out.empty() || out == locale.getLanguage() ? code : out;
+}
+
+std::vector<std::string> Lang::replyLanguages() {
+  std::vector<std::string> codes;
+  for (const auto& [code, row] : table()) codes.push_back(code);
+  return codes;
+}
+
+std::string Lang::nativeName(const std::string& code) {
+  UErrorCode status = U_ZERO_ERROR;
+  const icu::Locale locale = icu::Locale::forLanguageTag(code, status);
+  if (U_FAILURE(status) || code.empty()) return code;
+  icu::UnicodeString display;
+  // The two Chinese codes name their script; the others their language.
+  if (code == "zh-Hans" || code == "zh-Hant")
+    locale.getDisplayName(locale, display);
+  else
+    locale.getDisplayLanguage(locale, display);
+  if (display.isEmpty()) return code;
+  // Capitalised as a menu item ("русский" is "Русский" there).
+  display.replace(0, 1, icu::UnicodeString(display, 0, 1).toUpper(locale));
+  std::string out;
+  display.toUTF8String(out);
+  return out;
 }
 
 std::string Lang::notInDocs(const std::string& code) { return lookup(code).notInDocs; }
