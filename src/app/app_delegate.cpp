@@ -63,7 +63,7 @@ AppDelegate::AppDelegate(const LaunchOptions& options) : options_(options), wind
   TrayActions actions;
   actions.open = [this] { openWindow(); };
   actions.clip = [this] { model_.answerClipboard(); };
-  actions.addDocs = [this] { model_.addDocuments(); };
+  actions.addDocs = [this] { model_.pickDocuments(); };
   actions.addTemplates = [this] { model_.addHotelTemplates(); };
   actions.folder = [] {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(Paths::documents().string())));
@@ -112,7 +112,7 @@ void AppDelegate::buildMainMenu() {
     if (QWidget* w = QApplication::activeWindow()) w->close();
   });
   bar->setStyleSheet(QStringLiteral("QMenuBar { background: %1; color: white; } QMenuBar::item:selected { background: %2; }")
-                         .arg(css(malachite()), css(malachite2())));
+                         .arg(css(malachite()), css(malachiteLight())));
   window_.layout()->setMenuBar(bar);
 }
 

@@ -157,6 +157,13 @@ QString AppModel::engineFailure() const {
   return message;
 }
 
+QString AppModel::note() const {
+  if (busy_) return {};
+  if (!replyError_.isEmpty()) return replyError_;
+  if (!readError_.isEmpty()) return readError_;
+  return speed_;
+}
+
 bool AppModel::canStartEngine() const {
   return (engine_.kind == Engine::State::Kind::stopped || engine_.kind == Engine::State::Kind::failed) && modelsReady();
 }
@@ -335,7 +342,7 @@ void AppModel::reindex(Done done) {
         reader->checkCancelled();
         const QString line = tr("Reading %1").arg(QString::fromStdString(name));
         CoreWorker::reply(this, [this, line] {
-          readInfo_ = line;
+          readingLine_ = line;
           emit documentsChanged();
         });
       });
@@ -347,18 +354,15 @@ void AppModel::reindex(Done done) {
     }
     CoreWorker::reply(this, [this, error, done = std::move(done)] {
       indexing_ = false;
-      readInfo_.clear();
-      // A reply under way keeps its own line. A reading that succeeds takes
-      // away the failure of the one before.
-      if (!busy_ && !error.isEmpty()) info_ = error;
-      if (error.isEmpty() && !readError_.isEmpty() && info_ == readError_) info_.clear();
+      readingLine_.clear();
+      // A reading that succeeds takes away the failure of the one before.
       readError_ = error;
       reloadFiles();
-      emit replyChanged();  // the info line
+      emit replyChanged();  // the note line
       if (done) done();
       if (readAgain_) {
         readAgain_ = false;
-        settle();
+        rereadIfChanged();
       }
     });
   });
@@ -383,9 +387,10 @@ void AppModel::write(Done done) {
   busy_ = true;
   replied_ = false;
   failure_.clear();
+  replyError_.clear();
   answer_.clear();
   sources_.clear();
-  info_.clear();
+  speed_.clear();
   notInDocs_ = false;
   emit replyChanged();
   emit engineChanged();  // the status says whether a reply is being written
@@ -411,7 +416,7 @@ void AppModel::write(Done done) {
         sources_ = a.sources;
         notInDocs_ = a.notInDocs;
         lastTPS_ = a.tokensPerSecond;
-        info_ = speedLine(a.tokensPerSecond, a.seconds);
+        speed_ = speedLine(a.tokensPerSecond, a.seconds);
         busy_ = false;
         replied_ = true;
         emit replyChanged();
@@ -427,7 +432,7 @@ void AppModel::write(Done done) {
       CoreWorker::reply(this, [this, why, done = std::move(done)] {
         const bool died = engine_.kind == Engine::State::Kind::failed && engine_.problem == Engine::Problem::serverStopped;
         failure_ = died ? engineFailure() : why;
-        info_ = (died ? tr("The reply was not finished: %1. \u201CWrite reply\u201D starts it again.")
+        replyError_ = (died ? tr("The reply was not finished: %1. \u201CWrite reply\u201D starts it again.")
                       : tr("The reply was not finished: %1"))
                     .arg(failure_);
         busy_ = false;
@@ -486,12 +491,12 @@ void AppModel::toggleEngine(Done done) {
   startEngine(std::move(done));
 }
 
-void AppModel::addDocuments() {
+void AppModel::pickDocuments() {
   const QStringList chosen = pickFiles ? pickFiles() : QStringList();
   if (!chosen.isEmpty()) importThenReindex(chosen);
 }
 
-void AppModel::add(const QStringList& paths) { importThenReindex(paths); }
+void AppModel::addDocuments(const QStringList& paths) { importThenReindex(paths); }
 
 void AppModel::importThenReindex(const QStringList& paths) {
   DocIndex::importPaths(toPaths(paths));
@@ -522,10 +527,10 @@ QString AppModel::folderState() {
 
 void AppModel::watchDocuments() {
   watcher_ = std::make_unique<QFileSystemWatcher>();
-  settleTimer_ = new QTimer(this);
-  settleTimer_->setSingleShot(true);
-  settleTimer_->setInterval(2000);
-  connect(settleTimer_, &QTimer::timeout, this, &AppModel::settle);
+  quietTimer_ = new QTimer(this);
+  quietTimer_->setSingleShot(true);
+  quietTimer_->setInterval(2000);
+  connect(quietTimer_, &QTimer::timeout, this, &AppModel::rereadIfChanged);
   auto watchAll = [this] {
     const QString folder = QString::fromStdString(Paths::documents().string());
     if (!watcher_->directories().contains(folder)) watcher_->addPath(folder);
@@ -545,10 +550,10 @@ void AppModel::watchDocuments() {
 void AppModel::folderChanged() {
   // Two quiet seconds first: a copy of a large file, or twenty files at
   // once, makes one re-read.
-  settleTimer_->start();
+  quietTimer_->start();
 }
 
-void AppModel::settle() {
+void AppModel::rereadIfChanged() {
   if (engine_.kind != Engine::State::Kind::ready) return;
   if (indexing_) {
     readAgain_ = true;

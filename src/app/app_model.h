@@ -54,9 +54,12 @@ class AppModel : public QObject {
   // The reply shown broke off (the model server died, an error came): what
   // there is of it stays visible, marked, and cannot be copied.
   bool unfinished() const { return !busy_ && !replied_ && !answer_.isEmpty(); }
-  const QString& info() const { return info_; }
+  // The line beside "Write reply": why the last reply broke off, else why
+  // the last reading of the documents failed, else the last reply's speed;
+  // empty while a reply is written.
+  QString note() const;
   // "Reading <file>" while the documents are read, else empty.
-  const QString& readInfo() const { return readInfo_; }
+  const QString& readingLine() const { return readingLine_; }
   const ReplyTemplate* replyTemplate() const { return template_; }
   const QString& replyLang() const { return replyLang_; }
   std::optional<double> setupProgress() const { return setupProgress_; }
@@ -96,7 +99,7 @@ class AppModel : public QObject {
 
   // Shows a desktop notification; by default through the desktop's service.
   std::function<void(const QString& title, const QString& text)> notify;
-  // The file dialog of addDocuments(); returns the chosen paths.
+  // The file dialog of pickDocuments(); returns the chosen paths.
   std::function<QStringList()> pickFiles;
 
   // The operations. Those that wait for the core call `done` (if given) on
@@ -109,8 +112,8 @@ class AppModel : public QObject {
   // Copies the reply when it is whole; false (clipboard untouched) otherwise.
   bool copyAnswer();
   void toggleEngine(Done done = {});
-  void addDocuments();
-  void add(const QStringList& paths);
+  void pickDocuments();
+  void addDocuments(const QStringList& paths);
   // Deletes the document from the documents folder (the caller asks first).
   void remove(const std::string& name);
   void addHotelTemplates();
@@ -137,7 +140,7 @@ class AppModel : public QObject {
   void engineChanged();
   // The documents, their passages and problems, a reading under way.
   void documentsChanged();
-  // The message, template, language, the reply, its sources and info line.
+  // The message, template, language, the reply, its sources and note line.
   void replyChanged();
 
  private:
@@ -147,7 +150,7 @@ class AppModel : public QObject {
   void write(Done done);
 
   void folderChanged();
-  void settle();
+  void rereadIfChanged();
   // What the documents folder holds: names, sizes and times, to tell
   // whether anything changed since the last re-read began.
   static QString folderState();
@@ -157,7 +160,7 @@ class AppModel : public QObject {
   // a guest's reply waiting.
   std::unique_ptr<CoreWorker> reader_;
   std::unique_ptr<QFileSystemWatcher> watcher_;
-  QTimer* settleTimer_ = nullptr;
+  QTimer* quietTimer_ = nullptr;
   QString readState_;      // folderState() when the last re-read began
   bool readAgain_ = false;  // a change came during a re-read
   int reReads_ = 0;
@@ -171,9 +174,10 @@ class AppModel : public QObject {
   bool notInDocs_ = false;
   bool busy_ = false;
   bool replied_ = false;  // the last ask() wrote a whole reply
-  QString info_;
-  QString failure_;  // why the last reply broke off
-  QString readInfo_;
+  QString speed_;       // the last whole reply's speed line
+  QString failure_;     // why the last reply broke off (the reason)
+  QString replyError_;  // the same, as the sentence shown
+  QString readingLine_;
   QString readError_;  // why the last reading failed, if it did
   const ReplyTemplate* template_ = nullptr;
   QString replyLang_ = QStringLiteral("auto");

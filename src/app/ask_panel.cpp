@@ -154,12 +154,12 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   actions->addWidget(spinner_);
   // The speed line, the reading's progress, or why a reply broke off: whole,
   // wrapped, and selectable to be passed on.
-  info_ = makeLabel({}, font::caption, white(0.6));
-  info_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  info_->setWordWrap(true);
-  info_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  info_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  actions->addWidget(info_, 1);
+  note_ = makeLabel({}, font::caption, white(0.6));
+  note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  note_->setWordWrap(true);
+  note_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  note_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  actions->addWidget(note_, 1);
   column->addLayout(actions);
 
   // The result box.
@@ -215,7 +215,7 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   boxColumn->addWidget(sources_, 1);
   column->addWidget(box, 1);
 
-  column->addWidget(new Signature);
+  column->addWidget(new Footer);
   for (auto changed : {&AppModel::replyChanged, &AppModel::engineChanged, &AppModel::documentsChanged})
     QObject::connect(&model_, changed, this, &AskPanel::refresh);
 
@@ -260,7 +260,7 @@ void AskPanel::refresh() {
   reply_->setEnabled(model_.canAsk());
   spinner_->setVisible(busy);
   // The reading's progress while no reply is being written.
-  info_->setText(!busy && !model_.readInfo().isEmpty() ? model_.readInfo() : model_.info());
+  note_->setText(!busy && !model_.readingLine().isEmpty() ? model_.readingLine() : model_.note());
 
   tag_->setVisible(model_.notInDocs());
   unfinished_->setVisible(model_.unfinished());

@@ -38,7 +38,7 @@ class AskPanel : public QWidget {
   QComboBox* languagePicker() const { return language_; }
   QPlainTextEdit* messageEditor() const { return message_; }
   const std::vector<QToolButton*>& templateButtons() const { return templates_; }
-  QLabel* infoLine() const { return info_; }
+  QLabel* noteLine() const { return note_; }
   QLabel* notInDocsTag() const { return tag_; }
   QLabel* unfinishedTag() const { return unfinished_; }
   QPushButton* copyButton() const { return copy_; }
@@ -54,7 +54,7 @@ class AskPanel : public QWidget {
   QPlainTextEdit* message_;
   QPushButton* reply_;
   Spinner* spinner_;
-  QLabel* info_;
+  QLabel* note_;
   QLabel* tag_;
   QLabel* unfinished_;
   QPushButton* copy_;

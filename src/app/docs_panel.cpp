@@ -118,7 +118,7 @@ void DocList::dropEvent(QDropEvent* e) {
   // Each dropped file is imported on its own (and starts its own re-read);
   // which of them can be read is the index's business.
   for (const QUrl& url : e->mimeData()->urls())
-    if (url.isLocalFile()) model_.add({url.toLocalFile()});
+    if (url.isLocalFile()) model_.addDocuments({url.toLocalFile()});
 }
 
 void DocList::paintEvent(QPaintEvent* e) {
@@ -126,7 +126,7 @@ void DocList::paintEvent(QPaintEvent* e) {
     // The panel behind the list, brighter while files hover over it.
     QPainter p(viewport());
     p.setRenderHint(QPainter::Antialiasing);
-    QColor fill = malachite2();
+    QColor fill = malachiteLight();
     fill.setAlphaF(dropping_ ? 1.0f : 0.6f);
     p.setPen(Qt::NoPen);
     p.setBrush(fill);
@@ -163,7 +163,7 @@ DocsPanel::DocsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_
     std::function<void()> run;
   };
   const std::vector<Action> actions{
-      {"plus", tr("Add documents\u2026"), [this] { model_.addDocuments(); }},
+      {"plus", tr("Add documents\u2026"), [this] { model_.pickDocuments(); }},
       {"doc.badge.plus", tr("Add hotel templates"), [this] { model_.addHotelTemplates(); }},
       {"building.2", tr("Load sample hotel"), [this] { model_.addSamples(); }},
       {"folder", tr("Open folder"),

@@ -30,9 +30,9 @@ void darkPalette(QApplication& app) {
   app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   QPalette p;
   p.setColor(QPalette::Window, malachite());
-  p.setColor(QPalette::Base, malachite2());
+  p.setColor(QPalette::Base, malachiteLight());
   p.setColor(QPalette::AlternateBase, malachite());
-  p.setColor(QPalette::Button, malachite2());
+  p.setColor(QPalette::Button, malachiteLight());
   for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText})
     p.setColor(role, Qt::white);
   p.setColor(QPalette::Highlight, gold());

@@ -72,7 +72,7 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
   outer->addLayout(column);
   outer->addStretch(1);
   outer->addSpacing(10);
-  outer->addWidget(new Signature);
+  outer->addWidget(new Footer);
 
   QObject::connect(button_, &QPushButton::clicked, this, [this] { model_.install(); });
   connect(&model_, &AppModel::setupChanged, this, &SetupView::refresh);

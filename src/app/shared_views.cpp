@@ -127,7 +127,7 @@ void PrivacyBadge::refresh() {
   advice_->setVisible(!advice_->text().isEmpty());
 }
 
-Signature::Signature(QWidget* parent) : QWidget(parent) {
+Footer::Footer(QWidget* parent) : QWidget(parent) {
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(4);

@@ -65,9 +65,9 @@ class PrivacyBadge : public QWidget {
 };
 
 // The footer: a short credit and the product's page.
-class Signature : public QWidget {
+class Footer : public QWidget {
  public:
-  explicit Signature(QWidget* parent = nullptr);
+  explicit Footer(QWidget* parent = nullptr);
 };
 
 // One line of text cut in its middle with "\u2026" where the space ends

@@ -19,7 +19,7 @@ static void registerIcons() {
 namespace quorvel::app {
 
 QColor malachite() { return QColor::fromRgbF(0.043f, 0.165f, 0.125f); }
-QColor malachite2() { return QColor::fromRgbF(0.071f, 0.227f, 0.173f); }
+QColor malachiteLight() { return QColor::fromRgbF(0.071f, 0.227f, 0.173f); }
 QColor gold() { return QColor::fromRgbF(0.949f, 0.757f, 0.306f); }
 QColor white(double opacity) { return QColor::fromRgbF(1, 1, 1, static_cast<float>(opacity)); }
 
@@ -66,7 +66,7 @@ QIcon appIcon() {
 }
 
 QString styleSheet() {
-  const QString m = css(malachite()), m2 = css(malachite2()), g = css(gold());
+  const QString m = css(malachite()), m2 = css(malachiteLight()), g = css(gold());
   return QStringLiteral(R"(
     QWidget#root, QStackedWidget#content, QWidget#screen { background: %1; }
     QWidget { color: white; }

@@ -10,7 +10,7 @@ namespace quorvel::app {
 
 // The dark green background, the filled areas on it, and the gold accent.
 QColor malachite();
-QColor malachite2();
+QColor malachiteLight();
 QColor gold();
 // White at the given opacity (0 to 1), for secondary texts.
 QColor white(double opacity);

@@ -134,7 +134,7 @@ std::vector<MenuRow> Tray::rows() {
   std::vector<MenuRow> out;
   for (QAction* a : menu.actions()) {
     MenuRow r;
-    r.sep = a->isSeparator();
+    r.separator = a->isSeparator();
     r.title = a->text();
     r.symbol = a->property(kSymbolProperty).toString();
     r.enabled = a->isEnabled();
@@ -162,7 +162,7 @@ QImage Tray::preview(const std::vector<MenuRow>& rows, const QColor& dot) {
   // Measured in points and drawn at twice the size.
   constexpr int kPad = 14, kWidth = 400, kRow = 13 + 7, kSep = 11;
   int panelHeight = 8;
-  for (const MenuRow& r : rows) panelHeight += r.sep ? kSep : kRow + 4;
+  for (const MenuRow& r : rows) panelHeight += r.separator ? kSep : kRow + 4;
   const int barHeight = 24;
   const QSize size(kWidth + 2 * kPad, barHeight + panelHeight + 2 * kPad + 6);
   QImage image(size * 2, QImage::Format_ARGB32_Premultiplied);
@@ -193,7 +193,7 @@ QImage Tray::preview(const std::vector<MenuRow>& rows, const QColor& dot) {
   p.setFont(font);
   qreal y = panel.top() + 4;
   for (const MenuRow& r : rows) {
-    if (r.sep) {
+    if (r.separator) {
       p.setPen(QPen(QColor(255, 255, 255, 40), 1));
       p.drawLine(QPointF(panel.left() + 10, y + kSep / 2.0), QPointF(panel.right() - 10, y + kSep / 2.0));
       y += kSep;

@@ -22,7 +22,7 @@ class AppModel;
 
 // One row of the menu's picture.
 struct MenuRow {
-  bool sep = false;
+  bool separator = false;
   QString title;
   QString symbol;  // the symbol's name, "" for none
   bool enabled = true;

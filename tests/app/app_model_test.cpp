@@ -132,7 +132,7 @@ class AppModelTest : public QObject {
     QCOMPARE(engine.count(), 2);
     QCOMPARE(documents.count(), 0);
     QCOMPARE(setup.count(), 0);
-    QVERIFY(model.info().endsWith(QStringLiteral(" s \u00B7 offline")));
+    QVERIFY(model.note().endsWith(QStringLiteral(" s \u00B7 offline")));
     QVERIFY(lastHistoryLine()["language"].get<std::string>() == "en");  // "auto": the guest's own
 
     model.setReplyLang(QStringLiteral("de"));
@@ -160,7 +160,7 @@ class AppModelTest : public QObject {
     QCOMPARE(model.engine().problem, Engine::Problem::serverStopped);
     QCOMPARE(model.statusText(), QStringLiteral("Error: the model server stopped"));
     QVERIFY2(!model.answer().isEmpty() && model.unfinished() && !model.replied(), qPrintable(model.answer()));
-    QCOMPARE(model.info(), QStringLiteral("The reply was not finished: the model server stopped. "
+    QCOMPARE(model.note(), QStringLiteral("The reply was not finished: the model server stopped. "
                                           "\u201CWrite reply\u201D starts it again."));
     QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
     QVERIFY(!model.copyAnswer());
@@ -267,7 +267,7 @@ class AppModelTest : public QObject {
 
     TempDir src;
     writeText(src / "prices.txt", "Double room 120 EUR.");
-    model.add({QString::fromStdString((src / "prices.txt").string())});
+    model.addDocuments({QString::fromStdString((src / "prices.txt").string())});
     QVERIFY(QTest::qWaitFor([&] { return model.files().size() == 2; }, 30000));
     model.remove("rules.md");
     QVERIFY(QTest::qWaitFor([&] { return model.files() == std::vector<std::string>{"prices.txt"}; }, 30000));
@@ -277,7 +277,7 @@ class AppModelTest : public QObject {
     model.pickFiles = [&] { return QStringList{QString::fromStdString((src / "prices.txt").string())}; };
     pretendEngine(model, Engine::State::stopped());
     writeText(src / "prices.txt", "Double room 130 EUR.");
-    model.addDocuments();
+    model.pickDocuments();
     QVERIFY(!model.indexing());
     QCOMPARE(readText(Paths::documents() / "prices.txt"), std::string("Double room 130 EUR."));
   }
@@ -301,7 +301,7 @@ class AppModelTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return read; }, 120000));
   }
 
-  void aFailedReReadIsShownInTheInfoLine() {
+  void aFailedReReadIsShownInTheNoteLine() {
     AppHome home;
     prepareStandInHome(home.home.path());
     writeRules();
@@ -309,7 +309,7 @@ class AppModelTest : public QObject {
     AppModel model;
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
     QVERIFY(!model.indexing());
-    QVERIFY2(model.info().contains(QStringLiteral("embeddings failed")), qPrintable(model.info()));
+    QVERIFY2(model.note().contains(QStringLiteral("embeddings failed")), qPrintable(model.note()));
   }
 
   void quittingDuringAReplyEndsCleanly() {

@@ -43,7 +43,7 @@ class TrayTest : public QObject {
     QVERIFY(!rows[1].enabled);
     QCOMPARE(rows[2].title, QStringLiteral("Documents: 0 \u00B7 passages: 0"));
     QCOMPARE(rows[3].title, QStringLiteral("Network: this computer only \u2014 nothing is sent"));
-    QVERIFY(rows[4].sep);
+    QVERIFY(rows[4].separator);
     QCOMPARE(rows[5].title, QStringLiteral("Open Quorvel"));
     const MenuRow* toggle = find(rows, QStringLiteral("Start model"));
     QVERIFY(toggle != nullptr);
@@ -193,7 +193,7 @@ class TrayTest : public QObject {
     // The app's own import re-reads once, and the watcher adds nothing.
     TempDir src;
     writeText(src / "menu.md", "Dinner from 19:00.");
-    model.add({QString::fromStdString((src / "menu.md").string())});
+    model.addDocuments({QString::fromStdString((src / "menu.md").string())});
     QTest::qWait(3500);
     QVERIFY(!model.indexing());
     QCOMPARE(model.reReads(), before + 3);
