@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <quorvel/document_reader.h>
+#include <quorvel/startup.h>
 
 #include "bench_util.h"
 #include "fixture_builders.h"
@@ -17,7 +18,7 @@ using namespace quorvel;
 int main(int, char** argv) {
   // As the programs do: OpenMP limited to the cores (run with
   // OMP_THREAD_LIMIT=10 to see what Tesseract's own ten threads cost).
-  DocumentReader::limitOcrThreads(argv);
+  startup::limitOcrThreads(argv);
   test::TempDir dir;
   std::vector<std::string> lines;
   for (int i = 0; i < 40; ++i)

@@ -16,7 +16,7 @@ cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
 seeds() {  # the seed files of a target
   case "$1" in
     rtf) ls tests/fixtures/*.rtf resources/samples/*/*.rtf ;;
-    html) ls tools/sample-documents/*.html resources/samples/*/*.html ;;
+    html) ls tools/sample-hotel-sources/*.html resources/samples/*/*.html ;;
     docx) ls resources/samples/*/*.docx tests/fuzz/corpus/docx/* ;;
     chunker) ls resources/samples/*/*.md resources/samples/*/*.txt resources/templates/*/* ;;
     *) ls "tests/fuzz/corpus/$1"/* ;;

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include <quorvel/answerer.h>
+#include <quorvel/doc_import.h>
 #include <quorvel/doc_index.h>
 #include <quorvel/document_reader.h>
 #include <quorvel/history.h>
@@ -499,7 +500,7 @@ void AppModel::pickDocuments() {
 void AppModel::addDocuments(const QStringList& paths) { importThenReindex(paths); }
 
 void AppModel::importThenReindex(const QStringList& paths) {
-  DocIndex::importPaths(toPaths(paths));
+  DocImport::paths(toPaths(paths));
   reindex();
 }
 

@@ -16,6 +16,7 @@
 #include <quorvel/document_reader.h>
 #include <quorvel/engine.h>
 #include <quorvel/paths.h>
+#include <quorvel/startup.h>
 
 #include "app_delegate.h"
 #include "theme.h"
@@ -88,7 +89,7 @@ void quitOnSignals(AppDelegate& delegate) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  DocumentReader::limitOcrThreads(argv);
+  startup::limitOcrThreads(argv);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel"));
   QApplication::setOrganizationName(QStringLiteral("Quorvel"));

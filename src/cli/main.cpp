@@ -18,11 +18,13 @@
 
 #include <quorvel/answerer.h>
 #include <quorvel/debug.h>
+#include <quorvel/doc_import.h>
 #include <quorvel/doc_index.h>
 #include <quorvel/document_reader.h>
 #include <quorvel/engine.h>
 #include <quorvel/models.h>
 #include <quorvel/paths.h>
+#include <quorvel/startup.h>
 
 namespace fs = std::filesystem;
 using namespace quorvel;
@@ -91,7 +93,7 @@ int usage() {
 int importCommand() {
   std::vector<fs::path> paths(args.begin() + 1, args.end());
   std::vector<std::string> skipped;
-  const int64_t copied = DocIndex::importPaths(paths, &skipped);
+  const int64_t copied = DocImport::paths(paths, &skipped);
   for (const auto& s : skipped) err("quorvel-cli: skipped " + printable(s));
   out("imported: " + std::to_string(copied));
   return 0;
@@ -302,7 +304,7 @@ int run() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  DocumentReader::limitOcrThreads(argv);
+  startup::limitOcrThreads(argv);
   args.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
   if (std::getenv("QUORVEL_DEBUG") != nullptr) debug::setSink([](std::string_view line) { writeLine(STDERR_FILENO, line); });
   try {

@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include <quorvel/doc_import.h>
 #include <quorvel/doc_index.h>
 #include <quorvel/document_reader.h>
 #include <quorvel/paths.h>
@@ -38,7 +39,7 @@ TEST(DocumentKinds, ExtensionIsLowerCasedBeforeTheTest) {
 
 TEST(Import, EmptyListStillCreatesTheFolders) {
   TempHome home;
-  EXPECT_EQ(DocIndex::importFiles({}), 0);
+  EXPECT_EQ(DocImport::files({}), 0);
   EXPECT_TRUE(fs::is_directory(home.path() / "documents"));
   EXPECT_TRUE(fs::is_directory(home.path() / "models"));
 }
@@ -50,7 +51,7 @@ TEST(Import, AcceptedKindsAreCopiedUnderTheirOwnNames) {
   writeText(src / "rules.txt", "Quiet after 22:00.");
   writeText(src / "data.csv", "a,b");
   writeText(src / "report.pages", "x");
-  EXPECT_EQ(DocIndex::importFiles({src / "Menu.PDF", src / "rules.txt", src / "data.csv", src / "report.pages",
+  EXPECT_EQ(DocImport::files({src / "Menu.PDF", src / "rules.txt", src / "data.csv", src / "report.pages",
                                    src / "missing.txt"}),
             2);
   EXPECT_EQ(documentNames(), (std::vector<std::string>{"Menu.PDF", "rules.txt"}));
@@ -64,8 +65,8 @@ TEST(Import, SameNameFromAnotherFolderReplacesTheDocument) {
   TempDir a, b;
   writeText(a / "rules.pdf", "first");
   writeText(b / "rules.pdf", "second");
-  EXPECT_EQ(DocIndex::importFiles({a / "rules.pdf"}), 1);
-  EXPECT_EQ(DocIndex::importFiles({b / "rules.pdf"}), 1);
+  EXPECT_EQ(DocImport::files({a / "rules.pdf"}), 1);
+  EXPECT_EQ(DocImport::files({b / "rules.pdf"}), 1);
   EXPECT_EQ(documentNames(), std::vector<std::string>{"rules.pdf"});
   EXPECT_EQ(readText(Paths::documents() / "rules.pdf"), "second");
 }
@@ -74,8 +75,8 @@ TEST(Import, FileAlreadyInTheDocumentsFolderIsLeftAlone) {
   TempHome home;
   Paths::ensure();
   writeText(Paths::documents() / "prices.txt", "Room 120 EUR");
-  EXPECT_EQ(DocIndex::importFiles({Paths::documents() / "prices.txt"}), 0);
-  EXPECT_EQ(DocIndex::importFiles({Paths::documents() / "." / ".." / "documents" / "prices.txt"}), 0);
+  EXPECT_EQ(DocImport::files({Paths::documents() / "prices.txt"}), 0);
+  EXPECT_EQ(DocImport::files({Paths::documents() / "." / ".." / "documents" / "prices.txt"}), 0);
   EXPECT_EQ(readText(Paths::documents() / "prices.txt"), "Room 120 EUR");
 }
 
@@ -85,11 +86,11 @@ TEST(Import, DocumentReachedThroughASymbolicLinkIsNeverLost) {
   Paths::ensure();
   writeText(Paths::documents() / "prices.txt", "Room 120 EUR");
   fs::create_directory_symlink(Paths::documents(), elsewhere / "docs-link");
-  EXPECT_EQ(DocIndex::importFiles({elsewhere / "docs-link" / "prices.txt"}), 0);
+  EXPECT_EQ(DocImport::files({elsewhere / "docs-link" / "prices.txt"}), 0);
   EXPECT_EQ(readText(Paths::documents() / "prices.txt"), "Room 120 EUR");
 
   fs::create_symlink(Paths::documents() / "prices.txt", elsewhere / "prices.txt");
-  EXPECT_EQ(DocIndex::importFiles({elsewhere / "prices.txt"}), 0);
+  EXPECT_EQ(DocImport::files({elsewhere / "prices.txt"}), 0);
   EXPECT_EQ(readText(Paths::documents() / "prices.txt"), "Room 120 EUR");
 }
 
@@ -99,7 +100,7 @@ TEST(Import, FailedCopyKeepsTheEarlierDocumentAndLeavesNoLitter) {
   Paths::ensure();
   writeText(Paths::documents() / "menu.md", "old menu");
   fs::create_directories(src / "menu.md");  // a folder of that name cannot be copied
-  EXPECT_EQ(DocIndex::importFiles({src / "menu.md"}), 0);
+  EXPECT_EQ(DocImport::files({src / "menu.md"}), 0);
   EXPECT_EQ(readText(Paths::documents() / "menu.md"), "old menu");
   EXPECT_EQ(documentNames(), std::vector<std::string>{"menu.md"});
 }
@@ -111,7 +112,7 @@ TEST(Import, FifosAndDevicesAreSkippedWithoutWaiting) {
   fs::create_symlink("/dev/zero", src / "zero.txt");
   writeText(src / "rules.txt", "Quiet after 22:00.");
   const auto t0 = std::chrono::steady_clock::now();
-  EXPECT_EQ(DocIndex::importFiles({src / "x.txt", src / "zero.txt", src / "rules.txt"}), 1);
+  EXPECT_EQ(DocImport::files({src / "x.txt", src / "zero.txt", src / "rules.txt"}), 1);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
   EXPECT_EQ(documentNames(), std::vector<std::string>{"rules.txt"});
 }
@@ -128,7 +129,7 @@ TEST(Import, LinksLeavingTheImportedFolderAreSkippedAndNamed) {
   fs::create_symlink("/etc/passwd", from / "passwd.txt");
   fs::create_symlink("/proc/self/environ", from / "environ.txt");
   std::vector<std::string> skipped;
-  EXPECT_EQ(DocIndex::importPaths({from.path()}, &skipped), 2);
+  EXPECT_EQ(DocImport::paths({from.path()}, &skipped), 2);
   EXPECT_EQ(documentNames(), (std::vector<std::string>{"rules.md", "same-rules.md"}));
   std::sort(skipped.begin(), skipped.end());
   ASSERT_EQ(skipped.size(), 3u);
@@ -138,8 +139,8 @@ TEST(Import, LinksLeavingTheImportedFolderAreSkippedAndNamed) {
                             fs::canonical(from.path()).string());
   // Named by itself, a link is the person's own choice, but the system's
   // files never are documents.
-  EXPECT_EQ(DocIndex::importPaths({from / "diary.txt", from / "environ.txt"}), 1);
-  EXPECT_EQ(DocIndex::importFiles({from / "environ.txt"}), 0);
+  EXPECT_EQ(DocImport::paths({from / "diary.txt", from / "environ.txt"}), 1);
+  EXPECT_EQ(DocImport::files({from / "environ.txt"}), 0);
   EXPECT_FALSE(fs::exists(Paths::documents() / "environ.txt"));
 }
 
@@ -162,7 +163,7 @@ TEST(Import, TemporariesLeftByACrashAreRemovedLater) {
   writeText(fresh, "being written by another import right now");
   fs::last_write_time(old, fs::file_time_type::clock::now() - std::chrono::minutes(5));
   writeText(src / "menu.md", "menu");
-  EXPECT_EQ(DocIndex::importFiles({src / "menu.md"}), 1);
+  EXPECT_EQ(DocImport::files({src / "menu.md"}), 1);
   EXPECT_FALSE(fs::exists(old));
   EXPECT_TRUE(fs::exists(fresh));  // may belong to an import under way
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include <quorvel/doc_import.h>
 #include <quorvel/doc_index.h>
 #include <quorvel/document_reader.h>
 #include <quorvel/paths.h>
@@ -73,7 +74,7 @@ bool importOne(const fs::path& source, const fs::path& within, const fs::path& f
 
 }  // namespace
 
-int64_t DocIndex::importFiles(const std::vector<fs::path>& files) {
+int64_t DocImport::files(const std::vector<fs::path>& files) {
   Paths::ensure();
   const fs::path folder = Paths::documents();
   removeStaleTemporaries(folder, ".import-");
@@ -84,7 +85,7 @@ int64_t DocIndex::importFiles(const std::vector<fs::path>& files) {
   return copied;
 }
 
-int64_t DocIndex::importPaths(const std::vector<fs::path>& paths, std::vector<std::string>* skipped) {
+int64_t DocImport::paths(const std::vector<fs::path>& paths, std::vector<std::string>* skipped) {
   Paths::ensure();
   const fs::path folder = Paths::documents();
   removeStaleTemporaries(folder, ".import-");

@@ -40,19 +40,6 @@ std::atomic<bool> stopped{false};
 void DocumentReader::stopReading(bool stop) { stopped.store(stop); }
 bool DocumentReader::readingStopped() { return stopped.load(); }
 
-void DocumentReader::limitOcrThreads(char** argv) {
-  if (std::getenv("OMP_THREAD_LIMIT") != nullptr) return;
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  ::setenv("OMP_THREAD_LIMIT", std::to_string(cores).c_str(), 1);
-  // By its real path: started as /proc/self/exe the process would be named
-  // "exe", and `pgrep quorvel-cli` would find nothing.
-  char self[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return;
-  self[n] = '\0';
-  ::execv(self, argv);  // returns only when it failed: go on as we are
-}
-
 namespace {
 
 std::optional<std::string> readByKind(const fs::path& of, const std::string& ext, std::vector<std::string>* notes) {

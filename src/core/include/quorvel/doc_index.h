@@ -75,16 +75,6 @@ class DocIndex {
   // naming the reason (a full disk) when it could not; the old file stays.
   void save() const;
 
-  // Copies the files of accepted kinds into the documents folder, replacing a
-  // document of the same name; returns how many were copied. Never throws.
-  static int64_t importFiles(const std::vector<std::filesystem::path>& files);
-  // The same for files and folders (a folder gives its own entries, not its
-  // subfolders'). An entry of a folder that is a link to a file outside that
-  // folder is not imported, nor is anything under /proc, /sys or /dev;
-  // `skipped` gets "<path>: <reason>" for each.
-  static int64_t importPaths(const std::vector<std::filesystem::path>& paths,
-                             std::vector<std::string>* skipped = nullptr);
-
   // The words of a text as the keyword score sees them: lower-cased, split at
   // anything that is not a letter, mark or number.
   static std::vector<std::string> tokens(std::string_view text);

@@ -43,14 +43,6 @@ struct DocumentReader {
   // Cuts a document's text into passages of about 700 characters at blank
   // lines, starting a new passage at every heading.
   static std::vector<Chunk> chunks(const std::string& file, std::string_view text);
-  // Call first in main(). Tesseract asks OpenMP for ten threads at a time;
-  // on a computer with fewer cores they spin against each other, and a
-  // scanned page takes 14 s instead of 1.5 s (two cores). OpenMP reads its
-  // limit when it is loaded, before main(), so the program starts itself
-  // once more with OMP_THREAD_LIMIT set to the number of cores, unless the
-  // environment sets a limit.
-  static void limitOcrThreads(char** argv);
-
   // While set, readings under way end as soon as they can (a scanned page
   // being drawn or read is given up at once) and give what they have: for a
   // program that is quitting. Cleared again by stopReading(false).
