@@ -1,26 +1,10 @@
 #include "content_view.h"
 
 #include "app_model.h"
-#include "ask_panel.h"
-#include "docs_panel.h"
+#include "main_view.h"
 #include "setup_view.h"
 
 namespace quorvel::app {
-
-MainView::MainView(AppModel& model, QWidget* parent) : QSplitter(Qt::Horizontal, parent) {
-  setChildrenCollapsible(false);
-  setHandleWidth(1);
-  docs_ = new DocsPanel(model);
-  docs_->setMinimumWidth(240);
-  docs_->setMaximumWidth(340);
-  ask_ = new AskPanel(model);
-  ask_->setMinimumWidth(560);
-  addWidget(docs_);
-  addWidget(ask_);
-  setStretchFactor(0, 0);
-  setStretchFactor(1, 1);
-  setSizes({270, 770});
-}
 
 ContentView::ContentView(AppModel& model, QWidget* parent) : QStackedWidget(parent), model_(model) {
   setObjectName(QStringLiteral("content"));

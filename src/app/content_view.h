@@ -1,27 +1,14 @@
 // The window's content: the setup screen until the models are on disk, then
-// the main screen, the documents panel beside the reply panel.
+// the main screen.
 #pragma once
 
-#include <QSplitter>
 #include <QStackedWidget>
 
 namespace quorvel::app {
 
 class AppModel;
-class AskPanel;
-class DocsPanel;
+class MainView;
 class SetupView;
-
-class MainView : public QSplitter {
- public:
-  MainView(AppModel& model, QWidget* parent = nullptr);
-  DocsPanel* docs() const { return docs_; }
-  AskPanel* ask() const { return ask_; }
-
- private:
-  DocsPanel* docs_;
-  AskPanel* ask_;
-};
 
 class ContentView : public QStackedWidget {
  public:

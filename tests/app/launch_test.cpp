@@ -1,0 +1,112 @@
+// The app as a program: the start-up switches, one instance per support
+// folder, quitting, and the watched documents folder.
+#include <QFileInfo>
+#include <QTest>
+
+#include <quorvel/doc_index.h>
+#include <quorvel/engine.h>
+#include <quorvel/models.h>
+
+#include "app_delegate.h"
+#include "app_test_support.h"
+#include "platform/local_http.h"
+#include "translations.h"
+
+using namespace quorvel;
+using namespace quorvel::app;
+using namespace quorvel::app::test;
+
+class LaunchTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { translations::use(QLocale(QLocale::English)); }
+
+  void switchesWithoutTheirValuesAreIgnored() {
+    auto o = LaunchOptions::parse({QStringLiteral("Quorvel"), QStringLiteral("--ask")});
+    QVERIFY(!o.ask);
+    o = LaunchOptions::parse({QStringLiteral("Quorvel"), QStringLiteral("--snapshot")});
+    QVERIFY(!o.snapshot);
+    o = LaunchOptions::parse({QStringLiteral("Quorvel"), QStringLiteral("--background"), QStringLiteral("--ask"),
+                              QStringLiteral("Wifi?"), QStringLiteral("--open-menu")});
+    QVERIFY(o.background && o.openMenu && !o.samples);
+    QCOMPARE(*o.ask, QStringLiteral("Wifi?"));
+  }
+
+  void backgroundWithOpenMenuShowsNoWindow() {
+    AppHome home;
+    LaunchOptions options;
+    options.background = true;
+    options.openMenu = true;
+    AppDelegate app(options);
+    QVERIFY(await([&](auto done) { app.launch(done); }));
+    QVERIFY(!app.window().isVisible());
+  }
+
+  void aSecondStartHandsOverToTheFirst() {
+    AppHome home;
+    QVERIFY(!AppDelegate::handOver());  // nobody there yet
+    LaunchOptions options;
+    options.background = true;
+    AppDelegate first(options);
+    QVERIFY(!first.window().isVisible());
+    QVERIFY(AppDelegate::handOver());
+    QVERIFY(QTest::qWaitFor([&] { return first.window().isVisible(); }, 5000));
+    // The socket lies in a folder nobody else can enter, never in /tmp
+    // where another user could listen first.
+    const QString socket = AppDelegate::instanceName();
+    const QString folder = QFileInfo(socket).absolutePath();
+    QVERIFY2(socket.startsWith(QLatin1Char('/')) && folder != QStringLiteral("/tmp"), qPrintable(socket));
+    QCOMPARE(quorvel::test::permissions(folder.toStdString()) & 077u, 0u);
+  }
+
+  void quittingStopsTheServersThisProcessLaunched() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    LaunchOptions options;
+    options.background = true;
+    AppDelegate app(options);
+    QVERIFY(await([&](auto done) { app.launch(done); }));
+    QCOMPARE(app.model().engine(), Engine::State::ready());
+    app.quit();
+    QVERIFY(QTest::qWaitFor(
+        [] { return LocalHTTP::getStatus(Engine::chatURL() + "/health", std::chrono::milliseconds(300)) == 0; }, 10000));
+    QVERIFY(QTest::qWaitFor(
+        [] { return LocalHTTP::getStatus(Engine::embedURL() + "/health", std::chrono::milliseconds(300)) == 0; }, 10000));
+  }
+
+  void aFileDroppedIntoTheFolderIsReadWithoutAnyAction() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeText(Paths::documents() / "rules.md", "Quiet hours from 22:00.");
+    AppModel model;
+    model.watchDocuments();
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    const int before = model.reReads();
+
+    writeText(Paths::documents() / "prices.txt", "Double room 120 EUR.");
+    QVERIFY(QTest::qWaitFor([&] { return model.files().size() == 2 && !model.indexing(); }, 15000));
+    QCOMPARE(DocIndex::shared().count("prices.txt"), 1);
+    QCOMPARE(model.reReads(), before + 1);
+
+    // A burst of writes: one re-read once it has settled.
+    for (int i = 0; i < 20; ++i) {
+      writeText(Paths::documents() / ("note" + std::to_string(i) + ".txt"), "Note " + std::to_string(i) + ".");
+      QTest::qWait(50);
+    }
+    QVERIFY(QTest::qWaitFor([&] { return model.files().size() == 22 && !model.indexing(); }, 20000));
+    QCOMPARE(model.reReads(), before + 2);
+
+    // The app's own import re-reads once, and the watcher adds nothing.
+    TempDir src;
+    writeText(src / "menu.md", "Dinner from 19:00.");
+    model.addDocuments({QString::fromStdString((src / "menu.md").string())});
+    QTest::qWait(3500);
+    QVERIFY(!model.indexing());
+    QCOMPARE(model.reReads(), before + 3);
+    QCOMPARE(model.files().size(), 23u);
+  }
+};
+
+QTEST_MAIN(LaunchTest)
+#include "launch_test.moc"
