@@ -80,7 +80,31 @@ std::vector<std::pair<QString, QString>> AskPanel::languages() {
 
 AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
   auto* column = screenColumn(this, 18, 12, 12);
+  column->addLayout(makeHeader());
+  column->addWidget(makeTemplates());
+  column->addWidget(makeMessage());
+  column->addLayout(makeActions());
+  column->addWidget(makeResult(), 1);
+  column->addWidget(new Footer);
+  for (auto changed : {&AppModel::replyChanged, &AppModel::engineChanged, &AppModel::documentsChanged})
+    QObject::connect(&model_, changed, this, &AskPanel::refresh);
 
+  // The order of the work: the message, its reply, copying it; then the
+  // choices that come before a message.
+  QWidget* previous = message_;
+  for (QWidget* next : std::initializer_list<QWidget*>{reply_, copy_}) {
+    setTabOrder(previous, next);
+    previous = next;
+  }
+  for (QToolButton* b : templates_) {
+    setTabOrder(previous, b);
+    previous = b;
+  }
+  setTabOrder(previous, language_);
+  refresh();
+}
+
+QLayout* AskPanel::makeHeader() {
   // Header: the title and the reply language.
   auto* header = new QHBoxLayout;
   header->addWidget(makeLabel(tr("Reply to a guest"), font::title2 + 3, gold(), true));
@@ -91,8 +115,10 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   QObject::connect(language_, &QComboBox::currentIndexChanged, this,
                    [this](int i) { model_.setReplyLang(language_->itemData(i).toString()); });
   header->addWidget(language_);
-  column->addLayout(header);
+  return header;
+}
 
+QWidget* AskPanel::makeTemplates() {
   // Reply tasks: capsules, at most one chosen; a second press clears it.
   auto* capsules = new QWidget;
   auto* capsuleRow = new QHBoxLayout(capsules);
@@ -120,8 +146,10 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   capsuleScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   capsuleScroll->setFixedHeight(capsules->sizeHint().height());
   capsuleScroll->setFocusPolicy(Qt::NoFocus);  // its capsules take the focus, not the frame around them
-  column->addWidget(capsuleScroll);
+  return capsuleScroll;
+}
 
+QWidget* AskPanel::makeMessage() {
   // The guest's message.
   message_ = new QPlainTextEdit;
   message_->setObjectName(QStringLiteral("message"));
@@ -133,8 +161,10 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   message_->setPalette(pal);
   QObject::connect(message_, &QPlainTextEdit::textChanged, this,
                    [this] { model_.setGuestText(message_->toPlainText()); });
-  column->addWidget(message_);
+  return message_;
+}
 
+QLayout* AskPanel::makeActions() {
   // The action row.
   auto* actions = new QHBoxLayout;
   actions->setSpacing(10);
@@ -160,8 +190,10 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   note_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   note_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   actions->addWidget(note_, 1);
-  column->addLayout(actions);
+  return actions;
+}
 
+QWidget* AskPanel::makeResult() {
   // The result box.
   auto* box = new QFrame;
   box->setObjectName(QStringLiteral("resultBox"));
@@ -213,25 +245,7 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   rowsScroll->setFocusPolicy(Qt::NoFocus);
   sourcesColumn->addWidget(rowsScroll, 1);
   boxColumn->addWidget(sources_, 1);
-  column->addWidget(box, 1);
-
-  column->addWidget(new Footer);
-  for (auto changed : {&AppModel::replyChanged, &AppModel::engineChanged, &AppModel::documentsChanged})
-    QObject::connect(&model_, changed, this, &AskPanel::refresh);
-
-  // The order of the work: the message, its reply, copying it; then the
-  // choices that come before a message.
-  QWidget* previous = message_;
-  for (QWidget* next : std::initializer_list<QWidget*>{reply_, copy_}) {
-    setTabOrder(previous, next);
-    previous = next;
-  }
-  for (QToolButton* b : templates_) {
-    setTabOrder(previous, b);
-    previous = b;
-  }
-  setTabOrder(previous, language_);
-  refresh();
+  return box;
 }
 
 void AskPanel::refresh() {
