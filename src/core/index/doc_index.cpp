@@ -488,26 +488,105 @@ void DocIndex::save() const {
     throw std::runtime_error("cannot save " + Paths::indexFile().string() + ": " + std::strerror(errno));
 }
 
-void DocIndex::refresh(const std::function<void(const std::string&)>& progress) {
-  std::lock_guard<std::mutex> one(refreshMu_);
-  Paths::ensure();
-  const fs::path folder = Paths::documents();
+namespace {
 
+// The documents of the folder (name and modification time) and the links
+// among them that lead out of it, with the reason.
+struct Listing {
   std::map<std::string, double> current;
-  std::map<std::string, std::string> refused;  // links that leave the folder
+  std::map<std::string, std::string> refused;
+};
+
+Listing list(const fs::path& folder) {
+  Listing out;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path& p = it->path();
     if (!DocumentReader::isAllowed(p)) continue;
     if (auto why = outsideReason(p, folder)) {
-      refused[p.filename().string()] = *why;
+      out.refused[p.filename().string()] = *why;
       continue;
     }
     // Only regular files are documents: a FIFO or a device is never read.
     std::error_code kind;
     if (!it->is_regular_file(kind)) continue;
-    current[p.filename().string()] = modificationTime(p);
+    out.current[p.filename().string()] = modificationTime(p);
   }
+  return out;
+}
+
+// New, changed, and passage-less files: those to read.
+std::vector<std::string> dueFiles(const DocIndex::Snapshot& work, const std::vector<std::string>& names,
+                                  const std::map<std::string, double>& current) {
+  std::unordered_set<std::string> withPassages;
+  for (const auto& e : work.entries) withPassages.insert(e->chunk.file);
+  std::vector<std::string> due;
+  for (const std::string& name : names) {
+    auto known = work.files.find(name);
+    if (known == work.files.end() || known->second != current.at(name) || withPassages.count(name) == 0)
+      due.push_back(name);
+  }
+  return due;
+}
+
+// The dimension of the passages kept (not due), 0 when none is kept.
+std::size_t keptDimension(const DocIndex::Snapshot& work, const std::set<std::string>& due) {
+  for (const auto& e : work.entries)
+    if (due.count(e->chunk.file) == 0 && e->dim > 0) return e->dim;
+  return 0;
+}
+
+// The vectors of a document's passages, of the index's dimension `dim` (set
+// from them when still 0). Nothing when the server's vectors have another
+// dimension than the passages kept (`keptDim`): its model changed, and every
+// passage is to be embedded again. Throws EmbedError.
+std::optional<std::vector<std::vector<float>>> embedPassages(const std::vector<Chunk>& chunks, std::size_t& dim,
+                                                             bool keptDim) {
+  std::vector<std::string> texts;
+  texts.reserve(chunks.size());
+  for (const auto& c : chunks) texts.push_back(c.text);
+  std::vector<std::vector<float>> vectors = Embedder::embed(texts, false);
+  if (vectors.empty()) return vectors;
+  if (dim == 0) dim = vectors[0].size();
+  if (vectors[0].size() == dim) return vectors;
+  if (keptDim) return std::nullopt;
+  throw EmbedError("the embedding server returned vectors of " + std::to_string(vectors[0].size()) +
+                   " dimensions; the index holds vectors of " + std::to_string(dim));
+}
+
+std::string joined(const std::vector<std::string>& notes) {
+  std::string out;
+  for (const auto& n : notes) out += (out.empty() ? "" : "; ") + n;
+  return out;
+}
+
+// The passages of one document in place of its old ones, their vectors in
+// one block of their own (a search streams through them in memory order).
+void replacePassages(DocIndex::Snapshot& work, Prepared& p, const std::vector<std::vector<float>>& vectors) {
+  std::erase_if(work.entries, [&](const auto& e) { return e->chunk.file == p.name; });
+  auto block = std::make_shared<std::vector<float>>();
+  std::size_t total = 0;
+  for (const auto& v : vectors) total += v.size();
+  block->reserve(total);
+  std::vector<std::size_t> offsets;
+  for (const auto& v : vectors) {
+    offsets.push_back(block->size());
+    block->insert(block->end(), v.begin(), v.end());
+  }
+  std::vector<Chunk>& chunks = *p.chunks;
+  for (std::size_t i = 0; i < chunks.size(); ++i)
+    work.entries.push_back(makeEntry(std::move(chunks[i]), block, offsets[i], vectors[i].size(), std::move(p.words[i])));
+}
+
+}  // namespace
+
+void DocIndex::refresh(const std::function<void(const std::string&)>& progress) {
+  std::lock_guard<std::mutex> one(refreshMu_);
+  Paths::ensure();
+  const fs::path folder = Paths::documents();
+
+  const Listing listing = list(folder);
+  const std::map<std::string, double>& current = listing.current;
 
   auto work = std::make_shared<Snapshot>(*snapshot());
   work->damaged = false;  // what this refresh saves replaces the damaged file
@@ -534,34 +613,17 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
   };
   for (bool again = true; again;) {
     again = false;
-    std::unordered_set<std::string> withPassages;
-    for (const auto& e : work->entries) withPassages.insert(e->chunk.file);
-    // New, changed, and passage-less files are read.
-    std::vector<std::string> due;
-    for (const std::string& name : names) {
-      auto known = work->files.find(name);
-      if (known == work->files.end() || known->second != current[name] || withPassages.count(name) == 0) due.push_back(name);
-    }
-
+    const std::vector<std::string> due = dueFiles(*work, names, current);
+    const std::set<std::string> dueSet(due.begin(), due.end());
     // Every vector of the index has one dimension: that of the passages this
     // run keeps, else that of the first file it embeds.
-    std::size_t dim = 0;
-    bool keptDim = false;
-    {
-      const std::set<std::string> dueSet(due.begin(), due.end());
-      for (const auto& e : work->entries)
-        if (dueSet.count(e->chunk.file) == 0 && e->dim > 0) {
-          dim = e->dim;
-          keptDim = true;
-          break;
-        }
-    }
+    std::size_t dim = keptDimension(*work, dueSet);
+    const bool keptDim = dim > 0;
 
     // What was said of the documents not read this time still holds.
-    problems = refused;
+    problems = listing.refused;
     {
       std::lock_guard<std::mutex> lock(mu_);
-      const std::set<std::string> dueSet(due.begin(), due.end());
       for (const auto& [name, why] : problems_)
         if (current.count(name) != 0 && dueSet.count(name) == 0) problems[name] = why;
     }
@@ -594,29 +656,15 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
       if (progress) progress(due[d]);
       if (std::chrono::steady_clock::now() - lastSave >= kSaveEvery) saveProgress();
       Prepared p = ahead.next(saveProgress);
-      if (!p.notes.empty()) {
-        std::string why;
-        for (const auto& n : p.notes) why += (why.empty() ? "" : "; ") + n;
-        problems[p.name] = why;
-      }
+      if (!p.notes.empty()) problems[p.name] = joined(p.notes);
       if (!p.chunks) continue;  // unreadable this time: its old passages stay
-      std::vector<Chunk>& chunks = *p.chunks;
-      std::vector<std::string> texts;
-      texts.reserve(chunks.size());
-      for (const auto& c : chunks) texts.push_back(c.text);
-      std::vector<std::vector<float>> vectors;
+      std::optional<std::vector<std::vector<float>>> vectors;
       try {
-        vectors = Embedder::embed(texts, false);
-        if (dim == 0 && !vectors.empty()) dim = vectors[0].size();
-        // The server makes vectors of another size than the index holds: its
-        // model changed, and every passage is embedded again.
-        if (!vectors.empty() && vectors[0].size() != dim && keptDim) {
+        vectors = embedPassages(*p.chunks, dim, keptDim);
+        if (!vectors) {
           again = true;
           break;
         }
-        if (!vectors.empty() && vectors[0].size() != dim)
-          throw EmbedError("the embedding server returned vectors of " + std::to_string(vectors[0].size()) +
-                           " dimensions; the index holds vectors of " + std::to_string(dim));
       } catch (...) {
         // What this run did so far stays in memory (and in index.json as far
         // as it was saved on the way).
@@ -624,19 +672,8 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
         publishProblems();
         throw;
       }
-      std::erase_if(work->entries, [&](const auto& e) { return e->chunk.file == p.name; });
-      auto block = std::make_shared<std::vector<float>>();
-      std::size_t total = 0;
-      for (const auto& v : vectors) total += v.size();
-      block->reserve(total);
-      std::vector<std::size_t> offsets;
-      for (const auto& v : vectors) {
-        offsets.push_back(block->size());
-        block->insert(block->end(), v.begin(), v.end());
-      }
-      for (std::size_t i = 0; i < chunks.size(); ++i)
-        work->entries.push_back(makeEntry(std::move(chunks[i]), block, offsets[i], vectors[i].size(), std::move(p.words[i])));
-      work->files[p.name] = current[p.name];
+      replacePassages(*work, p, *vectors);
+      work->files[p.name] = current.at(p.name);
       unsaved = true;
     }
     if (again) {
