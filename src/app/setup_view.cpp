@@ -10,6 +10,7 @@
 
 namespace quorvel::app {
 
+// The screen top to bottom, each part a few lines.
 SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
   auto* outer = screenColumn(this, 18, 14, 0);
   outer->addStretch(1);

@@ -130,6 +130,8 @@ json timings(std::size_t n) {
 
 }  // namespace
 
+// The routes in one place: each is a few lines, and they share the options
+// and the faults read at start.
 int main(int argc, char** argv) {
   const Options o = parse(argc, argv);
   if (fault("QUORVEL_STANDIN_EXIT_AT_START", o)) refuse("stand-in: failing at start as asked");

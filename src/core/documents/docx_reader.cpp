@@ -91,6 +91,8 @@ std::optional<std::string> docxText(std::string_view bytes) {
 
 namespace {
 
+// One streaming pass over the document's XML: the reader's state (run,
+// paragraph, table cell) lives in this loop.
 std::optional<std::string> textOfArchive(zip_t* opened) {
   std::unique_ptr<zip_t, ZipCloser> archive(opened);
   if (!archive) return std::nullopt;

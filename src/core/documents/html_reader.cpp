@@ -126,6 +126,8 @@ std::size_t doctypeWithSubset(std::string_view bytes) {
 
 }  // namespace
 
+// One walk of the parsed tree with its own small state (the block being
+// written, the table cell).
 std::optional<std::string> htmlText(std::string_view bytes) {
   if (bytes.size() > kMaxHtmlBytes) return std::nullopt;
   std::string withoutSubset;

@@ -156,6 +156,8 @@ std::vector<std::string> PageReader::notes() const {
   return out;
 }
 
+// The page's limits (count, time, stop), drawing and reading, in the order
+// they are checked; each way out says why in the notes.
 std::optional<std::string> PageReader::read(int index, const poppler::page& page) {
   using namespace std::chrono;
   if (DocumentReader::readingStopped()) return std::nullopt;

@@ -580,6 +580,9 @@ void replacePassages(DocIndex::Snapshot& work, Prepared& p, const std::vector<st
 
 }  // namespace
 
+// In one piece: its steps share the working copy of the index, the
+// vectors' dimension, the saves on the way and the problems found; the steps
+// that stand alone are above.
 void DocIndex::refresh(const std::function<void(const std::string&)>& progress) {
   std::lock_guard<std::mutex> one(refreshMu_);
   Paths::ensure();

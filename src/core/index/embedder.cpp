@@ -26,6 +26,8 @@ constexpr std::size_t kMaxCharacters = 6000;
 const std::string Embedder::queryInstruction =
     "Instruct: Given a hotel guest's message in any language, retrieve hotel document passages that answer it\nQuery: ";
 
+// One pass of the on-demand parser: its values are valid only while the
+// document is read in order, so the checks sit beside the reading.
 std::vector<std::vector<float>> parseEmbeddingReply(std::string_view body, std::size_t count) {
   // The reply holds thousands of numbers: read it with simdjson (one
   // parser per thread, so that its buffers are not made anew per batch).

@@ -37,6 +37,8 @@ std::vector<char*> cStrings(std::vector<std::string>& strings) {
 
 }  // namespace
 
+// In one piece: between fork and exec the child may make only
+// async-signal-safe calls, easiest to check when they are all in view.
 Subprocess::Subprocess(const std::vector<std::string>& argv, const Options& o) {
   if (argv.empty()) return;
   posix_spawn_file_actions_t fa;
@@ -201,6 +203,8 @@ void Subprocess::kill() {
   ::kill(pid_, SIGKILL);
 }
 
+// One poll loop over both output pipes and the deadline; its state is the
+// loop's own.
 Subprocess::Result Subprocess::wait(std::chrono::milliseconds limit, std::size_t maxOutput) {
   Result r;
   r.started = started();

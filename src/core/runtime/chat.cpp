@@ -68,6 +68,8 @@ void Chat::Stream::finish() {
   if (!done_) throw ChatError("the model server's reply ended before it was complete");
 }
 
+// One event of the stream, read in order by the on-demand parser (its
+// values are valid only in reading order), with each field's fallback.
 void Chat::Stream::line(std::string_view l) {
   if (l.substr(0, 6) != "data: ") return;  // comments, event names, blank separators
   const std::string_view payload = l.substr(6);

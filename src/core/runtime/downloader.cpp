@@ -118,6 +118,9 @@ struct CurlFree {
 
 }  // namespace
 
+// In one piece: the transfer, its one retry after a 416 and the checks of
+// what arrived share the open .part file, and every way out must leave no
+// partial file under the model's name.
 void ModelDownloader::download(const ModelSpec& spec) {
   Paths::ensure();
   if (ModelCatalog::isInstalled(spec)) {

@@ -134,6 +134,9 @@ Subprocess launch(const std::string& exe, const std::string& name, const std::ve
 
 }  // namespace
 
+// The start's checks in the order they must be made (program, models,
+// servers already answering), then the launch and the wait: one sequence
+// under one generation, kept together.
 void Engine::start() {
   uint64_t gen = 0;
   {
