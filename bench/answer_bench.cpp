@@ -31,8 +31,9 @@ int main() {
   const double notFound = bench::median([&] { ask("Is there a sauna?"); }, 11);
   const double multiPart = bench::median([&] { ask("When is breakfast? Is parking free? How much is the taxi?"); }, 11);
   const auto r = ask("When is breakfast served on the terrace?");
-  std::printf("quorvel-cli ask with a 2,000-passage index, whole process, median of 11:\n"
-              "  answered: %.0f ms\n  not in the documents: %.0f ms\n  three-part message: %.0f ms\n(reply: %s)\n",
-              answered * 1e3, notFound * 1e3, multiPart * 1e3, r.out.substr(0, r.out.find('\n')).c_str());
+  std::printf(
+      "quorvel-cli ask with a 2,000-passage index, whole process, median of 11:\n"
+      "  answered: %.0f ms\n  not in the documents: %.0f ms\n  three-part message: %.0f ms\n(reply: %s)\n",
+      answered * 1e3, notFound * 1e3, multiPart * 1e3, r.out.substr(0, r.out.find('\n')).c_str());
   test::stopModelServers();
 }

@@ -18,7 +18,8 @@ namespace {
 // Russian and Chinese, Windows line ends now and then.
 std::string hotelText(std::size_t bytes) {
   const char* blocks[] = {
-      "# Breakfast\n\nBreakfast is served from 7:00 to 10:30 on the terrace. Gluten-free bread is available on request; "
+      "# Breakfast\n\nBreakfast is served from 7:00 to 10:30 on the terrace. Gluten-free bread is available on "
+      "request; "
       "please tell the front desk the evening before.\n\n",
       "ЗАВТРАК\nЗавтрак подаётся с 7:00 до 10:30 на террасе. Безглютеновый хлеб по запросу, сообщите на ресепшен "
       "накануне вечером.\n\n",
@@ -50,7 +51,8 @@ int main() {
   {
     std::ofstream(dir / "big.txt", std::ios::binary) << t100;
     std::size_t passages = 0;
-    const double s = median([&] { passages = DocumentReader::chunks("big.txt", *DocumentReader::text(dir / "big.txt")).size(); }, 1);
+    const double s =
+        median([&] { passages = DocumentReader::chunks("big.txt", *DocumentReader::text(dir / "big.txt")).size(); }, 1);
     std::printf("read + cut a 100 MB text file: %.3f s, %zu passages, peak memory %.0f MB\n", s, passages,
                 bench::peakRssMB());
   }
@@ -69,9 +71,9 @@ int main() {
   std::printf("100-page PDF: %.3f s (%zu bytes of text)\n", pdf, pdfBytes);
 
   // Varied words so that the docx does not compress to nothing: about 2 MB.
-  const char* words[] = {"guests", "kitchen", "between", "breakfast", "towels", "pool",  "sauna",  "transfer",
-                         "airport", "late",   "check-out", "parking", "garden", "quiet", "hours",  "room",
-                         "sea",     "view",   "deposit",   "cash",    "card",   "taxi",  "dinner", "terrace"};
+  const char* words[] = {"guests",  "kitchen", "between",   "breakfast", "towels", "pool",  "sauna",  "transfer",
+                         "airport", "late",    "check-out", "parking",   "garden", "quiet", "hours",  "room",
+                         "sea",     "view",    "deposit",   "cash",      "card",   "taxi",  "dinner", "terrace"};
   std::string body;
   unsigned seed = 12345;
   while (body.size() < (10u << 20)) {

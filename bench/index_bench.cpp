@@ -20,8 +20,8 @@
 #include "test_support.h"
 
 using namespace quorvel;
-using quorvel::bench::median;
 using quorvel::bench::kWords;
+using quorvel::bench::median;
 using quorvel::bench::writeIndex;
 
 namespace {
@@ -71,30 +71,34 @@ void refreshBench(const char* dims) {
   const double refresh = refreshes[7], embedding = embeddings[7];
   DocIndex fresh;
   const double save = median([&] { fresh.save(); }, 3);
-  std::printf("refresh of 200 documents (%zu passages, %s dimensions): %.0f ms, of which embedding requests %.0f ms; "
-              "outside them %.1f%% (the final save alone: %.0f ms)\n",
-              fresh.chunkCount(), dims, refresh * 1e3, embedding * 1e3, 100 * (refresh - embedding) / refresh, save * 1e3);
+  std::printf(
+      "refresh of 200 documents (%zu passages, %s dimensions): %.0f ms, of which embedding requests %.0f ms; "
+      "outside them %.1f%% (the final save alone: %.0f ms)\n",
+      fresh.chunkCount(), dims, refresh * 1e3, embedding * 1e3, 100 * (refresh - embedding) / refresh, save * 1e3);
 }
 
 }  // namespace
 
 // In a fresh process: load index.json of QUORVEL_HOME and report memory.
 int measureLoad(std::size_t payload, double fileMB) {
-  DocIndex::tokens("Warm ICU up: \xD0\x97\xD0\x90\xD0\x92\xD0\xA2\xD0\xA0\xD0\x90\xD0\x9A");  // its data is not the index's
+  DocIndex::tokens(
+      "Warm ICU up: \xD0\x97\xD0\x90\xD0\x92\xD0\xA2\xD0\xA0\xD0\x90\xD0\x9A");  // its data is not the index's
   const double before = rssMB();
   resetPeak();
   std::unique_ptr<DocIndex> index;
   const double load = bench::seconds([&] { index = std::make_unique<DocIndex>(); });
   const double after = rssMB(), peak = bench::peakRssMB();
-  std::printf("load %zu passages (%.1f MB file): %.0f ms; resident %.1f MB for %.1f MB of texts and vectors (%.2fx), "
-              "peak while loading %.2fx\n",
-              index->chunkCount(), fileMB, load * 1e3, after - before, payload / 1e6, (after - before) / (payload / 1e6),
-              (peak - before) / (payload / 1e6));
+  std::printf(
+      "load %zu passages (%.1f MB file): %.0f ms; resident %.1f MB for %.1f MB of texts and vectors (%.2fx), "
+      "peak while loading %.2fx\n",
+      index->chunkCount(), fileMB, load * 1e3, after - before, payload / 1e6, (after - before) / (payload / 1e6),
+      (peak - before) / (payload / 1e6));
   return 0;
 }
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::string(argv[1]) == "--measure-load") return measureLoad(std::stoul(argv[2]), std::stod(argv[3]));
+  if (argc == 4 && std::string(argv[1]) == "--measure-load")
+    return measureLoad(std::stoul(argv[2]), std::stod(argv[3]));
   test::TempHome home;
   Paths::ensure();
   test::prepareStandInHome(home.path());

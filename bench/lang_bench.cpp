@@ -22,8 +22,10 @@ void report(const char* name, const LanguageScore& s) {
   std::printf("%-22s", name);
   for (const char* b : {"all", "1-4", "5-10", "11+", "other"}) {
     const auto it = s.buckets.find(b);
-    if (it == s.buckets.end()) std::printf(" %14s", "-");
-    else std::printf(" %6.1f%% (%3d)", it->second.percent(), it->second.total);
+    if (it == s.buckets.end())
+      std::printf(" %14s", "-");
+    else
+      std::printf(" %6.1f%% (%3d)", it->second.percent(), it->second.total);
   }
   std::printf("\n");
 }
@@ -45,15 +47,13 @@ int main(int argc, char** argv) {
 
   std::printf("%zu messages from %s\n%-22s %14s %14s %14s %14s %14s\n", messages.size(), path.c_str(), "",
               "reply langs", "1-4 words", "5-10 words", "11+ words", "others");
-  report("CLD2 alone", scoreLanguages(messages, [](std::string_view t) {
-           return detectLanguage(t, Recognisers{.cld2Only = true});
-         }));
+  report("CLD2 alone",
+         scoreLanguages(messages, [](std::string_view t) { return detectLanguage(t, Recognisers{.cld2Only = true}); }));
   report("CLD2 + word lists", scoreLanguages(messages, [](std::string_view t) {
            return detectLanguage(t, Recognisers{.fastText = false});
          }));
-  report("fastText + CLD2", scoreLanguages(messages, [](std::string_view t) {
-           return detectLanguage(t, Recognisers{.words = false});
-         }));
+  report("fastText + CLD2",
+         scoreLanguages(messages, [](std::string_view t) { return detectLanguage(t, Recognisers{.words = false}); }));
   const LanguageScore all = scoreLanguages(messages, [](std::string_view t) { return Lang::detect(t); });
   report("all (Lang::detect)", all);
   for (const auto& m : all.misses) std::printf("  miss %s\n", m.c_str());

@@ -33,7 +33,8 @@ int main() {
   Paths::ensure();
   fs::create_directories(home.path() / "engine");
   fs::create_symlink(fs::absolute(server), home.path() / "engine/llama-server");
-  for (const auto& [from, spec] : {std::pair{embed, ModelCatalog::embedding()}, std::pair{chat, ModelCatalog::chat()[0]}}) {
+  for (const auto& [from, spec] :
+       {std::pair{embed, ModelCatalog::embedding()}, std::pair{chat, ModelCatalog::chat()[0]}}) {
     fs::copy_file(from, ModelCatalog::path(spec));
     fs::resize_file(ModelCatalog::path(spec), static_cast<std::uintmax_t>(spec.sizeMB) * 1000000);
   }
@@ -58,8 +59,8 @@ int main() {
       sourcesBytes = std::max(sourcesBytes, sources.size());
       std::string reply;
       main.push_back(bench::seconds([&] {
-        reply = Chat::complete(Answerer::systemPrompt("English"),
-                               Answerer::userMessage(sources, nullptr, q, "English")).first;
+        reply = Chat::complete(Answerer::systemPrompt("English"), Answerer::userMessage(sources, nullptr, q, "English"))
+                    .first;
       }));
       verify.push_back(bench::seconds([&] { Answerer::verify(reply, sources); }));
       recheck.push_back(bench::seconds([&] { Answerer::recheck(Answerer::sentences(reply).at(0), sources); }));
@@ -69,8 +70,9 @@ int main() {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2] * 1e3;
   };
-  std::printf("model calls of one answer, median of %zu (SOURCES up to %zu bytes):\n"
-              "  main reply: %.0f ms\n  sentence check: %.0f ms (may include re-checks)\n  one re-check: %.0f ms\n",
-              main.size(), sourcesBytes, median(main), median(verify), median(recheck));
+  std::printf(
+      "model calls of one answer, median of %zu (SOURCES up to %zu bytes):\n"
+      "  main reply: %.0f ms\n  sentence check: %.0f ms (may include re-checks)\n  one re-check: %.0f ms\n",
+      main.size(), sourcesBytes, median(main), median(verify), median(recheck));
   test::stopModelServers();
 }

@@ -29,6 +29,7 @@ int main(int, char** argv) {
   test::makePdfPages(dir / "scan.pdf", pages);
   std::size_t characters = 0;
   const double seconds = bench::median([&] { characters = DocumentReader::text(dir / "scan.pdf")->size(); }, 3);
-  std::printf("OCR of a scanned page (300 dpi, 40 lines, OMP_THREAD_LIMIT=%s): %.2f s per page (%zu characters from 5 pages)\n",
-              std::getenv("OMP_THREAD_LIMIT"), seconds / 5, characters);
+  std::printf(
+      "OCR of a scanned page (300 dpi, 40 lines, OMP_THREAD_LIMIT=%s): %.2f s per page (%zu characters from 5 pages)\n",
+      std::getenv("OMP_THREAD_LIMIT"), seconds / 5, characters);
 }

@@ -9,14 +9,34 @@
 #include <string>
 #include <vector>
 
-
 namespace quorvel::bench {
 
 namespace fs = std::filesystem;
 
-inline const char* kWords[] = {"breakfast", "terrace", "served", "from", "until", "guests", "room", "sea", "view", "parking",
-                        "free", "pool", "towels", "late", "check-out", "airport", "transfer", "taxi", "quiet", "hours",
-                        "\xD0\xB7\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA", "\xE6\x97\xA9\xE9\xA4\x90", "EUR", "12"};
+inline const char* kWords[] = {"breakfast",
+                               "terrace",
+                               "served",
+                               "from",
+                               "until",
+                               "guests",
+                               "room",
+                               "sea",
+                               "view",
+                               "parking",
+                               "free",
+                               "pool",
+                               "towels",
+                               "late",
+                               "check-out",
+                               "airport",
+                               "transfer",
+                               "taxi",
+                               "quiet",
+                               "hours",
+                               "\xD0\xB7\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA",
+                               "\xE6\x97\xA9\xE9\xA4\x90",
+                               "EUR",
+                               "12"};
 
 // An index.json of n passages with 1,024-dimension unit vectors; returns the
 // bytes of texts and vectors it holds.

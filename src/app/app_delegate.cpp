@@ -111,8 +111,9 @@ void AppDelegate::buildMainMenu() {
   windowMenu->addAction(tr("Close"), QKeySequence(QStringLiteral("Ctrl+W")), this, [] {
     if (QWidget* w = QApplication::activeWindow()) w->close();
   });
-  bar->setStyleSheet(QStringLiteral("QMenuBar { background: %1; color: white; } QMenuBar::item:selected { background: %2; }")
-                         .arg(css(malachite()), css(malachiteLight())));
+  bar->setStyleSheet(
+      QStringLiteral("QMenuBar { background: %1; color: white; } QMenuBar::item:selected { background: %2; }")
+          .arg(css(malachite()), css(malachiteLight())));
   window_.layout()->setMenuBar(bar);
 }
 
@@ -121,7 +122,8 @@ namespace {
 // A folder only this user can enter: nobody else can put a socket there.
 bool privateFolder(const std::string& folder) {
   struct stat st {};
-  return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+  return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+         (st.st_mode & 077) == 0;
 }
 
 // The user whose process is at the other end of a local socket.
@@ -139,8 +141,9 @@ QString AppDelegate::instanceName() {
   // could take first: the session's runtime folder, else the support folder
   // (made 0700), whichever gives a path a socket can have.
   const QByteArray folder = QByteArray::fromStdString(Paths::support().string());
-  const QString name = QStringLiteral("quorvel-%1.sock")
-                           .arg(QString::fromLatin1(QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(12)));
+  const QString name =
+      QStringLiteral("quorvel-%1.sock")
+          .arg(QString::fromLatin1(QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(12)));
   Paths::ensure();
   std::vector<std::string> places{Paths::support().string()};
   if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime == '/')

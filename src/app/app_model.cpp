@@ -65,11 +65,12 @@ AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()), reader_(std::mak
   pickFiles = [] {
     // Every kind of document the reader takes, from its own list.
     QStringList kinds;
-    for (std::string_view ext : DocumentReader::allowed) kinds << QStringLiteral("*.") + QString::fromUtf8(ext.data(), ext.size());
+    for (std::string_view ext : DocumentReader::allowed)
+      kinds << QStringLiteral("*.") + QString::fromUtf8(ext.data(), ext.size());
     const QString patterns = kinds.join(QLatin1Char(' '));
-    return QFileDialog::getOpenFileNames(
-        nullptr, tr("Hotel rules, prices, contracts \u2014 they stay on this computer"), QString(),
-        tr("Documents (%1)").arg(patterns));
+    return QFileDialog::getOpenFileNames(nullptr,
+                                         tr("Hotel rules, prices, contracts \u2014 they stay on this computer"),
+                                         QString(), tr("Documents (%1)").arg(patterns));
   };
   reloadFiles();
 }
@@ -116,15 +117,10 @@ bool AppModel::modelsReady() {
 QString AppModel::statusText() const {
   switch (engine_.kind) {
     case Engine::State::Kind::stopped:
-      return modelsReady() ? tr("Model stopped")
-                           : tr("Not installed \u2014 open to install");
-    case Engine::State::Kind::starting:
-      return tr("Starting the local model\u2026");
-    case Engine::State::Kind::ready:
-      return busy_ ? tr("Writing a reply\u2026")
-                   : tr("Ready \u00B7 works offline");
-    case Engine::State::Kind::failed:
-      return tr("Error: %1").arg(engineFailure());
+      return modelsReady() ? tr("Model stopped") : tr("Not installed \u2014 open to install");
+    case Engine::State::Kind::starting: return tr("Starting the local model\u2026");
+    case Engine::State::Kind::ready: return busy_ ? tr("Writing a reply\u2026") : tr("Ready \u00B7 works offline");
+    case Engine::State::Kind::failed: return tr("Error: %1").arg(engineFailure());
   }
   return {};
 }
@@ -136,24 +132,17 @@ QString AppModel::engineFailure() const {
   const QString message = QString::fromStdString(engine_.message);
   using Problem = Engine::Problem;
   switch (engine_.problem) {
-    case Problem::notFound:
-      return tr("engine not found");
-    case Problem::noModel:
-      return tr("model not downloaded");
-    case Problem::noSearchModel:
-      return tr("search model not downloaded");
-    case Problem::damaged:
-      return tr("model file damaged: %1").arg(message.section(QStringLiteral(": "), 1));
-    case Problem::didNotStart:
-      return tr("model server did not start (see logs)");
+    case Problem::notFound: return tr("engine not found");
+    case Problem::noModel: return tr("model not downloaded");
+    case Problem::noSearchModel: return tr("search model not downloaded");
+    case Problem::damaged: return tr("model file damaged: %1").arg(message.section(QStringLiteral(": "), 1));
+    case Problem::didNotStart: return tr("model server did not start (see logs)");
     case Problem::portTaken:
       return tr("port %1 is used by another program (quorvel-cli stop ends a model server of ours)")
           .arg(message.section(QLatin1Char(' '), 1, 1));
-    case Problem::serverStopped:
-      return tr("the model server stopped");
+    case Problem::serverStopped: return tr("the model server stopped");
     case Problem::none:
-    case Problem::other:
-      break;
+    case Problem::other: break;
   }
   return message;
 }
@@ -182,14 +171,10 @@ bool AppModel::serverWentAway() const {
 QColor AppModel::statusColor() const {
   // The desktop's usual signal colours, as bright as a dark window needs.
   switch (engine_.kind) {
-    case Engine::State::Kind::stopped:
-      return modelsReady() ? QColor(0x8e, 0x8e, 0x93) : QColor(0xff, 0x9f, 0x0a);
-    case Engine::State::Kind::starting:
-      return QColor(0xff, 0xd6, 0x0a);
-    case Engine::State::Kind::ready:
-      return busy_ ? QColor(0x0a, 0x84, 0xff) : QColor(0x30, 0xd1, 0x58);
-    case Engine::State::Kind::failed:
-      return QColor(0xff, 0x45, 0x3a);
+    case Engine::State::Kind::stopped: return modelsReady() ? QColor(0x8e, 0x8e, 0x93) : QColor(0xff, 0x9f, 0x0a);
+    case Engine::State::Kind::starting: return QColor(0xff, 0xd6, 0x0a);
+    case Engine::State::Kind::ready: return busy_ ? QColor(0x0a, 0x84, 0xff) : QColor(0x30, 0xd1, 0x58);
+    case Engine::State::Kind::failed: return QColor(0xff, 0x45, 0x3a);
   }
   return {};
 }
@@ -197,38 +182,34 @@ QColor AppModel::statusColor() const {
 QString AppModel::installServerAdvice(bool bundled) {
   // A package that carries the server and has lost it is damaged.
   if (bundled)
-    return tr("Quorvel's model server is missing from its installation: reinstall Quorvel "
-               "(sudo apt install --reinstall quorvel).");
-  return tr("llama-server is not installed: install it (sudo apt install llama.cpp), then press \u201CTry again\u201D.");
+    return tr(
+        "Quorvel's model server is missing from its installation: reinstall Quorvel "
+        "(sudo apt install --reinstall quorvel).");
+  return tr(
+      "llama-server is not installed: install it (sudo apt install llama.cpp), then press \u201CTry again\u201D.");
 }
 
 QString AppModel::advice() const {
   if (engine_.kind != Engine::State::Kind::failed) return {};
   using Problem = Engine::Problem;
   switch (engine_.problem) {
-    case Problem::notFound:
-      return installServerAdvice();
-    case Problem::damaged:
-      return tr("A model file is damaged: install it again on the setup screen.");
+    case Problem::notFound: return installServerAdvice();
+    case Problem::damaged: return tr("A model file is damaged: install it again on the setup screen.");
     case Problem::noModel:
-    case Problem::noSearchModel:
-      return tr("The model files are missing: install them on the setup screen.");
+    case Problem::noSearchModel: return tr("The model files are missing: install them on the setup screen.");
     case Problem::serverStopped:
       return tr("Press \u201CStart again\u201D, or write the reply: the model starts first.");
     case Problem::didNotStart:
       return tr("Press \u201CTry again\u201D. If it fails again, restart the computer: it frees the memory.");
     case Problem::portTaken:
     case Problem::none:
-    case Problem::other:
-      break;
+    case Problem::other: break;
   }
   return {};
 }
 
 QString AppModel::speedLine(double tokensPerSecond, double seconds) {
-  return tr("%1 tokens/s \u00B7 %2 s \u00B7 offline")
-      .arg(tokensPerSecond, 0, 'f', 0)
-      .arg(seconds, 0, 'f', 1);
+  return tr("%1 tokens/s \u00B7 %2 s \u00B7 offline").arg(tokensPerSecond, 0, 'f', 0).arg(seconds, 0, 'f', 1);
 }
 
 void AppModel::reloadFiles() {
@@ -431,11 +412,12 @@ void AppModel::write(Done done) {
       // and its report arrives before this reply's end.
       Engine::shared().checkServers(std::chrono::seconds(2));
       CoreWorker::reply(this, [this, why, done = std::move(done)] {
-        const bool died = engine_.kind == Engine::State::Kind::failed && engine_.problem == Engine::Problem::serverStopped;
+        const bool died =
+            engine_.kind == Engine::State::Kind::failed && engine_.problem == Engine::Problem::serverStopped;
         failure_ = died ? engineFailure() : why;
         replyError_ = (died ? tr("The reply was not finished: %1. \u201CWrite reply\u201D starts it again.")
-                      : tr("The reply was not finished: %1"))
-                    .arg(failure_);
+                            : tr("The reply was not finished: %1"))
+                          .arg(failure_);
         busy_ = false;
         emit replyChanged();
         emit engineChanged();  // the status says whether a reply is being written
@@ -454,10 +436,8 @@ void AppModel::answerClipboard(Done done) {
     if (done) done();
   };
   const QString text = QGuiApplication::clipboard()->text();
-  if (text.trimmed().isEmpty())
-    return refuse(tr("No reply: the clipboard holds no text"));
-  if (busy_)
-    return refuse(tr("No reply: another reply is being written \u2014 try again in a moment"));
+  if (text.trimmed().isEmpty()) return refuse(tr("No reply: the clipboard holds no text"));
+  if (busy_) return refuse(tr("No reply: another reply is being written \u2014 try again in a moment"));
   if (engine_.kind != Engine::State::Kind::ready && !serverWentAway())
     return refuse(tr("No reply: the model is not running \u2014 start it first"));
   guestText_ = text;
@@ -511,8 +491,9 @@ void AppModel::remove(const std::string& name) {
 }
 
 void AppModel::addHotelTemplates() {
-  importThenReindex(resourceEntries(translations::language() == QStringLiteral("ru") ? QStringLiteral("templates/hotel-ru")
-                                                                                   : QStringLiteral("templates/hotel-en")));
+  importThenReindex(resourceEntries(translations::language() == QStringLiteral("ru")
+                                        ? QStringLiteral("templates/hotel-ru")
+                                        : QStringLiteral("templates/hotel-en")));
 }
 
 void AppModel::addSamples() { importThenReindex(resourceEntries(QStringLiteral("samples/palm-cove-villa"))); }

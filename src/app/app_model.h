@@ -161,7 +161,7 @@ class AppModel : public QObject {
   std::unique_ptr<CoreWorker> reader_;
   std::unique_ptr<QFileSystemWatcher> watcher_;
   QTimer* quietTimer_ = nullptr;
-  QString readState_;      // folderState() when the last re-read began
+  QString readState_;       // folderState() when the last re-read began
   bool readAgain_ = false;  // a change came during a re-read
   int reReads_ = 0;
   Engine::State engine_;
@@ -174,9 +174,9 @@ class AppModel : public QObject {
   bool notInDocs_ = false;
   bool busy_ = false;
   bool replied_ = false;  // the last ask() wrote a whole reply
-  QString speed_;       // the last whole reply's speed line
-  QString failure_;     // why the last reply broke off (the reason)
-  QString replyError_;  // the same, as the sentence shown
+  QString speed_;         // the last whole reply's speed line
+  QString failure_;       // why the last reply broke off (the reason)
+  QString replyError_;    // the same, as the sentence shown
   QString readingLine_;
   QString readError_;  // why the last reading failed, if it did
   const ReplyTemplate* template_ = nullptr;

@@ -132,9 +132,8 @@ QWidget* AskPanel::makeTemplates() {
     b->setText(templateLabel(t));
     b->setIconSize(QSize(15, 15));
     b->setCursor(Qt::PointingHandCursor);
-    QObject::connect(b, &QToolButton::clicked, this, [this, tp = &t] {
-      model_.setReplyTemplate(model_.replyTemplate() == tp ? nullptr : tp);
-    });
+    QObject::connect(b, &QToolButton::clicked, this,
+                     [this, tp = &t] { model_.setReplyTemplate(model_.replyTemplate() == tp ? nullptr : tp); });
     templates_.push_back(b);
     capsuleRow->addWidget(b);
   }
@@ -207,8 +206,7 @@ QWidget* AskPanel::makeResult() {
   tag_->setStyleSheet(tag_->styleSheet() +
                       QStringLiteral("background: rgba(255,159,10,0.30); border-radius: 8px; padding: 2px 6px;"));
   boxHeader->addWidget(tag_);
-  unfinished_ = makeLabel(tr("not finished \u2014 do not send"), font::caption,
-                          QColor(0xff, 0x45, 0x3a));
+  unfinished_ = makeLabel(tr("not finished \u2014 do not send"), font::caption, QColor(0xff, 0x45, 0x3a));
   unfinished_->setStyleSheet(unfinished_->styleSheet() +
                              QStringLiteral("background: rgba(255,69,58,0.22); border-radius: 8px; padding: 2px 6px;"));
   boxHeader->addWidget(unfinished_);
@@ -259,9 +257,8 @@ void AskPanel::refresh() {
   const int at = language_->findData(model_.replyLang());
   if (at >= 0 && at != language_->currentIndex()) language_->setCurrentIndex(at);
   if (message_->toPlainText() != model_.guestText()) message_->setPlainText(model_.guestText());
-  const QString placeholder = chosen != nullptr
-                                  ? tr("Optional: the guest's message (template works without it)")
-                                  : tr("Paste the guest's message in any language\u2026");
+  const QString placeholder = chosen != nullptr ? tr("Optional: the guest's message (template works without it)")
+                                                : tr("Paste the guest's message in any language\u2026");
   if (message_->placeholderText() != placeholder) {
     message_->setPlaceholderText(placeholder);
     // The field itself repaints only the cursor's few pixels: the old

@@ -47,11 +47,11 @@ class AskPanel : public QWidget {
 
  private:
   // The panel's parts, top to bottom; each sets the members it holds.
-  QLayout* makeHeader();      // the title and the reply language
-  QWidget* makeTemplates();   // the reply tasks
-  QWidget* makeMessage();     // the guest's message
-  QLayout* makeActions();     // "Write reply", the spinner, the note line
-  QWidget* makeResult();      // the reply, Copy, its tags and sources
+  QLayout* makeHeader();     // the title and the reply language
+  QWidget* makeTemplates();  // the reply tasks
+  QWidget* makeMessage();    // the guest's message
+  QLayout* makeActions();    // "Write reply", the spinner, the note line
+  QWidget* makeResult();     // the reply, Copy, its tags and sources
   void refreshSources();
 
   AppModel& model_;

@@ -19,9 +19,12 @@ CoreWorker::~CoreWorker() {
 }
 
 void CoreWorker::post(std::function<void()> job) {
-  QMetaObject::invokeMethod(context_, [this, job = std::move(job)] {
-    if (!cancelled_) job();
-  }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      context_,
+      [this, job = std::move(job)] {
+        if (!cancelled_) job();
+      },
+      Qt::QueuedConnection);
 }
 
 void CoreWorker::reply(QObject* receiver, std::function<void()> job) {

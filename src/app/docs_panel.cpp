@@ -84,10 +84,10 @@ void DocList::askToRemove(const std::string& name) {
   // The file is deleted: a slip of the mouse must not cost the price list.
   const QString shown = QString::fromStdString(name);
   const bool sure = confirm ? confirm(shown) : [&] {
-    QMessageBox box(QMessageBox::Question, tr("Remove document"),
-                    tr("Remove \u201C%1\u201D? It is deleted from the documents folder, and replies no longer use it.")
-                        .arg(shown),
-                    QMessageBox::NoButton, this);
+    QMessageBox box(
+        QMessageBox::Question, tr("Remove document"),
+        tr("Remove \u201C%1\u201D? It is deleted from the documents folder, and replies no longer use it.").arg(shown),
+        QMessageBox::NoButton, this);
     QPushButton* yes = box.addButton(tr("Remove"), QMessageBox::DestructiveRole);
     box.addButton(tr("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(qobject_cast<QPushButton*>(box.buttons().last()));
@@ -147,8 +147,8 @@ DocsPanel::DocsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_
 
   list_ = new DocList(model);
   // The hint lies over the empty list.
-  hint_ = makeLabel(tr("Drop files here: rules, prices, contracts (txt, md, pdf, docx)."),
-                    font::callout, white(0.6), false, list_->viewport());
+  hint_ = makeLabel(tr("Drop files here: rules, prices, contracts (txt, md, pdf, docx)."), font::callout, white(0.6),
+                    false, list_->viewport());
   hint_->setWordWrap(true);
   hint_->setAlignment(Qt::AlignCenter);
   hint_->setAttribute(Qt::WA_TransparentForMouseEvents);

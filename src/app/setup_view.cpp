@@ -28,8 +28,9 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
   title->setAlignment(Qt::AlignCenter);
   column->addWidget(title, 0, Qt::AlignHCenter);
 
-  auto* tagline = makeLabel(tr("A private AI for your hotel. Answers guests from your own documents. Nothing leaves this computer."),
-                            font::body, white(0.85));
+  auto* tagline = makeLabel(
+      tr("A private AI for your hotel. Answers guests from your own documents. Nothing leaves this computer."),
+      font::body, white(0.85));
   tagline->setWordWrap(true);
   tagline->setAlignment(Qt::AlignCenter);
   tagline->setFixedWidth(520);  // the window is never narrower than 900
@@ -47,8 +48,7 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
 
   // The action area: the button (and the red error line under it), or the
   // progress bar and the step line while a download runs.
-  button_ = new QPushButton(symbol(QStringLiteral("arrow.down.circle.fill"), malachite()),
-                            tr("Install in one step"));
+  button_ = new QPushButton(symbol(QStringLiteral("arrow.down.circle.fill"), malachite()), tr("Install in one step"));
   button_->setObjectName(QStringLiteral("prominent"));
   button_->setIconSize(QSize(18, 18));
   button_->setStyleSheet(QStringLiteral("padding: 6px 14px; font-size: 15px;"));

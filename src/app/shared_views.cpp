@@ -44,9 +44,7 @@ void ElidedLabel::resizeEvent(QResizeEvent* e) {
   if (shown != text()) setText(shown);
 }
 
-Dot::Dot(int diameter, QWidget* parent) : QWidget(parent), diameter_(diameter) {
-  setFixedSize(diameter, diameter);
-}
+Dot::Dot(int diameter, QWidget* parent) : QWidget(parent), diameter_(diameter) { setFixedSize(diameter, diameter); }
 
 void Dot::setColor(const QColor& c) {
   color_ = c;
@@ -103,8 +101,7 @@ PrivacyBadge::PrivacyBadge(AppModel& model, QWidget* parent) : QWidget(parent), 
   start_->setCursor(Qt::PointingHandCursor);
   QObject::connect(start_, &QPushButton::clicked, this, [this] { model_.startEngine(); });
   column->addWidget(start_, 0, Qt::AlignLeft);
-  column->addWidget(makeLabel(tr("Network: this computer only (127.0.0.1)"),
-                              font::caption2, white(0.55)));
+  column->addWidget(makeLabel(tr("Network: this computer only (127.0.0.1)"), font::caption2, white(0.55)));
   model_title_ = makeLabel({}, font::caption2, white(0.55));
   column->addWidget(model_title_);
   advice_ = makeLabel({}, font::caption, QColor(0xff, 0x9f, 0x0a));
@@ -119,9 +116,9 @@ void PrivacyBadge::refresh() {
   status_->setText(model_.statusText());
   const Engine::State& engine = model_.engine();
   start_->setVisible(model_.canStartEngine());
-  start_->setText(engine.kind == Engine::State::Kind::stopped ? tr("Start model")
+  start_->setText(engine.kind == Engine::State::Kind::stopped        ? tr("Start model")
                   : engine.problem == Engine::Problem::serverStopped ? tr("Start again")
-                                                                      : tr("Try again"));
+                                                                     : tr("Try again"));
   model_title_->setText(QString::fromStdString(Engine::chatModelTitle()));
   advice_->setText(model_.advice());
   advice_->setVisible(!advice_->text().isEmpty());
@@ -132,11 +129,12 @@ Footer::Footer(QWidget* parent) : QWidget(parent) {
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(4);
   row->addStretch(1);
-  row->addWidget(makeLabel(PrivacyBadge::tr("Made for small hotels \u00B7 runs on this computer"),
-                           font::caption, white(0.5)));
-  auto* link = makeLabel(QStringLiteral("<a href=\"https://quorvel.app\" style=\"color:%1; text-decoration:none;\">quorvel.app</a>")
-                             .arg(gold().name()),
-                         font::caption, gold());
+  row->addWidget(
+      makeLabel(PrivacyBadge::tr("Made for small hotels \u00B7 runs on this computer"), font::caption, white(0.5)));
+  auto* link = makeLabel(
+      QStringLiteral("<a href=\"https://quorvel.app\" style=\"color:%1; text-decoration:none;\">quorvel.app</a>")
+          .arg(gold().name()),
+      font::caption, gold());
   link->setOpenExternalLinks(true);
   link->setTextFormat(Qt::RichText);
   row->addWidget(link);

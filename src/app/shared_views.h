@@ -97,7 +97,8 @@ namespace font {
 constexpr int caption2 = 10, caption = 11, subheadline = 11, callout = 12, body = 13, headline = 13, title2 = 17;
 }
 
-QLabel* makeLabel(const QString& text, int pixelSize, const QColor& color, bool bold = false, QWidget* parent = nullptr);
+QLabel* makeLabel(const QString& text, int pixelSize, const QColor& color, bool bold = false,
+                  QWidget* parent = nullptr);
 // Gives `label` that size, weight and colour; returns it.
 QLabel* styleLabel(QLabel* label, int pixelSize, const QColor& color, bool bold = false);
 

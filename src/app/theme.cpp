@@ -104,7 +104,8 @@ QString styleSheet() {
     QToolButton#action:focus { color: %3; text-decoration: underline; }
     QPlainTextEdit#message:focus { border: 1px solid %3; }
     QListWidget#docs:focus { border-color: rgba(242,193,78,0.6); }
-  )").arg(m, m2, g);
+  )")
+      .arg(m, m2, g);
 }
 
 }  // namespace quorvel::app

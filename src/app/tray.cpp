@@ -101,14 +101,9 @@ void Tray::fill(QMenu& menu) {
   status->setIcon(dotIcon(dot));
   status->setProperty(kDotProperty, dot);
   row(tr("Model: %1").arg(QString::fromStdString(Engine::chatModelTitle())), "cpu");
-  if (model_.lastTPS() > 0)
-    row(tr("Last reply: %1 tokens/s").arg(model_.lastTPS(), 0, 'f', 0), "speedometer");
-  row(tr("Documents: %1 \u00B7 passages: %2")
-          .arg(model_.files().size())
-          .arg(model_.passages()),
-      "doc.on.doc");
-  row(tr("Network: this computer only \u2014 nothing is sent"),
-      "lock.shield");
+  if (model_.lastTPS() > 0) row(tr("Last reply: %1 tokens/s").arg(model_.lastTPS(), 0, 'f', 0), "speedometer");
+  row(tr("Documents: %1 \u00B7 passages: %2").arg(model_.files().size()).arg(model_.passages()), "doc.on.doc");
+  row(tr("Network: this computer only \u2014 nothing is sent"), "lock.shield");
   menu.addSeparator();
   row(tr("Open Quorvel"), "macwindow", actions_.open);
   row(tr("Reply to the question in the clipboard"), "doc.on.clipboard", actions_.clip);
@@ -119,11 +114,9 @@ void Tray::fill(QMenu& menu) {
   row(tr("Re-read documents"), "arrow.clockwise", actions_.reindex);
   menu.addSeparator();
   const bool ready = model_.engine().kind == Engine::State::Kind::ready;
-  row(ready ? tr("Stop model (free memory)")
-            : tr("Start model"),
-      ready ? "stop.circle" : "play.circle", actions_.toggle);
-  row(tr("Clear conversation history (%1)").arg(History::count()),
-      "trash", actions_.clearHistory);
+  row(ready ? tr("Stop model (free memory)") : tr("Start model"), ready ? "stop.circle" : "play.circle",
+      actions_.toggle);
+  row(tr("Clear conversation history (%1)").arg(History::count()), "trash", actions_.clearHistory);
   menu.addSeparator();
   row(tr("Quit Quorvel"), "power", actions_.quit);
 }
@@ -207,7 +200,8 @@ QImage Tray::preview(const std::vector<MenuRow>& rows, const QColor& dot) {
                  QStringLiteral("\u25CF"));
       if (title.startsWith(QStringLiteral("\u25CF "))) title = title.mid(2);
     } else if (!r.symbol.isEmpty()) {
-      p.drawPixmap(QPointF(line.left(), line.center().y() - 7), symbol(r.symbol, white(r.enabled ? 1.0 : 0.55)).pixmap(14, 14));
+      p.drawPixmap(QPointF(line.left(), line.center().y() - 7),
+                   symbol(r.symbol, white(r.enabled ? 1.0 : 0.55)).pixmap(14, 14));
     }
     p.setPen(white(!r.enabled && !r.dot ? 0.55 : 1.0));
     p.drawText(QRectF(line.left() + 22, line.top(), line.width() - 22, line.height()), Qt::AlignLeft | Qt::AlignVCenter,

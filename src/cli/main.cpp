@@ -152,7 +152,8 @@ void guidance(Engine::Problem failure) {
   } else if (failure == Problem::notFound) {
     err("quorvel-cli: llama-server was not found in " + Paths::llamaServerPlaces() + ".");
     const auto readme = Paths::readme();
-    err("quorvel-cli: install it (Debian 13: sudo apt install llama.cpp) \u2014 see \"The models and llama-server\" in " +
+    err("quorvel-cli: install it (Debian 13: sudo apt install llama.cpp) \u2014 see \"The models and llama-server\" "
+        "in " +
         (readme ? readme->string() : std::string("the README")) + ".");
   } else if (failure == Problem::noModel || failure == Problem::noSearchModel) {
     err("quorvel-cli: the model files are not in " + Paths::models().string() +
@@ -256,7 +257,8 @@ int benchCommand() {
   const nlohmann::json input = nlohmann::json::parse(inFile);
   if (!input.is_array()) return benchRefusal(inPath + " must hold a JSON array of objects");
   for (std::size_t i = 0; i < input.size(); ++i) {
-    if (!input[i].is_object()) return benchRefusal("item " + std::to_string(i + 1) + " of " + inPath + " is not an object");
+    if (!input[i].is_object())
+      return benchRefusal("item " + std::to_string(i + 1) + " of " + inPath + " is not an object");
     if (!input[i].contains("q") || !input[i]["q"].is_string())
       return benchRefusal("item " + std::to_string(i + 1) + " of " + inPath + " has no string \"q\"");
   }
@@ -306,7 +308,8 @@ int run() {
 int main(int argc, char** argv) {
   startup::limitOcrThreads(argv);
   args.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
-  if (std::getenv("QUORVEL_DEBUG") != nullptr) debug::setSink([](std::string_view line) { writeLine(STDERR_FILENO, line); });
+  if (std::getenv("QUORVEL_DEBUG") != nullptr)
+    debug::setSink([](std::string_view line) { writeLine(STDERR_FILENO, line); });
   try {
     return run();
   } catch (const std::exception& e) {

@@ -42,8 +42,10 @@ class ScriptedModels {
     chat_.server().Post("/v1/chat/completions", [this](const httplib::Request& req, httplib::Response& res) {
       const json body = json::parse(req.body);
       Request r{Call::answer, body["messages"][0]["content"], body["messages"][1]["content"]};
-      if (r.user.find("\nSTATEMENTS:\n") != std::string::npos) r.kind = Call::verify;
-      else if (r.user.find("\nSTATEMENT: ") != std::string::npos) r.kind = Call::recheck;
+      if (r.user.find("\nSTATEMENTS:\n") != std::string::npos)
+        r.kind = Call::verify;
+      else if (r.user.find("\nSTATEMENT: ") != std::string::npos)
+        r.kind = Call::recheck;
       {
         std::lock_guard<std::mutex> lock(mu_);
         requests.push_back(r);
@@ -63,8 +65,9 @@ class ScriptedModels {
       std::string sse;
       for (std::size_t i = 0; i < text.size(); i += 4)
         sse += "data: " + json{{"choices", {{{"delta", {{"content", text.substr(i, 4)}}}}}}}.dump() + "\n\n";
-      sse += "data: {\"choices\":[{\"delta\":{}}],\"timings\":{\"predicted_n\":17,\"predicted_per_second\":42.5}}\n\n"
-             "data: [DONE]\n\n";
+      sse +=
+          "data: {\"choices\":[{\"delta\":{}}],\"timings\":{\"predicted_n\":17,\"predicted_per_second\":42.5}}\n\n"
+          "data: [DONE]\n\n";
       res.set_content(sse, "text/event-stream");
     });
     embed_.server().Post("/v1/embeddings", [this](const httplib::Request& req, httplib::Response& res) {
@@ -140,21 +143,27 @@ TEST_F(AnswerTest, PromptsAreExact) {
   DocIndex::Hit hit{Chunk{"rules.pdf#1", "rules.pdf", "Breakfast", "Breakfast is from 7.", {}}, 1};
   const std::string sources = Answerer::sourcesText({hit});
   EXPECT_EQ(sources, "[1] (rules.pdf \xE2\x80\x94 Breakfast)\nBreakfast is from 7.\n\n");
-  EXPECT_EQ(Answerer::userMessage(sources, nullptr, "When is breakfast?", "English"),
-            "SOURCES:\n[1] (rules.pdf \xE2\x80\x94 Breakfast)\nBreakfast is from 7.\n\nGUEST MESSAGE:\nWhen is breakfast?\n\n"
-            "Write the reply in English.");
-  EXPECT_EQ(Answerer::userMessage("", ReplyTemplate::find("rules"), "", "Russian"),
-            "SOURCES:\n(no documents)\nTASK FOR THE REPLY: Give the guest a short friendly summary of the most important "
-            "house rules (quiet hours, pool, smoking, pets, visitors).\nGUEST MESSAGE:\n(none)\n\nWrite the reply in Russian.");
-  EXPECT_EQ(Answerer::systemPrompt("German"),
-            "You are the front-desk assistant of a small hotel. You write replies to guests.\nRules:\n1. Use ONLY facts from "
-            "the SOURCES. Never invent prices, times, phone numbers, services or policies.\n2. Write the reply in German only, "
-            "even if the SOURCES are in another language (translate the facts).\n3. After each fact put the number of its "
-            "source in square brackets, for example [2].\n4. If the SOURCES do not contain the answer to the guest's "
-            "question, reply with exactly NOT_IN_DOCS and nothing else.\n5. If the guest asks several things and the SOURCES "
-            "answer only some of them: answer those, and for every other thing write that you will check with the manager. "
-            "Never say that something exists or does not exist unless a source says so.\n6. Be warm, polite and short: "
-            "1\xE2\x80\x93" "4 sentences. No greetings like \"Dear guest\" unless natural.");
+  EXPECT_EQ(
+      Answerer::userMessage(sources, nullptr, "When is breakfast?", "English"),
+      "SOURCES:\n[1] (rules.pdf \xE2\x80\x94 Breakfast)\nBreakfast is from 7.\n\nGUEST MESSAGE:\nWhen is breakfast?\n\n"
+      "Write the reply in English.");
+  EXPECT_EQ(
+      Answerer::userMessage("", ReplyTemplate::find("rules"), "", "Russian"),
+      "SOURCES:\n(no documents)\nTASK FOR THE REPLY: Give the guest a short friendly summary of the most important "
+      "house rules (quiet hours, pool, smoking, pets, visitors).\nGUEST MESSAGE:\n(none)\n\nWrite the reply in "
+      "Russian.");
+  EXPECT_EQ(
+      Answerer::systemPrompt("German"),
+      "You are the front-desk assistant of a small hotel. You write replies to guests.\nRules:\n1. Use ONLY facts from "
+      "the SOURCES. Never invent prices, times, phone numbers, services or policies.\n2. Write the reply in German "
+      "only, "
+      "even if the SOURCES are in another language (translate the facts).\n3. After each fact put the number of its "
+      "source in square brackets, for example [2].\n4. If the SOURCES do not contain the answer to the guest's "
+      "question, reply with exactly NOT_IN_DOCS and nothing else.\n5. If the guest asks several things and the SOURCES "
+      "answer only some of them: answer those, and for every other thing write that you will check with the manager. "
+      "Never say that something exists or does not exist unless a source says so.\n6. Be warm, polite and short: "
+      "1\xE2\x80\x93"
+      "4 sentences. No greetings like \"Dear guest\" unless natural.");
   DocIndex::Hit plain{Chunk{"p.txt#1", "p.txt", "", "Text.", {}}, 1};
   EXPECT_EQ(Answerer::sourcesText({hit, plain}), sources + "[2] (p.txt)\nText.\n\n");
 }
@@ -174,14 +183,17 @@ TEST_F(AnswerTest, SourcesStayInsideTheContext) {
 
 TEST_F(AnswerTest, SupportedReplyWithCitationsAndHistory) {
   hotel();
-  models->reply = [](const Request& r) { return r.kind == Call::verify ? "1: YES" : "  Breakfast is served from 7:00 [1].\n"; };
+  models->reply = [](const Request& r) {
+    return r.kind == Call::verify ? "1: YES" : "  Breakfast is served from 7:00 [1].\n";
+  };
   std::string streamed;
   const Answer a = ask("When is breakfast?", nullptr, std::nullopt, [&](const std::string& p) { streamed += p; });
   EXPECT_EQ(a.text, "Breakfast is served from 7:00 [1].");
   EXPECT_FALSE(a.notInDocs);
   EXPECT_EQ(a.language, "en");
   ASSERT_EQ(a.sources.size(), 1u);
-  EXPECT_EQ(a.sources[0], (Source{1, "a-breakfast.md", "Breakfast", "# Breakfast\n\nbreakfast is served from 7:00 to 10:30."}));
+  EXPECT_EQ(a.sources[0],
+            (Source{1, "a-breakfast.md", "Breakfast", "# Breakfast\n\nbreakfast is served from 7:00 to 10:30."}));
   EXPECT_EQ(a.tokens, 17);
   EXPECT_EQ(a.tokensPerSecond, 42.5);
   EXPECT_EQ(streamed, "  Breakfast is served from 7:00 [1].\n");
@@ -197,19 +209,23 @@ TEST_F(AnswerTest, SupportedReplyWithCitationsAndHistory) {
   ASSERT_EQ(verifies.size(), 1u);
   EXPECT_EQ(verifies[0].user, "SOURCES:\n" + answers[0].user.substr(9, answers[0].user.find("GUEST MESSAGE:") - 9) +
                                   "\nSTATEMENTS:\n1. Breakfast is served from 7:00 [1].");
-  EXPECT_EQ(verifies[0].system,
-            "You check a hotel reply against its SOURCES. For each numbered STATEMENT answer on its own line:\n<n>: YES  "
-            "\xE2\x80\x94 the SOURCES clearly say this (translation into another language is fine);\n<n>: NO   \xE2\x80\x94 the "
-            "SOURCES do not say this. A claim that something does not exist, is not offered or is not allowed is YES only if a "
-            "source says so;\n<n>: META \xE2\x80\x94 a greeting, a thank-you, or a promise to check with the manager.\nOutput "
-            "only the lines.");
+  EXPECT_EQ(
+      verifies[0].system,
+      "You check a hotel reply against its SOURCES. For each numbered STATEMENT answer on its own line:\n<n>: YES  "
+      "\xE2\x80\x94 the SOURCES clearly say this (translation into another language is fine);\n<n>: NO   \xE2\x80\x94 "
+      "the "
+      "SOURCES do not say this. A claim that something does not exist, is not offered or is not allowed is YES only if "
+      "a "
+      "source says so;\n<n>: META \xE2\x80\x94 a greeting, a thank-you, or a promise to check with the "
+      "manager.\nOutput "
+      "only the lines.");
 }
 
 TEST_F(AnswerTest, MarkerAloneMeansNotInDocuments) {
   hotel();
   std::vector<std::string> pieces;
-  const Answer a = ask("\xD0\x95\xD1\x81\xD1\x82\xD1\x8C \xD0\xBB\xD0\xB8 \xD1\x81\xD0\xB0\xD1\x83\xD0\xBD\xD0\xB0?", nullptr,
-                       std::nullopt, [&](const std::string& p) { pieces.push_back(p); });  // Есть ли сауна?
+  const Answer a = ask("\xD0\x95\xD1\x81\xD1\x82\xD1\x8C \xD0\xBB\xD0\xB8 \xD1\x81\xD0\xB0\xD1\x83\xD0\xBD\xD0\xB0?",
+                       nullptr, std::nullopt, [&](const std::string& p) { pieces.push_back(p); });  // Есть ли сауна?
   EXPECT_TRUE(a.notInDocs);
   EXPECT_EQ(a.language, "ru");
   EXPECT_EQ(a.text, Lang::notInDocs("ru"));
@@ -228,7 +244,8 @@ TEST_F(AnswerTest, PartlyAnsweredGetsTheRestSentence) {
   EXPECT_EQ(a.text, "Parking is free [2]. " + Lang::partial("en"));
   // Unless a sentence was a promise to check with the manager.
   models->reply = [](const Request& r) {
-    return r.kind == Call::verify ? "1: YES\n2: META" : "Parking is free [2]. I will check the sauna with the manager. NOT_IN_DOCS";
+    return r.kind == Call::verify ? "1: YES\n2: META"
+                                  : "Parking is free [2]. I will check the sauna with the manager. NOT_IN_DOCS";
   };
   a = ask("Is parking free? And is there a sauna?");
   EXPECT_EQ(a.text, "Parking is free [2]. I will check the sauna with the manager.");
@@ -240,9 +257,12 @@ TEST_F(AnswerTest, PartlyAnsweredGetsTheRestSentence) {
 
 TEST_F(AnswerTest, CitationNumbers) {
   hotel();
-  EXPECT_EQ(Answerer::citedNumbers("A [9]. B [2][2]. C [1, 3]. D [3\xD8\x8C 1] E [2\xE3\x80\x81" "3] [0] [4]", 3),
+  EXPECT_EQ(Answerer::citedNumbers("A [9]. B [2][2]. C [1, 3]. D [3\xD8\x8C 1] E [2\xE3\x80\x81"
+                                   "3] [0] [4]",
+                                   3),
             (std::vector<int64_t>{2, 1, 3}));
-  EXPECT_EQ(Answerer::citedNumbers("[\xD9\xA3] [2 ,1]", 6), (std::vector<int64_t>{2, 1}));  // Arabic-Indic digit skipped
+  EXPECT_EQ(Answerer::citedNumbers("[\xD9\xA3] [2 ,1]", 6),
+            (std::vector<int64_t>{2, 1}));  // Arabic-Indic digit skipped
   models->reply = [](const Request& r) { return r.kind == Call::verify ? "" : "Pool at 8 [9]. Parking free [2][2]."; };
   const Answer a = ask("pool and parking?");
   ASSERT_EQ(a.sources.size(), 1u);
@@ -274,7 +294,8 @@ TEST_F(AnswerTest, MultiPartMessagesGatherPassagesPerPart) {
   std::vector<std::pair<std::string, std::string>> docs;
   for (const auto& topic : {"bar", "breakfast", "laundry", "pool", "spa", "transfer"})
     for (int i = 0; i < 3; ++i)
-      docs.push_back({std::string(topic) + std::to_string(i) + ".md", std::string(topic) + "side " + std::to_string(i)});
+      docs.push_back(
+          {std::string(topic) + std::to_string(i) + ".md", std::string(topic) + "side " + std::to_string(i)});
   documents(docs);
   const int before = models->embeddingRequests;
   ask("Tell me about the pool hours. What about the spa prices? And the laundry service? And the transfer?");
@@ -305,18 +326,22 @@ TEST_F(AnswerTest, VerificationRules) {
     if (r.kind == Call::recheck) return std::string("no");
     return std::string("1: YES\n2 - **NO\n3. meta\n5) NO\n6: no");
   };
-  auto v = Answerer::verify("Breakfast from 7 [1]. Parking is 5 EUR [2]. We will check [] for you. Spa exists. "
-                            "Sorry, we have no sauna. Sorry, the bar opens at 8.",
-                            sources);
+  auto v = Answerer::verify(
+      "Breakfast from 7 [1]. Parking is 5 EUR [2]. We will check [] for you. Spa exists. "
+      "Sorry, we have no sauna. Sorry, the bar opens at 8.",
+      sources);
   EXPECT_EQ(v.text, "Breakfast from 7 [1]. We will check for you. Spa exists. Sorry, we have no sauna.");
   EXPECT_TRUE(v.dropped);
   EXPECT_TRUE(v.meta);
   ASSERT_EQ(models->calls(Call::recheck).size(), 1u);  // only the cited NO is re-checked
-  EXPECT_EQ(models->calls(Call::recheck)[0].user, "SOURCES:\n[2] (b.md)\nParking free.\n\n\nSTATEMENT: Parking is 5 EUR [2].");
-  EXPECT_EQ(models->calls(Call::recheck)[0].system,
-            "The STATEMENT may be written in a different language than the SOURCES. Translate it to English in your head and "
-            "compare the meaning.\nAnswer YES if the SOURCES state the same facts (numbers, times, prices must match). Answer "
-            "NO if any fact is missing from the SOURCES.\nAnswer with one word: YES or NO.");
+  EXPECT_EQ(models->calls(Call::recheck)[0].user,
+            "SOURCES:\n[2] (b.md)\nParking free.\n\n\nSTATEMENT: Parking is 5 EUR [2].");
+  EXPECT_EQ(
+      models->calls(Call::recheck)[0].system,
+      "The STATEMENT may be written in a different language than the SOURCES. Translate it to English in your head and "
+      "compare the meaning.\nAnswer YES if the SOURCES state the same facts (numbers, times, prices must match). "
+      "Answer "
+      "NO if any fact is missing from the SOURCES.\nAnswer with one word: YES or NO.");
 
   // A re-check that agrees keeps the sentence as written.
   models->reply = [](const Request& r) { return r.kind == Call::recheck ? "Yes, it does." : "1: NO"; };
@@ -358,7 +383,8 @@ TEST(Sentences, CitationsMoveInsideAndStraysAreDropped) {
   EXPECT_EQ(Answerer::sentences("Breakfast is at 7. [1] It costs 10 EUR.[2]"),
             (std::vector<std::string>{"Breakfast is at 7 [1].", "It costs 10 EUR [2]."}));
   EXPECT_EQ(Answerer::sentences("[3]. 2."), std::vector<std::string>{"[3]. 2."});
-  EXPECT_EQ(Answerer::sentences("\xE6\x97\xA9\xE9\xA4\x90\xE4\xB8\x83\xE7\x82\xB9\xE3\x80\x82[1]\xE5\x85\x8D\xE8\xB4\xB9\xE3\x80\x82"),
+  EXPECT_EQ(Answerer::sentences(
+                "\xE6\x97\xA9\xE9\xA4\x90\xE4\xB8\x83\xE7\x82\xB9\xE3\x80\x82[1]\xE5\x85\x8D\xE8\xB4\xB9\xE3\x80\x82"),
             (std::vector<std::string>{"\xE6\x97\xA9\xE9\xA4\x90\xE4\xB8\x83\xE7\x82\xB9 [1]\xE3\x80\x82",
                                       "\xE5\x85\x8D\xE8\xB4\xB9\xE3\x80\x82"}));
   EXPECT_EQ(Answerer::sentences("Hello  !  How are you ?"), (std::vector<std::string>{"Hello!", "How are you?"}));

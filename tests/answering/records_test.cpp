@@ -30,16 +30,16 @@ Answer sample() {
 }
 
 TEST(Records, AnswerEncodesOnOneLineWithEveryKey) {
-  EXPECT_EQ(sample().toJson(),
-            R"({"question":"Wann gibt es \"Frühstück\"?","text":"Breakfast is served from 7:00 [1].\nSee\tyou",)"
-            R"("notInDocs":false,"language":"de","sources":[{"n":1,"file":"breakfast.md","section":"Breakfast",)"
-            R"("snippet":"Breakfast is served from 7:00."},{"n":3,"file":"prices.txt","section":"","snippet":"Room 120 EUR"}],)"
-            R"("tokens":42,"tokensPerSecond":0.1,"seconds":2.5,"date":"2025-06-01T08:30:00Z"})");
+  EXPECT_EQ(
+      sample().toJson(),
+      R"({"question":"Wann gibt es \"Frühstück\"?","text":"Breakfast is served from 7:00 [1].\nSee\tyou",)"
+      R"("notInDocs":false,"language":"de","sources":[{"n":1,"file":"breakfast.md","section":"Breakfast",)"
+      R"("snippet":"Breakfast is served from 7:00."},{"n":3,"file":"prices.txt","section":"","snippet":"Room 120 EUR"}],)"
+      R"("tokens":42,"tokensPerSecond":0.1,"seconds":2.5,"date":"2025-06-01T08:30:00Z"})");
   Answer empty;
   empty.date = system_clock::from_time_t(0);
-  EXPECT_EQ(empty.toJson(),
-            R"({"question":"","text":"","notInDocs":false,"language":"","sources":[],"tokens":0,)"
-            R"("tokensPerSecond":0,"seconds":0,"date":"1970-01-01T00:00:00Z"})");
+  EXPECT_EQ(empty.toJson(), R"({"question":"","text":"","notInDocs":false,"language":"","sources":[],"tokens":0,)"
+                            R"("tokensPerSecond":0,"seconds":0,"date":"1970-01-01T00:00:00Z"})");
 }
 
 TEST(Records, NumbersAreShortestRoundTripAndNonFiniteFails) {

@@ -74,7 +74,8 @@ class AppModelTest : public QObject {
     bool finished = false;
     model.install([&] { finished = true; });
     const ModelSpec& chat = ModelCatalog::recommendedChat();
-    QCOMPARE(model.setupStep(), QStringLiteral("1/1 \u00B7 %1 \u00B7 %2 MB").arg(QString::fromStdString(chat.title)).arg(chat.sizeMB));
+    QCOMPARE(model.setupStep(),
+             QStringLiteral("1/1 \u00B7 %1 \u00B7 %2 MB").arg(QString::fromStdString(chat.title)).arg(chat.sizeMB));
     QCOMPARE(model.setupProgress(), std::optional<double>(0.0));
     QVERIFY(QTest::qWaitFor([&] { return finished; }, 30000));
     QVERIFY2(model.setupError().startsWith(QStringLiteral("Download failed: ")), qPrintable(model.setupError()));

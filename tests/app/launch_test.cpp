@@ -70,9 +70,11 @@ class LaunchTest : public QObject {
     QCOMPARE(app.model().engine(), Engine::State::ready());
     app.quit();
     QVERIFY(QTest::qWaitFor(
-        [] { return LocalHTTP::getStatus(Engine::chatURL() + "/health", std::chrono::milliseconds(300)) == 0; }, 10000));
+        [] { return LocalHTTP::getStatus(Engine::chatURL() + "/health", std::chrono::milliseconds(300)) == 0; },
+        10000));
     QVERIFY(QTest::qWaitFor(
-        [] { return LocalHTTP::getStatus(Engine::embedURL() + "/health", std::chrono::milliseconds(300)) == 0; }, 10000));
+        [] { return LocalHTTP::getStatus(Engine::embedURL() + "/health", std::chrono::milliseconds(300)) == 0; },
+        10000));
   }
 
   void aFileDroppedIntoTheFolderIsReadWithoutAnyAction() {

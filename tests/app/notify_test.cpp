@@ -22,8 +22,8 @@ class FakeNotifications : public QObject {
   QString lastApp;
 
  public slots:
-  uint Notify(const QString& app, uint, const QString&, const QString& summary, const QString& body,
-              const QStringList&, const QVariantMap& hints, int) {
+  uint Notify(const QString& app, uint, const QString&, const QString& summary, const QString& body, const QStringList&,
+              const QVariantMap& hints, int) {
     lastApp = app;
     lastHints = hints;
     seen << summary + QStringLiteral(": ") + body;
@@ -78,7 +78,8 @@ class NotifyTest : public QObject {
 
   void withoutTheServiceTheFallbackShowsIt() {
     bool fellBack = false;
-    notifyDesktop(QStringLiteral("Quorvel"), QStringLiteral("No reply: the clipboard holds no text"), [&] { fellBack = true; });
+    notifyDesktop(QStringLiteral("Quorvel"), QStringLiteral("No reply: the clipboard holds no text"),
+                  [&] { fellBack = true; });
     QVERIFY(QTest::qWaitFor([&] { return fellBack; }, 20000));
   }
 };

@@ -61,12 +61,13 @@ class SnapshotTest : public QObject {
     quorvel::test::prepareStandInHome(dir / "home");
     Subprocess::Options o;
     o.environment = quorvel::test::environmentWith({{"QUORVEL_HOME", (dir / "home").string()},
-                                                   {"XDG_RUNTIME_DIR", dir.path().string()},
-                                                   {"QT_QPA_PLATFORM", "offscreen"}});
+                                                    {"XDG_RUNTIME_DIR", dir.path().string()},
+                                                    {"QT_QPA_PLATFORM", "offscreen"}});
     Subprocess app({QUORVEL_APP, "--background"}, o);
     QVERIFY(app.started());
     auto answers = [](int port) {
-      return LocalHTTP::getStatus("http://127.0.0.1:" + std::to_string(port) + "/health", std::chrono::seconds(1)) == 200;
+      return LocalHTTP::getStatus("http://127.0.0.1:" + std::to_string(port) + "/health", std::chrono::seconds(1)) ==
+             200;
     };
     QVERIFY(QTest::qWaitFor([&] { return answers(Engine::chatPort) && answers(Engine::embedPort); }, 60000));
     auto sockets = [&] {

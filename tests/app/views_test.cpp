@@ -70,7 +70,8 @@ class ViewsTest : public QObject {
     const auto& buttons = panel.templateButtons();
     QCOMPARE(buttons.size(), 5u);
     QCOMPARE(buttons[1]->text(), QStringLiteral("Breakfast"));
-    QCOMPARE(panel.messageEditor()->placeholderText(), QStringLiteral("Paste the guest's message in any language\u2026"));
+    QCOMPARE(panel.messageEditor()->placeholderText(),
+             QStringLiteral("Paste the guest's message in any language\u2026"));
 
     buttons[1]->click();
     QVERIFY(model.replyTemplate() == &ReplyTemplate::hotel()[1]);
@@ -82,7 +83,8 @@ class ViewsTest : public QObject {
     QVERIFY(!buttons[1]->isChecked());
     buttons[3]->click();  // pressed again: none
     QVERIFY(model.replyTemplate() == nullptr);
-    QCOMPARE(panel.messageEditor()->placeholderText(), QStringLiteral("Paste the guest's message in any language\u2026"));
+    QCOMPARE(panel.messageEditor()->placeholderText(),
+             QStringLiteral("Paste the guest's message in any language\u2026"));
   }
 
   // The message field is painted anew when its placeholder changes with the
@@ -135,8 +137,9 @@ class ViewsTest : public QObject {
     for (QWidget* w : expected) {
       const QImage unfocused = w->grab().toImage();
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-      QVERIFY2(QApplication::focusWidget() == w,
-               qPrintable(QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none"));
+      QVERIFY2(
+          QApplication::focusWidget() == w,
+          qPrintable(QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none"));
       QVERIFY(w->isVisible());
       // The focus is drawn: the control looks different with it.
       if (w != message) QVERIFY2(w->grab().toImage() != unfocused, w->metaObject()->className());
@@ -177,8 +180,10 @@ class ViewsTest : public QObject {
     QVERIFY(panel.notInDocsTag()->isHidden());
     // A source without a section shows its file name alone.
     const auto labels = panel.sourcesBlock()->findChildren<QLabel*>();
-    QVERIFY(std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return l->text() == QStringLiteral("rules.md"); }));
-    QVERIFY(std::none_of(labels.begin(), labels.end(), [](QLabel* l) { return l->text().contains(QStringLiteral("\u2014")); }));
+    QVERIFY(
+        std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return l->text() == QStringLiteral("rules.md"); }));
+    QVERIFY(std::none_of(labels.begin(), labels.end(),
+                         [](QLabel* l) { return l->text().contains(QStringLiteral("\u2014")); }));
 
     model.setGuestText(QStringLiteral("Is there a sauna?"));
     QVERIFY(await([&](auto done) { model.ask(done); }));
@@ -203,13 +208,16 @@ class ViewsTest : public QObject {
     QLabel* status = panel.badge()->statusLine();
     QCOMPARE(status->text(), QStringLiteral("Error: ") + QString::fromStdString(taken));
     QTest::qWait(50);  // laid out
-    QVERIFY2(status->height() >= 3 * status->fontMetrics().lineSpacing(), qPrintable(QString::number(status->height())));
+    QVERIFY2(status->height() >= 3 * status->fontMetrics().lineSpacing(),
+             qPrintable(QString::number(status->height())));
     QVERIFY(status->width() <= panel.width());
     QCOMPARE(panel.badge()->startButton()->text(), QStringLiteral("Try again"));
 
     QCOMPARE(translations::use(QLocale(QLocale::Russian)), QStringLiteral("ru"));
     panel.badge()->refresh();
-    QCOMPARE(status->text(), QStringLiteral("Ошибка: порт 18431 занят другой программой (quorvel-cli stop останавливает наш сервер модели)"));
+    QCOMPARE(status->text(),
+             QStringLiteral(
+                 "Ошибка: порт 18431 занят другой программой (quorvel-cli stop останавливает наш сервер модели)"));
     QCOMPARE(panel.badge()->startButton()->text(), QStringLiteral("Попробовать снова"));
     pretendEngine(model, Engine::State::failed("engine not found", Engine::Problem::notFound));
     QCOMPARE(model.statusText(), QStringLiteral("Ошибка: не найден сервер модели (llama-server)"));
@@ -231,12 +239,14 @@ class ViewsTest : public QObject {
     QVERIFY(await([&](auto done) { model.install(done); }));
     QLabel* error = setup.errorLine();
     QVERIFY(!error->isHidden());
-    QVERIFY2(error->text().startsWith(QStringLiteral("Download failed: download of qwen3-embedding-0.6b-q8_0.gguf failed: host unreachable (")) &&
+    QVERIFY2(error->text().startsWith(QStringLiteral(
+                 "Download failed: download of qwen3-embedding-0.6b-q8_0.gguf failed: host unreachable (")) &&
                  error->text().endsWith(QLatin1Char(')')),
              qPrintable(error->text()));
     QTest::qWait(50);
     const int lines = error->fontMetrics().horizontalAdvance(error->text()) / error->width() + 1;
-    QVERIFY2(error->height() >= lines * error->fontMetrics().lineSpacing(), qPrintable(QString::number(error->height())));
+    QVERIFY2(error->height() >= lines * error->fontMetrics().lineSpacing(),
+             qPrintable(QString::number(error->height())));
     QVERIFY(!setup.installButton()->isHidden());  // and it can be tried again
   }
 
@@ -260,7 +270,8 @@ class ViewsTest : public QObject {
     QCOMPARE(rowOf(0)->findChild<ElidedLabel*>()->fullText(), QStringLiteral("prices.pdf"));
     auto* reason = rowOf(0)->findChild<QLabel*>(QStringLiteral("docProblem"));
     QVERIFY(reason != nullptr);
-    QVERIFY2(reason->text().startsWith(QStringLiteral("Not read: ")) && reason->text().size() > 15, qPrintable(reason->text()));
+    QVERIFY2(reason->text().startsWith(QStringLiteral("Not read: ")) && reason->text().size() > 15,
+             qPrintable(reason->text()));
     QVERIFY(rowOf(1)->findChild<QLabel*>(QStringLiteral("docProblem")) == nullptr);
 
     auto* name = rowOf(1)->findChild<ElidedLabel*>();
@@ -295,7 +306,8 @@ class ViewsTest : public QObject {
              QStringLiteral("Sauna: 15:00\u201322:00\nPool: 07:00\nGym: see the map"));
     QCOMPARE(plain("| Room | Price |\n|---|---:|\n| Sea view | 120 EUR |"),
              QStringLiteral("Room \u00B7 Price\nSea view \u00B7 120 EUR"));
-    QCOMPARE(plain("> Late check-out until 14:00 costs 30 EUR."), QStringLiteral("Late check-out until 14:00 costs 30 EUR."));
+    QCOMPARE(plain("> Late check-out until 14:00 costs 30 EUR."),
+             QStringLiteral("Late check-out until 14:00 costs 30 EUR."));
     // What only looks like a mark stays as it is.
     QCOMPARE(plain("2 * 3 rooms, file_name_here, C# and 5*"), QStringLiteral("2 * 3 rooms, file_name_here, C# and 5*"));
   }
@@ -339,7 +351,8 @@ class ViewsTest : public QObject {
     QCOMPARE(DocsPanel::icon(QStringLiteral("PRICES.PDF")), QStringLiteral("doc.richtext"));
     for (const char* name : {"rules.txt", "menu.md", "page.html", "README", "archive.tar.gz"})
       QCOMPARE(DocsPanel::icon(QString::fromLatin1(name)), QStringLiteral("doc.plaintext"));
-    for (const char* name : {"a.docx", "b.DOC", "c.rtf"}) QCOMPARE(DocsPanel::icon(QString::fromLatin1(name)), QStringLiteral("doc.text"));
+    for (const char* name : {"a.docx", "b.DOC", "c.rtf"})
+      QCOMPARE(DocsPanel::icon(QString::fromLatin1(name)), QStringLiteral("doc.text"));
   }
 
   void theDocumentsPanelWithoutDocuments() {

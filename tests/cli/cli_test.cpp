@@ -138,7 +138,8 @@ TEST(Cli, AFolderMadeByHandIsMadePrivate) {
   }
   auto r = runCli({"import"}, {{"QUORVEL_HOME", (dir / "home").string()}});
   EXPECT_EQ(r.status, 0);
-  for (const char* sub : {"home", "home/documents", "home/logs", "home/models"}) EXPECT_EQ(permissions(dir / sub), 0700u) << sub;
+  for (const char* sub : {"home", "home/documents", "home/logs", "home/models"})
+    EXPECT_EQ(permissions(dir / sub), 0700u) << sub;
 }
 
 TEST_F(CliEngineTest, StopEndsTheServers) {
@@ -173,9 +174,10 @@ TEST_F(CliEngineTest, ImportThenIndexMixedDocuments) {
   std::istringstream in(r.out);
   for (std::string l; std::getline(in, l);) lines.push_back(l);
   ASSERT_EQ(lines.size(), 8u) << r.out;
-  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end() - 1),
-            (std::vector<std::string>{"indexing letter.rtf", "indexing map.pdf", "indexing menu.docx", "indexing old.doc",
-                                      "indexing page.html", "indexing prices.txt", "indexing rules.md"}));
+  EXPECT_EQ(
+      std::vector<std::string>(lines.begin(), lines.end() - 1),
+      (std::vector<std::string>{"indexing letter.rtf", "indexing map.pdf", "indexing menu.docx", "indexing old.doc",
+                                "indexing page.html", "indexing prices.txt", "indexing rules.md"}));
   EXPECT_TRUE(std::regex_match(lines.back(), std::regex(R"(files: 7, passages: \d+, \d+\.\d s)"))) << lines.back();
 
   r = runCli({"index"}, env);
@@ -204,7 +206,8 @@ TEST_F(CliEngineTest, AnEndlessPageIsNamedAndTheOtherDocumentsAreIndexed) {
   test::makeEndlessPdf(docs / "doc5-scan.pdf");
   auto r = runCli({"index"}, env);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("not read: doc5-scan.pdf (page 1 could not be drawn within 30 s)\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("not read: doc5-scan.pdf (page 1 could not be drawn within 30 s)\n"), std::string::npos)
+      << r.out;
   EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nfiles: 9, passages: 9, \d+\.\d s\n$)"))) << r.out;
   // Still named on the next run, which tries it again.
   r = runCli({"index"}, env);
@@ -334,7 +337,8 @@ TEST_F(CliAskTest, TemplatesAndStandardInput) {
   // No words and no template: one line from standard input.
   r = runCli({"ask"}, env, std::string("Is parking free?\r\nignored second line\n"));
   EXPECT_EQ(lines(r.out).at(0), "Parking in the courtyard is free for guests [1].");
-  EXPECT_EQ(nlohmann::json::parse(lines(test::readText(dir / "home/history.jsonl")).back())["question"], "Is parking free?");
+  EXPECT_EQ(nlohmann::json::parse(lines(test::readText(dir / "home/history.jsonl")).back())["question"],
+            "Is parking free?");
 
   // An unknown template is no template, and no warning.
   r = runCli({"ask", "--template=nosuch", "parking?"}, env);
@@ -392,8 +396,9 @@ TEST_F(CliAskTest, AnAnswerThatCannotBeRecordedIsStillGivenWithAWarning) {
 }
 
 TEST_F(CliAskTest, BenchAnswersAFileOfQuestions) {
-  writeText(dir / "q.json", R"([{"q":"What time is breakfast?","expect":"7:00"},)"
-                            R"({"q":"Is there a sauna?","answer":"old","notes":{"k":[1,2]}},{"q":"Is parking free?"}])");
+  writeText(dir / "q.json",
+            R"([{"q":"What time is breakfast?","expect":"7:00"},)"
+            R"({"q":"Is there a sauna?","answer":"old","notes":{"k":[1,2]}},{"q":"Is parking free?"}])");
   auto r = runCli({"bench", (dir / "q.json").string(), (dir / "r.json").string()}, env);
   ASSERT_EQ(r.status, 0) << r.err;
   const auto out = lines(r.out);
@@ -526,22 +531,24 @@ class ModelMirror {
       ++requests;
       std::uintmax_t size = 0;
       for (const ModelSpec* m : {&ModelCatalog::embedding(), &ModelCatalog::chat()[0], &ModelCatalog::chat()[1]})
-        if (m->url.size() >= req.path.size() && m->url.compare(m->url.size() - req.path.size(), req.path.size(), req.path) == 0)
+        if (m->url.size() >= req.path.size() &&
+            m->url.compare(m->url.size() - req.path.size(), req.path.size(), req.path) == 0)
           size = static_cast<std::uintmax_t>(m->sizeMB) * 1000000;
       if (size == 0) {
         res.status = 404;
         return;
       }
       // A whole GGUF header, then zeros.
-      res.set_content_provider(size, "application/octet-stream", [](size_t offset, size_t length, httplib::DataSink& sink) {
-        static const std::string header = test::emptyGguf();
-        static const std::string zeros(1 << 20, '\0');
-        if (offset < header.size())
-          sink.write(header.data() + offset, std::min(length, header.size() - offset));
-        else
-          sink.write(zeros.data(), std::min(length, zeros.size()));
-        return true;
-      });
+      res.set_content_provider(size, "application/octet-stream",
+                               [](size_t offset, size_t length, httplib::DataSink& sink) {
+                                 static const std::string header = test::emptyGguf();
+                                 static const std::string zeros(1 << 20, '\0');
+                                 if (offset < header.size())
+                                   sink.write(header.data() + offset, std::min(length, header.size() - offset));
+                                 else
+                                   sink.write(zeros.data(), std::min(length, zeros.size()));
+                                 return true;
+                               });
     });
     http_.start();
   }
@@ -572,7 +579,8 @@ TEST(CliSetup, DownloadsBothModelsOnceWithTenthsOfProgress) {
   ASSERT_GE(got.size(), 4u);
   EXPECT_EQ(got.front(), "model: Qwen3 Embedding 0.6B (search) (639 MB)");
   EXPECT_EQ(got.back(), "ok: " + (home / "models").string());
-  const auto chatLine = std::find(got.begin(), got.end(), "model: " + chat.title + " (" + std::to_string(chat.sizeMB) + " MB)");
+  const auto chatLine =
+      std::find(got.begin(), got.end(), "model: " + chat.title + " (" + std::to_string(chat.sizeMB) + " MB)");
   ASSERT_NE(chatLine, got.end());
   // The search model from the first byte: one line per tenth, the first percentage seen in it.
   std::vector<std::string> embedLines(got.begin() + 1, chatLine);
@@ -615,7 +623,8 @@ TEST(CliSetup, DownloadsBothModelsOnceWithTenthsOfProgress) {
 
 TEST(CliSetup, FailedDownloadIsAnErrorWithoutOk) {
   TempDir dir;
-  auto r = runCli({"setup"}, {{"QUORVEL_HOME", (dir / "home").string()}, {"QUORVEL_MODEL_BASE_URL", "http://127.0.0.1:1"}});
+  auto r =
+      runCli({"setup"}, {{"QUORVEL_HOME", (dir / "home").string()}, {"QUORVEL_MODEL_BASE_URL", "http://127.0.0.1:1"}});
   EXPECT_NE(r.status, 0);
   EXPECT_EQ(r.out, "model: Qwen3 Embedding 0.6B (search) (639 MB)\n");
   EXPECT_NE(r.err.find("host unreachable"), std::string::npos) << r.err;

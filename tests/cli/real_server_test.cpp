@@ -92,12 +92,13 @@ TEST_F(RealServer, EmbeddingsChatAndAnAnswer) {
   EXPECT_GT(count.tokens, 0);
   EXPECT_GT(count.perSecond, 0);
   std::string streamed;
-  const auto [text, streamCount] =
-      Chat::complete("Answer in one word.", "What colour is the sky on a clear day?", [&](const std::string& p) { streamed += p; });
+  const auto [text, streamCount] = Chat::complete("Answer in one word.", "What colour is the sky on a clear day?",
+                                                  [&](const std::string& p) { streamed += p; });
   EXPECT_EQ(text, streamed);
   EXPECT_GT(streamCount.tokens, 0);
 
-  test::writeText(Paths::documents() / "breakfast.md", "# Breakfast\n\nBreakfast is served from 7:00 to 10:30 on the terrace.");
+  test::writeText(Paths::documents() / "breakfast.md",
+                  "# Breakfast\n\nBreakfast is served from 7:00 to 10:30 on the terrace.");
   DocIndex index;
   index.refresh();
   Answerer answerer(index);
@@ -132,11 +133,13 @@ TEST_F(RealServer, TheWholePathThroughTheTool) {
   };
   ask({"ask", "What time is breakfast?"}, "en");
   ask({"ask", "--template=transfer"}, "en");
-  ask({"ask", "\u0412\u043e \u0441\u043a\u043e\u043b\u044c\u043a\u043e \u0437\u0430\u0432\u0442\u0440\u0430\u043a?"}, "ru");
+  ask({"ask", "\u0412\u043e \u0441\u043a\u043e\u043b\u044c\u043a\u043e \u0437\u0430\u0432\u0442\u0440\u0430\u043a?"},
+      "ru");
   EXPECT_EQ(linesOf(test::readText(home.path() / "history.jsonl")).size(), 3u);
 
-  test::writeText(home.root() / "q.json",
-                  R"([{"q":"Is parking free?"},{"q":"Wann ist Frühstück?"},{"q":"How much is the airport transfer?"}])");
+  test::writeText(
+      home.root() / "q.json",
+      R"([{"q":"Is parking free?"},{"q":"Wann ist Frühstück?"},{"q":"How much is the airport transfer?"}])");
   r = test::runCli({"bench", (home.root() / "q.json").string(), (home.root() / "r.json").string()}, env);
   ASSERT_EQ(r.status, 0) << r.err;
   const auto results = nlohmann::json::parse(test::readText(home.root() / "r.json"));

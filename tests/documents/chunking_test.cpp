@@ -37,17 +37,17 @@ TEST(Headings, TheFourRulesInOrder) {
            {"Ok", false},
            {"Pets, smoking and noise", false},
            {"###", true},
-           {"ЗАВТРАК И УЖИН", true},               // Cyrillic capitals
-           {"Завтрак и ужин", true},               // rule 4
-           {"早餐时间", true},                     // letters without case count as capitals
-           {"早餐", false},                        // fewer than three letters
+           {"ЗАВТРАК И УЖИН", true},  // Cyrillic capitals
+           {"Завтрак и ужин", true},  // rule 4
+           {"早餐时间", true},        // letters without case count as capitals
+           {"早餐", false},           // fewer than three letters
            {"早餐时间:", false},
            {"ПАРКОВКА 24/7", true},
            {"Where can I park my car during my stay at the hotel for free?", false},  // 61 characters
            {"Where can I park my car during my stay at the hotel for fre?", true},    // 60 characters
-           {"Late check-out is possible on request", true},                            // 37 characters, rule 4
-           {"Late check-out is possible on requests too", false},                      // 42 characters
-           {"breakfast and dinner", false},                                            // lower-case start
+           {"Late check-out is possible on request", true},                           // 37 characters, rule 4
+           {"Late check-out is possible on requests too", false},                     // 42 characters
+           {"breakfast and dinner", false},                                           // lower-case start
            {"Straße", true},
            {"STRASSE", true},
        }) {
@@ -168,7 +168,8 @@ TEST(Chunks, LineEndings) {
 
 TEST(Chunks, IdsRunWithoutGapsAndHeadingsInOtherScripts) {
   auto c = cut("\xE6\x97\xA9\xE9\xA4\x90\xE6\x97\xB6\xE9\x97\xB4\n\n" + para(600) +  // 早餐时间
-                   "\n\n   \n\n\xD0\x9F\xD0\x90\xD0\xA0\xD0\x9A\xD0\x9E\xD0\x92\xD0\x9A\xD0\x90\n\n" + para(100) +  // ПАРКОВКА
+                   "\n\n   \n\n\xD0\x9F\xD0\x90\xD0\xA0\xD0\x9A\xD0\x9E\xD0\x92\xD0\x9A\xD0\x90\n\n" +
+                   para(100) +  // ПАРКОВКА
                    "\n\n" + para(650),
                "rules.pdf");
   ASSERT_EQ(c.size(), 3u);

@@ -51,8 +51,8 @@ TEST(Import, AcceptedKindsAreCopiedUnderTheirOwnNames) {
   writeText(src / "rules.txt", "Quiet after 22:00.");
   writeText(src / "data.csv", "a,b");
   writeText(src / "report.pages", "x");
-  EXPECT_EQ(DocImport::files({src / "Menu.PDF", src / "rules.txt", src / "data.csv", src / "report.pages",
-                                   src / "missing.txt"}),
+  EXPECT_EQ(DocImport::files(
+                {src / "Menu.PDF", src / "rules.txt", src / "data.csv", src / "report.pages", src / "missing.txt"}),
             2);
   EXPECT_EQ(documentNames(), (std::vector<std::string>{"Menu.PDF", "rules.txt"}));
   EXPECT_EQ(readText(Paths::documents() / "rules.txt"), "Quiet after 22:00.");
@@ -135,8 +135,8 @@ TEST(Import, LinksLeavingTheImportedFolderAreSkippedAndNamed) {
   ASSERT_EQ(skipped.size(), 3u);
   EXPECT_EQ(skipped[0].rfind((from / "diary.txt").string() + ": a link to ", 0), 0u) << skipped[0];
   EXPECT_NE(skipped[1].find("environ.txt: a system file (/proc/"), std::string::npos) << skipped[1];
-  EXPECT_EQ(skipped[2], (from / "passwd.txt").string() + ": a link to /etc/passwd, outside " +
-                            fs::canonical(from.path()).string());
+  EXPECT_EQ(skipped[2],
+            (from / "passwd.txt").string() + ": a link to /etc/passwd, outside " + fs::canonical(from.path()).string());
   // Named by itself, a link is the person's own choice, but the system's
   // files never are documents.
   EXPECT_EQ(DocImport::paths({from / "diary.txt", from / "environ.txt"}), 1);

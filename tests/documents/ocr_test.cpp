@@ -57,7 +57,9 @@ std::u32string codePoints(const std::string& s) {
 }
 
 // Runs of white space as one space, none at the ends.
-std::string squeezed(const std::string& s) { return std::regex_replace(std::regex_replace(s, std::regex("\\s+"), " "), std::regex("^ | $"), ""); }
+std::string squeezed(const std::string& s) {
+  return std::regex_replace(std::regex_replace(s, std::regex("\\s+"), " "), std::regex("^ | $"), "");
+}
 
 // Character error rate: edits to turn what was read into what was written,
 // per character written.

@@ -86,20 +86,22 @@ TEST_F(ReadersTest, WhyADocumentGaveNoTextReachesTheDebugSink) {
 }
 
 TEST_F(ReadersTest, DocxParagraphsTabsBreaksAndTables) {
-  test::makeDocx(dir / "rules.docx",
-                 R"(<w:p><w:pPr><w:tabs><w:tab w:val="left" w:pos="720"/></w:tabs></w:pPr>)"
-                 R"(<w:r><w:t>HOUSE RULES</w:t></w:r></w:p>)"
-                 R"(<w:p><w:r><w:t xml:space="preserve">Quiet </w:t></w:r><w:r><w:rPr><w:b/></w:rPr><w:t>after</w:t></w:r>)"
-                 R"(<w:r><w:tab/><w:t>22:00</w:t><w:br/><w:t>Pets welcome</w:t></w:r></w:p>)"
-                 R"(<w:p/>)"
-                 R"(<w:tbl><w:tr><w:tc><w:p><w:r><w:t>Room</w:t></w:r></w:p></w:tc><w:tc><w:p><w:r><w:t>Price</w:t></w:r></w:p></w:tc></w:tr>)"
-                 R"(<w:tr><w:tc><w:p><w:r><w:t>Double</w:t></w:r></w:p><w:p><w:r><w:t>sea view</w:t></w:r></w:p></w:tc>)"
-                 R"(<w:tc><w:p><w:r><w:t>120 EUR</w:t></w:r></w:p></w:tc></w:tr></w:tbl>)"
-                 R"(<w:p><w:r><w:delText>old text</w:delText><w:fldChar w:fldCharType="begin"/><w:instrText> HYPERLINK "x" </w:instrText>)"
-                 R"(<w:t>link</w:t></w:r><w:r><mc:AlternateContent><mc:Choice><w:t>shown</w:t></mc:Choice>)"
-                 R"(<mc:Fallback><w:t>twice</w:t></mc:Fallback></mc:AlternateContent></w:r><w:r><w:t>&amp; more</w:t></w:r></w:p>)");
-  EXPECT_EQ(textOf(dir / "rules.docx"),
-            "HOUSE RULES\nQuiet after\t22:00\nPets welcome\n\nRoom\tPrice\nDouble sea view\t120 EUR\nlinkshown& more\n");
+  test::makeDocx(
+      dir / "rules.docx",
+      R"(<w:p><w:pPr><w:tabs><w:tab w:val="left" w:pos="720"/></w:tabs></w:pPr>)"
+      R"(<w:r><w:t>HOUSE RULES</w:t></w:r></w:p>)"
+      R"(<w:p><w:r><w:t xml:space="preserve">Quiet </w:t></w:r><w:r><w:rPr><w:b/></w:rPr><w:t>after</w:t></w:r>)"
+      R"(<w:r><w:tab/><w:t>22:00</w:t><w:br/><w:t>Pets welcome</w:t></w:r></w:p>)"
+      R"(<w:p/>)"
+      R"(<w:tbl><w:tr><w:tc><w:p><w:r><w:t>Room</w:t></w:r></w:p></w:tc><w:tc><w:p><w:r><w:t>Price</w:t></w:r></w:p></w:tc></w:tr>)"
+      R"(<w:tr><w:tc><w:p><w:r><w:t>Double</w:t></w:r></w:p><w:p><w:r><w:t>sea view</w:t></w:r></w:p></w:tc>)"
+      R"(<w:tc><w:p><w:r><w:t>120 EUR</w:t></w:r></w:p></w:tc></w:tr></w:tbl>)"
+      R"(<w:p><w:r><w:delText>old text</w:delText><w:fldChar w:fldCharType="begin"/><w:instrText> HYPERLINK "x" </w:instrText>)"
+      R"(<w:t>link</w:t></w:r><w:r><mc:AlternateContent><mc:Choice><w:t>shown</w:t></mc:Choice>)"
+      R"(<mc:Fallback><w:t>twice</w:t></mc:Fallback></mc:AlternateContent></w:r><w:r><w:t>&amp; more</w:t></w:r></w:p>)");
+  EXPECT_EQ(
+      textOf(dir / "rules.docx"),
+      "HOUSE RULES\nQuiet after\t22:00\nPets welcome\n\nRoom\tPrice\nDouble sea view\t120 EUR\nlinkshown& more\n");
 }
 
 TEST_F(ReadersTest, DamagedOrHostileDocxYieldsNothing) {
@@ -148,7 +150,8 @@ TEST_F(ReadersTest, DamagedXmlLeavesNoTraceOnStandardError) {
       test::makeDocx(dir / ("bad" + std::to_string(i) + ".docx"), bodies[i]);
       textOf(dir / ("bad" + std::to_string(i) + ".docx"));
     }
-    test::makeZip(dir / "enc.docx", {{"word/document.xml", "<?xml version=\"1.0\" encoding=\"no-such-code\"?><a>x</a>"}});
+    test::makeZip(dir / "enc.docx",
+                  {{"word/document.xml", "<?xml version=\"1.0\" encoding=\"no-such-code\"?><a>x</a>"}});
     textOf(dir / "enc.docx");
     writeText(dir / "bad.html", "<html><body><p>caf\xE9 <b><i>mis</b></i>&bogus;<![CDATA[x</body>");
     textOf(dir / "bad.html");
@@ -174,8 +177,9 @@ TEST_F(ReadersTest, FifosAndDevicesAreNeverRead) {
 TEST_F(ReadersTest, DocxAmongThousandsOfEntries) {
   std::vector<std::pair<std::string, std::string>> entries;
   for (int i = 0; i < 5000; ++i) entries.emplace_back("media/x" + std::to_string(i) + ".bin", "x");
-  entries.emplace_back("word/document.xml",
-                       R"(<w:document xmlns:w="w"><w:body><w:p><w:r><w:t>Found</w:t></w:r></w:p></w:body></w:document>)");
+  entries.emplace_back(
+      "word/document.xml",
+      R"(<w:document xmlns:w="w"><w:body><w:p><w:r><w:t>Found</w:t></w:r></w:p></w:body></w:document>)");
   test::makeZip(dir / "many.docx", entries);
   EXPECT_EQ(textOf(dir / "many.docx"), "Found\n");
 }
@@ -189,13 +193,17 @@ TEST_F(ReadersTest, HtmlShowsWhatABrowserShows) {
             "<table><tr><th>Room</th><th>Price</th></tr><tr><td>Double</td><td>120 &euro;</td></tr></table>"
             "<div>Caf\xC3\xA9 <b>open</b></div><pre>a  b\n c</pre></body></html>");
   EXPECT_EQ(textOf(dir / "page.HTM"),
-            "Palm Cove\nBreakfast\xC2\xA0" "7\xE2\x80\x93" "10 & dinner\non request\nPool\nSauna\n"
+            "Palm Cove\nBreakfast\xC2\xA0"
+            "7\xE2\x80\x93"
+            "10 & dinner\non request\nPool\nSauna\n"
             "Room\tPrice\nDouble\t120 \xE2\x82\xAC\nCaf\xC3\xA9 open\na  b\n c\n");
 }
 
 TEST_F(ReadersTest, HtmlHonoursItsDeclaredCharset) {
   // "Завтрак" in windows-1251.
-  writeText(dir / "ru.html", "<html><head><meta charset=\"windows-1251\"></head><body><p>\xC7\xE0\xE2\xF2\xF0\xE0\xEA</p></body></html>");
+  writeText(
+      dir / "ru.html",
+      "<html><head><meta charset=\"windows-1251\"></head><body><p>\xC7\xE0\xE2\xF2\xF0\xE0\xEA</p></body></html>");
   EXPECT_EQ(textOf(dir / "ru.html"), "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA\n");
   writeText(dir / "plain.html", "<p>\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA</p>");
   EXPECT_EQ(textOf(dir / "plain.html"), "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA\n");
@@ -227,10 +235,12 @@ TEST_F(ReadersTest, HugeOrDeepHtmlIsSurvived) {
 }
 
 TEST(Rtf, TextCodePagesAndUnicode) {
-  EXPECT_EQ(readers::rtfText(R"({\rtf1\ansi\ansicpg1252\deff0{\fonttbl{\f0\fswiss Arial;}}{\colortbl;\red0\green0\blue0;})"
-                             R"({\*\generator Writer;}{\info{\title Secret}}\pard Caf\'e9 \b open\b0\par)"
-                             R"( Line\line two\tab end\par \u8364\'80 and \uc0\u8212 dash\par})"),
-            "Caf\xC3\xA9 open\nLine\ntwo\tend\n\xE2\x82\xAC and \xE2\x80\x94" "dash\n");
+  EXPECT_EQ(
+      readers::rtfText(R"({\rtf1\ansi\ansicpg1252\deff0{\fonttbl{\f0\fswiss Arial;}}{\colortbl;\red0\green0\blue0;})"
+                       R"({\*\generator Writer;}{\info{\title Secret}}\pard Caf\'e9 \b open\b0\par)"
+                       R"( Line\line two\tab end\par \u8364\'80 and \uc0\u8212 dash\par})"),
+      "Caf\xC3\xA9 open\nLine\ntwo\tend\n\xE2\x82\xAC and \xE2\x80\x94"
+      "dash\n");
   // Cyrillic through the document code page and through a font's charset.
   EXPECT_EQ(readers::rtfText(R"({\rtf1\ansi\ansicpg1251 \'c7\'e0\'e2\'f2\'f0\'e0\'ea\par})"),
             "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA\n");

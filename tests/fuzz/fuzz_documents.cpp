@@ -17,8 +17,8 @@ namespace {
 [[maybe_unused]] std::string storedZip(std::string_view name, std::string_view content) {
   auto u16 = [](std::string& o, uint16_t v) { o.append(reinterpret_cast<const char*>(&v), 2); };
   auto u32 = [](std::string& o, uint32_t v) { o.append(reinterpret_cast<const char*>(&v), 4); };
-  const uint32_t crc = static_cast<uint32_t>(::crc32(0, reinterpret_cast<const Bytef*>(content.data()),
-                                                     static_cast<uInt>(content.size())));
+  const uint32_t crc = static_cast<uint32_t>(
+      ::crc32(0, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size())));
   const auto size = static_cast<uint32_t>(content.size());
   std::string zip;
   u32(zip, 0x04034b50);  // local file header
@@ -32,7 +32,8 @@ namespace {
   u32(zip, 0x02014b50);  // central directory entry
   for (uint16_t v : {20, 20, 0, 0, 0, 0}) u16(zip, v);
   for (uint32_t v : {crc, size, size}) u32(zip, v);
-  for (uint16_t v : {static_cast<uint16_t>(name.size()), uint16_t{0}, uint16_t{0}, uint16_t{0}, uint16_t{0}}) u16(zip, v);
+  for (uint16_t v : {static_cast<uint16_t>(name.size()), uint16_t{0}, uint16_t{0}, uint16_t{0}, uint16_t{0}})
+    u16(zip, v);
   u32(zip, 0);
   u32(zip, 0);  // the local header's offset
   zip.append(name);

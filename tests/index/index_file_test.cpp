@@ -75,8 +75,8 @@ TEST(IndexFile, ALongNumberAcrossTheReadBufferEdge) {
 }
 
 TEST(IndexFile, NamesThatAreNotUtf8RoundTrip) {
-  for (std::string name : {std::string("caf\xE9.txt"), std::string("\xFF\xFE.md"), std::string("ok-\xC3\xA9t\xC3\xA9.txt"),
-                           std::string("half-\xE2\x82.txt")}) {
+  for (std::string name : {std::string("caf\xE9.txt"), std::string("\xFF\xFE.md"),
+                           std::string("ok-\xC3\xA9t\xC3\xA9.txt"), std::string("half-\xE2\x82.txt")}) {
     const std::string encoded = encodeName(name);
     EXPECT_TRUE(isValidUtf8(encoded)) << name;
     EXPECT_EQ(decodeName(encoded), name);

@@ -70,7 +70,8 @@ TEST_F(StandInTest, BatchesOfSixteenInOrder) {
   EXPECT_TRUE(requests().empty());
 
   std::vector<std::string> texts;
-  for (int i = 0; i < 33; ++i) texts.push_back("passage number " + std::to_string(i) + " about breakfast " + std::string(i, 'x'));
+  for (int i = 0; i < 33; ++i)
+    texts.push_back("passage number " + std::to_string(i) + " about breakfast " + std::string(i, 'x'));
   const auto vectors = Embedder::embed(texts, false);
   auto sent = requests();
   ASSERT_EQ(sent.size(), 3u);
@@ -90,13 +91,17 @@ TEST_F(StandInTest, BatchesOfSixteenInOrder) {
 
 TEST_F(StandInTest, QueryInstructionAndLongTexts) {
   EXPECT_EQ(Embedder::queryInstruction.size(), 112u);
-  Embedder::embed({"Wann gibt es Fr\xC3\xBChst\xC3\xBC" "ck?"}, true);
+  Embedder::embed({"Wann gibt es Fr\xC3\xBChst\xC3\xBC"
+                   "ck?"},
+                  true);
   std::string longText;
   for (int i = 0; i < 7000; ++i) longText += "\xD0\x96";  // 7,000 Cyrillic letters
   Embedder::embed({longText}, false);
   const auto sent = requests();
   ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(sent[0]["input"][0], Embedder::queryInstruction + "Wann gibt es Fr\xC3\xBChst\xC3\xBC" "ck?");
+  EXPECT_EQ(sent[0]["input"][0], Embedder::queryInstruction +
+                                     "Wann gibt es Fr\xC3\xBChst\xC3\xBC"
+                                     "ck?");
   EXPECT_EQ(sent[1]["input"][0].get<std::string>(), longText.substr(0, 12000));  // the first 6,000 characters
 }
 
@@ -219,11 +224,11 @@ TEST_F(StandInTest, DamagedIndexFileLoadsEmptyAndIsRebuilt) {
     index.refresh();
   }
   std::string text = test::readText(Paths::indexFile());
-  for (const std::string& damage : {text.substr(0, text.size() / 2), std::string("[]"),
-                                    std::string(R"({"files":{}})"),
-                                    std::string(R"({"files":{},"chunks":[{"id":"a#1","file":"a","section":"","text":"t"}]})"),
-                                    std::string(R"({"files":{},"chunks":[{"id":"a#1","file":"a","section":null,"text":"t","vector":[]}]})"),
-                                    std::string(R"({"files":{},"chunks":[{"id":"a#1","file":"a","section":"","text":"t","vector":["x"]}]})")}) {
+  for (const std::string& damage :
+       {text.substr(0, text.size() / 2), std::string("[]"), std::string(R"({"files":{}})"),
+        std::string(R"({"files":{},"chunks":[{"id":"a#1","file":"a","section":"","text":"t"}]})"),
+        std::string(R"({"files":{},"chunks":[{"id":"a#1","file":"a","section":null,"text":"t","vector":[]}]})"),
+        std::string(R"({"files":{},"chunks":[{"id":"a#1","file":"a","section":"","text":"t","vector":["x"]}]})")}) {
     writeText(Paths::indexFile(), damage);
     DocIndex index;
     EXPECT_EQ(index.chunkCount(), 0u) << damage.substr(0, 80);
@@ -232,7 +237,9 @@ TEST_F(StandInTest, DamagedIndexFileLoadsEmptyAndIsRebuilt) {
   index.refresh();
   EXPECT_EQ(index.count("a.txt"), 1);
   // Unknown keys are ignored.
-  writeText(Paths::indexFile(), R"({"version":3,"files":{"x.txt":1.5},"chunks":[{"id":"x.txt#1","file":"x.txt","section":"","text":"t","vector":[0.6,0.8],"extra":true}]})");
+  writeText(
+      Paths::indexFile(),
+      R"({"version":3,"files":{"x.txt":1.5},"chunks":[{"id":"x.txt#1","file":"x.txt","section":"","text":"t","vector":[0.6,0.8],"extra":true}]})");
   DocIndex other;
   ASSERT_EQ(other.chunkCount(), 1u);
   EXPECT_EQ(other.chunks()[0].vector, (std::vector<float>{0.6f, 0.8f}));
@@ -302,9 +309,9 @@ TEST_F(StandInTest, ProgressNamesOnlyFilesWhoseTurnCame) {
   const auto caller = std::this_thread::get_id();
   bool otherThread = false;
   EXPECT_THROW(index.refresh([&](const std::string& name) {
-                 named.push_back(name);
-                 otherThread |= std::this_thread::get_id() != caller;
-               }),
+    named.push_back(name);
+    otherThread |= std::this_thread::get_id() != caller;
+  }),
                EmbedError);
   // The first file failed to embed: it is the only one named.
   EXPECT_EQ(named, std::vector<std::string>{"d0.txt"});
@@ -341,8 +348,8 @@ TEST_F(StandInTest, AThrowingProgressCallbackEndsTheRefreshCleanly) {
   DocIndex index;
   int calls = 0;
   EXPECT_THROW(index.refresh([&](const std::string&) {
-                 if (++calls == 3) throw std::runtime_error("stop");
-               }),
+    if (++calls == 3) throw std::runtime_error("stop");
+  }),
                std::runtime_error);
   EXPECT_FALSE(fs::exists(Paths::indexFile()));
   index.refresh();  // and the next one works
@@ -356,8 +363,9 @@ TEST_F(StandInTest, SearchRanksByMeaningAndWords) {
 
   writeText(doc("food.md"), "# Breakfast\n\nBreakfast is served from 7:00 to 10:30 on the terrace.");
   writeText(doc("car.md"), "# Parking\n\nParking in the courtyard is free for guests.");
-  writeText(doc("ru.md"), "# \xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA\n\n"
-                          "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA \xD1\x81 7:00.");  // Завтрак с 7:00.
+  writeText(doc("ru.md"),
+            "# \xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA\n\n"
+            "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA \xD1\x81 7:00.");  // Завтрак с 7:00.
   writeText(doc("pool.md"), "# Pool\n\nThe pool is open from 8:00 to 20:00.");
   DocIndex index;
   index.refresh();
@@ -385,7 +393,8 @@ class KeywordTest : public ::testing::Test {
       const auto body = json::parse(req.body);
       json data = json::array();
       for (std::size_t i = 0; i < body["input"].size(); ++i)
-        data.push_back({{"index", i}, {"embedding", reply.empty() ? std::vector<float>(4, 0.0f) : reply[i % reply.size()]}});
+        data.push_back(
+            {{"index", i}, {"embedding", reply.empty() ? std::vector<float>(4, 0.0f) : reply[i % reply.size()]}});
       res.set_content(json{{"data", data}}.dump(), "application/json");
     });
     server.start(Engine::embedPort);
@@ -439,7 +448,8 @@ TEST_F(KeywordTest, CosineAndWordsInEveryPassage) {
 
 TEST_F(KeywordTest, TokensSplitAtEverythingButLettersMarksAndNumbers) {
   EXPECT_EQ(DocIndex::tokens("Wi-Fi: 24/7, caf\xC3\xA9 \xD0\x97\xD0\x90\xD0\x92\xD0\xA2\xD0\xA0\xD0\x90\xD0\x9A!"),
-            (std::vector<std::string>{"wi", "fi", "24", "7", "caf\xC3\xA9", "\xD0\xB7\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA"}));
+            (std::vector<std::string>{"wi", "fi", "24", "7", "caf\xC3\xA9",
+                                      "\xD0\xB7\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA"}));
   EXPECT_EQ(DocIndex::tokens("e\xCC\x81t\xC3\xA9 \xE6\x97\xA9\xE9\xA4\x90\xE3\x80\x82OK"),
             (std::vector<std::string>{"e\xCC\x81t\xC3\xA9", "\xE6\x97\xA9\xE9\xA4\x90", "ok"}));
   EXPECT_TRUE(DocIndex::tokens(" ,.;\n").empty());
@@ -482,7 +492,8 @@ TEST(Tokens, LowerCasingIsFullUnicode) {
   // ΟΔΟΣ ends in a final sigma; ΣΑΣ has both forms.
   EXPECT_EQ(DocIndex::tokens("\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3 \xCE\xA3\xCE\x91\xCE\xA3"),
             (std::vector<std::string>{"\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82", "\xCF\x83\xCE\xB1\xCF\x82"}));
-  EXPECT_EQ(DocIndex::tokens("\xD0\x97\xD0\x90\xD0\x92\xD0\xA2\xD0\xA0\xD0\x90\xD0\x9A-\xD0\xA8\xD0\x92\xD0\x95\xD0\x94\xD0\xA1\xD0\x9A\xD0\x98\xD0\x99 "
+  EXPECT_EQ(DocIndex::tokens("\xD0\x97\xD0\x90\xD0\x92\xD0\xA2\xD0\xA0\xD0\x90\xD0\x9A-"
+                             "\xD0\xA8\xD0\x92\xD0\x95\xD0\x94\xD0\xA1\xD0\x9A\xD0\x98\xD0\x99 "
                              "\xE2\x85\xA0\xE2\x85\xA1"),  // ЗАВТРАК-ШВЕДСКИЙ ⅠⅡ (Roman numerals are numbers)
             (std::vector<std::string>{"\xD0\xB7\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA",
                                       "\xD1\x88\xD0\xB2\xD0\xB5\xD0\xB4\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9",
@@ -559,7 +570,8 @@ TEST_F(ScriptedEmbeddings, UnusableVectorsAreTheEmbedErrorAndAreNeverStored) {
 }
 
 TEST_F(ScriptedEmbeddings, DamagedStoredVectorsAreEmbeddedAgain) {
-  for (const char* name : {"good.txt", "empty.txt", "short.txt", "huge.txt"}) writeText(doc(name), std::string(name) + " text.");
+  for (const char* name : {"good.txt", "empty.txt", "short.txt", "huge.txt"})
+    writeText(doc(name), std::string(name) + " text.");
   {
     DocIndex index;
     index.refresh();

@@ -38,7 +38,8 @@ StreamRun read(const std::string& body, std::size_t pieceSize = 0) {
 }
 
 TEST(ChatStream, PiecesTimingsAndTheEnd) {
-  const std::string body = kRole + ": keep-alive comment\n\n" + event("Breakfast ") + event("is at 7 [1].") + kLast + kDone;
+  const std::string body =
+      kRole + ": keep-alive comment\n\n" + event("Breakfast ") + event("is at 7 [1].") + kLast + kDone;
   for (std::size_t piece : {0u, 1u, 7u}) {  // however the bytes arrive
     const StreamRun r = read(body, piece);
     EXPECT_EQ(r.text, "Breakfast is at 7 [1].");
@@ -64,13 +65,15 @@ TEST(ChatStream, MarkerIsHeldBack) {
 }
 
 TEST(ChatStream, OnlyDataLinesWithASpaceCount) {
-  const StreamRun r = read("data:{\"choices\":[{\"delta\":{\"content\":\"no\"}}]}\n" + event("yes") + "data: not json\n" +
-                     "data: [1,2]\n" + "data: {\"choices\":[{\"delta\":{\"content\":5}}]}\n" + kDone);
+  const StreamRun r =
+      read("data:{\"choices\":[{\"delta\":{\"content\":\"no\"}}]}\n" + event("yes") + "data: not json\n" +
+           "data: [1,2]\n" + "data: {\"choices\":[{\"delta\":{\"content\":5}}]}\n" + kDone);
   EXPECT_EQ(r.text, "yes");
 }
 
 TEST(ChatStream, DoneEndsTheReadingAtOnce) {
-  const StreamRun r = read(event("one") + "data: [DONE]\n" + event("two") + "data: {\"error\":{\"message\":\"late\"}}\n");
+  const StreamRun r =
+      read(event("one") + "data: [DONE]\n" + event("two") + "data: {\"error\":{\"message\":\"late\"}}\n");
   EXPECT_EQ(r.text, "one");
 }
 
@@ -87,12 +90,13 @@ TEST(ChatStream, ErrorsAreNotReplies) {
 TEST(LoopbackOnly, OnlyTheExactAddressIsLocal) {
   EXPECT_TRUE(LocalHTTP::isLoopback("http://127.0.0.1:18431/v1/chat/completions"));
   EXPECT_TRUE(LocalHTTP::isLoopback("http://127.0.0.1/health"));
-  for (const char* url : {"http://localhost:18431/v1/embeddings", "http://[::1]:18431/health", "http://127.0.0.2:18431/",
-                          "http://127.0.0.1.example.com/", "http://127.0.0.1@example.com/", "127.0.0.1:18431/health",
-                          "http:///health"})
+  for (const char* url :
+       {"http://localhost:18431/v1/embeddings", "http://[::1]:18431/health", "http://127.0.0.2:18431/",
+        "http://127.0.0.1.example.com/", "http://127.0.0.1@example.com/", "127.0.0.1:18431/health", "http:///health"})
     EXPECT_FALSE(LocalHTTP::isLoopback(url)) << url;
   EXPECT_THROW(LocalHTTP::postJSON("http://localhost:18431/v1/embeddings", {{"input", {"x"}}}), NotLocal);
-  EXPECT_THROW(LocalHTTP::postStreaming("http://[::1]:18431/v1/chat/completions", {}, [](std::string_view) {}), NotLocal);
+  EXPECT_THROW(LocalHTTP::postStreaming("http://[::1]:18431/v1/chat/completions", {}, [](std::string_view) {}),
+               NotLocal);
   EXPECT_EQ(LocalHTTP::getStatus("http://localhost:18431/health", std::chrono::seconds(1)), 0);
 }
 

@@ -48,12 +48,14 @@ class EngineTest : public ::testing::Test {
 
 TEST_F(EngineTest, FailsWithoutProgramOrModels) {
   engine.start();
-  EXPECT_EQ(states, (std::vector<State>{State::starting(), State::failed("engine not found", Engine::Problem::notFound)}));
+  EXPECT_EQ(states,
+            (std::vector<State>{State::starting(), State::failed("engine not found", Engine::Problem::notFound)}));
 
   test::prepareStandInHome(home.path(), /*chatModel=*/false, /*searchModel=*/true);
   states.clear();
   engine.start();
-  EXPECT_EQ(states, (std::vector<State>{State::starting(), State::failed("model not downloaded", Engine::Problem::noModel)}));
+  EXPECT_EQ(states,
+            (std::vector<State>{State::starting(), State::failed("model not downloaded", Engine::Problem::noModel)}));
 
   test::prepareStandInHome(home.path(), /*chatModel=*/true, /*searchModel=*/false);
   fs::remove(home.path() / "models/qwen3-embedding-0.6b-q8_0.gguf");
@@ -94,7 +96,8 @@ TEST_F(EngineTest, LaunchesOnlyTheServerThatIsNotAnswering) {
   test::prepareStandInHome(home.path());
   // A chat server started by another program of ours: it serves our model.
   test::LocalServer other;
-  other.server().Get("/health", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
+  other.server().Get(
+      "/health", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
   other.server().Get("/props", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(R"({"model_path":"/elsewhere/models/)" + ModelCatalog::chat()[0].file + "\"}", "application/json");
   });
@@ -112,8 +115,9 @@ TEST_F(EngineTest, ServerExitingAtStartFailsWithItsLog) {
   const auto t0 = std::chrono::steady_clock::now();
   engine.start();
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
-  EXPECT_EQ(states, (std::vector<State>{State::starting(), State::stopped(),
-                                        State::failed("model server did not start (see logs)", Engine::Problem::didNotStart)}));
+  EXPECT_EQ(states,
+            (std::vector<State>{State::starting(), State::stopped(),
+                                State::failed("model server did not start (see logs)", Engine::Problem::didNotStart)}));
   EXPECT_NE(test::readText(home.path() / "logs/embed.log").find("failing at start"), std::string::npos);
   // The chat server it launched was terminated with it.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -258,8 +262,8 @@ TEST_F(EngineTest, StopAllEndsOnlyThisSupportFoldersServers) {
   Subprocess::Options o;
   o.searchPath = false;
   auto fake = [&](const fs::path& models) {
-    return Subprocess({"/bin/sh", server.string(), "-m", (models / "qwen3-1.7b-q4_k_m.gguf").string(), "--port", "18431"},
-                      o);
+    return Subprocess(
+        {"/bin/sh", server.string(), "-m", (models / "qwen3-1.7b-q4_k_m.gguf").string(), "--port", "18431"}, o);
   };
   Subprocess theirs = fake(other / "models");
   Subprocess leftover = fake(home.path() / "models");
@@ -281,7 +285,8 @@ TEST_F(EngineTest, ServersWantTheKeyThatNoOtherUserCanRead) {
   ASSERT_GE(key.size(), 32u);
   EXPECT_EQ(test::permissions(LocalHTTP::apiKeyFile()), 0600u);
   httplib::Client stranger("127.0.0.1", Engine::chatPort);
-  auto r = stranger.Post("/v1/chat/completions", R"({"messages":[{"role":"user","content":"hi"}]})", "application/json");
+  auto r =
+      stranger.Post("/v1/chat/completions", R"({"messages":[{"role":"user","content":"hi"}]})", "application/json");
   ASSERT_TRUE(r);
   EXPECT_EQ(r->status, 401);
   r = stranger.Get("/props");
@@ -306,17 +311,20 @@ TEST_F(EngineTest, AnotherUsersServerOnOurPortIsNeverUsed) {
   fs::permissions(theirs, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                               fs::perms::others_read | fs::perms::others_exec);
   test::writeText(theirs / "qwen3-1.7b-q4_k_m.gguf", "GGUF");
-  fs::permissions(theirs / "qwen3-1.7b-q4_k_m.gguf", fs::perms::owner_read | fs::perms::owner_write |
-                                                         fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(theirs / "qwen3-1.7b-q4_k_m.gguf",
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
   Subprocess::Options o;
   Subprocess other({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", QUORVEL_STANDIN, "-m",
                     (theirs / "qwen3-1.7b-q4_k_m.gguf").string(), "--host", "127.0.0.1", "--port", "18431"},
                    o);
   ASSERT_TRUE(other.started());
-  for (int i = 0; i < 200 && !answers(Engine::chatPort); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  for (int i = 0; i < 200 && !answers(Engine::chatPort); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   ASSERT_TRUE(answers(Engine::chatPort));
   engine.start();
-  EXPECT_EQ(engine.state(), State::failed("port 18431 is used by another program (quorvel-cli stop ends a model server of ours)", Engine::Problem::portTaken));
+  EXPECT_EQ(engine.state(),
+            State::failed("port 18431 is used by another program (quorvel-cli stop ends a model server of ours)",
+                          Engine::Problem::portTaken));
   other.kill();
   fs::remove_all(theirs);
 }
@@ -383,15 +391,18 @@ TEST_F(EngineTest, PlainReplyFieldsAndTheirFallbacks) {
   });
   server.start(Engine::chatPort);
 
-  reply = R"({"choices":[{"message":{"content":"Hello"}}],"timings":{"predicted_per_second":12.5},"usage":{"completion_tokens":57}})";
+  reply =
+      R"({"choices":[{"message":{"content":"Hello"}}],"timings":{"predicted_per_second":12.5},"usage":{"completion_tokens":57}})";
   auto [text, count] = Chat::complete("sys", "usr");
   EXPECT_EQ(text, "Hello");
   EXPECT_EQ(count.tokens, 57);
   EXPECT_EQ(count.perSecond, 12.5);
   const auto sent = nlohmann::json::parse(request);
-  EXPECT_EQ(sent, nlohmann::json::parse(
-                      R"({"messages":[{"role":"system","content":"sys"},{"role":"user","content":"usr"}],"temperature":0,)"
-                      R"("top_k":1,"seed":42,"max_tokens":400,"stream":false,"chat_template_kwargs":{"enable_thinking":false}})"));
+  EXPECT_EQ(
+      sent,
+      nlohmann::json::parse(
+          R"({"messages":[{"role":"system","content":"sys"},{"role":"user","content":"usr"}],"temperature":0,)"
+          R"("top_k":1,"seed":42,"max_tokens":400,"stream":false,"chat_template_kwargs":{"enable_thinking":false}})"));
   EXPECT_TRUE(sent["temperature"].is_number_integer());
 
   // A message with empty content is an empty reply; anything else that

@@ -23,10 +23,11 @@ void sizedFile(const fs::path& p, std::uintmax_t size) {
 
 TEST(Catalogue, ExactEntries) {
   const ModelSpec& e = ModelCatalog::embedding();
-  EXPECT_EQ(e.toJson(),
-            R"J({"id":"qwen3-embed-0.6b","title":"Qwen3 Embedding 0.6B (search)","file":"qwen3-embedding-0.6b-q8_0.gguf",)J"
-            R"("url":"https://huggingface.co/Qwen/Qwen3-Embedding-0.6B-GGUF/resolve/main/Qwen3-Embedding-0.6B-Q8_0.gguf",)"
-            R"("sizeMB":639,"minRAMGB":8,"license":"Apache-2.0"})");
+  EXPECT_EQ(
+      e.toJson(),
+      R"J({"id":"qwen3-embed-0.6b","title":"Qwen3 Embedding 0.6B (search)","file":"qwen3-embedding-0.6b-q8_0.gguf",)J"
+      R"("url":"https://huggingface.co/Qwen/Qwen3-Embedding-0.6B-GGUF/resolve/main/Qwen3-Embedding-0.6B-Q8_0.gguf",)"
+      R"("sizeMB":639,"minRAMGB":8,"license":"Apache-2.0"})");
   ASSERT_EQ(ModelCatalog::chat().size(), 2u);
   const ModelSpec& small = ModelCatalog::chat()[0];
   const ModelSpec& large = ModelCatalog::chat()[1];
@@ -34,10 +35,11 @@ TEST(Catalogue, ExactEntries) {
             R"({"id":"qwen3-1.7b","title":"Qwen3 1.7B","file":"qwen3-1.7b-q4_k_m.gguf",)"
             R"("url":"https://huggingface.co/unsloth/Qwen3-1.7B-GGUF/resolve/main/Qwen3-1.7B-Q4_K_M.gguf",)"
             R"("sizeMB":1110,"minRAMGB":8,"license":"Apache-2.0"})");
-  EXPECT_EQ(large.toJson(),
-            R"({"id":"qwen3-4b-2507","title":"Qwen3 4B Instruct 2507","file":"qwen3-4b-instruct-2507-q4_k_m.gguf",)"
-            R"("url":"https://huggingface.co/unsloth/Qwen3-4B-Instruct-2507-GGUF/resolve/main/Qwen3-4B-Instruct-2507-Q4_K_M.gguf",)"
-            R"("sizeMB":2381,"minRAMGB":16,"license":"Apache-2.0"})");
+  EXPECT_EQ(
+      large.toJson(),
+      R"({"id":"qwen3-4b-2507","title":"Qwen3 4B Instruct 2507","file":"qwen3-4b-instruct-2507-q4_k_m.gguf",)"
+      R"("url":"https://huggingface.co/unsloth/Qwen3-4B-Instruct-2507-GGUF/resolve/main/Qwen3-4B-Instruct-2507-Q4_K_M.gguf",)"
+      R"("sizeMB":2381,"minRAMGB":16,"license":"Apache-2.0"})");
   EXPECT_NE(small, large);
   EXPECT_NE(std::hash<ModelSpec>{}(small), std::hash<ModelSpec>{}(large));
   EXPECT_GT(ModelCatalog::ramGB(), 0);
@@ -158,7 +160,10 @@ class DownloaderTest : public ::testing::Test {
   TempHome home;
   test::LocalServer files;
   std::unique_ptr<ScopedEnv> base;
-  void SetUp() override { files.start(); base = std::make_unique<ScopedEnv>("QUORVEL_MODEL_BASE_URL", files.base()); }
+  void SetUp() override {
+    files.start();
+    base = std::make_unique<ScopedEnv>("QUORVEL_MODEL_BASE_URL", files.base());
+  }
   // 1 MB in the catalogue's terms: installed above 500,000 bytes.
   ModelSpec spec{"tiny", "Tiny", "tiny.gguf", "https://huggingface.co/org/tiny/resolve/main/tiny.gguf", 1, 8, "MIT"};
   std::string body = test::emptyGguf() + std::string(600000, 'm') + "end";  // a whole GGUF file
@@ -213,9 +218,8 @@ TEST_F(DownloaderTest, AThrowingProgressCallbackStopsTheTransferAndKeepsThePart)
 }
 
 TEST_F(DownloaderTest, WithoutLengthReportsNoProgress) {
-  files.server().Get("/org/tiny/resolve/main/tiny.gguf", [&](const httplib::Request&, httplib::Response& res) {
-    test::serveChunked(res, body);
-  });
+  files.server().Get("/org/tiny/resolve/main/tiny.gguf",
+                     [&](const httplib::Request&, httplib::Response& res) { test::serveChunked(res, body); });
   download();
   EXPECT_TRUE(installed() == body);
   EXPECT_TRUE(progress.empty());
@@ -282,11 +286,12 @@ TEST_F(DownloaderTest, CutTransferIsResumedWhereItStopped) {
   files.server().Get("/org/tiny/resolve/main/tiny.gguf", [&](const httplib::Request& req, httplib::Response& res) {
     if (++requests == 1) {
       // Announce the whole length, send half, then drop the connection.
-      res.set_content_provider(body.size(), "application/octet-stream", [&](size_t offset, size_t, httplib::DataSink& sink) {
-        if (offset >= body.size() / 2) return false;
-        sink.write(body.data() + offset, body.size() / 2 - offset);
-        return true;
-      });
+      res.set_content_provider(body.size(), "application/octet-stream",
+                               [&](size_t offset, size_t, httplib::DataSink& sink) {
+                                 if (offset >= body.size() / 2) return false;
+                                 sink.write(body.data() + offset, body.size() / 2 - offset);
+                                 return true;
+                               });
       return;
     }
     range = req.get_header_value("Range");

@@ -89,10 +89,12 @@ void makeEndlessPdf(const std::filesystem::path& file) {
   const std::string tile = "0 0 0.0005 0.0005 re f";
   const std::vector<std::string> objects{
       "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Pattern << /P1 5 0 R >> >> /Contents 4 0 R >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Pattern << /P1 5 0 R >> >> /Contents 4 0 R "
+      ">>",
       "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
       "<< /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 0.001 0.001] /XStep 0.001 /YStep 0.001 /Resources << >> "
-      "/Length " + std::to_string(tile.size()) + " >>\nstream\n" + tile + "\nendstream"};
+      "/Length " +
+          std::to_string(tile.size()) + " >>\nstream\n" + tile + "\nendstream"};
   std::ofstream(file, std::ios::binary) << pdfOf(objects);
 }
 
@@ -141,9 +143,10 @@ void makeDocx(const std::filesystem::path& file, const std::string& bodyXml) {
       "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
       "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\"><w:body>" +
       bodyXml + "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr></w:body></w:document>";
-  makeZip(file, {{"[Content_Types].xml",
-                  "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>"},
-                 {"word/document.xml", document}});
+  makeZip(file,
+          {{"[Content_Types].xml",
+            "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>"},
+           {"word/document.xml", document}});
 }
 
 }  // namespace quorvel::test

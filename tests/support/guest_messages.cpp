@@ -106,8 +106,10 @@ LanguageScore scoreLanguages(const std::vector<GuestMessage>& messages,
       if (right) ++score.buckets[b].right;
     }
     ++score.byLanguage[m.code].total;
-    if (right) ++score.byLanguage[m.code].right;
-    else score.misses.push_back(m.code + " -> " + got + ": " + m.text);
+    if (right)
+      ++score.byLanguage[m.code].right;
+    else
+      score.misses.push_back(m.code + " -> " + got + ": " + m.text);
   }
   return score;
 }

@@ -178,7 +178,8 @@ void stopModelServers() {
 void killChatServer() {
   // SIGKILL: a crash, with no shutdown of its own.
   Subprocess::run({"/usr/bin/pkill", "-KILL", "-f", "llama-server.*--port 18431"}, std::chrono::seconds(10), 0);
-  for (int i = 0; i < 500 && !portFree(Engine::chatPort); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  for (int i = 0; i < 500 && !portFree(Engine::chatPort); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 std::string emptyGguf() {
@@ -214,7 +215,8 @@ void LocalServer::start(int port) {
       int yes = 1;
       ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
-    if (!server_.bind_to_port("127.0.0.1", port)) throw std::runtime_error("port " + std::to_string(port) + " is taken");
+    if (!server_.bind_to_port("127.0.0.1", port))
+      throw std::runtime_error("port " + std::to_string(port) + " is taken");
   }
   thread_ = std::thread([this] { server_.listen_after_bind(); });
   while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -60,10 +60,11 @@ int envInt(const char* name, int fallback) {
 
 Options parse(int argc, char** argv) {
   // The flags the engine passes, and whether each takes a value.
-  static const std::map<std::string, bool> known{
-      {"-m", true},  {"--host", true}, {"--port", true}, {"-c", true},         {"-ngl", true},
-      {"-np", true}, {"-b", true},     {"-ub", true},    {"--pooling", true},  {"--no-webui", false},
-      {"--offline", false}, {"--jinja", false}, {"--embedding", false}, {"--api-key-file", true}};
+  static const std::map<std::string, bool> known{{"-m", true},           {"--host", true},        {"--port", true},
+                                                 {"-c", true},           {"-ngl", true},          {"-np", true},
+                                                 {"-b", true},           {"-ub", true},           {"--pooling", true},
+                                                 {"--no-webui", false},  {"--offline", false},    {"--jinja", false},
+                                                 {"--embedding", false}, {"--api-key-file", true}};
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -80,7 +81,8 @@ Options parse(int argc, char** argv) {
     if (a == "--embedding") o.embedding = true;
     if (a == "--api-key-file") {
       std::ifstream in(value);
-      if (!in || !std::getline(in, o.apiKey) || o.apiKey.empty()) refuse("error: cannot read the API key file " + value);
+      if (!in || !std::getline(in, o.apiKey) || o.apiKey.empty())
+        refuse("error: cannot read the API key file " + value);
     }
     if (a == "--pooling" && value != "last" && value != "mean" && value != "cls" && value != "none")
       refuse("error: invalid value for --pooling: " + value);
@@ -124,8 +126,8 @@ std::vector<std::string> pieces(const std::string& text) {
 }
 
 json timings(std::size_t n) {
-  return json{{"prompt_n", 10},          {"prompt_ms", 5.0},           {"prompt_per_second", 2000.0},
-              {"predicted_n", n},        {"predicted_ms", n * 40.0},   {"predicted_per_second", 25.0}};
+  return json{{"prompt_n", 10},   {"prompt_ms", 5.0},         {"prompt_per_second", 2000.0},
+              {"predicted_n", n}, {"predicted_ms", n * 40.0}, {"predicted_per_second", 25.0}};
 }
 
 }  // namespace
@@ -142,7 +144,8 @@ int main(int argc, char** argv) {
   // Before it listens, a real server refuses connections; while it loads the
   // model, /health says 503.
   std::this_thread::sleep_for(std::chrono::milliseconds(envInt("QUORVEL_STANDIN_BIND_DELAY_MS", 0)));
-  const auto loadedAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(envInt("QUORVEL_STANDIN_LOAD_MS", 100));
+  const auto loadedAt =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(envInt("QUORVEL_STANDIN_LOAD_MS", 100));
   auto loaded = [loadedAt] { return std::chrono::steady_clock::now() >= loadedAt; };
   const int dim = envInt("QUORVEL_STANDIN_DIM", 256);
 
@@ -153,7 +156,8 @@ int main(int argc, char** argv) {
     if (o.apiKey.empty() || req.path == "/health" || req.path == "/v1/health" || req.path == "/models" ||
         req.path == "/v1/models")
       return httplib::Server::HandlerResponse::Unhandled;
-    if (req.get_header_value("Authorization") == "Bearer " + o.apiKey) return httplib::Server::HandlerResponse::Unhandled;
+    if (req.get_header_value("Authorization") == "Bearer " + o.apiKey)
+      return httplib::Server::HandlerResponse::Unhandled;
     res.status = 401;
     res.set_content(errorBody(401, "Invalid API Key", "authentication_error").dump(), "application/json");
     return httplib::Server::HandlerResponse::Handled;
@@ -175,13 +179,15 @@ int main(int argc, char** argv) {
   server.Post("/v1/embeddings", [&](const httplib::Request& req, httplib::Response& res) {
     record("/v1/embeddings", req);
     const json body = json::parse(req.body, nullptr, false);
-    if (!o.embedding || !loaded() || fault("QUORVEL_STANDIN_ERROR", o) || !body.is_object() || !body.contains("input")) {
+    if (!o.embedding || !loaded() || fault("QUORVEL_STANDIN_ERROR", o) || !body.is_object() ||
+        !body.contains("input")) {
       res.status = o.embedding ? 500 : 501;
       res.set_content(errorBody(res.status, "embeddings failed", "server_error").dump(), "application/json");
       return;
     }
     std::vector<std::string> inputs;
-    if (body["input"].is_string()) inputs.push_back(body["input"].get<std::string>());
+    if (body["input"].is_string())
+      inputs.push_back(body["input"].get<std::string>());
     else
       for (const auto& x : body["input"]) inputs.push_back(x.is_string() ? x.get<std::string>() : std::string());
     json data = json::array();
@@ -190,7 +196,9 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < count; ++i)
       data.push_back({{"object", "embedding"}, {"index", i}, {"embedding", standin::embed(inputs[i], dim)}});
     if (fault("QUORVEL_STANDIN_SHUFFLE", o)) std::reverse(data.begin(), data.end());
-    json reply{{"object", "list"}, {"model", o.model}, {"data", data},
+    json reply{{"object", "list"},
+               {"model", o.model},
+               {"data", data},
                {"usage", {{"prompt_tokens", inputs.size()}, {"total_tokens", inputs.size()}}}};
     if (fault("QUORVEL_STANDIN_MISSING_FIELDS", o)) reply.erase("data");
     res.set_content(reply.dump(), "application/json");
@@ -214,12 +222,14 @@ int main(int argc, char** argv) {
     const auto parts = pieces(reply);
     const bool missing = fault("QUORVEL_STANDIN_MISSING_FIELDS", o);
     if (!body.value("stream", false)) {
-      json r{{"id", "chatcmpl-standin"},
-             {"object", "chat.completion"},
-             {"model", o.model},
-             {"choices", {{{"index", 0}, {"finish_reason", "stop"}, {"message", {{"role", "assistant"}, {"content", reply}}}}}},
-             {"usage", {{"completion_tokens", parts.size()}, {"prompt_tokens", 10}, {"total_tokens", 10 + parts.size()}}},
-             {"timings", timings(parts.size())}};
+      json r{
+          {"id", "chatcmpl-standin"},
+          {"object", "chat.completion"},
+          {"model", o.model},
+          {"choices",
+           {{{"index", 0}, {"finish_reason", "stop"}, {"message", {{"role", "assistant"}, {"content", reply}}}}}},
+          {"usage", {{"completion_tokens", parts.size()}, {"prompt_tokens", 10}, {"total_tokens", 10 + parts.size()}}},
+          {"timings", timings(parts.size())}};
       if (missing) {
         r.erase("choices");
         r.erase("timings");
@@ -235,7 +245,9 @@ int main(int argc, char** argv) {
         return sink.write(line.data(), line.size());
       };
       auto chunk = [&](const json& delta, const json& finish) {
-        return json{{"id", "chatcmpl-standin"}, {"object", "chat.completion.chunk"}, {"model", o.model},
+        return json{{"id", "chatcmpl-standin"},
+                    {"object", "chat.completion.chunk"},
+                    {"model", o.model},
                     {"choices", {{{"index", 0}, {"delta", delta}, {"finish_reason", finish}}}}};
       };
       send(chunk({{"role", "assistant"}, {"content", nullptr}}, nullptr));

@@ -16,10 +16,10 @@ namespace standin {
 namespace {
 
 const std::set<std::string>& stopWords() {
-  static const std::set<std::string> s{"the",  "and",  "for",   "are",  "you",   "your", "what", "when", "where",
-                                       "how",  "can",  "does",  "with", "our",   "this", "that", "have", "there",
+  static const std::set<std::string> s{"the",  "and",   "for",  "are",   "you",    "your",  "what",  "when",   "where",
+                                       "how",  "can",   "does", "with",  "our",    "this",  "that",  "have",   "there",
                                        "from", "which", "will", "would", "please", "hotel", "guest", "guests", "is",
-                                       "any",  "get",  "into", "about", "write", "reply"};
+                                       "any",  "get",   "into", "about", "write",  "reply"};
   return s;
 }
 
@@ -78,11 +78,13 @@ std::vector<std::string> sentences(const std::string& text) {
     // A wrapped line goes on; a short line without a full stop is a heading.
     if (c == '\n' && i + 1 < text.size() && text[i + 1] != '\n') {
       const std::string line = trim(cur);
-      const bool heading = line.empty() || line[0] == '#' || (line.size() <= 40 && line.find_last_of(".!?:") != line.size() - 1);
+      const bool heading =
+          line.empty() || line[0] == '#' || (line.size() <= 40 && line.find_last_of(".!?:") != line.size() - 1);
       if (!heading) c = ' ';
     }
     cur.push_back(c);
-    const bool stop = (c == '.' || c == '!' || c == '?') && (i + 1 == text.size() || text[i + 1] == ' ' || text[i + 1] == '\n');
+    const bool stop =
+        (c == '.' || c == '!' || c == '?') && (i + 1 == text.size() || text[i + 1] == ' ' || text[i + 1] == '\n');
     const bool ideographic = text.compare(i, 3, "\xE3\x80\x82") == 0;
     if (ideographic) {
       cur += text.substr(i + 1, 2);

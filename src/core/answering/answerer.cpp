@@ -27,7 +27,9 @@ namespace {
 using icu::RegexPattern;
 using icu::UnicodeString;
 
-UnicodeString u(std::string_view s) { return UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size()))); }
+UnicodeString u(std::string_view s) {
+  return UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
+}
 std::string utf8(const UnicodeString& s) {
   std::string out;
   s.toUTF8String(out);
@@ -158,7 +160,8 @@ std::vector<std::string> Answerer::sentences(const std::string& text) {
   std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createSentenceInstance(icu::Locale::getRoot(), status));
   if (U_SUCCESS(status)) {
     it->setText(t);
-    for (int32_t start = it->first(), end = it->next(); end != icu::BreakIterator::DONE; start = end, end = it->next()) {
+    for (int32_t start = it->first(), end = it->next(); end != icu::BreakIterator::DONE;
+         start = end, end = it->next()) {
       const UnicodeString sentence = u(trimUtf8(utf8(UnicodeString(t, start, end - start)), isSpaceOrNewline));
       if (sentence.isEmpty()) continue;
       // A stray "[3]." or "2." is not a sentence.
@@ -237,7 +240,8 @@ Answerer::Verified Answerer::verify(const std::string& text, const std::string& 
     const UnicodeString sentence = u(list[i]);
     auto found = verdicts.find(static_cast<int64_t>(i + 1));
     std::string verdict = found == verdicts.end() ? "YES" : found->second;
-    if (verdict == "NO" && !hasDigit(sentence) && matches(sentence, kApology, UREGEX_CASE_INSENSITIVE)) verdict = "META";
+    if (verdict == "NO" && !hasDigit(sentence) && matches(sentence, kApology, UREGEX_CASE_INSENSITIVE))
+      verdict = "META";
     if (verdict == "NO") {
       if (matches(sentence, kCites) && recheck(list[i], sources)) {
         kept.push_back(list[i]);
@@ -248,8 +252,10 @@ Answerer::Verified Answerer::verify(const std::string& text, const std::string& 
       continue;
     }
     kept.push_back(utf8(replaceAll(sentence, kEmptyBrackets, "")));
-    if (verdict == "META") result.meta = true;
-    else ++yes;
+    if (verdict == "META")
+      result.meta = true;
+    else
+      ++yes;
   }
   if (yes > 0) result.text = join(kept, " ");
   return result;
@@ -261,8 +267,8 @@ std::string Answerer::sourcesText(const std::vector<DocIndex::Hit>& hits, std::s
   for (const auto& hit : hits) {
     std::string label = hit.chunk.file;
     if (!hit.chunk.section.empty()) label += " \u2014 " + hit.chunk.section;
-    const std::string block =
-        "[" + std::to_string(n + 1) + "] (" + label + ")\n" + graphemePrefix(hit.chunk.text, kPassageCharacters) + "\n\n";
+    const std::string block = "[" + std::to_string(n + 1) + "] (" + label + ")\n" +
+                              graphemePrefix(hit.chunk.text, kPassageCharacters) + "\n\n";
     // Passages are added in rank order while the whole stays inside the
     // model's context.
     if (estimatedTokens(out) + estimatedTokens(block) >= kSourcesTokenBudget) break;
@@ -330,9 +336,12 @@ Answer Answerer::answer(const std::string& fullMessage, const ReplyTemplate* tmp
                                   ? graphemePrefix(fullMessage, kMessageCharacters) + "\u2026"
                                   : fullMessage;
   std::string code;
-  if (replyLanguage) code = *replyLanguage;
-  else if (trimUtf8(message, isSpaceOrTab).empty()) code = "en";
-  else code = Lang::detect(message);
+  if (replyLanguage)
+    code = *replyLanguage;
+  else if (trimUtf8(message, isSpaceOrTab).empty())
+    code = "en";
+  else
+    code = Lang::detect(message);
   const std::string languageName = Lang::name(code);
 
   std::string searchText;
@@ -345,7 +354,8 @@ Answer Answerer::answer(const std::string& fullMessage, const ReplyTemplate* tmp
   for (const auto& s : sentences(message))
     if (graphemeCount(s) > 8) parts.push_back(s);
   if (parts.size() >= 2) {
-    std::vector<DocIndex::Hit> selection(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(4, hits.size())));
+    std::vector<DocIndex::Hit> selection(
+        hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(4, hits.size())));
     std::set<std::string> seen;
     for (const auto& h : selection) seen.insert(h.chunk.text);
     for (const auto& part : parts)

@@ -18,7 +18,8 @@ doesnt isn't didn't won't need want get got free open closed included early tomo
 also too very more extra another again help sure great nice lovely stay arrive arriving leave leaving towels pillow
 pillows key keys door water hot cold shower broken working work beach far near nearby walk bus train station pay
 cash kind regards dear guys anyone someone able possible allowed wait waiting)"},
-      {"id", R"(apa apakah ada adakah berapa bisa bisakah boleh mau minta tolong saya aku kami kita anda kamu kak mas mbak
+      {"id",
+       R"(apa apakah ada adakah berapa bisa bisakah boleh mau minta tolong saya aku kami kita anda kamu kak mas mbak
 pak bu bapak ibu di ke dari dan atau yang ini itu untuk dengan tidak nggak gak ga enggak engga belum sudah udah jam
 hari besok kemarin nanti sekarang pagi siang sore malam kamar sarapan makan minum air panas dingin kunci handuk bantal
 selimut harga biaya bayar kartu tunai gratis termasuk terima kasih makasih trims halo hai selamat maaf mana dimana
@@ -26,14 +27,16 @@ kapan bagaimana gimana kenapa kok dong ya deh sih kah lagi juga saja aja banyak 
 pesawat bandara jemput antar taksi mobil pantai kolam renang dekat jauh sini situ sana buka tutup rusak mati tas koper
 titip pakai mohon silakan tamu lantai resepsionis sopir supir jalan kereta berangkat tiba sampai datang telat
 terlambat kalau kalo sama tadi lewat nya wifinya kamarnya agak bisa dicek tidak bisa harus perlu butuh)"},
-      {"tl", R"(ang ng mga sa si ni kay po opo ba na pa lang naman din rin ko mo niya namin natin nila kami kayo sila ako ikaw
+      {"tl",
+       R"(ang ng mga sa si ni kay po opo ba na pa lang naman din rin ko mo niya namin natin nila kami kayo sila ako ikaw
 ka siya ito iyan iyon yan yun yung dito diyan doon saan kailan paano bakit ano anong sino magkano ilan may meron wala
 walang hindi oo pwede puwede pwedeng puwedeng pahingi pakibigay paki salamat maraming magandang umaga hapon gabi
 tanghali kuya ate kwarto kuwarto almusal hapunan tanghalian tubig mainit malamig susi tuwalya unan kumot presyo bayad
 libre kasama bukas sarado sira gumagana nasaan nasa malapit malayo dagat sasakyan darating dumating aalis umalis
 kailangan gusto para dahil kasi tapos pagkatapos bago habang kung pag at mag nang namin kami lahat mamaya ngayon
 kanina sana talaga ayaw papunta papuntang galing mula hanggang)"},
-      {"de", R"(der die das den dem des ein eine einen einem einer ist sind war bin bist gibt es ich du er sie wir ihr mein
+      {"de",
+       R"(der die das den dem des ein eine einen einem einer ist sind war bin bist gibt es ich du er sie wir ihr mein
 meine unser unsere euer nicht kein keine kann können kannst könnte könnten darf dürfen muss müssen möchte möchten
 will wollen haben habe hat habt hätte wäre wann wie wo was wer warum welche welcher woher wohin und oder aber auch
 noch schon nur sehr bitte danke dank vielen herzlichen lieben hallo guten morgen tag abend nacht tschüss zimmer
@@ -42,7 +45,8 @@ inbegriffen mit ohne für von vom zum zur zu im am an auf aus bei nach bis über
 kissen decke wasser warm kalt dusche heizung klimaanlage funktioniert geht kaputt strand weit nah nähe fahrer
 flughafen bahnhof zug parkplatz parkplätze parken gepäck koffer aufzug wlan passwort rezeption ankunft abreise
 reservierung buchung entschuldigung leider gerne gern möglich brauche brauchen euch ihnen uns mir dir schön gut)"},
-      {"fr", R"(le la les l' un une des du de d' au aux est sont suis es êtes avez avons ai a il elle on nous vous je j' tu
+      {"fr",
+       R"(le la les l' un une des du de d' au aux est sont suis es êtes avez avons ai a il elle on nous vous je j' tu
 ils elles ce c' cette ces mon ma mes notre nos votre vos quel quelle quels quelles qui que qu' quoi où ou comment
 combien quand pourquoi est-ce y pas ne n' plus très aussi encore déjà bien merci beaucoup bcp svp stp s'il plaît
 bonjour bonsoir salut coucou bonne nuit soir matin demain aujourd'hui maintenant tard tôt chambre petit déjeuner
@@ -51,7 +55,8 @@ jusqu'à clé clef serviette serviettes oreiller couverture eau chaude froide do
 fonctionne cassé plage loin près proche chauffeur aéroport gare navette voiture bagages valise ascenseur réception
 arrivée départ réservation désolé désolée pouvez pourriez peut puis-je puis peux voudrais besoin faut sera serons
 arriverons merci d'avance cordialement)"},
-      {"es", R"(el la los las lo un una unos unas es son está están estoy hay ha he tengo tienen tiene tienes hacer puedo
+      {"es",
+       R"(el la los las lo un una unos unas es son está están estoy hay ha he tengo tienen tiene tienes hacer puedo
 puede pueden podemos podría podrían quiero quisiera necesito necesitamos qué que cuál cuándo cuando dónde donde cómo
 como cuánto cuánta quién por para con sin de del al en y o pero también muy más ya todavía aún sí no gracias muchas
 mil porfa favor hola holaa buenos buenas días tardes noches mañana hoy ahora tarde temprano habitación cuarto desayuno
@@ -59,7 +64,8 @@ cena almuerzo precio cuesta gratis incluido incluida llave toalla toallas almoha
 aire acondicionado funciona roto playa lejos cerca conductor chofer aeropuerto estación coche auto equipaje maleta
 ascensor recepción llegada salida reserva perdón disculpe disculpa siento vale nuestra nuestro nuestros mi mis su
 sus usted ustedes nos les le me te hasta desde llegamos llegaremos salimos pagar tarjeta efectivo clave contraseña)"},
-      {"it", R"(il lo la i gli le l' un uno una un' è e sono siamo sei ho abbiamo avete ha hanno c'è ci posso possiamo può
+      {"it",
+       R"(il lo la i gli le l' un uno una un' è e sono siamo sei ho abbiamo avete ha hanno c'è ci posso possiamo può
 potete potreste vorrei vorremmo serve servono bisogno che cosa cos'è quale qual quando dove dov'è come quanto quanti
 quanta chi perché per con senza di del della dei delle dello degli da dal dalla dall' in nel nella nei a al alla alle
 ai agli o ma anche molto più già ancora sì no non grazie mille prego piacere ciao salve buongiorno buonasera
@@ -68,7 +74,8 @@ costo gratis gratuito gratuita incluso inclusa chiave asciugamano asciugamani cu
 doccia aria condizionata funziona rotto spiaggia lontano lontana vicino autista aeroporto stazione macchina bagagli
 valigia ascensore arrivo partenza prenotazione scusi scusate scusa mi vi ti nostro nostra vostro vostra mio mia suo
 sua orario parcheggio arriviamo arriveremo pagare carta contanti grz)"},
-      {"nl", R"(de het een is zijn ben bent was waren heb hebt heeft hebben kan kunt kunnen kun mag mogen moet moeten wil
+      {"nl",
+       R"(de het een is zijn ben bent was waren heb hebt heeft hebben kan kunt kunnen kun mag mogen moet moeten wil
 willen zou zouden ik jij je u wij we zij ze hij mijn onze ons jullie uw wat wanneer waar hoe hoeveel hoelang wie
 waarom welke er hier daar en of maar ook nog al niet geen wel heel erg veel meer graag alstublieft alsjeblieft aub
 dank dankjewel dankuwel bedankt hartelijk hoi hallo goedemorgen goedemiddag goedenavond morgen vandaag vanavond
@@ -78,7 +85,8 @@ ver dichtbij buurt vliegveld luchthaven station bagage koffer receptie aankomst 
 wachtwoord parkeren betalen pinnen pin contant)"},
       // Portuguese beside Spanish and Italian, so that their shared words
       // ("de", "por", "no") do not make a Portuguese guest Spanish.
-      {"pt", R"(o a os as um uma é são está estão tem têm temos há eu você vocês nós meu minha nosso nossa do da dos das no
+      {"pt",
+       R"(o a os as um uma é são está estão tem têm temos há eu você vocês nós meu minha nosso nossa do da dos das no
 na nos nas ao à pelo pela para com sem de em e ou mas também muito mais já ainda sim não obrigado obrigada olá oi bom
 boa dia tarde noite amanhã hoje agora cedo quarto café manhã pequeno-almoço jantar almoço preço custa grátis incluído
 incluída chave toalha toalhas travesseiro água quente fria chuveiro ar funciona quebrado praia longe perto motorista
@@ -92,7 +100,8 @@ quero queria gostaria preciso onde quando quanto qual quais como que fica vocês
 заранее подскажите скажите будет будем приедем опоздаем у вас)"},
       // Ukrainian and Belarusian beside Russian: a short Ukrainian or
       // Belarusian message is not Russian.
-      {"uk", R"(і й в у не на я ми ви він вона вони що як де коли скільки можна потрібно є немає так дякую дуже будь ласка
+      {"uk",
+       R"(і й в у не на я ми ви він вона вони що як де коли скільки можна потрібно є немає так дякую дуже будь ласка
 привіт вітаю доброго добрий ранку день вечір ніч номер сніданок вечеря обід ціна коштує безкоштовно включено ключ
 рушник рушники подушка вода гаряча холодна душ кондиціонер працює пляж далеко близько поруч водій аеропорт таксі
 багаж валіза ліфт рецепція заїзд виїзд бронювання вибачте з до за по від мені нам вам нас вас це цей ця тут там ще

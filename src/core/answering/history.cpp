@@ -114,9 +114,12 @@ void Stats::record(const Answer& answer) {
   JsonWriter w;
   try {
     w.beginObject()
-        .key("tps").value(answer.tokensPerSecond)
-        .key("seconds").value(answer.seconds)
-        .key("date").value(isoDate(answer.date))
+        .key("tps")
+        .value(answer.tokensPerSecond)
+        .key("seconds")
+        .value(answer.seconds)
+        .key("date")
+        .value(isoDate(answer.date))
         .endObject();
   } catch (const JsonError&) {
     return;

@@ -33,33 +33,46 @@ struct Row {
 // fixed sentences.
 const std::vector<std::pair<std::string, Row>>& table() {
   static const std::vector<std::pair<std::string, Row>> rows{
-      {"en", {"This is not in our documents. I will check with the manager and get back to you.",
-              "The rest is not in our documents — I will check with the manager and get back to you."}},
-      {"ru", {"В документах нет ответа на этот вопрос. Я уточню у администратора и напишу вам.",
-              "Остальное в наших документах не указано — я уточню у администратора и напишу вам."}},
-      {"id", {"Informasi ini tidak ada di dokumen kami. Saya akan menanyakan kepada manajer dan segera mengabari Anda.",
-              "Hal lainnya tidak ada di dokumen kami — saya akan menanyakan kepada manajer dan segera mengabari Anda."}},
-      {"zh-Hans", {"我们的资料中没有这方面的信息。我会向经理确认后回复您。",
-                   "其他问题我们的资料中没有说明，我会向经理确认后回复您。"}},
-      {"zh-Hant", {"我們的資料中沒有這方面的資訊。我會向經理確認後回覆您。",
-                   "其他問題我們的資料中沒有說明，我會向經理確認後回覆您。"}},
-      {"de", {"Dazu steht nichts in unseren Unterlagen. Ich frage beim Manager nach und melde mich.",
-              "Der Rest steht nicht in unseren Unterlagen — ich frage beim Manager nach und melde mich."}},
-      {"fr", {"Cette information ne figure pas dans nos documents. Je vérifie auprès du responsable et je reviens vers "
-              "vous.",
-              "Le reste ne figure pas dans nos documents — je vérifie auprès du responsable et je reviens vers vous."}},
-      {"es", {"Esto no está en nuestros documentos. Lo consultaré con el gerente y le responderé.",
-              "Lo demás no está en nuestros documentos: lo consultaré con el gerente y le responderé."}},
-      {"it", {"Questa informazione non è nei nostri documenti. Chiederò al responsabile e le farò sapere.",
-              "Il resto non è nei nostri documenti: chiederò al responsabile e le farò sapere."}},
-      {"nl", {"Dit staat niet in onze documenten. Ik vraag het na bij de manager en laat het u weten.",
-              "De rest staat niet in onze documenten — ik vraag het na bij de manager en laat het u weten."}},
-      {"ja", {"その情報は資料にございません。担当者に確認してご連絡いたします。",
-              "その他の点は資料にございません。担当者に確認してご連絡いたします。"}},
-      {"ko", {"해당 내용은 저희 문서에 없습니다. 매니저에게 확인 후 연락드리겠습니다.",
-              "나머지 내용은 저희 문서에 없습니다. 매니저에게 확인 후 연락드리겠습니다."}},
-      {"tl", {"Wala ito sa aming mga dokumento. Itatanong ko sa manager at babalikan kita.",
-              "Ang iba ay wala sa aming mga dokumento — itatanong ko sa manager at babalikan kita."}},
+      {"en",
+       {"This is not in our documents. I will check with the manager and get back to you.",
+        "The rest is not in our documents — I will check with the manager and get back to you."}},
+      {"ru",
+       {"В документах нет ответа на этот вопрос. Я уточню у администратора и напишу вам.",
+        "Остальное в наших документах не указано — я уточню у администратора и напишу вам."}},
+      {"id",
+       {"Informasi ini tidak ada di dokumen kami. Saya akan menanyakan kepada manajer dan segera mengabari Anda.",
+        "Hal lainnya tidak ada di dokumen kami — saya akan menanyakan kepada manajer dan segera mengabari Anda."}},
+      {"zh-Hans",
+       {"我们的资料中没有这方面的信息。我会向经理确认后回复您。",
+        "其他问题我们的资料中没有说明，我会向经理确认后回复您。"}},
+      {"zh-Hant",
+       {"我們的資料中沒有這方面的資訊。我會向經理確認後回覆您。",
+        "其他問題我們的資料中沒有說明，我會向經理確認後回覆您。"}},
+      {"de",
+       {"Dazu steht nichts in unseren Unterlagen. Ich frage beim Manager nach und melde mich.",
+        "Der Rest steht nicht in unseren Unterlagen — ich frage beim Manager nach und melde mich."}},
+      {"fr",
+       {"Cette information ne figure pas dans nos documents. Je vérifie auprès du responsable et je reviens vers "
+        "vous.",
+        "Le reste ne figure pas dans nos documents — je vérifie auprès du responsable et je reviens vers vous."}},
+      {"es",
+       {"Esto no está en nuestros documentos. Lo consultaré con el gerente y le responderé.",
+        "Lo demás no está en nuestros documentos: lo consultaré con el gerente y le responderé."}},
+      {"it",
+       {"Questa informazione non è nei nostri documenti. Chiederò al responsabile e le farò sapere.",
+        "Il resto non è nei nostri documenti: chiederò al responsabile e le farò sapere."}},
+      {"nl",
+       {"Dit staat niet in onze documenten. Ik vraag het na bij de manager en laat het u weten.",
+        "De rest staat niet in onze documenten — ik vraag het na bij de manager en laat het u weten."}},
+      {"ja",
+       {"その情報は資料にございません。担当者に確認してご連絡いたします。",
+        "その他の点は資料にございません。担当者に確認してご連絡いたします。"}},
+      {"ko",
+       {"해당 내용은 저희 문서에 없습니다. 매니저에게 확인 후 연락드리겠습니다.",
+        "나머지 내용은 저희 문서에 없습니다. 매니저에게 확인 후 연락드리겠습니다."}},
+      {"tl",
+       {"Wala ito sa aming mga dokumento. Itatanong ko sa manager at babalikan kita.",
+        "Ang iba ay wala sa aming mga dokumento — itatanong ko sa manager at babalikan kita."}},
   };
   return rows;
 }
@@ -86,9 +99,10 @@ struct Scripts {
 
 // The letters of the Latin-script reply languages, lower case.
 bool writtenByReplyLanguages(UChar32 lower) {
-  static const std::u32string own = U"abcdefghijklmnopqrstuvwxyz\u00e4\u00f6\u00fc\u00df\u00e9\u00e8\u00ea\u00eb"
-                                    U"\u00e0\u00e2\u00ee\u00ef\u00f4\u00fb\u00f9\u00e7\u0153\u00e6\u00ff\u00e1\u00ed"
-                                    U"\u00f3\u00fa\u00f1\u00ec\u00f2";
+  static const std::u32string own =
+      U"abcdefghijklmnopqrstuvwxyz\u00e4\u00f6\u00fc\u00df\u00e9\u00e8\u00ea\u00eb"
+      U"\u00e0\u00e2\u00ee\u00ef\u00f4\u00fb\u00f9\u00e7\u0153\u00e6\u00ff\u00e1\u00ed"
+      U"\u00f3\u00fa\u00f1\u00ec\u00f2";
   return own.find(static_cast<char32_t>(lower)) != std::u32string::npos;
 }
 
@@ -127,7 +141,8 @@ std::string chineseVariant(std::string_view text) {
     status = U_ZERO_ERROR;
     toSimplified.reset(icu::Transliterator::createInstance("Hant-Hans", UTRANS_FORWARD, status));
   });
-  const icu::UnicodeString original = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  const icu::UnicodeString original =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   if (toSimplified) {
     icu::UnicodeString s(original);
     toSimplified->transliterate(s);

@@ -15,10 +15,14 @@ constexpr std::size_t kSnippetLength = 240;
 
 void writeSource(JsonWriter& w, const Source& s) {
   w.beginObject()
-      .key("n").value(s.n)
-      .key("file").value(s.file)
-      .key("section").value(s.section)
-      .key("snippet").value(s.snippet)
+      .key("n")
+      .value(s.n)
+      .key("file")
+      .value(s.file)
+      .key("section")
+      .value(s.section)
+      .key("snippet")
+      .value(s.snippet)
       .endObject();
 }
 
@@ -52,17 +56,26 @@ Source Source::fromJson(std::string_view json) { return readSource(nlohmann::jso
 std::string Answer::toJson() const {
   JsonWriter w;
   w.beginObject()
-      .key("question").value(question)
-      .key("text").value(text)
-      .key("notInDocs").value(notInDocs)
-      .key("language").value(language)
-      .key("sources").beginArray();
+      .key("question")
+      .value(question)
+      .key("text")
+      .value(text)
+      .key("notInDocs")
+      .value(notInDocs)
+      .key("language")
+      .value(language)
+      .key("sources")
+      .beginArray();
   for (const Source& s : sources) writeSource(w, s);
   w.endArray()
-      .key("tokens").value(tokens)
-      .key("tokensPerSecond").value(tokensPerSecond)
-      .key("seconds").value(seconds)
-      .key("date").value(isoDate(date))
+      .key("tokens")
+      .value(tokens)
+      .key("tokensPerSecond")
+      .value(tokensPerSecond)
+      .key("seconds")
+      .value(seconds)
+      .key("date")
+      .value(isoDate(date))
       .endObject();
   return w.take();
 }

@@ -141,7 +141,7 @@ std::optional<std::string> legacyWord(const fs::path& file) {
   // antiword reads most Word 97-2003 files; catdoc takes some that it refuses
   // (Word 6/95, fast-saved files).
   for (auto argv : {std::vector<std::string>{"antiword", "-w", "0", "-m", "UTF-8.txt", file.string()},
-                     std::vector<std::string>{"catdoc", "-w", "-d", "utf-8", file.string()}}) {
+                    std::vector<std::string>{"catdoc", "-w", "-d", "utf-8", file.string()}}) {
     const Subprocess::Result r = Subprocess::run(argv, 5s, kMaxText);
     if (r.started && !r.timedOut && r.status == 0) return toValidUtf8(r.out);
   }

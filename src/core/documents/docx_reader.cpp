@@ -103,13 +103,13 @@ std::optional<std::string> textOfArchive(zip_t* opened) {
 
   Stream stream{entry.get()};
   silenceXmlErrors();
-  std::unique_ptr<xmlTextReader, ReaderCloser> reader(
-      xmlReaderForIO(readChunk, closeNothing, &stream, nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+  std::unique_ptr<xmlTextReader, ReaderCloser> reader(xmlReaderForIO(
+      readChunk, closeNothing, &stream, nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
   if (!reader) return std::nullopt;
 
   std::string out;
-  int inText = 0;       // depth inside <w:t>
-  int inProperties = 0; // inside <w:pPr>/<w:rPr>, where <w:tab> is a tab stop, not a tab
+  int inText = 0;        // depth inside <w:t>
+  int inProperties = 0;  // inside <w:pPr>/<w:rPr>, where <w:tab> is a tab stop, not a tab
   int inCell = 0;
   int rc = xmlTextReaderRead(reader.get());
   for (; rc == 1; rc = xmlTextReaderRead(reader.get())) {
@@ -156,7 +156,7 @@ std::optional<std::string> textOfArchive(zip_t* opened) {
         out.push_back(inCell > 0 ? ' ' : '\n');
       }
     } else if (inText > 0 && (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
-                               type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE || type == XML_READER_TYPE_WHITESPACE)) {
+                              type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE || type == XML_READER_TYPE_WHITESPACE)) {
       if (const xmlChar* v = xmlTextReaderConstValue(reader.get())) out += reinterpret_cast<const char*>(v);
     }
   }

@@ -22,16 +22,14 @@ bool oneOf(std::string_view name, std::initializer_list<std::string_view> names)
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-bool isHidden(std::string_view n) {
-  return oneOf(n, {"script", "style", "head", "title", "noscript", "template"});
-}
+bool isHidden(std::string_view n) { return oneOf(n, {"script", "style", "head", "title", "noscript", "template"}); }
 
 bool isBlock(std::string_view n) {
-  return oneOf(n, {"address", "article", "aside", "blockquote", "body", "caption", "center", "dd",   "details",
-                   "dialog",  "div",     "dl",    "dt",         "fieldset", "figcaption", "figure", "footer",
-                   "form",    "h1",      "h2",    "h3",         "h4",   "h5",      "h6",   "header", "hr",
-                   "li",      "main",    "nav",   "ol",         "p",    "pre",     "section", "summary",
-                   "table",   "tbody",   "thead", "tfoot",      "tr",   "ul"});
+  return oneOf(n, {"address", "article", "aside", "blockquote", "body",  "caption",  "center",     "dd",
+                   "details", "dialog",  "div",   "dl",         "dt",    "fieldset", "figcaption", "figure",
+                   "footer",  "form",    "h1",    "h2",         "h3",    "h4",       "h5",         "h6",
+                   "header",  "hr",      "li",    "main",       "nav",   "ol",       "p",          "pre",
+                   "section", "summary", "table", "tbody",      "thead", "tfoot",    "tr",         "ul"});
 }
 
 class TextBuilder {

@@ -75,8 +75,17 @@ std::optional<GreyPage> render(const std::filesystem::path& file, int index, int
   if (::mkdtemp(folder) == nullptr) return std::nullopt;
   const std::filesystem::path out = std::filesystem::path(folder) / "page.pgm";
   const std::string page = std::to_string(index + 1);
-  const std::vector<std::string> argv{"pdftoppm", "-q",   "-f", page, "-l", page, "-r", std::to_string(dpi), "-gray",
-                                "-singlefile", std::filesystem::absolute(file).string()};
+  const std::vector<std::string> argv{"pdftoppm",
+                                      "-q",
+                                      "-f",
+                                      page,
+                                      "-l",
+                                      page,
+                                      "-r",
+                                      std::to_string(dpi),
+                                      "-gray",
+                                      "-singlefile",
+                                      std::filesystem::absolute(file).string()};
   Subprocess::Options o;
   o.out = Subprocess::Stream::toFile;
   o.outFile = out;
@@ -192,12 +201,13 @@ std::optional<std::string> PageReader::read(int index, const poppler::page& page
   double dpi = kDpi;
   if (inches * dpi * dpi > static_cast<double>(kMaxPixels)) dpi = std::sqrt(static_cast<double>(kMaxPixels) / inches);
   bool timedOut = false;
-  const auto image = render(file_, index, std::max(1, static_cast<int>(dpi)), std::min<milliseconds>(kRenderTime, left),
-                            timedOut);
+  const auto image =
+      render(file_, index, std::max(1, static_cast<int>(dpi)), std::min<milliseconds>(kRenderTime, left), timedOut);
   ++rendered;
   if (!image) {
-    notes_.push_back(pageName(index) + (timedOut ? " could not be drawn within " + std::to_string(kRenderTime.count()) + " s"
-                                                 : " could not be drawn"));
+    notes_.push_back(pageName(index) + (timedOut
+                                            ? " could not be drawn within " + std::to_string(kRenderTime.count()) + " s"
+                                            : " could not be drawn"));
     return std::nullopt;
   }
 
@@ -208,8 +218,8 @@ std::optional<std::string> PageReader::read(int index, const poppler::page& page
   tesseract::ETEXT_DESC monitor;
   monitor.cancel = [](void*, int) { return DocumentReader::readingStopped(); };
   const auto recognitionLeft = duration_cast<milliseconds>(kDocumentTime - (steady_clock::now() - started_));
-  monitor.set_deadline_msecs(
-      static_cast<int32_t>(std::max<milliseconds>(milliseconds(1), std::min<milliseconds>(kPageTime, recognitionLeft)).count()));
+  monitor.set_deadline_msecs(static_cast<int32_t>(
+      std::max<milliseconds>(milliseconds(1), std::min<milliseconds>(kPageTime, recognitionLeft)).count()));
   if (api.Recognize(&monitor) != 0) {
     notes_.push_back(pageName(index) + " took too long to read");
     api.Clear();

@@ -62,7 +62,8 @@ std::optional<std::string> pdf(const std::filesystem::path& file, std::vector<st
     // The picture's text replaces the layer only when it says more: a page
     // that really holds one word keeps it exactly as written.
     if (needsOcr(pageText)) {
-      if (auto read = scans.read(i, *page); read && letterCount(*read) > letterCount(pageText)) pageText = std::move(*read);
+      if (auto read = scans.read(i, *page); read && letterCount(*read) > letterCount(pageText))
+        pageText = std::move(*read);
     }
     // A page without text (a blank page) adds no piece at all.
     if (pageText.empty()) continue;

@@ -51,6 +51,8 @@ int charsetToCodepage(int charset) {
 }
 
 const std::unordered_set<std::string_view>& skippedDestinations() {
+  // A table, kept in columns.
+  // clang-format off
   static const std::unordered_set<std::string_view> names{
       "fonttbl",  "colortbl",  "stylesheet",  "info",     "pict",      "object",      "header",     "headerl",
       "headerr",  "headerf",   "footer",      "footerl",  "footerr",   "footerf",     "footnote",   "fldinst",
@@ -61,6 +63,7 @@ const std::unordered_set<std::string_view>& skippedDestinations() {
       "pntext",   "pntxta",    "pntxtb",      "template", "operator",  "title",       "subject",    "author",
       "keywords", "comment",   "doccomm",     "company",  "category",  "manager",     "hlinkbase",  "ftnsep",
       "ftnsepc",  "aftnsep",   "aftnsepc",    "objdata",  "blipuid",   "sp",          "sn",         "sv"};
+  // clang-format on
   return names;
 }
 
@@ -87,9 +90,12 @@ class Converter {
     auto it = converters_.find(cp);
     if (it != converters_.end()) return it->second.get();
     std::string name;
-    if (cp == 10000) name = "macintosh";
-    else if (cp == 874 || (cp >= 1250 && cp <= 1258)) name = "windows-" + std::to_string(cp);
-    else name = "cp" + std::to_string(cp);
+    if (cp == 10000)
+      name = "macintosh";
+    else if (cp == 874 || (cp >= 1250 && cp <= 1258))
+      name = "windows-" + std::to_string(cp);
+    else
+      name = "cp" + std::to_string(cp);
     UErrorCode status = U_ZERO_ERROR;
     UConverter* c = ucnv_open(name.c_str(), &status);
     if (U_FAILURE(status)) c = nullptr;
@@ -261,21 +267,20 @@ class RtfParser {
         state().skip = true;  // an optional destination this reader does not know
         return;
       case '\n':
-      case '\r':
-        emit("\n");
-        return;
-      default:
-        consumeFallback();
-        return;
+      case '\r': emit("\n"); return;
+      default: consumeFallback(); return;
     }
   }
 
   void apply(std::string_view w, bool hasParam, long param, bool firstInGroup) {
     GroupState& s = state();
     if (s.fontTable) {
-      if (w == "f" && hasParam) fontBeingDefined_ = static_cast<int>(param);
-      else if (w == "fcharset" && hasParam) fontCodepages_.emplace(fontBeingDefined_, charsetToCodepage(static_cast<int>(param)));
-      else if (w == "cpg" && hasParam) fontCodepages_[fontBeingDefined_] = static_cast<int>(param);
+      if (w == "f" && hasParam)
+        fontBeingDefined_ = static_cast<int>(param);
+      else if (w == "fcharset" && hasParam)
+        fontCodepages_.emplace(fontBeingDefined_, charsetToCodepage(static_cast<int>(param)));
+      else if (w == "cpg" && hasParam)
+        fontCodepages_[fontBeingDefined_] = static_cast<int>(param);
       return;
     }
     if (w == "fonttbl") {
@@ -293,32 +298,49 @@ class RtfParser {
       pos_ += std::min<std::size_t>(static_cast<std::size_t>(std::max(0L, param)), in_.size() - pos_);
       return;
     }
-    if (w == "ansicpg" && hasParam) ansiCodepage_ = static_cast<int>(param);
-    else if (w == "mac") ansiCodepage_ = 10000;
-    else if (w == "pc") ansiCodepage_ = 437;
-    else if (w == "pca") ansiCodepage_ = 850;
-    else if (w == "deff" && hasParam) defaultFont_ = static_cast<int>(param);
+    if (w == "ansicpg" && hasParam)
+      ansiCodepage_ = static_cast<int>(param);
+    else if (w == "mac")
+      ansiCodepage_ = 10000;
+    else if (w == "pc")
+      ansiCodepage_ = 437;
+    else if (w == "pca")
+      ansiCodepage_ = 850;
+    else if (w == "deff" && hasParam)
+      defaultFont_ = static_cast<int>(param);
     else if (w == "f" && hasParam) {
       flushBytes();
       s.font = static_cast<int>(param);
-    } else if (w == "uc" && hasParam) s.uc = static_cast<int>(std::max(0L, param));
-    else if (w == "u" && hasParam) unicode(param);
-    else if (w == "par" || w == "sect" || w == "page" || w == "line") emit("\n");
-    else if (w == "tab" || w == "cell" || w == "nestcell") emit("\t");
+    } else if (w == "uc" && hasParam)
+      s.uc = static_cast<int>(std::max(0L, param));
+    else if (w == "u" && hasParam)
+      unicode(param);
+    else if (w == "par" || w == "sect" || w == "page" || w == "line")
+      emit("\n");
+    else if (w == "tab" || w == "cell" || w == "nestcell")
+      emit("\t");
     else if (w == "row" || w == "nestrow") {
       if (!s.skip) {
         flushBytes();
         while (!out_.empty() && out_.back() == '\t') out_.pop_back();
         out_.push_back('\n');
       }
-    } else if (w == "emdash") emit("\u2014");
-    else if (w == "endash") emit("\u2013");
-    else if (w == "bullet") emit("\u2022");
-    else if (w == "lquote") emit("\u2018");
-    else if (w == "rquote") emit("\u2019");
-    else if (w == "ldblquote") emit("\u201C");
-    else if (w == "rdblquote") emit("\u201D");
-    else if (w == "emspace" || w == "enspace" || w == "qmspace") emit(" ");
+    } else if (w == "emdash")
+      emit("\u2014");
+    else if (w == "endash")
+      emit("\u2013");
+    else if (w == "bullet")
+      emit("\u2022");
+    else if (w == "lquote")
+      emit("\u2018");
+    else if (w == "rquote")
+      emit("\u2019");
+    else if (w == "ldblquote")
+      emit("\u201C");
+    else if (w == "rdblquote")
+      emit("\u201D");
+    else if (w == "emspace" || w == "enspace" || w == "qmspace")
+      emit(" ");
   }
 
   void unicode(long param) {

@@ -113,7 +113,8 @@ void forEachToken(std::string_view text, F&& f) {
   } else {
     // Unicode lower-casing, not tied to a locale; then letters, marks and
     // numbers make words.
-    icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    icu::UnicodeString u =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
     u.toLower(icu::Locale::getRoot());
     for (int32_t i = 0; i < u.length();) {
       const UChar32 c = u.char32At(i);
@@ -141,7 +142,7 @@ std::vector<uint64_t> wordSet(std::string_view text) {
 }
 
 std::shared_ptr<const DocIndex::Entry> makeEntry(Chunk c, std::shared_ptr<const std::vector<float>> block,
-                                                std::size_t offset, std::size_t dim, std::vector<uint64_t> words) {
+                                                 std::size_t offset, std::size_t dim, std::vector<uint64_t> words) {
   auto e = std::make_shared<DocIndex::Entry>();
   e->words = std::move(words);
   for (uint64_t h : e->words) e->bloom[(h >> 62) & 3] |= uint64_t{1} << ((h >> 56) & 63);
@@ -154,7 +155,7 @@ std::shared_ptr<const DocIndex::Entry> makeEntry(Chunk c, std::shared_ptr<const 
 }
 
 std::shared_ptr<const DocIndex::Entry> makeEntry(Chunk c, std::shared_ptr<const std::vector<float>> block,
-                                                std::size_t offset, std::size_t dim) {
+                                                 std::size_t offset, std::size_t dim) {
   std::vector<uint64_t> words = wordSet(c.text);
   return makeEntry(std::move(c), std::move(block), offset, dim, std::move(words));
 }
@@ -165,7 +166,7 @@ struct Prepared {
   std::optional<std::vector<Chunk>> chunks;  // nothing: unreadable this time
   std::vector<std::vector<uint64_t>> words;
   std::vector<std::string> notes;  // what its reading left out, or why it failed
-  std::exception_ptr error;  // what preparing it threw (a progress callback, memory)
+  std::exception_ptr error;        // what preparing it threw (a progress callback, memory)
 };
 
 // Prepares the documents of a list in order on a thread of its own, at most
@@ -388,7 +389,8 @@ std::vector<std::string> DocIndex::fileNames() const {
 
 int64_t DocIndex::count(const std::string& file) const {
   const auto snap = snapshot();
-  return std::count_if(snap->entries.begin(), snap->entries.end(), [&](const auto& e) { return e->chunk.file == file; });
+  return std::count_if(snap->entries.begin(), snap->entries.end(),
+                       [&](const auto& e) { return e->chunk.file == file; });
 }
 
 std::vector<std::string> DocIndex::tokens(std::string_view text) {
@@ -575,7 +577,8 @@ void replacePassages(DocIndex::Snapshot& work, Prepared& p, const std::vector<st
   }
   std::vector<Chunk>& chunks = *p.chunks;
   for (std::size_t i = 0; i < chunks.size(); ++i)
-    work.entries.push_back(makeEntry(std::move(chunks[i]), block, offsets[i], vectors[i].size(), std::move(p.words[i])));
+    work.entries.push_back(
+        makeEntry(std::move(chunks[i]), block, offsets[i], vectors[i].size(), std::move(p.words[i])));
 }
 
 }  // namespace

@@ -113,8 +113,9 @@ std::vector<std::vector<float>> Embedder::embed(const std::vector<std::string>& 
     std::string body;
     // Nothing arrives until the whole batch is embedded, which on a
     // computer without a graphics card can take longer than a minute.
-    LocalHTTP::postStreaming(url, nlohmann::json{{"input", std::move(inputs)}},
-                             [&body](std::string_view piece) { body.append(piece); }, LocalHTTP::kSessionLimit);
+    LocalHTTP::postStreaming(
+        url, nlohmann::json{{"input", std::move(inputs)}}, [&body](std::string_view piece) { body.append(piece); },
+        LocalHTTP::kSessionLimit);
 
     for (auto& vec : parseEmbeddingReply(body, end - start)) {
       // A vector that is empty, not finite, or of another length than the

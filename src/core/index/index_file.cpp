@@ -209,10 +209,14 @@ class Scanner {
     for (int i = 0; i < 4; ++i) {
       const char c = next();
       v <<= 4;
-      if (c >= '0' && c <= '9') v |= static_cast<unsigned>(c - '0');
-      else if (c >= 'a' && c <= 'f') v |= static_cast<unsigned>(c - 'a' + 10);
-      else if (c >= 'A' && c <= 'F') v |= static_cast<unsigned>(c - 'A' + 10);
-      else throw Bad{};
+      if (c >= '0' && c <= '9')
+        v |= static_cast<unsigned>(c - '0');
+      else if (c >= 'a' && c <= 'f')
+        v |= static_cast<unsigned>(c - 'a' + 10);
+      else if (c >= 'A' && c <= 'F')
+        v |= static_cast<unsigned>(c - 'A' + 10);
+      else
+        throw Bad{};
     }
     return v;
   }
@@ -284,10 +288,14 @@ StoredPassage readPassage(Scanner& s, std::string& key, std::vector<float>& bloc
     s.string(key);
     s.expect(':');
     s.skipSpace();
-    if (key == "id") s.string(c.id), c.id = decodeName(c.id), seen |= 1;
-    else if (key == "file") s.string(c.file), c.file = decodeName(c.file), seen |= 2;
-    else if (key == "section") s.string(c.section), seen |= 4;
-    else if (key == "text") s.string(c.text), seen |= 8;
+    if (key == "id")
+      s.string(c.id), c.id = decodeName(c.id), seen |= 1;
+    else if (key == "file")
+      s.string(c.file), c.file = decodeName(c.file), seen |= 2;
+    else if (key == "section")
+      s.string(c.section), seen |= 4;
+    else if (key == "text")
+      s.string(c.text), seen |= 8;
     else if (key == "vector") {
       if (seen & 16) throw Bad{};
       s.expect('[');

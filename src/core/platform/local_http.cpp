@@ -18,7 +18,6 @@ namespace quorvel {
 
 namespace {
 
-
 // One handle per thread. Connections are not kept between requests: the
 // servers answer with headers and body in separate writes, and on a reused
 // connection Nagle's algorithm meets the client's delayed ACK, a 40 ms stall
@@ -132,10 +131,12 @@ bool LocalHTTP::isLoopback(std::string_view url) {
 
 nlohmann::json LocalHTTP::postJSON(const std::string& url, const nlohmann::json& body) {
   std::string reply;
-  perform(url, body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
-          [&reply](std::string_view piece) { reply.append(piece); }, kSessionLimit);
+  perform(
+      url, body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+      [&reply](std::string_view piece) { reply.append(piece); }, kSessionLimit);
   auto parsed = nlohmann::json::parse(reply, nullptr, /*allow_exceptions=*/false);
-  if (!parsed.is_object()) throw HttpError("the model server at " + url + " sent a reply that is not a JSON object: " + excerpt(reply));
+  if (!parsed.is_object())
+    throw HttpError("the model server at " + url + " sent a reply that is not a JSON object: " + excerpt(reply));
   return parsed;
 }
 
@@ -153,12 +154,13 @@ long LocalHTTP::getStatus(const std::string& url, std::chrono::milliseconds time
   curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
   std::string ignored;
   curl_easy_setopt(c, CURLOPT_WRITEDATA, body != nullptr ? body : &ignored);
-  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* user) {
-    auto* keep = static_cast<std::string*>(user);
-    const size_t room = keep->size() < (64u << 10) ? (64u << 10) - keep->size() : 0;
-    keep->append(data, std::min(room, size * count));
-    return size * count;
-  });
+  curl_easy_setopt(
+      c, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* user) {
+        auto* keep = static_cast<std::string*>(user);
+        const size_t room = keep->size() < (64u << 10) ? (64u << 10) - keep->size() : 0;
+        keep->append(data, std::min(room, size * count));
+        return size * count;
+      });
   if (curl_easy_perform(c) != CURLE_OK) return 0;
   long status = 0;
   curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);

@@ -21,10 +21,10 @@ class Subprocess {
 
   // Where a standard stream of the child goes.
   enum class Stream {
-    discard,     // /dev/null
-    toFile,      // the file of Options (created 0600, truncated); /dev/null when it cannot be made
-    capture,     // a pipe read by wait() (standard output only)
-    sameAsOut,   // standard error only: wherever standard output goes
+    discard,    // /dev/null
+    toFile,     // the file of Options (created 0600, truncated); /dev/null when it cannot be made
+    capture,    // a pipe read by wait() (standard output only)
+    sameAsOut,  // standard error only: wherever standard output goes
   };
   struct Options {
     Stream out = Stream::discard;

@@ -16,14 +16,15 @@ using nlohmann::json;
 namespace {
 
 json requestBody(const std::string& system, const std::string& user, bool stream) {
-  return json{{"messages", json::array({{{"role", "system"}, {"content", system}}, {{"role", "user"}, {"content", user}}})},
-              {"temperature", 0},
-              {"top_k", 1},
-              {"seed", 42},
-              {"max_tokens", 400},
-              {"stream", stream},
-              // Qwen3's thinking would spend the whole token budget before the reply.
-              {"chat_template_kwargs", {{"enable_thinking", false}}}};
+  return json{
+      {"messages", json::array({{{"role", "system"}, {"content", system}}, {{"role", "user"}, {"content", user}}})},
+      {"temperature", 0},
+      {"top_k", 1},
+      {"seed", 42},
+      {"max_tokens", 400},
+      {"stream", stream},
+      // Qwen3's thinking would spend the whole token budget before the reply.
+      {"chat_template_kwargs", {{"enable_thinking", false}}}};
 }
 
 const json* member(const json& j, const char* key) {
@@ -152,8 +153,9 @@ std::pair<std::string, Chat::Count> Chat::complete(const std::string& system, co
   // documents" for a question the documents answer.
   if (const json* error = member(reply, "error")) {
     const json* message = member(*error, "message");
-    throw ChatError("the model server failed: " +
-                    (message != nullptr && message->is_string() ? message->get<std::string>() : std::string("unknown error")));
+    throw ChatError("the model server failed: " + (message != nullptr && message->is_string()
+                                                       ? message->get<std::string>()
+                                                       : std::string("unknown error")));
   }
   const json* choice = firstChoice(reply);
   const json* message = choice != nullptr ? member(*choice, "message") : nullptr;
@@ -166,7 +168,8 @@ std::pair<std::string, Chat::Count> Chat::complete(const std::string& system, co
   const json* usage = member(reply, "usage");
   if (const json* n = timings ? member(*timings, "predicted_n") : nullptr; n != nullptr && n->is_number_integer())
     count.tokens = n->get<int64_t>();
-  else if (const json* u = usage ? member(*usage, "completion_tokens") : nullptr; u != nullptr && u->is_number_integer())
+  else if (const json* u = usage ? member(*usage, "completion_tokens") : nullptr;
+           u != nullptr && u->is_number_integer())
     count.tokens = u->get<int64_t>();
   if (const json* s = timings ? member(*timings, "predicted_per_second") : nullptr; s != nullptr && s->is_number())
     count.perSecond = s->get<double>();

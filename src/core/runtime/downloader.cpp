@@ -115,7 +115,6 @@ struct CurlFree {
   void operator()(CURL* c) const { curl_easy_cleanup(c); }
 };
 
-
 }  // namespace
 
 // In one piece: the transfer, its one retry after a 416 and the checks of
@@ -214,8 +213,8 @@ void ModelDownloader::download(const ModelSpec& spec) {
   const int64_t expected = spec.sizeMB * 1000000;
   if (ec || static_cast<int64_t>(arrived) <= expected / 2) {
     std::filesystem::remove(part, ec);
-    throw DownloadError("download of " + spec.file + " failed: " + megabytes(ec ? 0 : arrived) +
-                        " arrived from " + url + ", the model file is about " + megabytes(expected));
+    throw DownloadError("download of " + spec.file + " failed: " + megabytes(ec ? 0 : arrived) + " arrived from " +
+                        url + ", the model file is about " + megabytes(expected));
   }
   if (auto why = ggufDamage(part)) {
     std::filesystem::remove(part, ec);

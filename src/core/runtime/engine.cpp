@@ -46,9 +46,7 @@ struct Engine::Children {
   bool chatLaunched = false, embedLaunched = false;
 
   // A launched server that has exited (or never ran) will not come up.
-  bool anyDied() {
-    return (chatLaunched && !chat.running()) || (embedLaunched && !embed.running());
-  }
+  bool anyDied() { return (chatLaunched && !chat.running()) || (embedLaunched && !embed.running()); }
   void terminate() {
     chat.terminate();
     embed.terminate();
@@ -156,7 +154,8 @@ void Engine::start() {
   if (!ModelCatalog::isInstalled(ModelCatalog::embedding())) return fail(kNoSearchModel, Problem::noSearchModel);
   // A damaged file is named now, not found out as a server that died.
   for (const ModelSpec& m : {*chatModel, ModelCatalog::embedding()})
-    if (auto why = ModelCatalog::damage(m)) return fail(kDamaged + ModelCatalog::path(m).string() + " (" + *why + ")", Problem::damaged);
+    if (auto why = ModelCatalog::damage(m))
+      return fail(kDamaged + ModelCatalog::path(m).string() + " (" + *why + ")", Problem::damaged);
 
   const bool chatUp = healthy(chatURL());
   const bool embedUp = healthy(embedURL());
@@ -171,10 +170,10 @@ void Engine::start() {
     std::lock_guard<std::mutex> lock(mu_);
     if (gen != generation_) return;  // stopped meanwhile
     if (!chatUp) {
-      children_->chat = launch(exe->string(), "chat",
-                               {"-m", models + "/" + chatModel->file, "--host", "127.0.0.1", "--port",
-                                std::to_string(chatPort), "-c", "8192", "-ngl", "99", "-np", "1", "--no-webui",
-                                "--offline", "--jinja"});
+      children_->chat =
+          launch(exe->string(), "chat",
+                 {"-m", models + "/" + chatModel->file, "--host", "127.0.0.1", "--port", std::to_string(chatPort), "-c",
+                  "8192", "-ngl", "99", "-np", "1", "--no-webui", "--offline", "--jinja"});
       children_->chatLaunched = true;
     }
     if (!embedUp) {

@@ -49,6 +49,8 @@ class Reader {
 
 // Bytes of one value of a metadata type; 0 for a string or an array.
 uint64_t scalarSize(uint32_t type) {
+  // A table, kept as one (the formatter would put each case on a line).
+  // clang-format off
   switch (type) {
     case 0: case 1: case 7: return 1;    // uint8, int8, bool
     case 2: case 3: return 2;            // uint16, int16
@@ -57,6 +59,7 @@ uint64_t scalarSize(uint32_t type) {
     case 8: case 9: return 0;            // string, array
     default: throw Bad("its header holds a value of unknown type " + std::to_string(type));
   }
+  // clang-format on
 }
 
 void skipValue(Reader& r, uint32_t type, int depth) {
@@ -81,26 +84,26 @@ void skipValue(Reader& r, uint32_t type, int depth) {
 // {0, 0} for a type not listed here.
 std::pair<uint64_t, uint64_t> blockOf(uint32_t type) {
   switch (type) {
-    case 0: return {1, 4};      // F32
-    case 1: return {1, 2};      // F16
-    case 2: return {32, 18};    // Q4_0
-    case 3: return {32, 20};    // Q4_1
-    case 6: return {32, 22};    // Q5_0
-    case 7: return {32, 24};    // Q5_1
-    case 8: return {32, 34};    // Q8_0
-    case 9: return {32, 36};    // Q8_1
-    case 10: return {256, 84};  // Q2_K
-    case 11: return {256, 110}; // Q3_K
-    case 12: return {256, 144}; // Q4_K
-    case 13: return {256, 176}; // Q5_K
-    case 14: return {256, 210}; // Q6_K
-    case 15: return {256, 292}; // Q8_K
-    case 24: return {1, 1};     // I8
-    case 25: return {1, 2};     // I16
-    case 26: return {1, 4};     // I32
-    case 27: return {1, 8};     // I64
-    case 28: return {1, 8};     // F64
-    case 30: return {1, 2};     // BF16
+    case 0: return {1, 4};       // F32
+    case 1: return {1, 2};       // F16
+    case 2: return {32, 18};     // Q4_0
+    case 3: return {32, 20};     // Q4_1
+    case 6: return {32, 22};     // Q5_0
+    case 7: return {32, 24};     // Q5_1
+    case 8: return {32, 34};     // Q8_0
+    case 9: return {32, 36};     // Q8_1
+    case 10: return {256, 84};   // Q2_K
+    case 11: return {256, 110};  // Q3_K
+    case 12: return {256, 144};  // Q4_K
+    case 13: return {256, 176};  // Q5_K
+    case 14: return {256, 210};  // Q6_K
+    case 15: return {256, 292};  // Q8_K
+    case 24: return {1, 1};      // I8
+    case 25: return {1, 2};      // I16
+    case 26: return {1, 4};      // I32
+    case 27: return {1, 8};      // I64
+    case 28: return {1, 8};      // F64
+    case 30: return {1, 2};      // BF16
     default: return {0, 0};
   }
 }

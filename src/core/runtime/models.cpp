@@ -27,20 +27,28 @@ ModelSpec spec(std::string id, std::string title, std::string file, std::string 
 std::string ModelSpec::toJson() const {
   JsonWriter w;
   w.beginObject()
-      .key("id").value(id)
-      .key("title").value(title)
-      .key("file").value(file)
-      .key("url").value(url)
-      .key("sizeMB").value(sizeMB)
-      .key("minRAMGB").value(minRAMGB)
-      .key("license").value(license)
+      .key("id")
+      .value(id)
+      .key("title")
+      .value(title)
+      .key("file")
+      .value(file)
+      .key("url")
+      .value(url)
+      .key("sizeMB")
+      .value(sizeMB)
+      .key("minRAMGB")
+      .value(minRAMGB)
+      .key("license")
+      .value(license)
       .endObject();
   return w.take();
 }
 
 const ModelSpec& ModelCatalog::embedding() {
-  static const ModelSpec m = spec("qwen3-embed-0.6b", "Qwen3 Embedding 0.6B (search)", "qwen3-embedding-0.6b-q8_0.gguf",
-                                  "/Qwen/Qwen3-Embedding-0.6B-GGUF/resolve/main/Qwen3-Embedding-0.6B-Q8_0.gguf", 639, 8);
+  static const ModelSpec m =
+      spec("qwen3-embed-0.6b", "Qwen3 Embedding 0.6B (search)", "qwen3-embedding-0.6b-q8_0.gguf",
+           "/Qwen/Qwen3-Embedding-0.6B-GGUF/resolve/main/Qwen3-Embedding-0.6B-Q8_0.gguf", 639, 8);
   return m;
 }
 

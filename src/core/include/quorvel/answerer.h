@@ -31,7 +31,7 @@ class Answerer {
                 const Chat::TokenCallback& onToken = {});
 
   struct Verified {
-    std::string text;   // the kept sentences, or "" when none was supported
+    std::string text;  // the kept sentences, or "" when none was supported
     bool dropped = false;
     bool meta = false;
   };

@@ -17,8 +17,7 @@ struct DocImport {
   // subfolders'). An entry of a folder that is a link to a file outside that
   // folder is not imported, nor is anything under /proc, /sys or /dev;
   // `skipped` gets "<path>: <reason>" for each.
-  static int64_t paths(const std::vector<std::filesystem::path>& paths,
-                       std::vector<std::string>* skipped = nullptr);
+  static int64_t paths(const std::vector<std::filesystem::path>& paths, std::vector<std::string>* skipped = nullptr);
 };
 
 }  // namespace quorvel

@@ -86,8 +86,8 @@ class DocIndex {
   std::shared_ptr<const Snapshot> snapshot() const;
   void publish(std::shared_ptr<const Snapshot> s);
 
-  mutable std::mutex mu_;        // guards snap_ (the pointer, not what it points to) and problems_
-  std::mutex refreshMu_;         // one refresh at a time
+  mutable std::mutex mu_;  // guards snap_ (the pointer, not what it points to) and problems_
+  std::mutex refreshMu_;   // one refresh at a time
   std::shared_ptr<const Snapshot> snap_;
   std::map<std::string, std::string> problems_;
 };

@@ -13,10 +13,10 @@ namespace quorvel {
 
 // One passage of one document.
 struct Chunk {
-  std::string id;       // "<file>#<n>", n counting from 1 within the file
-  std::string file;     // the document's file name
-  std::string section;  // the heading in force, without "#" marks; may be empty
-  std::string text;     // trimmed, with the section heading in front
+  std::string id;             // "<file>#<n>", n counting from 1 within the file
+  std::string file;           // the document's file name
+  std::string section;        // the heading in force, without "#" marks; may be empty
+  std::string text;           // trimmed, with the section heading in front
   std::vector<float> vector;  // unit-length embedding; empty until indexed
 
   bool operator==(const Chunk&) const = default;
