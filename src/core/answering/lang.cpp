@@ -390,17 +390,24 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
 
 std::string Lang::detect(std::string_view text) { return detectLanguage(text, Recognisers{}); }
 
-std::string Lang::name(const std::string& code) {
+namespace {
+
+// A language's name in the language of `in` (its own when null), or the code
+// itself when ICU does not know it. The two Chinese codes name their script,
+// so that a guest who writes in traditional characters is not answered in
+// simplified ones.
+std::string displayName(const std::string& code, const icu::Locale* in, bool capitalised) {
   UErrorCode status = U_ZERO_ERROR;
   const icu::Locale locale = icu::Locale::forLanguageTag(code, status);
   if (U_FAILURE(status) || code.empty()) return code;
+  const icu::Locale& language = in != nullptr ? *in : locale;
   icu::UnicodeString display;
-  // The two Chinese codes name their script, so that a guest who writes in
-  // traditional characters is not answered in simplified ones.
   if (code == "zh-Hans" || code == "zh-Hant")
-    locale.getDisplayName(icu::Locale::getEnglish(), display);
+    locale.getDisplayName(language, display);
   else
-    locale.getDisplayLanguage(icu::Locale::getEnglish(), display);
+    locale.getDisplayLanguage(language, display);
+  // As a menu item: "русский" is "Русский" there.
+  if (capitalised && !display.isEmpty()) display.replace(0, 1, icu::UnicodeString(display, 0, 1).toUpper(language));
   std::string out;
   display.toUTF8String(out);
   // ICU answers an unknown code with the code itself (lower-cased); keep the
@@ -408,28 +415,16 @@ std::string Lang::name(const std::string& code) {
   return out.empty() || out == locale.getLanguage() ? code : out;
 }
 
+}  // namespace
+
+std::string Lang::name(const std::string& code) { return displayName(code, &icu::Locale::getEnglish(), false); }
+
+std::string Lang::nativeName(const std::string& code) { return displayName(code, nullptr, true); }
+
 std::vector<std::string> Lang::replyLanguages() {
   std::vector<std::string> codes;
   for (const auto& [code, row] : table()) codes.push_back(code);
   return codes;
-}
-
-std::string Lang::nativeName(const std::string& code) {
-  UErrorCode status = U_ZERO_ERROR;
-  const icu::Locale locale = icu::Locale::forLanguageTag(code, status);
-  if (U_FAILURE(status) || code.empty()) return code;
-  icu::UnicodeString display;
-  // The two Chinese codes name their script; the others their language.
-  if (code == "zh-Hans" || code == "zh-Hant")
-    locale.getDisplayName(locale, display);
-  else
-    locale.getDisplayLanguage(locale, display);
-  if (display.isEmpty()) return code;
-  // Capitalised as a menu item ("русский" is "Русский" there).
-  display.replace(0, 1, icu::UnicodeString(display, 0, 1).toUpper(locale));
-  std::string out;
-  display.toUTF8String(out);
-  return out;
 }
 
 std::string Lang::notInDocs(const std::string& code) { return lookup(code).notInDocs; }
