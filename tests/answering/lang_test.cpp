@@ -20,6 +20,8 @@
 namespace quorvel {
 namespace {
 
+std::string u8str(const char8_t* s) { return reinterpret_cast<const char*>(s); }
+
 // The project's guest messages: forty or more per reply language, most of
 // them one to four words, written as guests write, and ten for each of ten
 // common languages without replies of their own.
@@ -68,6 +70,13 @@ TEST(Lang, EdgeCasesOfDetection) {
   EXPECT_EQ(Lang::detect("\xE6\x9C\xBA\xE5\x9C\xBA"), "zh-Hans");         // 机场
   // Written the same in both scripts (你好): simplified.
   EXPECT_EQ(Lang::detect("\xE4\xBD\xA0\xE5\xA5\xBD\xF0\x9F\x91\x8B"), "zh-Hans");
+  // English hotel words inside Chinese say nothing of its script, nor of any
+  // Latin-script language: the Han characters decide.
+  EXPECT_EQ(Lang::detect(u8str(u8"請問有parking嗎？")), "zh-Hant");
+  EXPECT_EQ(Lang::detect(u8str(u8"room service有到幾點？")), "zh-Hant");
+  EXPECT_EQ(Lang::detect(u8str(u8"请问check in是几点？")), "zh-Hans");
+  // A Chinese word in an English message does not make it Chinese.
+  EXPECT_EQ(Lang::detect(u8str(u8"Could you write the address in Chinese for the taxi driver: 机场")), "en");
   // Letters only Vietnamese writes.
   EXPECT_EQ(Lang::detect("C\xE1\xBA\xA3m \xC6\xA1n!"), "vi");  // Cảm ơn!
   // Invalid UTF-8 is no reason to fail.

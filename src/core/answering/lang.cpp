@@ -251,6 +251,31 @@ std::vector<std::string> ownWords(const std::vector<std::string>& words) {
   return own;
 }
 
+// Letters of the message in hotel loanwords written in Latin letters
+// ("parking", "wifi"), counted apart from the Han or other letters they touch.
+int loanwordLetters(std::string_view text) {
+  std::vector<std::string> latin(1);
+  std::size_t i = 0;
+  while (i < text.size()) {
+    UChar32 c;
+    U8_NEXT(text.data(), i, text.size(), c);
+    UErrorCode status = U_ZERO_ERROR;
+    if (c >= 0 && u_isalpha(c) && uscript_getScript(c, &status) == USCRIPT_LATIN) {
+      char buf[4];
+      int32_t n = 0;
+      U8_APPEND_UNSAFE(buf, n, u_tolower(c));
+      latin.back().append(buf, static_cast<std::size_t>(n));
+    } else if (!latin.back().empty()) {
+      latin.emplace_back();
+    }
+  }
+  if (latin.back().empty()) latin.pop_back();
+  int total = 0;
+  for (const std::string& w : latin) total += static_cast<int>(w.size());
+  for (const std::string& w : ownWords(latin)) total -= static_cast<int>(w.size());
+  return total;
+}
+
 // How strongly the word lists point to each language: every known word gives
 // one vote, shared among the languages that use it.
 std::map<std::string, double> wordVotes(const std::vector<std::string>& words) {
@@ -375,7 +400,9 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
   // gives a statistical recogniser too little to go on.
   if (s.hangul > 0 && s.hangul >= s.kana) return "ko";
   if (s.kana > 0) return "ja";
-  if (s.han > 0 && s.han * 2 >= letters) {
+  // English hotel words inside Chinese ("請問有parking嗎") are no evidence
+  // for any Latin-script language: Han decides against what is left.
+  if (s.han > 0 && s.kana == 0 && s.hangul == 0 && s.han * 2 >= letters - loanwordLetters(text)) {
     // Characters written the same in both ("你好"): simplified, by far the
     // more common.
     const std::string variant = chineseVariant(text);
