@@ -56,6 +56,20 @@ TEST(Lang, RecognisesGuestMessagesByLength) {
     EXPECT_EQ(s.byLanguage.at(single).right, s.byLanguage.at(single).total) << single << misses;
 }
 
+// Russian, Japanese and Korean typed in Latin letters are answered in their
+// own language; words of Latin-script languages that merely look alike are
+// not taken for them.
+TEST(Lang, ScriptLanguagesTypedInLatinLetters) {
+  const auto messages = readGuestMessages(std::string(QUORVEL_FIXTURES) + "/guest-languages-latin.tsv");
+  ASSERT_GE(messages.size(), 50u);
+  const LanguageScore s = scoreLanguages(messages, [](std::string_view t) { return Lang::detect(t); });
+  EXPECT_GE(s.buckets.at("all").percent(), 90.0) << ::testing::PrintToString(s.misses);
+  for (const char* text : {"Bienvenida?", "Es muy malayo", "Ensayo", "Hotel room taxi please", "Nimen ne ga ka?",
+                           "Da, est-ce possible?", "No, gracias", "Wo ist der Pool?"})
+    EXPECT_TRUE(Lang::detect(text) != "ru" && Lang::detect(text) != "ja" && Lang::detect(text) != "ko")
+        << text << " -> " << Lang::detect(text);
+}
+
 TEST(Lang, EdgeCasesOfDetection) {
   EXPECT_EQ(Lang::detect(""), "en");
   EXPECT_EQ(Lang::detect("   \t "), "en");

@@ -114,6 +114,39 @@ quero queria gostaria preciso onde quando quanto qual quais como que fica vocês
   return lists;
 }
 
+const std::vector<GuestWords>& romanizedWords() {
+  static const std::vector<GuestWords> lists{
+      {"ru",
+       R"(privet zdravstvuyte zdravstvuite zdrastvuyte zdrastvuite zdravstvujte zdrasti dobryi dobryy dobriy dobrij
+dobryj dobroe dobroye dobrogo dobraya utro utra vecher vechera dnya spasibo spasiba bolshoe pozhaluysta pozhaluista
+pozhalujsta pojaluista pojalujsta pozhalsta mozhno mojno nelzya kogda skolko skolka stoit stoimost gde kuda otkuda
+pochemu zachem kakoi kakoy kakoj kakaya kakie kotoryi chto shto chego nuzhno nuzhen nuzhna nujno nujen mne
+vy menya nomer nomere nomera zavtrak zavtraka obed uzhin uzhina vyezd viezd vyezda zaezd zaezda pozdniy
+pozdnij pozdnii ranniy rannij rannii parkovka parkovku besplatno platno dengi rublei rublej evro yest estli
+segodnya zavtra vchera utrom vecherom nochyu seichas sejchas pozhe ranshe polotentse polotentsa polotenca kluch klyuch
+klyuchi dver rabotaet slomalsya slomalas kondicioner konditsioner voda vody goryachey goryachei holodnaya
+kholodnaya dush tualet okno krovat podushka odeyalo uborka uborku pomenyat pomoch pomogite skazhite podskazhite
+khorosho horosho ochen ploho khotel khotela hotela khochu hochu mozhete mozhem budet byl bylo byla kak
+zdes gostinitsa gostinitsy oteli aeroporta vyzvat zakazat zakazal bronirovanie oplata
+oplatit kartoy kartoi nalichnymi)"},
+      {"ja", R"(konnichiwa konnichiha konbanwa ohayou ohayo ohayougozaimasu arigatou arigato arigatougozaimasu
+gozaimasu gozaimasuka sumimasen suimasen onegaishimasu onegaisimasu onegai kudasai kudasaimasenka desu desuka deshou
+deshita masu masuka mashita masen arimasu arimasuka arimasen imasu imasuka dekimasu dekimasuka dekimasen shimasu
+shitai shitaidesu itadakemasu itadakemasuka heya heyano kagi kagiwo nakushimashita wasuremashita nanji nanjikara
+nanjimade doko dokodesuka ikura ikuradesuka chekkuin chekkuauto choushoku chooshoku choshoku asagohan bangohan
+yoyaku yoyakushita eakon kowareta kowaremashita ofuro onsen taoru mizu oyu kuukou kukou takushii yonde
+yobitai hoshii daijoubu daijobu wakarimasen wakarimashita totemo oishii yoroshiku genki nandesuka
+mouichido chuushajou chuushajo basutaoru)"},
+      {"ko", R"(annyeonghaseyo annyonghaseyo anyonghaseyo annyeong kamsahamnida gamsahamnida gamsahabnida komawoyo
+gomawoyo gomapseumnida juseyo jusaeyo isseoyo isseoyo isseumnikka itsseumnikka eopseoyo eodi eodiyeyo eodieyo
+eolma eolmayeyo myeotsi myeossi sigan bangi yeolsoe jamulsoe joesonghamnida mianhamnida sillyehamnida
+hwajangsil chekeuin chekeuaut achim achimsiksa jeomsim jeonyeok yeyak gonghang taeksi oncheon suyeongjang
+doeyo dwaeyo haeyo hamnida imnida imnikka ieyo yeyo sipeoyo sipseumnida butakdeuryeoyo buthakdeuryeoyo
+algesseumnida moreugesseoyo gwaenchanayo jal)"},
+  };
+  return lists;
+}
+
 const char* hotelLoanwords() {
   return R"(wifi wi-fi password pass checkin check-in checkout check-out check late parking shuttle transfer pool spa gym
 laundry service room roomservice room-service minibar hair dryer hairdryer lift elevator ac taxi delay delayed vegan

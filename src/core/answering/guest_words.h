@@ -13,6 +13,13 @@ struct GuestWords {
 
 const std::vector<GuestWords>& guestWords();
 
+// Words of languages with scripts of their own as guests write them in Latin
+// letters on a phone without that keyboard: Russian in translit ("mozhno",
+// "zavtrak"), Japanese in romaji ("kudasai", "heya"), Korean romanized
+// ("annyeonghaseyo"). Only words no Latin-script language writes; lower
+// case, without apostrophes, separated by white space.
+const std::vector<GuestWords>& romanizedWords();
+
 // English hotel words that guests put into messages in any language ("wifi",
 // "late checkout", "parking"): they say nothing about the guest's language.
 // Lower case, separated by white space.

@@ -276,6 +276,55 @@ int loanwordLetters(std::string_view text) {
   return total;
 }
 
+// Russian, Japanese or Korean written in Latin letters ("mozhno pozdniy
+// vyezd?", "heya no kagi wo nakushimashita"): the language whose romanized
+// words make at least half of the message's own words (two of them at least
+// in a message of four words or more); "" when none does.
+std::string romanizedLanguage(const std::vector<std::string>& own) {
+  static const std::map<std::string, std::set<std::string>> lists = [] {
+    std::map<std::string, std::set<std::string>> out;
+    for (const GuestWords& g : romanizedWords())
+      for (auto& w : splitWords(g.words)) out[g.code].insert(w);
+    return out;
+  }();
+  // Short words other languages write too ("no", "ga", "v", "na"): they count
+  // only beside a word of the language's own.
+  static const std::map<std::string, std::set<std::string>> helpers{
+      {"ru",
+       {"v",   "vo",  "na",  "s",   "so",  "ot",  "do", "za",     "po",   "k",    "u",    "ya",  "ne",  "i",   "li",
+        "est", "net", "vas", "nas", "tam", "tut", "da", "eshche", "eshe", "odno", "odin", "den", "nam", "vam", "fen"}},
+      {"ja",
+       {"wa", "ga", "wo", "o", "no", "ni", "de", "ka", "to", "mo", "ne", "yo", "nan", "mou", "ichido", "made", "kara"}},
+      {"ko", {"bus", "ganeun", "buteo", "kkaji", "jom", "ne", "nae"}},
+  };
+  // Verb endings only these languages write in Latin letters.
+  static const std::map<std::string, std::vector<std::string>> endings{
+      {"ja", {"masu", "masen", "mashita", "masuka", "desu", "desuka", "kudasai"}},
+      {"ko", {"seyo", "mnida", "eoyo", "haeyo", "nikka"}},
+  };
+  if (own.empty()) return "";
+  std::map<std::string, std::size_t> hits, helped;
+  for (std::string w : own) {
+    // Translit marks the soft sign with an apostrophe ("skol'ko"), or not.
+    std::erase(w, '\'');
+    for (const auto& [code, words] : lists) {
+      bool hit = words.count(w) > 0;
+      if (auto e = endings.find(code); !hit && e != endings.end())
+        hit = std::any_of(e->second.begin(), e->second.end(),
+                          [&](const std::string& end) { return w.size() > end.size() + 1 && w.ends_with(end); });
+      if (hit)
+        ++hits[code];
+      else if (helpers.at(code).count(w))
+        ++helped[code];
+    }
+  }
+  for (const auto& [code, n] : hits) {
+    const std::size_t all = n + helped[code];
+    if (all * 2 >= own.size() && (own.size() < 4 || n >= 2 || all * 3 >= own.size() * 2)) return code;
+  }
+  return "";
+}
+
 // How strongly the word lists point to each language: every known word gives
 // one vote, shared among the languages that use it.
 std::map<std::string, double> wordVotes(const std::vector<std::string>& words) {
@@ -409,6 +458,10 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
     return variant.empty() ? "zh-Hans" : variant;
   }
   if (s.vietnamese > 0) return "vi";
+  // Plain Latin letters only: perhaps a script language typed without its
+  // keyboard.
+  if (s.latin == letters && s.foreignLatin == 0)
+    if (std::string r = romanizedLanguage(ownWords(messageWords(text))); !r.empty()) return r;
   const std::string guess = use.cld2Only ? cld2(text).code : combine(text, s, use);
   if (!guess.empty()) return guess;
   if (s.cyrillic > s.latin) return "ru";
