@@ -30,6 +30,12 @@ using namespace quorvel::app::test;
 class ViewsTest : public QObject {
   Q_OBJECT
 
+  // The stand-in as the model server, and one document to answer from.
+  static void withBreakfastRules(AppHome& home) {
+    prepareStandInHome(home.home.path());
+    writeText(Paths::documents() / "rules.md", "Breakfast is served from 7:00 to 10:30 on the terrace.");
+  }
+
  private slots:
   // The tests read the English texts, whatever the desktop's language.
   void initTestCase() { translations::use(QLocale(QLocale::English)); }
@@ -116,8 +122,7 @@ class ViewsTest : public QObject {
 
   void keyboardFocusShowsAndTabGoesInTheOrderOfTheWork() {
     AppHome home;
-    prepareStandInHome(home.home.path());
-    writeText(Paths::documents() / "rules.md", "Breakfast is served from 7:00 to 10:30 on the terrace.");
+    withBreakfastRules(home);
     AppModel model;
     AskPanel panel(model);
     panel.resize(900, 640);
@@ -165,8 +170,7 @@ class ViewsTest : public QObject {
 
   void aReplyWithItsSourcesAndTheNotInDocumentsTag() {
     AppHome home;
-    prepareStandInHome(home.home.path());
-    writeText(Paths::documents() / "rules.md", "Breakfast is served from 7:00 to 10:30 on the terrace.");
+    withBreakfastRules(home);
     AppModel model;
     AskPanel panel(model);
     QVERIFY(!panel.copyButton()->isEnabled());
@@ -370,8 +374,7 @@ class ViewsTest : public QObject {
   // disk: not once for each streamed piece of a reply.
   void aStreamedReplyLooksAtNoFiles() {
     AppHome home;
-    prepareStandInHome(home.home.path());
-    writeText(Paths::documents() / "rules.md", "Breakfast is served from 7:00 to 10:30 on the terrace.");
+    withBreakfastRules(home);
     AppModel model;
     MainWindow window(model);
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
