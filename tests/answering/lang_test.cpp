@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <map>
+#include <set>
 #include <thread>
 
 #include <quorvel/lang.h>
@@ -68,6 +69,28 @@ TEST(Lang, ScriptLanguagesTypedInLatinLetters) {
                            "Da, est-ce possible?", "No, gracias", "Wo ist der Pool?"})
     EXPECT_TRUE(Lang::detect(text) != "ru" && Lang::detect(text) != "ja" && Lang::detect(text) != "ko")
         << text << " -> " << Lang::detect(text);
+}
+
+// Languages beside the reply languages keep their own name where the
+// recognisers can tell them; where they cannot, a language of their own
+// family is acceptable, another family never.
+TEST(Lang, NeighboursAreNamedOrGivenAnotherOfTheirFamily) {
+  const std::map<std::string, std::set<std::string>> family{
+      {"gl", {"gl", "es", "pt", "it", "fr", "ca"}},
+      {"ca", {"ca", "es", "fr", "it", "pt", "gl"}},
+      {"af", {"af", "nl", "de", "en"}},
+      {"nb", {"nb", "da", "sv", "de", "nl", "en"}},
+      {"id", {"id"}},
+  };
+  const auto messages = readGuestMessages(std::string(QUORVEL_FIXTURES) + "/guest-languages-neighbours.tsv");
+  ASSERT_GE(messages.size(), 50u);
+  int own = 0;
+  for (const auto& m : messages) {
+    const std::string got = Lang::detect(m.text);
+    EXPECT_TRUE(family.at(m.code).count(got)) << m.code << " -> " << got << ": " << m.text;
+    own += got == m.code;
+  }
+  EXPECT_GE(own * 100, 80 * static_cast<int>(messages.size()));
 }
 
 TEST(Lang, EdgeCasesOfDetection) {

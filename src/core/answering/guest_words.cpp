@@ -92,6 +92,19 @@ boa dia tarde noite amanhã hoje agora cedo quarto café manhã pequeno-almoço 
 incluída chave toalha toalhas travesseiro água quente fria chuveiro ar funciona quebrado praia longe perto motorista
 aeroporto estação carro bagagem mala elevador recepção chegada saída reserva desculpe desculpa posso podemos pode
 quero queria gostaria preciso onde quando quanto qual quais como que fica vocês senha estacionamento)"},
+      // Catalan, Galician and Afrikaans beside their reply-language
+      // neighbours, so that a guest writing them is named as such, and never
+      // taken for a language of another family.
+      {"ca",
+       R"(bon dia nit si us plau moltes gràcies mercès quina quin quant quants hi ha habitació esmorzar sopar dinar
+aigua calenta dutxa tovallola tovalloles aparcament trasllat aeroport arribarem arribem voldria podem puc tenim
+aquesta aquest també però molt més amb sense fins demà avui l'hotel l'habitació l'esmorzar l'aeroport és està)"},
+      {"gl",
+       R"(bos días boas noites grazas moitas moito almorzo xantar cea aparcadoiro equipaxe auga quente ducha toalla
+cuarto rexistro entrada saída traslado facer podo podemos quería onde está hai unha máis tamén non ten)"},
+      {"af", R"(goeie môre middag aand dankie baie asseblief ontbyt aandete middagete parkering uitteken inteken
+handdoek kry lughawe swembad lugversorger pendeldiens eers aankom ingesluit prys kamer ons julle jy ek nie
+werk hoe laat hoeveel kos waar is daar kan sal)"},
       {"ru", R"(и в во не на я мы вы он она они что как где когда сколько можно нужно нужен нужна есть нет да спасибо
 пожалуйста привет здравствуйте добрый доброе утро день вечер ночь номер завтрак ужин обед цена стоит стоимость
 бесплатно бесплатный включен включено ключ полотенце полотенца подушка вода горячая холодная душ кондиционер работает
