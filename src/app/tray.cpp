@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
@@ -146,8 +147,10 @@ void Tray::openMenu() {
 void Tray::notify(const QString& title, const QString& text) {
   // The tray's own balloon only without the desktop's service: Qt draws it
   // in colours that can be unreadable.
-  notifyDesktop(title, text, [this, title, text] {
-    if (icon_ != nullptr && QSystemTrayIcon::supportsMessages()) icon_->showMessage(title, text, appIcon(), 5000);
+  // The answer may come after the tray is gone (at quit).
+  notifyDesktop(title, text, [self = QPointer<Tray>(this), title, text] {
+    if (self && self->icon_ != nullptr && QSystemTrayIcon::supportsMessages())
+      self->icon_->showMessage(title, text, appIcon(), 5000);
   });
 }
 
