@@ -201,13 +201,13 @@ void AppDelegate::quit() {
 void AppDelegate::snapshot(const QString& folder) {
   QDir().mkpath(folder);
   window_.snapshot(QDir(folder).filePath(QStringLiteral("window.png")));
-  Tray::preview(tray_->rows(), model_.statusColor()).save(QDir(folder).filePath(QStringLiteral("menu.png")), "PNG");
+  Tray::preview(tray_->rows(), model_.status().color()).save(QDir(folder).filePath(QStringLiteral("menu.png")), "PNG");
 }
 
 void AppDelegate::launch(std::function<void()> done) {
   auto steps = std::make_shared<std::vector<Step>>();
   steps->push_back([this](auto next) {
-    if (AppModel::modelsReady())
+    if (EngineStatus::modelsReady())
       model_.startEngine(next);
     else if (options_.install)
       model_.install(next);
@@ -221,7 +221,7 @@ void AppDelegate::launch(std::function<void()> done) {
     });
   if (options_.ask)
     steps->push_back([this, text = *options_.ask](auto next) {
-      model_.setGuestText(text);
+      model_.reply().setGuestText(text);
       model_.ask(next);
     });
   if (options_.snapshot)

@@ -45,15 +45,15 @@ QStringList resourceEntries(const QString& relative) {
 }  // namespace
 
 AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()), reader_(std::make_unique<CoreWorker>()) {
-  lastTPS_ = Stats::lastTPS();
+  reply_.lastTPS_ = Stats::lastTPS();
   Paths::ensure();
   // The engine reports from whatever thread changed its state; the change
   // is made here, on the GUI thread.
   Engine::shared().onState = [this](const Engine::State& s) {
     CoreWorker::reply(this, [this, s] {
-      engine_ = s;
+      status_.state_ = s;
       if (s.kind != Engine::State::Kind::ready) serverWatch_->stop();
-      emit engineChanged();
+      emit status_.changed();
     });
   };
   // A server that dies (killed, out of memory) is noticed within a second,
@@ -88,139 +88,27 @@ AppModel::~AppModel() {
   Engine::shared().onState = {};
 }
 
-void AppModel::setGuestText(const QString& text) {
-  if (text == guestText_) return;
-  guestText_ = text;
-  emit replyChanged();
-}
-
-void AppModel::setReplyTemplate(const ReplyTemplate* t) {
-  if (t == template_) return;
-  template_ = t;
-  emit replyChanged();
-}
-
-void AppModel::setReplyLang(const QString& code) {
-  if (code == replyLang_) return;
-  replyLang_ = code;
-  emit replyChanged();
-}
-
-bool AppModel::modelsReady() {
-  // A damaged model file is not ready: the setup screen offers to download
-  // it again.
-  const auto chat = ModelCatalog::installedChat();
-  return chat && !ModelCatalog::damage(*chat) && ModelCatalog::isInstalled(ModelCatalog::embedding()) &&
-         !ModelCatalog::damage(ModelCatalog::embedding());
-}
-
-QString AppModel::statusText() const {
-  switch (engine_.kind) {
-    case Engine::State::Kind::stopped:
-      return modelsReady() ? tr("Model stopped") : tr("Not installed \u2014 open to install");
-    case Engine::State::Kind::starting: return tr("Starting the local model\u2026");
-    case Engine::State::Kind::ready: return busy_ ? tr("Writing a reply\u2026") : tr("Ready \u00B7 works offline");
-    case Engine::State::Kind::failed: return tr("Error: %1").arg(engineFailure());
-  }
-  return {};
-}
-
-QString AppModel::engineFailure() const {
-  if (engine_.kind != Engine::State::Kind::failed) return {};
-  // The engine's own words, in the app's language; by the reason, so that a
-  // reworded message still shows.
-  const QString message = QString::fromStdString(engine_.message);
-  using Problem = Engine::Problem;
-  switch (engine_.problem) {
-    case Problem::notFound: return tr("engine not found");
-    case Problem::noModel: return tr("model not downloaded");
-    case Problem::noSearchModel: return tr("search model not downloaded");
-    case Problem::damaged: return tr("model file damaged: %1").arg(message.section(QStringLiteral(": "), 1));
-    case Problem::didNotStart: return tr("model server did not start (see logs)");
-    case Problem::portTaken:
-      return tr("port %1 is used by another program (quorvel-cli stop ends a model server of ours)")
-          .arg(message.section(QLatin1Char(' '), 1, 1));
-    case Problem::serverStopped: return tr("the model server stopped");
-    case Problem::none:
-    case Problem::other: break;
-  }
-  return message;
-}
 
 QString AppModel::note() const {
-  if (busy_) return {};
-  if (!replyError_.isEmpty()) return replyError_;
-  if (!readError_.isEmpty()) return readError_;
-  return speed_;
-}
-
-bool AppModel::canStartEngine() const {
-  return (engine_.kind == Engine::State::Kind::stopped || engine_.kind == Engine::State::Kind::failed) && modelsReady();
+  if (reply_.busy_) return {};
+  if (!reply_.error_.isEmpty()) return reply_.error_;
+  if (!documents_.readError_.isEmpty()) return documents_.readError_;
+  return reply_.speed_;
 }
 
 bool AppModel::canAsk() const {
-  if (busy_ || (guestText_.isEmpty() && template_ == nullptr)) return false;
-  return engine_.kind == Engine::State::Kind::ready || serverWentAway();
-}
-
-bool AppModel::serverWentAway() const {
-  return engine_.kind == Engine::State::Kind::failed && engine_.problem == Engine::Problem::serverStopped &&
-         modelsReady();
-}
-
-QColor AppModel::statusColor() const {
-  // The desktop's usual signal colours, as bright as a dark window needs.
-  switch (engine_.kind) {
-    case Engine::State::Kind::stopped: return modelsReady() ? QColor(0x8e, 0x8e, 0x93) : QColor(0xff, 0x9f, 0x0a);
-    case Engine::State::Kind::starting: return QColor(0xff, 0xd6, 0x0a);
-    case Engine::State::Kind::ready: return busy_ ? QColor(0x0a, 0x84, 0xff) : QColor(0x30, 0xd1, 0x58);
-    case Engine::State::Kind::failed: return QColor(0xff, 0x45, 0x3a);
-  }
-  return {};
-}
-
-QString AppModel::installServerAdvice(bool bundled) {
-  // A package that carries the server and has lost it is damaged.
-  if (bundled)
-    return tr(
-        "Quorvel's model server is missing from its installation: reinstall Quorvel "
-        "(sudo apt install --reinstall quorvel).");
-  return tr(
-      "llama-server is not installed: install it (sudo apt install llama.cpp), then press \u201CTry again\u201D.");
-}
-
-QString AppModel::advice() const {
-  if (engine_.kind != Engine::State::Kind::failed) return {};
-  using Problem = Engine::Problem;
-  switch (engine_.problem) {
-    case Problem::notFound: return installServerAdvice();
-    case Problem::damaged: return tr("A model file is damaged: install it again on the setup screen.");
-    case Problem::noModel:
-    case Problem::noSearchModel: return tr("The model files are missing: install them on the setup screen.");
-    case Problem::serverStopped:
-      return tr("Press \u201CStart again\u201D, or write the reply: the model starts first.");
-    case Problem::didNotStart:
-      return tr("Press \u201CTry again\u201D. If it fails again, restart the computer: it frees the memory.");
-    case Problem::portTaken:
-    case Problem::none:
-    case Problem::other: break;
-  }
-  return {};
+  if (reply_.busy_ || (reply_.guestText_.isEmpty() && reply_.template_ == nullptr)) return false;
+  return status_.ready() || status_.serverWentAway();
 }
 
 QString AppModel::speedLine(double tokensPerSecond, double seconds) {
   return tr("%1 tokens/s \u00B7 %2 s \u00B7 offline").arg(tokensPerSecond, 0, 'f', 0).arg(seconds, 0, 'f', 1);
 }
 
-void AppModel::reloadFiles() {
-  files_ = DocIndex::shared().fileNames();
-  problems_ = DocIndex::shared().problems();
-  passages_ = static_cast<int64_t>(DocIndex::shared().chunkCount());
-  emit documentsChanged();
-}
+void AppModel::reloadFiles() { documents_.reload(); }
 
 void AppModel::install(Done done) {
-  setupError_.clear();
+  setup_.error_.clear();
   std::vector<ModelSpec> todo;
   for (const ModelSpec& m : {ModelCatalog::embedding(), ModelCatalog::recommendedChat()})
     if (!ModelCatalog::isInstalled(m) || ModelCatalog::damage(m)) todo.push_back(m);
@@ -229,19 +117,19 @@ void AppModel::install(Done done) {
 
 void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done done) {
   if (i == todo.size()) {
-    setupProgress_.reset();
-    setupStep_.clear();
-    emit setupChanged();
+    setup_.progress_.reset();
+    setup_.step_.clear();
+    emit setup_.changed();
     return finishInstall(std::move(done));
   }
   const ModelSpec spec = todo[i];
-  setupStep_ = QStringLiteral("%1/%2 \u00B7 %3 \u00B7 %4 MB")
+  setup_.step_ = QStringLiteral("%1/%2 \u00B7 %3 \u00B7 %4 MB")
                    .arg(i + 1)
                    .arg(todo.size())
                    .arg(QString::fromStdString(spec.title))
                    .arg(spec.sizeMB);
-  setupProgress_ = 0.0;
-  emit setupChanged();
+  setup_.progress_ = 0.0;
+  emit setup_.changed();
   CoreWorker* worker = worker_.get();
   worker->post([this, worker, spec, todo = std::move(todo), i, done = std::move(done)]() mutable {
     ModelDownloader downloader;
@@ -253,8 +141,8 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
       if (fraction < 1.0 && now - last < std::chrono::milliseconds(100)) return;
       last = now;
       CoreWorker::reply(this, [this, fraction] {
-        if (setupProgress_) setupProgress_ = fraction;
-        emit setupChanged();
+        if (setup_.progress_) setup_.progress_ = fraction;
+        emit setup_.changed();
       });
     };
     try {
@@ -266,10 +154,10 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
     } catch (const std::exception& e) {
       const QString why = QString::fromUtf8(e.what());
       CoreWorker::reply(this, [this, why, done = std::move(done)] {
-        setupStep_.clear();
-        setupError_ = tr("Download failed: %1").arg(why);
-        setupProgress_.reset();
-        emit setupChanged();
+        setup_.step_.clear();
+        setup_.error_ = tr("Download failed: %1").arg(why);
+        setup_.progress_.reset();
+        emit setup_.changed();
         if (done) done();
       });
     }
@@ -279,7 +167,7 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
 void AppModel::finishInstall(Done done) {
   const QDir docs(QString::fromStdString(Paths::documents().string()));
   if (!docs.exists() || docs.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) addHotelTemplates();
-  if (!modelsReady()) {
+  if (!EngineStatus::modelsReady()) {
     if (done) done();
     return;
   }
@@ -287,7 +175,7 @@ void AppModel::finishInstall(Done done) {
 }
 
 void AppModel::startEngine(Done done) {
-  if (!modelsReady()) {
+  if (!EngineStatus::modelsReady()) {
     if (done) done();
     return;
   }
@@ -295,7 +183,7 @@ void AppModel::startEngine(Done done) {
     Engine::shared().start();
     // The state reports were posted before this: the engine is known here.
     CoreWorker::reply(this, [this, done = std::move(done)]() mutable {
-      if (engine_.kind == Engine::State::Kind::ready) serverWatch_->start();
+      if (status_.ready()) serverWatch_->start();
       reindex(std::move(done));
     });
   });
@@ -304,18 +192,18 @@ void AppModel::startEngine(Done done) {
 void AppModel::checkServers() {
   // A look at the ports and the children, no request: cheap enough for
   // the GUI thread. A change comes back as a state report.
-  if (engine_.kind == Engine::State::Kind::ready) Engine::shared().checkServers();
+  if (status_.ready()) Engine::shared().checkServers();
 }
 
 void AppModel::reindex(Done done) {
-  if (engine_.kind != Engine::State::Kind::ready) {
+  if (!status_.ready()) {
     if (done) done();
     return;
   }
-  indexing_ = true;
+  documents_.reading_ = true;
   ++reReads_;
   readState_ = folderState();
-  emit documentsChanged();
+  emit documents_.changed();
   CoreWorker* reader = reader_.get();
   reader->post([this, reader, done = std::move(done)]() mutable {
     QString error;
@@ -324,8 +212,8 @@ void AppModel::reindex(Done done) {
         reader->checkCancelled();
         const QString line = tr("Reading %1").arg(QString::fromStdString(name));
         CoreWorker::reply(this, [this, line] {
-          readingLine_ = line;
-          emit documentsChanged();
+          documents_.readingLine_ = line;
+          emit documents_.changed();
         });
       });
     } catch (const Cancelled&) {
@@ -335,12 +223,12 @@ void AppModel::reindex(Done done) {
       if (error.isEmpty()) error = QStringLiteral("?");
     }
     CoreWorker::reply(this, [this, error, done = std::move(done)] {
-      indexing_ = false;
-      readingLine_.clear();
+      documents_.reading_ = false;
+      documents_.readingLine_.clear();
       // A reading that succeeds takes away the failure of the one before.
-      readError_ = error;
+      documents_.readError_ = error;
       reloadFiles();
-      emit replyChanged();  // the note line
+      emit reply_.changed();  // the note line
       if (done) done();
       if (readAgain_) {
         readAgain_ = false;
@@ -355,10 +243,10 @@ void AppModel::ask(Done done) {
     if (done) done();
     return;
   }
-  if (engine_.kind == Engine::State::Kind::ready) return write(std::move(done));
+  if (status_.ready()) return write(std::move(done));
   // The server went away: it is started again, then the reply written.
   startEngine([this, done = std::move(done)]() mutable {
-    if (engine_.kind == Engine::State::Kind::ready && canAsk())
+    if (status_.ready() && canAsk())
       write(std::move(done));
     else if (done)
       done();
@@ -366,20 +254,18 @@ void AppModel::ask(Done done) {
 }
 
 void AppModel::write(Done done) {
-  busy_ = true;
-  replied_ = false;
-  failure_.clear();
-  replyError_.clear();
-  answer_.clear();
-  sources_.clear();
-  speed_.clear();
-  notInDocs_ = false;
-  emit replyChanged();
-  emit engineChanged();  // the status says whether a reply is being written
-  const std::string message = guestText_.toStdString();
-  const ReplyTemplate* tmpl = template_;
+  reply_.replied_ = false;
+  reply_.failure_.clear();
+  reply_.error_.clear();
+  reply_.answer_.clear();
+  reply_.sources_.clear();
+  reply_.speed_.clear();
+  reply_.notInDocs_ = false;
+  setBusy(true);
+  const std::string message = reply_.guestText_.toStdString();
+  const ReplyTemplate* tmpl = reply_.template_;
   const std::optional<std::string> language =
-      replyLang_ == QStringLiteral("auto") ? std::nullopt : std::optional<std::string>(replyLang_.toStdString());
+      reply_.language_ == QStringLiteral("auto") ? std::nullopt : std::optional<std::string>(reply_.language_.toStdString());
   CoreWorker* worker = worker_.get();
   worker->post([this, worker, message, tmpl, language, done = std::move(done)]() mutable {
     try {
@@ -389,20 +275,18 @@ void AppModel::write(Done done) {
         worker->checkCancelled();
         const QString text = QString::fromStdString(piece);
         CoreWorker::reply(this, [this, text] {
-          answer_ += text;
-          emit replyChanged();
+          reply_.answer_ += text;
+          emit reply_.changed();
         });
       });
       CoreWorker::reply(this, [this, a, done = std::move(done)] {
-        answer_ = QString::fromStdString(a.text);
-        sources_ = a.sources;
-        notInDocs_ = a.notInDocs;
-        lastTPS_ = a.tokensPerSecond;
-        speed_ = speedLine(a.tokensPerSecond, a.seconds);
-        busy_ = false;
-        replied_ = true;
-        emit replyChanged();
-        emit engineChanged();  // the status says whether a reply is being written
+        reply_.answer_ = QString::fromStdString(a.text);
+        reply_.sources_ = a.sources;
+        reply_.notInDocs_ = a.notInDocs;
+        reply_.lastTPS_ = a.tokensPerSecond;
+        reply_.speed_ = speedLine(a.tokensPerSecond, a.seconds);
+        reply_.replied_ = true;
+        setBusy(false);
         if (done) done();
       });
     } catch (const Cancelled&) {
@@ -413,18 +297,23 @@ void AppModel::write(Done done) {
       Engine::shared().checkServers(std::chrono::seconds(2));
       CoreWorker::reply(this, [this, why, done = std::move(done)] {
         const bool died =
-            engine_.kind == Engine::State::Kind::failed && engine_.problem == Engine::Problem::serverStopped;
-        failure_ = died ? engineFailure() : why;
-        replyError_ = (died ? tr("The reply was not finished: %1. \u201CWrite reply\u201D starts it again.")
+            status_.state().kind == Engine::State::Kind::failed && status_.state().problem == Engine::Problem::serverStopped;
+        reply_.failure_ = died ? status_.failure() : why;
+        reply_.error_ = (died ? tr("The reply was not finished: %1. \u201CWrite reply\u201D starts it again.")
                             : tr("The reply was not finished: %1"))
-                          .arg(failure_);
-        busy_ = false;
-        emit replyChanged();
-        emit engineChanged();  // the status says whether a reply is being written
+                          .arg(reply_.failure_);
+        setBusy(false);
         if (done) done();
       });
     }
   });
+}
+
+void AppModel::setBusy(bool busy) {
+  reply_.busy_ = busy;
+  status_.writing_ = busy;  // the status says whether a reply is being written
+  emit reply_.changed();
+  emit status_.changed();
 }
 
 void AppModel::answerClipboard(Done done) {
@@ -437,18 +326,18 @@ void AppModel::answerClipboard(Done done) {
   };
   const QString text = QGuiApplication::clipboard()->text();
   if (text.trimmed().isEmpty()) return refuse(tr("No reply: the clipboard holds no text"));
-  if (busy_) return refuse(tr("No reply: another reply is being written \u2014 try again in a moment"));
-  if (engine_.kind != Engine::State::Kind::ready && !serverWentAway())
+  if (reply_.busy_) return refuse(tr("No reply: another reply is being written \u2014 try again in a moment"));
+  if (!status_.ready() && !status_.serverWentAway())
     return refuse(tr("No reply: the model is not running \u2014 start it first"));
-  guestText_ = text;
-  template_ = nullptr;
-  emit replyChanged();
+  reply_.guestText_ = text;
+  reply_.template_ = nullptr;
+  emit reply_.changed();
   ask([this, done = std::move(done)] {
-    if (replied_) {
-      QGuiApplication::clipboard()->setText(answer_);
+    if (reply_.replied_) {
+      QGuiApplication::clipboard()->setText(reply_.answer_);
       if (notify) notify(QStringLiteral("Quorvel"), tr("Reply copied to the clipboard"));
     } else if (notify) {
-      notify(QStringLiteral("Quorvel"), tr("No reply: %1").arg(failure_));
+      notify(QStringLiteral("Quorvel"), tr("No reply: %1").arg(reply_.failure_));
     }
     if (done) done();
   });
@@ -456,13 +345,13 @@ void AppModel::answerClipboard(Done done) {
 
 bool AppModel::copyAnswer() {
   // Half a reply pasted to a guest reads as a whole one.
-  if (!replied_ || busy_) return false;
-  QGuiApplication::clipboard()->setText(answer_);
+  if (!reply_.replied_ || reply_.busy_) return false;
+  QGuiApplication::clipboard()->setText(reply_.answer_);
   return true;
 }
 
 void AppModel::toggleEngine(Done done) {
-  if (engine_.kind == Engine::State::Kind::ready) {
+  if (status_.ready()) {
     // Ending the servers can take seconds (and waits for hung ones): off the
     // GUI thread, and apart from the core thread, which may be busy.
     QThreadPool::globalInstance()->start([] { Engine::shared().stopAll(); });
@@ -536,8 +425,8 @@ void AppModel::folderChanged() {
 }
 
 void AppModel::rereadIfChanged() {
-  if (engine_.kind != Engine::State::Kind::ready) return;
-  if (indexing_) {
+  if (!status_.ready()) return;
+  if (documents_.reading_) {
     readAgain_ = true;
     return;
   }

@@ -1,9 +1,9 @@
-// The app's one observable state: what the screens show and every action
-// they take. Lives on the GUI thread; the core's long work runs on the
-// CoreWorker and comes back by queued calls, each changing the state here.
+// What drives the core for the app: every action the screens take, and the
+// four states they show (app_states.h), which only it changes. Lives on the
+// GUI thread; the core's long work runs on the CoreWorkers and comes back by
+// queued calls, each changing a state here.
 #pragma once
 
-#include <QColor>
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
@@ -22,6 +22,8 @@
 #include <quorvel/records.h>
 #include <quorvel/reply_template.h>
 
+#include "app_states.h"
+
 namespace quorvel::app {
 
 class CoreWorker;
@@ -34,66 +36,19 @@ class AppModel : public QObject {
   AppModel();
   ~AppModel() override;
 
-  // Observable state, in four concerns, each with its signal: the setup
-  // (setupChanged), the engine's status (engineChanged), the documents
-  // (documentsChanged) and the reply (replyChanged). A streamed piece of a
-  // reply emits replyChanged only: nothing else is redrawn or looked up.
-  Engine::State engine() const { return engine_; }
-  const std::vector<std::string>& files() const { return files_; }
-  int64_t passages() const { return passages_; }
-  // Documents that could not be read, or only partly, with the reason.
-  const std::vector<DocIndex::Problem>& problems() const { return problems_; }
-  const QString& guestText() const { return guestText_; }
-  const QString& answer() const { return answer_; }
-  const std::vector<Source>& sources() const { return sources_; }
-  bool notInDocs() const { return notInDocs_; }
-  bool busy() const { return busy_; }
-  // The reply shown is whole: written to its end for the message it shows.
-  // Only then can it be copied.
-  bool replied() const { return replied_; }
-  // The reply shown broke off (the model server died, an error came): what
-  // there is of it stays visible, marked, and cannot be copied.
-  bool unfinished() const { return !busy_ && !replied_ && !answer_.isEmpty(); }
+  // What the screens show, one object per concern, each with its signal.
+  SetupState& setup() { return setup_; }
+  EngineStatus& status() { return status_; }
+  DocumentsState& documents() { return documents_; }
+  ReplyState& reply() { return reply_; }
+
   // The line beside "Write reply": why the last reply broke off, else why
   // the last reading of the documents failed, else the last reply's speed;
   // empty while a reply is written.
   QString note() const;
-  // "Reading <file>" while the documents are read, else empty.
-  const QString& readingLine() const { return readingLine_; }
-  const ReplyTemplate* replyTemplate() const { return template_; }
-  const QString& replyLang() const { return replyLang_; }
-  std::optional<double> setupProgress() const { return setupProgress_; }
-  // "1/2 · <model> · 639 MB" while a download runs.
-  const QString& setupStep() const { return setupStep_; }
-  // Why the last installation failed, whole; empty when it did not.
-  const QString& setupError() const { return setupError_; }
-  double lastTPS() const { return lastTPS_; }
-  bool indexing() const { return indexing_; }
-
-  void setGuestText(const QString& text);
-  void setReplyTemplate(const ReplyTemplate* t);
-  void setReplyLang(const QString& code);
-
-  // One reply model and the search model are on disk.
-  static bool modelsReady();
-  QString statusText() const;
-  QColor statusColor() const;
-  // The engine's failure in the app's language; empty when it has none.
-  QString engineFailure() const;
-  // Whether "Start model"/"Try again" makes sense now: the models are there
-  // and the engine is stopped or failed.
-  bool canStartEngine() const;
   // Whether "Write reply" may be pressed: with the engine ready, or after a
   // server went away (the reply then starts it again first).
   bool canAsk() const;
-  // A server went away while ready: a reply starts the engine again.
-  bool serverWentAway() const;
-  // What to do about the engine's failure, for whoever sets Quorvel up;
-  // empty when there is nothing to say.
-  QString advice() const;
-  // The advice for a computer without llama-server: install it, or, where
-  // Quorvel ships its own, reinstall Quorvel.
-  static QString installServerAdvice(bool bundled = Paths::engineIsBundled());
   // "42 tokens/s · 3.1 s · offline", in the app's language.
   static QString speedLine(double tokensPerSecond, double seconds);
 
@@ -133,21 +88,13 @@ class AppModel : public QObject {
   // How many re-reads have started, for the tests.
   int reReads() const { return reReads_; }
 
- signals:
-  // Download progress, step and error.
-  void setupChanged();
-  // The engine's state, and whether a reply is being written (the status).
-  void engineChanged();
-  // The documents, their passages and problems, a reading under way.
-  void documentsChanged();
-  // The message, template, language, the reply, its sources and note line.
-  void replyChanged();
-
  private:
   void downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done done);
   void finishInstall(Done done);
   void importThenReindex(const QStringList& paths);
   void write(Done done);
+  // A reply starts or ends: the reply and the status both show it.
+  void setBusy(bool busy);
 
   void folderChanged();
   void rereadIfChanged();
@@ -164,29 +111,11 @@ class AppModel : public QObject {
   QString readState_;       // folderState() when the last re-read began
   bool readAgain_ = false;  // a change came during a re-read
   int reReads_ = 0;
-  Engine::State engine_;
-  std::vector<std::string> files_;
-  std::vector<DocIndex::Problem> problems_;
-  int64_t passages_ = 0;
-  QString guestText_;
-  QString answer_;
-  std::vector<Source> sources_;
-  bool notInDocs_ = false;
-  bool busy_ = false;
-  bool replied_ = false;  // the last ask() wrote a whole reply
-  QString speed_;         // the last whole reply's speed line
-  QString failure_;       // why the last reply broke off (the reason)
-  QString replyError_;    // the same, as the sentence shown
-  QString readingLine_;
-  QString readError_;  // why the last reading failed, if it did
-  const ReplyTemplate* template_ = nullptr;
-  QString replyLang_ = QStringLiteral("auto");
-  std::optional<double> setupProgress_;
-  QString setupStep_;
-  QString setupError_;
+  SetupState setup_;
+  EngineStatus status_;
+  DocumentsState documents_;
+  ReplyState reply_;
   QTimer* serverWatch_ = nullptr;
-  double lastTPS_ = 0;
-  bool indexing_ = false;
 };
 
 }  // namespace quorvel::app

@@ -86,8 +86,11 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   column->addLayout(makeActions());
   column->addWidget(makeResult(), 1);
   column->addWidget(new Footer);
-  for (auto changed : {&AppModel::replyChanged, &AppModel::engineChanged, &AppModel::documentsChanged})
-    QObject::connect(&model_, changed, this, &AskPanel::refresh);
+  // The documents bring the note line (a failed reading) and the reading's
+  // progress; the status whether "Write reply" may be pressed.
+  connect(&model_.reply(), &ReplyState::changed, this, &AskPanel::refresh);
+  connect(&model_.status(), &EngineStatus::changed, this, &AskPanel::refresh);
+  connect(&model_.documents(), &DocumentsState::changed, this, &AskPanel::refresh);
 
   // The order of the work: the message, its reply, copying it; then the
   // choices that come before a message.
@@ -113,7 +116,7 @@ QLayout* AskPanel::makeHeader() {
   language_->setFixedWidth(190);
   for (const auto& [code, name] : languages()) language_->addItem(name, code);
   QObject::connect(language_, &QComboBox::currentIndexChanged, this,
-                   [this](int i) { model_.setReplyLang(language_->itemData(i).toString()); });
+                   [this](int i) { model_.reply().setLanguage(language_->itemData(i).toString()); });
   header->addWidget(language_);
   return header;
 }
@@ -133,7 +136,7 @@ QWidget* AskPanel::makeTemplates() {
     b->setIconSize(QSize(15, 15));
     b->setCursor(Qt::PointingHandCursor);
     QObject::connect(b, &QToolButton::clicked, this,
-                     [this, tp = &t] { model_.setReplyTemplate(model_.replyTemplate() == tp ? nullptr : tp); });
+                     [this, tp = &t] { model_.reply().setReplyTemplate(model_.reply().replyTemplate() == tp ? nullptr : tp); });
     templates_.push_back(b);
     capsuleRow->addWidget(b);
   }
@@ -159,7 +162,7 @@ QWidget* AskPanel::makeMessage() {
   pal.setColor(QPalette::PlaceholderText, white(0.4));
   message_->setPalette(pal);
   QObject::connect(message_, &QPlainTextEdit::textChanged, this,
-                   [this] { model_.setGuestText(message_->toPlainText()); });
+                   [this] { model_.reply().setGuestText(message_->toPlainText()); });
   return message_;
 }
 
@@ -247,16 +250,16 @@ QWidget* AskPanel::makeResult() {
 }
 
 void AskPanel::refresh() {
-  const ReplyTemplate* chosen = model_.replyTemplate();
+  const ReplyTemplate* chosen = model_.reply().replyTemplate();
   for (std::size_t i = 0; i < templates_.size(); ++i) {
     const ReplyTemplate& t = ReplyTemplate::hotel()[i];
     const bool on = chosen == &t;
     templates_[i]->setChecked(on);
     templates_[i]->setIcon(symbol(QString::fromStdString(t.symbol), on ? malachite() : QColor(Qt::white)));
   }
-  const int at = language_->findData(model_.replyLang());
+  const int at = language_->findData(model_.reply().language());
   if (at >= 0 && at != language_->currentIndex()) language_->setCurrentIndex(at);
-  if (message_->toPlainText() != model_.guestText()) message_->setPlainText(model_.guestText());
+  if (message_->toPlainText() != model_.reply().guestText()) message_->setPlainText(model_.reply().guestText());
   const QString placeholder = chosen != nullptr ? tr("Optional: the guest's message (template works without it)")
                                                 : tr("Paste the guest's message in any language\u2026");
   if (message_->placeholderText() != placeholder) {
@@ -266,25 +269,25 @@ void AskPanel::refresh() {
     message_->viewport()->update();
   }
 
-  const bool busy = model_.busy();
+  const bool busy = model_.reply().busy();
   reply_->setText(busy ? tr("Writing\u2026") : tr("Write reply"));
   reply_->setEnabled(model_.canAsk());
   spinner_->setVisible(busy);
   // The reading's progress while no reply is being written.
-  note_->setText(!busy && !model_.readingLine().isEmpty() ? model_.readingLine() : model_.note());
+  note_->setText(!busy && !model_.documents().readingLine().isEmpty() ? model_.documents().readingLine() : model_.note());
 
-  tag_->setVisible(model_.notInDocs());
-  unfinished_->setVisible(model_.unfinished());
+  tag_->setVisible(model_.reply().notInDocs());
+  unfinished_->setVisible(model_.reply().unfinished());
   // Only a whole reply can be copied: half of one reads as a whole one.
-  copy_->setEnabled(model_.replied());
+  copy_->setEnabled(model_.reply().replied());
   // A single space keeps one line of height while there is no reply.
-  const QString shown = model_.answer().isEmpty() ? QStringLiteral(" ") : model_.answer();
+  const QString shown = model_.reply().answer().isEmpty() ? QStringLiteral(" ") : model_.reply().answer();
   if (answer_->toPlainText() != shown) answer_->setPlainText(shown);
   refreshSources();
 }
 
 void AskPanel::refreshSources() {
-  const auto& sources = model_.sources();
+  const auto& sources = model_.reply().sources();
   sources_->setVisible(!sources.empty());
   // Rebuilt only when a reply brings other sources (its pieces do not).
   if (sources == shownSources_) return;

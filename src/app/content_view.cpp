@@ -16,8 +16,9 @@ ContentView::ContentView(AppModel& model, QWidget* parent) : QStackedWidget(pare
   // Which screen shows depends on the model files on disk: looked at when
   // the setup, the engine or the documents change, never for a reply's
   // streamed pieces.
-  for (auto changed : {&AppModel::setupChanged, &AppModel::engineChanged, &AppModel::documentsChanged})
-    connect(&model, changed, this, &ContentView::refresh);
+  connect(&model.setup(), &SetupState::changed, this, &ContentView::refresh);
+  connect(&model.status(), &EngineStatus::changed, this, &ContentView::refresh);
+  connect(&model.documents(), &DocumentsState::changed, this, &ContentView::refresh);
   refresh();
 }
 
@@ -25,7 +26,7 @@ void ContentView::refresh() {
   // Looked up on disk each time: a model file deleted meanwhile sends the
   // window back to the setup screen.
   ++refreshes_;
-  setCurrentWidget(AppModel::modelsReady() ? static_cast<QWidget*>(main_) : setup_);
+  setCurrentWidget(EngineStatus::modelsReady() ? static_cast<QWidget*>(main_) : setup_);
 }
 
 }  // namespace quorvel::app

@@ -189,8 +189,8 @@ DocsPanel::DocsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_
   column->addStretch(0);
   badge_ = new PrivacyBadge(model);
   column->addWidget(badge_);
-  for (auto changed : {&AppModel::documentsChanged, &AppModel::engineChanged})
-    connect(&model_, changed, this, &DocsPanel::refresh);
+  connect(&model_.documents(), &DocumentsState::changed, this, &DocsPanel::refresh);
+  connect(&model_.status(), &EngineStatus::changed, this, &DocsPanel::refresh);
   refresh();
 }
 
@@ -206,13 +206,13 @@ QString DocsPanel::icon(const QString& fileName) {
 bool DocsPanel::spinning() const { return !spinner_->isHidden(); }
 
 void DocsPanel::refresh() {
-  count_->setText(tr("%n passage(s)", nullptr, static_cast<int>(model_.passages())));
+  count_->setText(tr("%n passage(s)", nullptr, static_cast<int>(model_.documents().passages())));
   // The rows (and their counts, read from the index) change only with a
   // re-read; rebuilding them at every keystroke elsewhere would be waste.
-  if (model_.files() != shown_ || model_.passages() != shownPassages_ || model_.problems() != shownProblems_) {
-    shown_ = model_.files();
-    shownPassages_ = model_.passages();
-    shownProblems_ = model_.problems();
+  if (model_.documents().files() != shown_ || model_.documents().passages() != shownPassages_ || model_.documents().problems() != shownProblems_) {
+    shown_ = model_.documents().files();
+    shownPassages_ = model_.documents().passages();
+    shownProblems_ = model_.documents().problems();
     std::map<std::string, std::string> problems;
     for (const auto& p : shownProblems_) problems[p.file] = p.reason;
     list_->clear();
@@ -235,7 +235,7 @@ void DocsPanel::refresh() {
     }
   }
   hint_->setVisible(list_->count() == 0);
-  spinner_->setVisible(model_.indexing());
+  spinner_->setVisible(model_.documents().reading());
   badge_->refresh();
 }
 

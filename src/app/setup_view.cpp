@@ -42,7 +42,7 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
   column->addWidget(note, 0, Qt::AlignHCenter);
   // The models alone are not enough: the server program comes from the
   // system's packages.
-  serverAdvice_ = makeLabel(AppModel::installServerAdvice(), font::callout, QColor(0xff, 0x9f, 0x0a));
+  serverAdvice_ = makeLabel(EngineStatus::installServerAdvice(), font::callout, QColor(0xff, 0x9f, 0x0a));
   serverAdvice_->setAlignment(Qt::AlignCenter);
   column->addWidget(serverAdvice_, 0, Qt::AlignHCenter);
 
@@ -76,21 +76,21 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
   outer->addWidget(new Footer);
 
   QObject::connect(button_, &QPushButton::clicked, this, [this] { model_.install(); });
-  connect(&model_, &AppModel::setupChanged, this, &SetupView::refresh);
+  connect(&model_.setup(), &SetupState::changed, this, &SetupView::refresh);
   refresh();
 }
 
 void SetupView::refresh() {
   serverAdvice_->setVisible(!Paths::llamaServer());
-  const auto progress = model_.setupProgress();
+  const auto progress = model_.setup().progress();
   button_->setVisible(!progress);
-  error_->setVisible(!progress && !model_.setupError().isEmpty());
-  error_->setText(model_.setupError());
+  error_->setVisible(!progress && !model_.setup().error().isEmpty());
+  error_->setText(model_.setup().error());
   progress_->setVisible(progress.has_value());
   step_->setVisible(progress.has_value());
   if (progress) {
     progress_->setValue(static_cast<int>(*progress * 1000));
-    step_->setText(model_.setupStep());
+    step_->setText(model_.setup().step());
   }
 }
 

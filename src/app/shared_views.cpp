@@ -112,15 +112,15 @@ PrivacyBadge::PrivacyBadge(AppModel& model, QWidget* parent) : QWidget(parent), 
 }
 
 void PrivacyBadge::refresh() {
-  dot_->setColor(model_.statusColor());
-  status_->setText(model_.statusText());
-  const Engine::State& engine = model_.engine();
-  start_->setVisible(model_.canStartEngine());
+  dot_->setColor(model_.status().color());
+  status_->setText(model_.status().text());
+  const Engine::State& engine = model_.status().state();
+  start_->setVisible(model_.status().canStart());
   start_->setText(engine.kind == Engine::State::Kind::stopped        ? tr("Start model")
                   : engine.problem == Engine::Problem::serverStopped ? tr("Start again")
                                                                      : tr("Try again"));
   model_title_->setText(QString::fromStdString(Engine::chatModelTitle()));
-  advice_->setText(model_.advice());
+  advice_->setText(model_.status().advice());
   advice_->setVisible(!advice_->text().isEmpty());
 }
 

@@ -50,7 +50,7 @@ Tray::Tray(AppModel& model, TrayActions actions) : model_(model), actions_(std::
     if (why == QSystemTrayIcon::Trigger && actions_.open) actions_.open();
   });
   refreshStatus();
-  connect(&model_, &AppModel::engineChanged, this, &Tray::refreshStatus);
+  connect(&model_.status(), &EngineStatus::changed, this, &Tray::refreshStatus);
   icon_->show();
 }
 
@@ -77,8 +77,8 @@ QIcon Tray::statusIcon(const QColor& dot) {
 
 void Tray::refreshStatus() {
   if (icon_ == nullptr) return;
-  icon_->setIcon(statusIcon(model_.statusColor()));
-  icon_->setToolTip(QStringLiteral("Quorvel \u2014 ") + model_.statusText());
+  icon_->setIcon(statusIcon(model_.status().color()));
+  icon_->setToolTip(QStringLiteral("Quorvel \u2014 ") + model_.status().text());
 }
 
 void Tray::fill(QMenu& menu) {
@@ -97,13 +97,13 @@ void Tray::fill(QMenu& menu) {
       a->setEnabled(false);  // information rows do nothing
     return a;
   };
-  const QColor dot = model_.statusColor();
-  QAction* status = row(QStringLiteral("Quorvel \u2014 ") + model_.statusText(), nullptr);
+  const QColor dot = model_.status().color();
+  QAction* status = row(QStringLiteral("Quorvel \u2014 ") + model_.status().text(), nullptr);
   status->setIcon(dotIcon(dot));
   status->setProperty(kDotProperty, dot);
   row(tr("Model: %1").arg(QString::fromStdString(Engine::chatModelTitle())), "cpu");
-  if (model_.lastTPS() > 0) row(tr("Last reply: %1 tokens/s").arg(model_.lastTPS(), 0, 'f', 0), "speedometer");
-  row(tr("Documents: %1 \u00B7 passages: %2").arg(model_.files().size()).arg(model_.passages()), "doc.on.doc");
+  if (model_.reply().lastTPS() > 0) row(tr("Last reply: %1 tokens/s").arg(model_.reply().lastTPS(), 0, 'f', 0), "speedometer");
+  row(tr("Documents: %1 \u00B7 passages: %2").arg(model_.documents().files().size()).arg(model_.documents().passages()), "doc.on.doc");
   row(tr("Network: this computer only \u2014 nothing is sent"), "lock.shield");
   menu.addSeparator();
   row(tr("Open Quorvel"), "macwindow", actions_.open);
@@ -114,7 +114,7 @@ void Tray::fill(QMenu& menu) {
   row(tr("Open documents folder"), "folder", actions_.folder);
   row(tr("Re-read documents"), "arrow.clockwise", actions_.reindex);
   menu.addSeparator();
-  const bool ready = model_.engine().kind == Engine::State::Kind::ready;
+  const bool ready = model_.status().state().kind == Engine::State::Kind::ready;
   row(ready ? tr("Stop model (free memory)") : tr("Start model"), ready ? "stop.circle" : "play.circle",
       actions_.toggle);
   row(tr("Clear conversation history (%1)").arg(History::count()), "trash", actions_.clearHistory);

@@ -138,6 +138,8 @@ class AnswerTest : public ::testing::Test {
   }
 };
 
+// The prompts are fixed texts the model was tried with: whole, so that a
+// change to any byte of them (or a cache-breaking reorder) shows here.
 TEST_F(AnswerTest, PromptsAreExact) {
   documents({{"rules.pdf.md", "x"}});
   DocIndex::Hit hit{Chunk{"rules.pdf#1", "rules.pdf", "Breakfast", "Breakfast is from 7.", {}}, 1};

@@ -45,13 +45,13 @@ class AppModelTest : public QObject {
     prepareAllModels(home.home.path());
     AppModel model;
     QVERIFY(await([&](auto done) { model.install(done); }));
-    QCOMPARE(model.setupStep(), QString());
-    QVERIFY(!model.setupProgress());
-    QCOMPARE(model.engine(), Engine::State::ready());
+    QCOMPARE(model.setup().step(), QString());
+    QVERIFY(!model.setup().progress());
+    QCOMPARE(model.status().state(), Engine::State::ready());
     // An empty documents folder gets the hotel templates, and they are read.
-    QVERIFY(QTest::qWaitFor([&] { return !model.indexing() && !model.files().empty(); }, 30000));
+    QVERIFY(QTest::qWaitFor([&] { return !model.documents().reading() && !model.documents().files().empty(); }, 30000));
     QVERIFY(fs::exists(Paths::documents() / "breakfast.md"));
-    QVERIFY(model.passages() > 0);
+    QVERIFY(model.documents().passages() > 0);
   }
 
   void installKeepsExistingDocuments() {
@@ -70,32 +70,32 @@ class AppModelTest : public QObject {
     mirror.start();
     ScopedEnv base("QUORVEL_MODEL_BASE_URL", mirror.base());
     AppModel model;
-    QVERIFY(!AppModel::modelsReady());
+    QVERIFY(!EngineStatus::modelsReady());
     bool finished = false;
     model.install([&] { finished = true; });
     const ModelSpec& chat = ModelCatalog::recommendedChat();
-    QCOMPARE(model.setupStep(),
+    QCOMPARE(model.setup().step(),
              QStringLiteral("1/1 \u00B7 %1 \u00B7 %2 MB").arg(QString::fromStdString(chat.title)).arg(chat.sizeMB));
-    QCOMPARE(model.setupProgress(), std::optional<double>(0.0));
+    QCOMPARE(model.setup().progress(), std::optional<double>(0.0));
     QVERIFY(QTest::qWaitFor([&] { return finished; }, 30000));
-    QVERIFY2(model.setupError().startsWith(QStringLiteral("Download failed: ")), qPrintable(model.setupError()));
-    QCOMPARE(model.setupStep(), QString());
-    QVERIFY(model.setupError().contains(QStringLiteral("404")));
-    QVERIFY(!model.setupProgress());
-    QCOMPARE(model.engine(), Engine::State::stopped());
+    QVERIFY2(model.setup().error().startsWith(QStringLiteral("Download failed: ")), qPrintable(model.setup().error()));
+    QCOMPARE(model.setup().step(), QString());
+    QVERIFY(model.setup().error().contains(QStringLiteral("404")));
+    QVERIFY(!model.setup().progress());
+    QCOMPARE(model.status().state(), Engine::State::stopped());
   }
 
   void askWhileTheEngineStartsChangesNothing() {
     AppHome home;
     AppModel model;
     pretendEngine(model, Engine::State::starting());
-    QSignalSpy changes(&model, &AppModel::replyChanged);
-    model.setGuestText(QStringLiteral("When is breakfast?"));
+    QSignalSpy changes(&model.reply(), &ReplyState::changed);
+    model.reply().setGuestText(QStringLiteral("When is breakfast?"));
     changes.clear();
     bool finished = false;
     model.ask([&] { finished = true; });
     QVERIFY(finished);  // at once
-    QVERIFY(!model.busy());
+    QVERIFY(!model.reply().busy());
     QCOMPARE(changes.count(), 0);
     Engine::shared().setState(Engine::State::stopped());
   }
@@ -106,29 +106,29 @@ class AppModelTest : public QObject {
     writeRules();
     AppModel model;
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
-    QCOMPARE(model.engine(), Engine::State::ready());
-    QSignalSpy engine(&model, &AppModel::engineChanged);
-    QSignalSpy documents(&model, &AppModel::documentsChanged);
-    QSignalSpy setup(&model, &AppModel::setupChanged);
+    QCOMPARE(model.status().state(), Engine::State::ready());
+    QSignalSpy engine(&model.status(), &EngineStatus::changed);
+    QSignalSpy documents(&model.documents(), &DocumentsState::changed);
+    QSignalSpy setup(&model.setup(), &SetupState::changed);
 
     // The streamed pieces add up to the reply as it is written, and touch
     // the reply alone: the status changes when the reply starts and ends.
     QString streamed;
     int pieces = 0;
-    connect(&model, &AppModel::replyChanged, this, [&] {
-      if (model.busy()) {
-        streamed = model.answer();
+    connect(&model.reply(), &ReplyState::changed, this, [&] {
+      if (model.reply().busy()) {
+        streamed = model.reply().answer();
         ++pieces;
       }
     });
-    model.setGuestText(QStringLiteral("What time is breakfast?"));
+    model.reply().setGuestText(QStringLiteral("What time is breakfast?"));
     QVERIFY(await([&](auto done) { model.ask(done); }));
-    QCOMPARE(model.answer(), QStringLiteral("Breakfast is served from 7:00 to 10:30 on the terrace [1]."));
-    QVERIFY2(model.answer().startsWith(streamed) && !streamed.isEmpty(), qPrintable(streamed));
-    QCOMPARE(model.sources().size(), 1u);
-    QCOMPARE(QString::fromStdString(model.sources()[0].file), QStringLiteral("rules.md"));
-    QVERIFY(!model.notInDocs());
-    QVERIFY(!model.busy());
+    QCOMPARE(model.reply().answer(), QStringLiteral("Breakfast is served from 7:00 to 10:30 on the terrace [1]."));
+    QVERIFY2(model.reply().answer().startsWith(streamed) && !streamed.isEmpty(), qPrintable(streamed));
+    QCOMPARE(model.reply().sources().size(), 1u);
+    QCOMPARE(QString::fromStdString(model.reply().sources()[0].file), QStringLiteral("rules.md"));
+    QVERIFY(!model.reply().notInDocs());
+    QVERIFY(!model.reply().busy());
     QVERIFY2(pieces > 3, qPrintable(QString::number(pieces)));
     QCOMPARE(engine.count(), 2);
     QCOMPARE(documents.count(), 0);
@@ -136,10 +136,10 @@ class AppModelTest : public QObject {
     QVERIFY(model.note().endsWith(QStringLiteral(" s \u00B7 offline")));
     QVERIFY(lastHistoryLine()["language"].get<std::string>() == "en");  // "auto": the guest's own
 
-    model.setReplyLang(QStringLiteral("de"));
+    model.reply().setLanguage(QStringLiteral("de"));
     QVERIFY(await([&](auto done) { model.ask(done); }));
     QVERIFY(lastHistoryLine()["language"].get<std::string>() == "de");
-    QCOMPARE(model.lastTPS(), Stats::lastTPS());  // as recorded, not rounded
+    QCOMPARE(model.reply().lastTPS(), Stats::lastTPS());  // as recorded, not rounded
   }
 
   // A chat server that dies in the middle of a reply: the engine is no longer
@@ -154,13 +154,13 @@ class AppModelTest : public QObject {
       ScopedEnv cut("QUORVEL_STANDIN_CUT_STREAM", "1");  // read by the servers launched now
       QVERIFY(await([&](auto done) { model.startEngine(done); }));
     }
-    QCOMPARE(model.engine(), Engine::State::ready());
-    model.setGuestText(QStringLiteral("What time is breakfast?"));
+    QCOMPARE(model.status().state(), Engine::State::ready());
+    model.reply().setGuestText(QStringLiteral("What time is breakfast?"));
     QVERIFY(await([&](auto done) { model.ask(done); }));
-    QCOMPARE(model.engine().kind, Engine::State::Kind::failed);
-    QCOMPARE(model.engine().problem, Engine::Problem::serverStopped);
-    QCOMPARE(model.statusText(), QStringLiteral("Error: the model server stopped"));
-    QVERIFY2(!model.answer().isEmpty() && model.unfinished() && !model.replied(), qPrintable(model.answer()));
+    QCOMPARE(model.status().state().kind, Engine::State::Kind::failed);
+    QCOMPARE(model.status().state().problem, Engine::Problem::serverStopped);
+    QCOMPARE(model.status().text(), QStringLiteral("Error: the model server stopped"));
+    QVERIFY2(!model.reply().answer().isEmpty() && model.reply().unfinished() && !model.reply().replied(), qPrintable(model.reply().answer()));
     QCOMPARE(model.note(), QStringLiteral("The reply was not finished: the model server stopped. "
                                           "\u201CWrite reply\u201D starts it again."));
     QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
@@ -169,11 +169,11 @@ class AppModelTest : public QObject {
 
     QVERIFY(model.canAsk());
     QVERIFY(await([&](auto done) { model.ask(done); }));
-    QCOMPARE(model.engine(), Engine::State::ready());
-    QCOMPARE(model.answer(), QStringLiteral("Breakfast is served from 7:00 to 10:30 on the terrace [1]."));
-    QVERIFY(model.replied() && !model.unfinished());
+    QCOMPARE(model.status().state(), Engine::State::ready());
+    QCOMPARE(model.reply().answer(), QStringLiteral("Breakfast is served from 7:00 to 10:30 on the terrace [1]."));
+    QVERIFY(model.reply().replied() && !model.reply().unfinished());
     QVERIFY(model.copyAnswer());
-    QCOMPARE(QGuiApplication::clipboard()->text(), model.answer());
+    QCOMPARE(QGuiApplication::clipboard()->text(), model.reply().answer());
   }
 
   // Killed while nobody asks: noticed within seconds, by the watch.
@@ -182,14 +182,14 @@ class AppModelTest : public QObject {
     prepareStandInHome(home.home.path());
     AppModel model;
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
-    QCOMPARE(model.statusColor(), QColor(0x30, 0xd1, 0x58));
+    QCOMPARE(model.status().color(), QColor(0x30, 0xd1, 0x58));
     killChatServer();
-    QVERIFY(QTest::qWaitFor([&] { return model.engine().kind == Engine::State::Kind::failed; }, 20000));
-    QCOMPARE(model.engine().problem, Engine::Problem::serverStopped);
-    QCOMPARE(model.statusColor(), QColor(0xff, 0x45, 0x3a));
-    QVERIFY(model.canStartEngine());
+    QVERIFY(QTest::qWaitFor([&] { return model.status().state().kind == Engine::State::Kind::failed; }, 20000));
+    QCOMPARE(model.status().state().problem, Engine::Problem::serverStopped);
+    QCOMPARE(model.status().color(), QColor(0xff, 0x45, 0x3a));
+    QVERIFY(model.status().canStart());
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
-    QCOMPARE(model.engine(), Engine::State::ready());
+    QCOMPARE(model.status().state(), Engine::State::ready());
   }
 
   void theSpeedLine() {
@@ -218,26 +218,26 @@ class AppModelTest : public QObject {
     notices.clear();
 
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
-    model.setReplyTemplate(&ReplyTemplate::hotel()[1]);
+    model.reply().setReplyTemplate(&ReplyTemplate::hotel()[1]);
     clipboard->setText(QStringLiteral("Is parking free?"));
     QVERIFY(await([&](auto done) { model.answerClipboard(done); }));
-    QCOMPARE(model.guestText(), QStringLiteral("Is parking free?"));
-    QVERIFY(model.replyTemplate() == nullptr);  // clipboard questions take no template
+    QCOMPARE(model.reply().guestText(), QStringLiteral("Is parking free?"));
+    QVERIFY(model.reply().replyTemplate() == nullptr);  // clipboard questions take no template
     QCOMPARE(clipboard->text(), QStringLiteral("Parking in the courtyard is free for guests [1]."));
     QCOMPARE(notices, QStringList{QStringLiteral("Quorvel: Reply copied to the clipboard")});
 
     // During a reply: no second reply starts, and the clipboard keeps the
     // new guest's message rather than getting the reply under way.
-    model.setGuestText(QStringLiteral("What time is breakfast?"));
+    model.reply().setGuestText(QStringLiteral("What time is breakfast?"));
     bool first = false;
     model.ask([&] { first = true; });
-    QVERIFY(model.busy());
+    QVERIFY(model.reply().busy());
     clipboard->setText(QStringLiteral("Is there a sauna?"));
     bool second = false;
     model.answerClipboard([&] { second = true; });
     QVERIFY(second);
     QCOMPARE(clipboard->text(), QStringLiteral("Is there a sauna?"));
-    QCOMPARE(model.guestText(), QStringLiteral("What time is breakfast?"));
+    QCOMPARE(model.reply().guestText(), QStringLiteral("What time is breakfast?"));
     QCOMPARE(notices.size(), 2);
     QVERIFY(notices.last().startsWith(QStringLiteral("Quorvel: No reply: another reply is being written")));
     QVERIFY(QTest::qWaitFor([&] { return first; }, 30000));
@@ -259,19 +259,19 @@ class AppModelTest : public QObject {
     writeRules();
     AppModel model;
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
-    QCOMPARE(model.files(), std::vector<std::string>{"rules.md"});
+    QCOMPARE(model.documents().files(), std::vector<std::string>{"rules.md"});
 
     // Removing a name that is not there still re-reads.
     model.remove("no-such-file.txt");
-    QVERIFY(model.indexing());
-    QVERIFY(QTest::qWaitFor([&] { return !model.indexing(); }, 30000));
+    QVERIFY(model.documents().reading());
+    QVERIFY(QTest::qWaitFor([&] { return !model.documents().reading(); }, 30000));
 
     TempDir src;
     writeText(src / "prices.txt", "Double room 120 EUR.");
     model.addDocuments({QString::fromStdString((src / "prices.txt").string())});
-    QVERIFY(QTest::qWaitFor([&] { return model.files().size() == 2; }, 30000));
+    QVERIFY(QTest::qWaitFor([&] { return model.documents().files().size() == 2; }, 30000));
     model.remove("rules.md");
-    QVERIFY(QTest::qWaitFor([&] { return model.files() == std::vector<std::string>{"prices.txt"}; }, 30000));
+    QVERIFY(QTest::qWaitFor([&] { return model.documents().files() == std::vector<std::string>{"prices.txt"}; }, 30000));
     QVERIFY(!fs::exists(Paths::documents() / "rules.md"));
 
     // With the engine stopped, files are copied but not read.
@@ -279,7 +279,7 @@ class AppModelTest : public QObject {
     pretendEngine(model, Engine::State::stopped());
     writeText(src / "prices.txt", "Double room 130 EUR.");
     model.pickDocuments();
-    QVERIFY(!model.indexing());
+    QVERIFY(!model.documents().reading());
     QCOMPARE(readText(Paths::documents() / "prices.txt"), std::string("Double room 130 EUR."));
   }
 
@@ -294,11 +294,11 @@ class AppModelTest : public QObject {
     bool read = false;
     model.startEngine([&] { read = true; });
     QVERIFY(QTest::qWaitFor([&] { return DocIndex::shared().count("rules.md") > 0; }, 60000));
-    QVERIFY(model.indexing());
-    model.setGuestText(QStringLiteral("What time is breakfast?"));
+    QVERIFY(model.documents().reading());
+    model.reply().setGuestText(QStringLiteral("What time is breakfast?"));
     QVERIFY(await([&](auto done) { model.ask(done); }));
-    QCOMPARE(model.answer(), QStringLiteral("Breakfast is served from 7:00 to 10:30 on the terrace [1]."));
-    QVERIFY2(model.indexing() && !read, "the reading should still be under way");
+    QCOMPARE(model.reply().answer(), QStringLiteral("Breakfast is served from 7:00 to 10:30 on the terrace [1]."));
+    QVERIFY2(model.documents().reading() && !read, "the reading should still be under way");
     QVERIFY(QTest::qWaitFor([&] { return read; }, 120000));
   }
 
@@ -309,7 +309,7 @@ class AppModelTest : public QObject {
     ScopedEnv error("QUORVEL_STANDIN_ERROR", "embed");
     AppModel model;
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
-    QVERIFY(!model.indexing());
+    QVERIFY(!model.documents().reading());
     QVERIFY2(model.note().contains(QStringLiteral("embeddings failed")), qPrintable(model.note()));
   }
 
@@ -319,7 +319,7 @@ class AppModelTest : public QObject {
     writeRules();
     auto model = std::make_unique<AppModel>();
     QVERIFY(await([&](auto done) { model->startEngine(done); }));
-    model->setGuestText(QStringLiteral("What time is breakfast?"));
+    model->reply().setGuestText(QStringLiteral("What time is breakfast?"));
     model->ask();
     model.reset();  // while the reply is under way: no crash, nothing reported to a dead object
     QTest::qWait(200);

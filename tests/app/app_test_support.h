@@ -57,7 +57,7 @@ inline bool await(const std::function<void(AppModel::Done)>& operation) {
 // without any server.
 inline void pretendEngine(AppModel& model, Engine::State s) {
   Engine::shared().setState(s);
-  [[maybe_unused]] const bool seen = QTest::qWaitFor([&] { return model.engine() == s; }, 5000);
+  [[maybe_unused]] const bool seen = QTest::qWaitFor([&] { return model.status().state() == s; }, 5000);
 }
 
 }  // namespace quorvel::app::test

@@ -67,7 +67,7 @@ class LaunchTest : public QObject {
     options.background = true;
     AppDelegate app(options);
     QVERIFY(await([&](auto done) { app.launch(done); }));
-    QCOMPARE(app.model().engine(), Engine::State::ready());
+    QCOMPARE(app.model().status().state(), Engine::State::ready());
     app.quit();
     QVERIFY(QTest::qWaitFor(
         [] { return LocalHTTP::getStatus(Engine::chatURL() + "/health", std::chrono::milliseconds(300)) == 0; },
@@ -87,7 +87,7 @@ class LaunchTest : public QObject {
     const int before = model.reReads();
 
     writeText(Paths::documents() / "prices.txt", "Double room 120 EUR.");
-    QVERIFY(QTest::qWaitFor([&] { return model.files().size() == 2 && !model.indexing(); }, 15000));
+    QVERIFY(QTest::qWaitFor([&] { return model.documents().files().size() == 2 && !model.documents().reading(); }, 15000));
     QCOMPARE(DocIndex::shared().count("prices.txt"), 1);
     QCOMPARE(model.reReads(), before + 1);
 
@@ -96,7 +96,7 @@ class LaunchTest : public QObject {
       writeText(Paths::documents() / ("note" + std::to_string(i) + ".txt"), "Note " + std::to_string(i) + ".");
       QTest::qWait(50);
     }
-    QVERIFY(QTest::qWaitFor([&] { return model.files().size() == 22 && !model.indexing(); }, 20000));
+    QVERIFY(QTest::qWaitFor([&] { return model.documents().files().size() == 22 && !model.documents().reading(); }, 20000));
     QCOMPARE(model.reReads(), before + 2);
 
     // The app's own import re-reads once, and the watcher adds nothing.
@@ -104,9 +104,9 @@ class LaunchTest : public QObject {
     writeText(src / "menu.md", "Dinner from 19:00.");
     model.addDocuments({QString::fromStdString((src / "menu.md").string())});
     QTest::qWait(3500);
-    QVERIFY(!model.indexing());
+    QVERIFY(!model.documents().reading());
     QCOMPARE(model.reReads(), before + 3);
-    QCOMPARE(model.files().size(), 23u);
+    QCOMPARE(model.documents().files().size(), 23u);
   }
 };
 

@@ -26,25 +26,28 @@ class TrayTest : public QObject {
   // The tests read the English texts, whatever the desktop's language.
   void initTestCase() { translations::use(QLocale(QLocale::English)); }
 
-  void theMenuWithoutAReplyModel() {
+  // The menu follows the state: its first row is the status with its dot,
+  // the numbers come from the documents, and the one toggle offers what can
+  // be done with the engine now.
+  void theMenuFollowsTheState() {
     AppHome home;
     AppModel model;
-    QCOMPARE(model.advice(), QString());  // nothing failed yet
+    QCOMPARE(model.status().advice(), QString());  // nothing failed yet
     Tray tray(model, {});
-    const auto rows = tray.rows();
-    QCOMPARE(rows.size(), 17u);  // no reply yet: no speed row
-    QCOMPARE(rows[0].title, QStringLiteral("Quorvel \u2014 Not installed \u2014 open to install"));
-    QVERIFY(rows[0].dot.has_value());
-    QCOMPARE(rows[1].title, QStringLiteral("Model: \u2014"));
-    QVERIFY(!rows[1].enabled);
-    QCOMPARE(rows[2].title, QStringLiteral("Documents: 0 \u00B7 passages: 0"));
-    QCOMPARE(rows[3].title, QStringLiteral("Network: this computer only \u2014 nothing is sent"));
-    QVERIFY(rows[4].separator);
-    QCOMPARE(rows[5].title, QStringLiteral("Open Quorvel"));
-    const MenuRow* toggle = find(rows, QStringLiteral("Start model"));
-    QVERIFY(toggle != nullptr);
-    QCOMPARE(toggle->symbol, QStringLiteral("play.circle"));
+    auto rows = tray.rows();
+    QVERIFY(rows.front().title.endsWith(model.status().text()));
+    QCOMPARE(*rows.front().dot, model.status().color());
+    QVERIFY(find(rows, QStringLiteral("Last reply")) == nullptr);  // no reply yet
+    QVERIFY(find(rows, QStringLiteral("Start model")) != nullptr);
+    QVERIFY(find(rows, QStringLiteral("Stop model")) == nullptr);
     QCOMPARE(rows.back().title, QStringLiteral("Quit Quorvel"));
+
+    pretendEngine(model, Engine::State::ready());
+    rows = tray.rows();
+    QVERIFY(rows.front().title.endsWith(QStringLiteral("Ready \u00B7 works offline")));
+    QVERIFY(find(rows, QStringLiteral("Stop model")) != nullptr);
+    QVERIFY(find(rows, QStringLiteral("Start model")) == nullptr);
+    Engine::shared().setState(Engine::State::stopped());
   }
 
   // The status row does nothing (disabled), yet its dot shows the status
@@ -60,7 +63,7 @@ class TrayTest : public QObject {
     QAction* status = menu.actions().first();
     QVERIFY(!status->isEnabled());
     const QImage dot = status->icon().pixmap(32, 32, QIcon::Disabled).toImage();
-    QCOMPARE(dot.pixelColor(16, 16).name(), model.statusColor().name());
+    QCOMPARE(dot.pixelColor(16, 16).name(), model.status().color().name());
     for (QAction* a : menu.actions()) QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
   }
 
@@ -73,9 +76,9 @@ class TrayTest : public QObject {
     const auto rows = tray.rows();
     QCOMPARE(rows[0].title, QStringLiteral("Quorvel \u2014 Error: engine not found"));
     QCOMPARE(rows[0].dot->name(), QStringLiteral("#ff453a"));
-    QVERIFY(model.advice().contains(QStringLiteral("llama-server is not installed")));
+    QVERIFY(model.status().advice().contains(QStringLiteral("llama-server is not installed")));
     // Where the package carries the server, the way out is to reinstall it.
-    QVERIFY(AppModel::installServerAdvice(true).contains(QStringLiteral("reinstall Quorvel")));
+    QVERIFY(EngineStatus::installServerAdvice(true).contains(QStringLiteral("reinstall Quorvel")));
     QCOMPARE(rows[2].title, QStringLiteral("Last reply: 13 tokens/s"));
     QCOMPARE(rows[2].symbol, QStringLiteral("speedometer"));
     QVERIFY(find(rows, QStringLiteral("Start model")) != nullptr);
@@ -105,7 +108,7 @@ class TrayTest : public QObject {
     AppHome home;
     AppModel model;
     Tray tray(model, {});
-    const QImage picture = Tray::preview(tray.rows(), model.statusColor());
+    const QImage picture = Tray::preview(tray.rows(), model.status().color());
     QVERIFY(!picture.isNull());
     QCOMPARE(picture.devicePixelRatio(), 2.0);
     QVERIFY(picture.width() >= 2 * 428);

@@ -48,16 +48,16 @@ class ViewsTest : public QObject {
     QPushButton* reply = panel.replyButton();
     QCOMPARE(reply->text(), QStringLiteral("Write reply"));
 
-    model.setGuestText(QStringLiteral("When is breakfast?"));
+    model.reply().setGuestText(QStringLiteral("When is breakfast?"));
     QVERIFY(!reply->isEnabled());  // the engine is not ready
     pretendEngine(model, Engine::State::ready());
     QVERIFY(reply->isEnabled());
-    model.setGuestText(QString());
+    model.reply().setGuestText(QString());
     QVERIFY(!reply->isEnabled());
-    model.setGuestText(QStringLiteral("   "));  // emptiness, not blankness, counts
+    model.reply().setGuestText(QStringLiteral("   "));  // emptiness, not blankness, counts
     QVERIFY(reply->isEnabled());
-    model.setGuestText(QString());
-    model.setReplyTemplate(&ReplyTemplate::hotel()[0]);
+    model.reply().setGuestText(QString());
+    model.reply().setReplyTemplate(&ReplyTemplate::hotel()[0]);
     QVERIFY(reply->isEnabled());  // a template needs no message
 
     // Ctrl+Return only while the button could be pressed: with the engine
@@ -65,7 +65,7 @@ class ViewsTest : public QObject {
     pretendEngine(model, Engine::State::starting());
     panel.show();
     QTest::keyClick(panel.messageEditor(), Qt::Key_Return, Qt::ControlModifier);
-    QVERIFY(!model.busy());
+    QVERIFY(!model.reply().busy());
     Engine::shared().setState(Engine::State::stopped());
   }
 
@@ -80,15 +80,15 @@ class ViewsTest : public QObject {
              QStringLiteral("Paste the guest's message in any language\u2026"));
 
     buttons[1]->click();
-    QVERIFY(model.replyTemplate() == &ReplyTemplate::hotel()[1]);
+    QVERIFY(model.reply().replyTemplate() == &ReplyTemplate::hotel()[1]);
     QVERIFY(buttons[1]->isChecked() && !buttons[0]->isChecked());
     QCOMPARE(panel.messageEditor()->placeholderText(),
              QStringLiteral("Optional: the guest's message (template works without it)"));
     buttons[3]->click();  // another one replaces it
-    QVERIFY(model.replyTemplate() == &ReplyTemplate::hotel()[3]);
+    QVERIFY(model.reply().replyTemplate() == &ReplyTemplate::hotel()[3]);
     QVERIFY(!buttons[1]->isChecked());
     buttons[3]->click();  // pressed again: none
-    QVERIFY(model.replyTemplate() == nullptr);
+    QVERIFY(model.reply().replyTemplate() == nullptr);
     QCOMPARE(panel.messageEditor()->placeholderText(),
              QStringLiteral("Paste the guest's message in any language\u2026"));
   }
@@ -115,7 +115,7 @@ class ViewsTest : public QObject {
     QTest::qWait(100);
     for (int i : {1, -1}) {  // chosen, then cleared
       const int before = counter.paints;
-      model.setReplyTemplate(i < 0 ? nullptr : &ReplyTemplate::hotel()[static_cast<std::size_t>(i)]);
+      model.reply().setReplyTemplate(i < 0 ? nullptr : &ReplyTemplate::hotel()[static_cast<std::size_t>(i)]);
       QVERIFY2(QTest::qWaitFor([&] { return counter.paints > before; }, 2000), i < 0 ? "cleared" : "chosen");
     }
   }
@@ -129,7 +129,7 @@ class ViewsTest : public QObject {
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
-    model.setGuestText(QStringLiteral("When is breakfast?"));
+    model.reply().setGuestText(QStringLiteral("When is breakfast?"));
     QVERIFY(await([&](auto done) { model.ask(done); }));
 
     QPlainTextEdit* message = panel.messageEditor();
@@ -162,10 +162,10 @@ class ViewsTest : public QObject {
     QCOMPARE(picker->currentText(), QStringLiteral("Guest's language"));
     for (const char* code : {"it", "nl", "zh-Hant"}) QVERIFY2(picker->findData(QString::fromLatin1(code)) > 0, code);
     picker->setCurrentIndex(picker->findText(QStringLiteral("Русский")));
-    QCOMPARE(model.replyLang(), QStringLiteral("ru"));
+    QCOMPARE(model.reply().language(), QStringLiteral("ru"));
     QVERIFY(picker->findText(QStringLiteral("中文（繁體）")) > 0);
     picker->setCurrentIndex(picker->findData(QStringLiteral("zh-Hant")));
-    QCOMPARE(model.replyLang(), QStringLiteral("zh-Hant"));
+    QCOMPARE(model.reply().language(), QStringLiteral("zh-Hant"));
   }
 
   void aReplyWithItsSourcesAndTheNotInDocumentsTag() {
@@ -176,9 +176,9 @@ class ViewsTest : public QObject {
     QVERIFY(!panel.copyButton()->isEnabled());
     QVERIFY(panel.sourcesBlock()->isHidden());
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
-    model.setGuestText(QStringLiteral("When is breakfast?"));
+    model.reply().setGuestText(QStringLiteral("When is breakfast?"));
     QVERIFY(await([&](auto done) { model.ask(done); }));
-    QCOMPARE(panel.replyText()->toPlainText(), model.answer());
+    QCOMPARE(panel.replyText()->toPlainText(), model.reply().answer());
     QVERIFY(panel.copyButton()->isEnabled());
     QVERIFY(!panel.sourcesBlock()->isHidden());
     QVERIFY(panel.notInDocsTag()->isHidden());
@@ -189,7 +189,7 @@ class ViewsTest : public QObject {
     QVERIFY(std::none_of(labels.begin(), labels.end(),
                          [](QLabel* l) { return l->text().contains(QStringLiteral("\u2014")); }));
 
-    model.setGuestText(QStringLiteral("Is there a sauna?"));
+    model.reply().setGuestText(QStringLiteral("Is there a sauna?"));
     QVERIFY(await([&](auto done) { model.ask(done); }));
     QVERIFY(!panel.notInDocsTag()->isHidden());
     QVERIFY(panel.sourcesBlock()->isHidden());
@@ -224,11 +224,11 @@ class ViewsTest : public QObject {
                  "Ошибка: порт 18431 занят другой программой (quorvel-cli stop останавливает наш сервер модели)"));
     QCOMPARE(panel.badge()->startButton()->text(), QStringLiteral("Попробовать снова"));
     pretendEngine(model, Engine::State::failed("engine not found", Engine::Problem::notFound));
-    QCOMPARE(model.statusText(), QStringLiteral("Ошибка: не найден сервер модели (llama-server)"));
+    QCOMPARE(model.status().text(), QStringLiteral("Ошибка: не найден сервер модели (llama-server)"));
     translations::use(QLocale(QLocale::English));
 
     panel.badge()->startButton()->click();
-    QVERIFY(QTest::qWaitFor([&] { return model.engine() == Engine::State::ready(); }, 30000));
+    QVERIFY(QTest::qWaitFor([&] { return model.status().state() == Engine::State::ready(); }, 30000));
     QVERIFY(panel.badge()->startButton()->isHidden());
   }
 
@@ -297,9 +297,9 @@ class ViewsTest : public QObject {
     const int reads = model.reReads();
     panel.list()->askToRemove("prices.pdf");
     QVERIFY(!fs::exists(Paths::documents() / "prices.pdf"));
-    QVERIFY(QTest::qWaitFor([&] { return model.reReads() > reads && !model.indexing(); }, 30000));
+    QVERIFY(QTest::qWaitFor([&] { return model.reReads() > reads && !model.documents().reading(); }, 30000));
     QCOMPARE(panel.list()->count(), 2);
-    QVERIFY(model.problems().empty());
+    QVERIFY(model.documents().problems().empty());
   }
 
   void snippetsShowTheTextNotItsMarkdown() {
@@ -378,12 +378,12 @@ class ViewsTest : public QObject {
     AppModel model;
     MainWindow window(model);
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
-    model.setGuestText(QStringLiteral("When is breakfast?"));
+    model.reply().setGuestText(QStringLiteral("When is breakfast?"));
     int pieces = 0;
-    connect(&model, &AppModel::replyChanged, this, [&] { pieces += model.busy() ? 1 : 0; });
+    connect(&model.reply(), &ReplyState::changed, this, [&] { pieces += model.reply().busy() ? 1 : 0; });
     const int before = window.content()->refreshes();
     QVERIFY(await([&](auto done) { model.ask(done); }));
-    QCOMPARE(window.content()->main()->ask()->replyText()->toPlainText(), model.answer());
+    QCOMPARE(window.content()->main()->ask()->replyText()->toPlainText(), model.reply().answer());
     QVERIFY(pieces > 3);
     QCOMPARE(window.content()->refreshes() - before, 2);  // the status: writing, then ready
   }

@@ -21,6 +21,8 @@ void sizedFile(const fs::path& p, std::uintmax_t size) {
   fs::resize_file(p, size);
 }
 
+// The catalogue's entries are the published files a download fetches and
+// checks against: a wrong URL or size fails only on a customer's computer.
 TEST(Catalogue, ExactEntries) {
   const ModelSpec& e = ModelCatalog::embedding();
   EXPECT_EQ(

@@ -4,27 +4,27 @@
 <context>
     <name>ReplyTemplate</name>
     <message>
-        <location filename="../ask_panel.cpp" line="23"/>
+        <location filename="../ask_panel.cpp" line="24"/>
         <source>Check-in / out</source>
         <translation>Заезд и выезд</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="23"/>
+        <location filename="../ask_panel.cpp" line="24"/>
         <source>Breakfast</source>
         <translation>Завтрак</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="24"/>
+        <location filename="../ask_panel.cpp" line="25"/>
         <source>Transfer</source>
         <translation>Трансфер</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="24"/>
+        <location filename="../ask_panel.cpp" line="25"/>
         <source>House rules</source>
         <translation>Правила</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="25"/>
+        <location filename="../ask_panel.cpp" line="26"/>
         <source>Complaint</source>
         <translation>Жалоба</translation>
     </message>
@@ -32,57 +32,57 @@
 <context>
     <name>quorvel::app::AppDelegate</name>
     <message>
-        <location filename="../app_delegate.cpp" line="91"/>
+        <location filename="../app_delegate.cpp" line="90"/>
         <source>About Quorvel</source>
         <translation>Об Quorvel</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="93"/>
+        <location filename="../app_delegate.cpp" line="92"/>
         <source>Quorvel answers hotel guests from the hotel&apos;s own documents, on this computer.</source>
         <translation>Quorvel отвечает гостям по документам гостиницы, на этом компьютере.</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="96"/>
+        <location filename="../app_delegate.cpp" line="95"/>
         <source>Hide</source>
         <translation>Скрыть</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="97"/>
+        <location filename="../app_delegate.cpp" line="96"/>
         <source>Quit</source>
         <translation>Выйти</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="100"/>
+        <location filename="../app_delegate.cpp" line="99"/>
         <source>Edit</source>
         <translation>Правка</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="106"/>
+        <location filename="../app_delegate.cpp" line="105"/>
         <source>Cut</source>
         <translation>Вырезать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="107"/>
+        <location filename="../app_delegate.cpp" line="106"/>
         <source>Copy</source>
         <translation>Копировать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="108"/>
+        <location filename="../app_delegate.cpp" line="107"/>
         <source>Paste</source>
         <translation>Вставить</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="109"/>
+        <location filename="../app_delegate.cpp" line="108"/>
         <source>Select All</source>
         <translation>Выделить всё</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="111"/>
+        <location filename="../app_delegate.cpp" line="110"/>
         <source>Window</source>
         <translation>Окно</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="112"/>
+        <location filename="../app_delegate.cpp" line="111"/>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
@@ -90,156 +90,62 @@
 <context>
     <name>quorvel::app::AppModel</name>
     <message>
-        <location filename="../app_model.cpp" line="70"/>
+        <location filename="../app_model.cpp" line="72"/>
         <source>Hotel rules, prices, contracts — they stay on this computer</source>
         <translation>Правила, цены, договоры — они останутся только на этом компьютере</translation>
     </message>
     <message>
+        <location filename="../app_model.cpp" line="73"/>
         <source>Documents (%1)</source>
         <translation>Документы (%1)</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="123"/>
-        <source>Model stopped</source>
-        <translation>Модель остановлена</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="124"/>
-        <source>Not installed — open to install</source>
-        <translation>Не установлен — откройте и установите</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="126"/>
-        <source>Starting the local model…</source>
-        <translation>Запускаю локальную модель…</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="128"/>
-        <source>Writing a reply…</source>
-        <translation>Пишу ответ…</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="129"/>
-        <source>Ready · works offline</source>
-        <translation>Готов · работает без интернета</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="131"/>
-        <source>Error: %1</source>
-        <translation>Ошибка: %1</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="144"/>
-        <source>engine not found</source>
-        <translation>не найден сервер модели (llama-server)</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="146"/>
-        <source>model not downloaded</source>
-        <translation>модель не скачана</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="148"/>
-        <source>search model not downloaded</source>
-        <translation>модель поиска не скачана</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="150"/>
-        <source>model file damaged: %1</source>
-        <translation>файл модели повреждён: %1</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="152"/>
-        <source>model server did not start (see logs)</source>
-        <translation>сервер модели не запустился (см. журналы)</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="154"/>
-        <source>port %1 is used by another program (quorvel-cli stop ends a model server of ours)</source>
-        <translation>порт %1 занят другой программой (quorvel-cli stop останавливает наш сервер модели)</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="157"/>
-        <source>the model server stopped</source>
-        <translation>сервер модели остановился</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="197"/>
-        <source>Quorvel&apos;s model server is missing from its installation: reinstall Quorvel (sudo apt install --reinstall quorvel).</source>
-        <translation>В установке Quorvel нет сервера модели: переустановите Quorvel (sudo apt install --reinstall quorvel).</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="199"/>
-        <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
-        <translation>llama-server не установлен: установите его (sudo apt install llama.cpp) и нажмите «Попробовать снова».</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="209"/>
-        <source>A model file is damaged: install it again on the setup screen.</source>
-        <translation>Файл модели повреждён: установите его заново на экране настройки.</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="212"/>
-        <source>The model files are missing: install them on the setup screen.</source>
-        <translation>Нет файлов моделей: установите их на экране настройки.</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="214"/>
-        <source>Press “Start again”, or write the reply: the model starts first.</source>
-        <translation>Нажмите «Запустить снова» или напишите ответ: модель сначала запустится.</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="216"/>
-        <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
-        <translation>Нажмите «Попробовать снова». Если не выйдет, перезагрузите компьютер: это освободит память.</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="226"/>
+        <location filename="../app_model.cpp" line="105"/>
         <source>%1 tokens/s · %2 s · offline</source>
         <translation>%1 ток/с · %2 с · без интернета</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="287"/>
+        <location filename="../app_model.cpp" line="158"/>
         <source>Download failed: %1</source>
         <translation>Не скачалось: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="342"/>
+        <location filename="../app_model.cpp" line="213"/>
         <source>Reading %1</source>
         <translation>Читаю %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="434"/>
+        <location filename="../app_model.cpp" line="302"/>
         <source>The reply was not finished: %1. “Write reply” starts it again.</source>
         <translation>Ответ не дописан: %1. «Написать ответ» запустит его снова.</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="435"/>
+        <location filename="../app_model.cpp" line="303"/>
         <source>The reply was not finished: %1</source>
         <translation>Ответ не дописан: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="456"/>
+        <location filename="../app_model.cpp" line="328"/>
         <source>No reply: the clipboard holds no text</source>
         <translation>Ответа нет: в буфере нет текста</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="458"/>
+        <location filename="../app_model.cpp" line="329"/>
         <source>No reply: another reply is being written — try again in a moment</source>
         <translation>Ответа нет: пишется другой ответ — попробуйте чуть позже</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="460"/>
+        <location filename="../app_model.cpp" line="331"/>
         <source>No reply: the model is not running — start it first</source>
         <translation>Ответа нет: модель не запущена — сначала запустите её</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="467"/>
+        <location filename="../app_model.cpp" line="338"/>
         <source>Reply copied to the clipboard</source>
         <translation>Ответ скопирован в буфер</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="469"/>
+        <location filename="../app_model.cpp" line="340"/>
         <source>No reply: %1</source>
         <translation>Ответа нет: %1</translation>
     </message>
@@ -247,57 +153,57 @@
 <context>
     <name>quorvel::app::AskPanel</name>
     <message>
-        <location filename="../ask_panel.cpp" line="74"/>
+        <location filename="../ask_panel.cpp" line="75"/>
         <source>Guest&apos;s language</source>
         <translation>Язык гостя</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="92"/>
+        <location filename="../ask_panel.cpp" line="113"/>
         <source>Reply to a guest</source>
         <translation>Ответ гостю</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="179"/>
+        <location filename="../ask_panel.cpp" line="207"/>
         <source>Reply</source>
         <translation>Ответ</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="180"/>
+        <location filename="../ask_panel.cpp" line="208"/>
         <source>not in the documents</source>
         <translation>в документах нет</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="184"/>
+        <location filename="../ask_panel.cpp" line="212"/>
         <source>not finished — do not send</source>
         <translation>не дописан — не отправляйте</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="190"/>
+        <location filename="../ask_panel.cpp" line="217"/>
         <source>Copy</source>
         <translation>Копировать</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="209"/>
+        <location filename="../ask_panel.cpp" line="236"/>
         <source>Where it comes from</source>
         <translation>Откуда взято</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="253"/>
+        <location filename="../ask_panel.cpp" line="263"/>
         <source>Optional: the guest&apos;s message (template works without it)</source>
         <translation>Не обязательно: сообщение гостя (шаблон работает и без него)</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="254"/>
+        <location filename="../ask_panel.cpp" line="264"/>
         <source>Paste the guest&apos;s message in any language…</source>
         <translation>Вставьте сообщение гостя на любом языке…</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="263"/>
+        <location filename="../ask_panel.cpp" line="273"/>
         <source>Writing…</source>
         <translation>Пишу…</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="263"/>
+        <location filename="../ask_panel.cpp" line="273"/>
         <source>Write reply</source>
         <translation>Написать ответ</translation>
     </message>
@@ -305,12 +211,12 @@
 <context>
     <name>quorvel::app::DocList</name>
     <message>
-        <location filename="../docs_panel.cpp" line="87"/>
+        <location filename="../docs_panel.cpp" line="88"/>
         <source>Remove document</source>
         <translation>Убрать документ</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="88"/>
+        <location filename="../docs_panel.cpp" line="89"/>
         <source>Remove “%1”? It is deleted from the documents folder, and replies no longer use it.</source>
         <translation>Убрать «%1»? Файл будет удалён из папки документов, и ответы больше не будут на него опираться.</translation>
     </message>
@@ -373,7 +279,7 @@
         <translation>Открыть папку</translation>
     </message>
     <message numerus="yes">
-        <location filename="../docs_panel.cpp" line="207"/>
+        <location filename="../docs_panel.cpp" line="209"/>
         <source>%n passage(s)</source>
         <translation>
             <numerusform>%n фрагмент</numerusform>
@@ -383,29 +289,127 @@
     </message>
 </context>
 <context>
+    <name>quorvel::app::EngineStatus</name>
+    <message>
+        <location filename="../app_states.cpp" line="43"/>
+        <source>Model stopped</source>
+        <translation>Модель остановлена</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="43"/>
+        <source>Not installed — open to install</source>
+        <translation>Не установлен — откройте и установите</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="44"/>
+        <source>Starting the local model…</source>
+        <translation>Запускаю локальную модель…</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="45"/>
+        <source>Writing a reply…</source>
+        <translation>Пишу ответ…</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="45"/>
+        <source>Ready · works offline</source>
+        <translation>Готов · работает без интернета</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="46"/>
+        <source>Error: %1</source>
+        <translation>Ошибка: %1</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="58"/>
+        <source>engine not found</source>
+        <translation>не найден сервер модели (llama-server)</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="59"/>
+        <source>model not downloaded</source>
+        <translation>модель не скачана</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="60"/>
+        <source>search model not downloaded</source>
+        <translation>модель поиска не скачана</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="61"/>
+        <source>model file damaged: %1</source>
+        <translation>файл модели повреждён: %1</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="62"/>
+        <source>model server did not start (see logs)</source>
+        <translation>сервер модели не запустился (см. журналы)</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="64"/>
+        <source>port %1 is used by another program (quorvel-cli stop ends a model server of ours)</source>
+        <translation>порт %1 занят другой программой (quorvel-cli stop останавливает наш сервер модели)</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="66"/>
+        <source>the model server stopped</source>
+        <translation>сервер модели остановился</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="98"/>
+        <source>Quorvel&apos;s model server is missing from its installation: reinstall Quorvel (sudo apt install --reinstall quorvel).</source>
+        <translation>В установке Quorvel нет сервера модели: переустановите Quorvel (sudo apt install --reinstall quorvel).</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="101"/>
+        <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
+        <translation>llama-server не установлен: установите его (sudo apt install llama.cpp) и нажмите «Попробовать снова».</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="110"/>
+        <source>A model file is damaged: install it again on the setup screen.</source>
+        <translation>Файл модели повреждён: установите его заново на экране настройки.</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="112"/>
+        <source>The model files are missing: install them on the setup screen.</source>
+        <translation>Нет файлов моделей: установите их на экране настройки.</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="114"/>
+        <source>Press “Start again”, or write the reply: the model starts first.</source>
+        <translation>Нажмите «Запустить снова» или напишите ответ: модель сначала запустится.</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="116"/>
+        <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
+        <translation>Нажмите «Попробовать снова». Если не выйдет, перезагрузите компьютер: это освободит память.</translation>
+    </message>
+</context>
+<context>
     <name>quorvel::app::PrivacyBadge</name>
     <message>
-        <location filename="../shared_views.cpp" line="106"/>
+        <location filename="../shared_views.cpp" line="104"/>
         <source>Network: this computer only (127.0.0.1)</source>
         <translation>Сеть: только этот компьютер (127.0.0.1)</translation>
     </message>
     <message>
-        <location filename="../shared_views.cpp" line="122"/>
+        <location filename="../shared_views.cpp" line="119"/>
         <source>Start model</source>
         <translation>Запустить модель</translation>
     </message>
     <message>
-        <location filename="../shared_views.cpp" line="123"/>
+        <location filename="../shared_views.cpp" line="120"/>
         <source>Start again</source>
         <translation>Запустить снова</translation>
     </message>
     <message>
-        <location filename="../shared_views.cpp" line="124"/>
+        <location filename="../shared_views.cpp" line="121"/>
         <source>Try again</source>
         <translation>Попробовать снова</translation>
     </message>
     <message>
-        <location filename="../shared_views.cpp" line="135"/>
+        <location filename="../shared_views.cpp" line="133"/>
         <source>Made for small hotels · runs on this computer</source>
         <translation>Для небольших гостиниц · работает на этом компьютере</translation>
     </message>
@@ -413,17 +417,17 @@
 <context>
     <name>quorvel::app::SetupView</name>
     <message>
-        <location filename="../setup_view.cpp" line="30"/>
+        <location filename="../setup_view.cpp" line="32"/>
         <source>A private AI for your hotel. Answers guests from your own documents. Nothing leaves this computer.</source>
         <translation>Частный ИИ для вашей гостиницы. Отвечает гостям по вашим документам. Ничего не уходит с этого компьютера.</translation>
     </message>
     <message>
-        <location filename="../setup_view.cpp" line="37"/>
+        <location filename="../setup_view.cpp" line="39"/>
         <source>One-time download of free open models (~3 GB). After that it works without internet.</source>
         <translation>Один раз скачаются бесплатные открытые модели (~3 ГБ). Дальше — без интернета.</translation>
     </message>
     <message>
-        <location filename="../setup_view.cpp" line="50"/>
+        <location filename="../setup_view.cpp" line="51"/>
         <source>Install in one step</source>
         <translation>Установить в один шаг</translation>
     </message>
@@ -431,72 +435,72 @@
 <context>
     <name>quorvel::app::Tray</name>
     <message>
-        <location filename="../tray.cpp" line="102"/>
+        <location filename="../tray.cpp" line="104"/>
         <source>Model: %1</source>
         <translation>Модель: %1</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="104"/>
+        <location filename="../tray.cpp" line="105"/>
         <source>Last reply: %1 tokens/s</source>
         <translation>Последний ответ: %1 ток/с</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="105"/>
+        <location filename="../tray.cpp" line="106"/>
         <source>Documents: %1 · passages: %2</source>
         <translation>Документов: %1 · фрагментов: %2</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="109"/>
+        <location filename="../tray.cpp" line="107"/>
         <source>Network: this computer only — nothing is sent</source>
         <translation>Сеть: только этот компьютер — ничего не уходит</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="112"/>
+        <location filename="../tray.cpp" line="109"/>
         <source>Open Quorvel</source>
         <translation>Открыть Quorvel</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="113"/>
+        <location filename="../tray.cpp" line="110"/>
         <source>Reply to the question in the clipboard</source>
         <translation>Ответить на вопрос из буфера</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="115"/>
+        <location filename="../tray.cpp" line="112"/>
         <source>Add documents…</source>
         <translation>Добавить документы…</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="116"/>
+        <location filename="../tray.cpp" line="113"/>
         <source>Add hotel templates</source>
         <translation>Добавить шаблоны гостиницы</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="117"/>
+        <location filename="../tray.cpp" line="114"/>
         <source>Open documents folder</source>
         <translation>Открыть папку документов</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="118"/>
+        <location filename="../tray.cpp" line="115"/>
         <source>Re-read documents</source>
         <translation>Перечитать документы</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="121"/>
+        <location filename="../tray.cpp" line="118"/>
         <source>Stop model (free memory)</source>
         <translation>Остановить модель (освободить память)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="122"/>
+        <location filename="../tray.cpp" line="118"/>
         <source>Start model</source>
         <translation>Запустить модель</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="124"/>
+        <location filename="../tray.cpp" line="120"/>
         <source>Clear conversation history (%1)</source>
         <translation>Очистить историю разговоров (%1)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="127"/>
+        <location filename="../tray.cpp" line="122"/>
         <source>Quit Quorvel</source>
         <translation>Выйти из Quorvel</translation>
     </message>

@@ -1,0 +1,124 @@
+#include "app_states.h"
+
+#include <quorvel/models.h>
+
+namespace quorvel::app {
+
+void DocumentsState::reload() {
+  files_ = DocIndex::shared().fileNames();
+  problems_ = DocIndex::shared().problems();
+  passages_ = static_cast<int64_t>(DocIndex::shared().chunkCount());
+  emit changed();
+}
+
+void ReplyState::setGuestText(const QString& text) {
+  if (text == guestText_) return;
+  guestText_ = text;
+  emit changed();
+}
+
+void ReplyState::setReplyTemplate(const ReplyTemplate* t) {
+  if (t == template_) return;
+  template_ = t;
+  emit changed();
+}
+
+void ReplyState::setLanguage(const QString& code) {
+  if (code == language_) return;
+  language_ = code;
+  emit changed();
+}
+
+bool EngineStatus::modelsReady() {
+  // A damaged model file is not ready: the setup screen offers to download
+  // it again.
+  const auto chat = ModelCatalog::installedChat();
+  return chat && !ModelCatalog::damage(*chat) && ModelCatalog::isInstalled(ModelCatalog::embedding()) &&
+         !ModelCatalog::damage(ModelCatalog::embedding());
+}
+
+QString EngineStatus::text() const {
+  switch (state_.kind) {
+    case Engine::State::Kind::stopped:
+      return modelsReady() ? tr("Model stopped") : tr("Not installed \u2014 open to install");
+    case Engine::State::Kind::starting: return tr("Starting the local model\u2026");
+    case Engine::State::Kind::ready: return writing_ ? tr("Writing a reply\u2026") : tr("Ready \u00B7 works offline");
+    case Engine::State::Kind::failed: return tr("Error: %1").arg(failure());
+  }
+  return {};
+}
+
+QString EngineStatus::failure() const {
+  if (state_.kind != Engine::State::Kind::failed) return {};
+  // The engine's own words, in the app's language; by the reason, so that a
+  // reworded message still shows.
+  const QString message = QString::fromStdString(state_.message);
+  using Problem = Engine::Problem;
+  switch (state_.problem) {
+    case Problem::notFound: return tr("engine not found");
+    case Problem::noModel: return tr("model not downloaded");
+    case Problem::noSearchModel: return tr("search model not downloaded");
+    case Problem::damaged: return tr("model file damaged: %1").arg(message.section(QStringLiteral(": "), 1));
+    case Problem::didNotStart: return tr("model server did not start (see logs)");
+    case Problem::portTaken:
+      return tr("port %1 is used by another program (quorvel-cli stop ends a model server of ours)")
+          .arg(message.section(QLatin1Char(' '), 1, 1));
+    case Problem::serverStopped: return tr("the model server stopped");
+    case Problem::none:
+    case Problem::other: break;
+  }
+  return message;
+}
+
+
+bool EngineStatus::canStart() const {
+  return (state_.kind == Engine::State::Kind::stopped || state_.kind == Engine::State::Kind::failed) && modelsReady();
+}
+
+
+bool EngineStatus::serverWentAway() const {
+  return state_.kind == Engine::State::Kind::failed && state_.problem == Engine::Problem::serverStopped &&
+         modelsReady();
+}
+
+QColor EngineStatus::color() const {
+  // The desktop's usual signal colours, as bright as a dark window needs.
+  switch (state_.kind) {
+    case Engine::State::Kind::stopped: return modelsReady() ? QColor(0x8e, 0x8e, 0x93) : QColor(0xff, 0x9f, 0x0a);
+    case Engine::State::Kind::starting: return QColor(0xff, 0xd6, 0x0a);
+    case Engine::State::Kind::ready: return writing_ ? QColor(0x0a, 0x84, 0xff) : QColor(0x30, 0xd1, 0x58);
+    case Engine::State::Kind::failed: return QColor(0xff, 0x45, 0x3a);
+  }
+  return {};
+}
+
+QString EngineStatus::installServerAdvice(bool bundled) {
+  // A package that carries the server and has lost it is damaged.
+  if (bundled)
+    return tr(
+        "Quorvel's model server is missing from its installation: reinstall Quorvel "
+        "(sudo apt install --reinstall quorvel).");
+  return tr(
+      "llama-server is not installed: install it (sudo apt install llama.cpp), then press \u201CTry again\u201D.");
+}
+
+QString EngineStatus::advice() const {
+  if (state_.kind != Engine::State::Kind::failed) return {};
+  using Problem = Engine::Problem;
+  switch (state_.problem) {
+    case Problem::notFound: return installServerAdvice();
+    case Problem::damaged: return tr("A model file is damaged: install it again on the setup screen.");
+    case Problem::noModel:
+    case Problem::noSearchModel: return tr("The model files are missing: install them on the setup screen.");
+    case Problem::serverStopped:
+      return tr("Press \u201CStart again\u201D, or write the reply: the model starts first.");
+    case Problem::didNotStart:
+      return tr("Press \u201CTry again\u201D. If it fails again, restart the computer: it frees the memory.");
+    case Problem::portTaken:
+    case Problem::none:
+    case Problem::other: break;
+  }
+  return {};
+}
+
+}  // namespace quorvel::app
