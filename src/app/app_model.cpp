@@ -44,7 +44,10 @@ QStringList resourceEntries(const QString& relative) {
 
 }  // namespace
 
-AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()), reader_(std::make_unique<CoreWorker>()) {
+AppModel::AppModel()
+    : worker_(std::make_unique<CoreWorker>()),
+      reader_(std::make_unique<CoreWorker>()),
+      ahead_(std::make_unique<CoreWorker>()) {
   reply_.lastTPS_ = Stats::lastTPS();
   Paths::ensure();
   // The engine reports from whatever thread changed its state; the change
@@ -52,7 +55,12 @@ AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()), reader_(std::mak
   Engine::shared().onState = [this](const Engine::State& s) {
     CoreWorker::reply(this, [this, s] {
       status_.state_ = s;
-      if (s.kind != Engine::State::Kind::ready) serverWatch_->stop();
+      if (s.kind != Engine::State::Kind::ready) {
+        serverWatch_->stop();
+        aheadKey_.clear();  // a server started again holds nothing
+      } else {
+        scheduleReadAhead();  // a message may be waiting
+      }
       emit status_.changed();
     });
   };
@@ -61,6 +69,11 @@ AppModel::AppModel() : worker_(std::make_unique<CoreWorker>()), reader_(std::mak
   serverWatch_ = new QTimer(this);
   serverWatch_->setInterval(1000);
   connect(serverWatch_, &QTimer::timeout, this, &AppModel::checkServers);
+  readAheadTimer_ = new QTimer(this);
+  readAheadTimer_->setSingleShot(true);
+  readAheadTimer_->setInterval(1000);
+  connect(readAheadTimer_, &QTimer::timeout, this, &AppModel::readAhead);
+  connect(&reply_, &ReplyState::choiceChanged, this, &AppModel::scheduleReadAhead);
   notify = [](const QString& title, const QString& text) { notifyDesktop(title, text); };
   pickFiles = [] {
     // Every kind of document the reader takes, from its own list.
@@ -80,6 +93,8 @@ AppModel::~AppModel() {
   // first (a job under way stops at its next callback), then the engine
   // stops reporting here. A reading under way gives up the scanned page it
   // is drawing or reading rather than keep quitting waiting.
+  stopReadAhead();
+  ahead_.reset();
   DocumentReader::stopReading(true);
   reader_.reset();
   DocumentReader::stopReading(false);
@@ -254,6 +269,11 @@ void AppModel::ask(Done done) {
 }
 
 void AppModel::write(Done done) {
+  // The server goes on with a reading of this very prompt (the reply takes
+  // it up where it is); any other is given up, so the reply waits for none.
+  readAheadTimer_->stop();
+  if (aheadKey_ != choiceKey()) stopReadAhead();
+  aheadKey_ = choiceKey();
   reply_.replied_ = false;
   reply_.failure_.clear();
   reply_.error_.clear();
@@ -304,6 +324,46 @@ void AppModel::write(Done done) {
                           .arg(reply_.failure_);
         setBusy(false);
         if (done) done();
+      });
+    }
+  });
+}
+
+QString AppModel::choiceKey() const {
+  const QChar sep(0x1f);
+  return reply_.guestText_ + sep + (reply_.template_ ? QString::fromStdString(reply_.template_->id) : QString()) + sep +
+         reply_.language_;
+}
+
+void AppModel::scheduleReadAhead() { readAheadTimer_->start(); }
+
+void AppModel::stopReadAhead() {
+  if (aheadStop_) aheadStop_->store(true);
+  aheadStop_.reset();
+}
+
+void AppModel::readAhead() {
+  if (!status_.ready() || reply_.busy_ || !canAsk()) return;
+  const QString key = choiceKey();
+  if (key == aheadKey_) return;  // read already, or being read
+  stopReadAhead();
+  aheadKey_ = key;
+  aheadStop_ = std::make_shared<std::atomic<bool>>(false);
+  ++readAheads_;
+  const std::string message = reply_.guestText_.toStdString();
+  const ReplyTemplate* tmpl = reply_.template_;
+  const std::optional<std::string> language = reply_.language_ == QStringLiteral("auto")
+                                                  ? std::nullopt
+                                                  : std::optional<std::string>(reply_.language_.toStdString());
+  CoreWorker* ahead = ahead_.get();
+  ahead->post([this, ahead, stop = aheadStop_, key, message, tmpl, language] {
+    try {
+      Answerer::shared().readAhead(message, tmpl, language, [ahead, stop] { return stop->load() || ahead->cancelled(); });
+    } catch (...) {
+      // Nothing is lost: the reply reads the prompt itself. It is tried
+      // again at the next change.
+      CoreWorker::reply(this, [this, key] {
+        if (aheadKey_ == key && !reply_.busy_) aheadKey_.clear();
       });
     }
   });

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -88,6 +90,14 @@ class AppModel : public QObject {
   // How many re-reads have started, for the tests.
   int reReads() const { return reReads_; }
 
+  // Once the message, template and language have not changed for `settle`,
+  // the reply model reads the prompt of their reply ahead (while the engine
+  // is ready and no reply is written): "Write reply" then starts writing at
+  // once. A change sends the new prompt, giving up a reading under way.
+  void readAheadAfter(std::chrono::milliseconds settle) { readAheadTimer_->setInterval(settle); }
+  // How many readings ahead have been sent, for the tests.
+  int readAheads() const { return readAheads_; }
+
  private:
   void downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done done);
   void finishInstall(Done done);
@@ -95,6 +105,12 @@ class AppModel : public QObject {
   void write(Done done);
   // A reply starts or ends: the reply and the status both show it.
   void setBusy(bool busy);
+
+  void scheduleReadAhead();
+  void readAhead();
+  // What a reply would be written for: message, template and language.
+  QString choiceKey() const;
+  void stopReadAhead();
 
   void folderChanged();
   void rereadIfChanged();
@@ -116,6 +132,12 @@ class AppModel : public QObject {
   DocumentsState documents_;
   ReplyState reply_;
   QTimer* serverWatch_ = nullptr;
+  // The reading ahead has a thread of its own: a reply never waits for it.
+  std::unique_ptr<CoreWorker> ahead_;
+  QTimer* readAheadTimer_ = nullptr;
+  QString aheadKey_;  // what the server holds read, or is reading
+  std::shared_ptr<std::atomic<bool>> aheadStop_;  // gives up the reading under way
+  int readAheads_ = 0;
 };
 
 }  // namespace quorvel::app

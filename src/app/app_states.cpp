@@ -15,18 +15,21 @@ void ReplyState::setGuestText(const QString& text) {
   if (text == guestText_) return;
   guestText_ = text;
   emit changed();
+  emit choiceChanged();
 }
 
 void ReplyState::setReplyTemplate(const ReplyTemplate* t) {
   if (t == template_) return;
   template_ = t;
   emit changed();
+  emit choiceChanged();
 }
 
 void ReplyState::setLanguage(const QString& code) {
   if (code == language_) return;
   language_ = code;
   emit changed();
+  emit choiceChanged();
 }
 
 bool EngineStatus::modelsReady() {

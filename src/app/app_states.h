@@ -141,6 +141,8 @@ class ReplyState : public QObject {
 
  signals:
   void changed();
+  // The message, template or language changed (by the receptionist).
+  void choiceChanged();
 
  private:
   friend class AppModel;

@@ -27,6 +27,7 @@ enum class Call { answer, verify, recheck };
 struct Request {
   Call kind;
   std::string system, user;
+  int maxTokens = 0;
 };
 
 // A chat server whose replies the test scripts by call kind, and an
@@ -41,7 +42,7 @@ class ScriptedModels {
   ScriptedModels() {
     chat_.server().Post("/v1/chat/completions", [this](const httplib::Request& req, httplib::Response& res) {
       const json body = json::parse(req.body);
-      Request r{Call::answer, body["messages"][0]["content"], body["messages"][1]["content"]};
+      Request r{Call::answer, body["messages"][0]["content"], body["messages"][1]["content"], body["max_tokens"]};
       if (r.user.find("\nSTATEMENTS:\n") != std::string::npos)
         r.kind = Call::verify;
       else if (r.user.find("\nSTATEMENT: ") != std::string::npos)
@@ -223,6 +224,39 @@ TEST_F(AnswerTest, SupportedReplyWithCitationsAndHistory) {
       "only the lines.");
 }
 
+// The checks may write a few tokens per statement, the reply its 400; a
+// reading ahead sends the reply's very prompts with nothing to write, and
+// the reply then needs no search of its own.
+TEST_F(AnswerTest, CallLimitsAndTheReadingAhead) {
+  hotel();
+  models->reply = [](const Request& r) {
+    if (r.kind == Call::verify) return "1: YES\n2: NO";
+    if (r.kind == Call::recheck) return "NO";
+    return "Breakfast is served from 7:00 [1]. Parking costs 5 EUR [2]. We look forward to you.";
+  };
+  Answerer answerer(*index);
+  answerer.readAhead("When is breakfast and is there parking?", nullptr, std::nullopt);
+  const int searched = models->embeddingRequests;
+  const Answer a = ask("When is breakfast and is there parking?");
+  EXPECT_EQ(models->embeddingRequests, searched);  // the message's vectors were kept
+  EXPECT_EQ(a.text, "Breakfast is served from 7:00 [1]. We look forward to you. " + Lang::partial("en"));
+  const auto answers = models->calls(Call::answer);
+  ASSERT_EQ(answers.size(), 2u);
+  EXPECT_EQ(answers[0].maxTokens, 0);
+  EXPECT_EQ(answers[1].maxTokens, 400);
+  EXPECT_EQ(answers[0].system, answers[1].system);
+  EXPECT_EQ(answers[0].user, answers[1].user);
+  ASSERT_EQ(models->calls(Call::verify).size(), 1u);
+  EXPECT_EQ(models->calls(Call::verify)[0].maxTokens, Answerer::verifyTokens(3));
+  ASSERT_EQ(models->calls(Call::recheck).size(), 1u);
+  EXPECT_EQ(models->calls(Call::recheck)[0].maxTokens, Answerer::kRecheckTokens);
+  // A verifier that never stops costs at most 60 tokens (3 s at 20 tokens/s)
+  // for the replies of up to eight sentences, and every verdict still fits.
+  EXPECT_LE(Answerer::verifyTokens(8), 60);
+  for (std::size_t n : {1u, 4u, 12u})
+    EXPECT_GE(Answerer::verifyTokens(n), static_cast<int>(n) * 5 + 4) << n;  // "12: META\n" is 5 tokens
+}
+
 TEST_F(AnswerTest, MarkerAloneMeansNotInDocuments) {
   hotel();
   std::vector<std::string> pieces;
@@ -301,7 +335,7 @@ TEST_F(AnswerTest, MultiPartMessagesGatherPassagesPerPart) {
   documents(docs);
   const int before = models->embeddingRequests;
   ask("Tell me about the pool hours. What about the spa prices? And the laundry service? And the transfer?");
-  EXPECT_EQ(models->embeddingRequests - before, 5);  // one search, then one per part
+  EXPECT_EQ(models->embeddingRequests - before, 1);  // the whole and its four parts in one request
   const std::string user = models->calls(Call::answer).back().user;
   std::vector<std::string> files;
   for (std::size_t p = 0; (p = user.find("] (", p)) != std::string::npos; p += 3)

@@ -97,12 +97,20 @@ TEST_F(StandInTest, QueryInstructionAndLongTexts) {
   std::string longText;
   for (int i = 0; i < 7000; ++i) longText += "\xD0\x96";  // 7,000 Cyrillic letters
   Embedder::embed({longText}, false);
+  // A cluster (e + combining acute, 3 bytes) that would cross the limit is left out whole.
+  std::string accented(3998, 'a');
+  accented += "e\xCC\x81";
+  Embedder::embed({accented}, false);
+  // A query's instruction counts towards the limit.
+  Embedder::embed({longText}, true);
   const auto sent = requests();
-  ASSERT_EQ(sent.size(), 2u);
+  ASSERT_EQ(sent.size(), 4u);
   EXPECT_EQ(sent[0]["input"][0], Embedder::queryInstruction +
                                      "Wann gibt es Fr\xC3\xBChst\xC3\xBC"
                                      "ck?");
-  EXPECT_EQ(sent[1]["input"][0].get<std::string>(), longText.substr(0, 12000));  // the first 6,000 characters
+  EXPECT_EQ(sent[1]["input"][0].get<std::string>(), longText.substr(0, 4000));  // the first 2,000 letters: 4,000 bytes
+  EXPECT_EQ(sent[2]["input"][0].get<std::string>(), std::string(3998, 'a'));
+  EXPECT_EQ(sent[3]["input"][0].get<std::string>(), Embedder::queryInstruction + longText.substr(0, 3888));
 }
 
 TEST_F(StandInTest, ServerOrderIsRestoredAndShortfallIsAnError) {
@@ -438,9 +446,10 @@ TEST_F(KeywordTest, CosineAndWordsInEveryPassage) {
   EXPECT_NEAR(hits[0].score, 1.12f, 1e-6f);
   EXPECT_NEAR(hits[1].score, 1.12f, 1e-6f);
   EXPECT_EQ(hits[0].chunk.file, "a.txt");
-  // A query vector of another length: keyword score alone.
+  // A query vector of another length: keyword score alone. (Another text:
+  // the vector of "hotel" is remembered.)
   reply = {{1, 0, 0}};
-  EXPECT_NEAR(index.search("hotel", 1)[0].score, 0.12f, 1e-6f);
+  EXPECT_NEAR(index.search("hotel ", 1)[0].score, 0.12f, 1e-6f);
   // All zeros are left as they are.
   reply = {{0, 0, 0, 0}};
   EXPECT_EQ(Embedder::embed({"x"}, false)[0], (std::vector<float>(4, 0.0f)));

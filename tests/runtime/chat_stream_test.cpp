@@ -46,7 +46,20 @@ TEST(ChatStream, PiecesTimingsAndTheEnd) {
     EXPECT_EQ(r.tokens, (std::vector<std::string>{"Breakfast ", "is at 7 [1]."}));
     EXPECT_EQ(r.count.tokens, 57);
     EXPECT_EQ(r.count.perSecond, 31.5);
+    EXPECT_EQ(r.count.promptEvaluated, 12);
+    EXPECT_EQ(r.count.promptCached, -1);  // not sent
+    EXPECT_FALSE(r.count.cutOff);
   }
+  // Stopped at the token limit, with the prompt mostly held already.
+  const std::string cut =
+      event("Yes") +
+      "data: {\"choices\":[{\"finish_reason\":\"length\",\"index\":0,\"delta\":{}}],"
+      "\"timings\":{\"cache_n\":400,\"prompt_n\":3,\"predicted_n\":4}}\n\n" +
+      kDone;
+  const StreamRun r = read(cut);
+  EXPECT_TRUE(r.count.cutOff);
+  EXPECT_EQ(r.count.promptCached, 400);
+  EXPECT_EQ(r.count.promptEvaluated, 3);
   // Windows line ends are lines too.
   std::string crlf = event("Hi") + kDone;
   for (std::size_t p; (p = crlf.find('\n')) != std::string::npos && crlf[p - 1] != '\r';) crlf.replace(p, 1, "\r\n");

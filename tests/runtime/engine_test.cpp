@@ -380,6 +380,29 @@ TEST_F(ChatTest, ServerDownIsAnError) {
   EXPECT_THROW(Chat::complete("system", user, [](const std::string&) {}), HttpError);
 }
 
+// A reading ahead that is no longer wanted ends at once, while the server
+// is still busy with it.
+TEST_F(EngineTest, AReadingAheadIsGivenUp) {
+  test::LocalServer server;
+  std::atomic<bool> release{false};
+  server.server().Post("/v1/chat/completions", [&](const httplib::Request&, httplib::Response& res) {
+    for (int i = 0; i < 600 && !release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    res.set_content(R"({"choices":[{"message":{"content":""}}]})", "application/json");
+  });
+  server.start(Engine::chatPort);
+  std::atomic<bool> stop{false};
+  std::thread giveUp([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    stop = true;
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(Chat::read("sys", "usr", [&] { return stop.load(); }), Chat::Stopped);
+  // A hang guard, not a speed check: the server would hold it for a minute.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  giveUp.join();
+  release = true;
+}
+
 // Replies scripted by an in-process server on the chat port.
 TEST_F(EngineTest, PlainReplyFieldsAndTheirFallbacks) {
   std::string reply;
@@ -404,6 +427,21 @@ TEST_F(EngineTest, PlainReplyFieldsAndTheirFallbacks) {
           R"({"messages":[{"role":"system","content":"sys"},{"role":"user","content":"usr"}],"temperature":0,)"
           R"("top_k":1,"seed":42,"max_tokens":400,"stream":false,"chat_template_kwargs":{"enable_thinking":false}})"));
   EXPECT_TRUE(sent["temperature"].is_number_integer());
+  // The limit is the caller's; the server's figures and why it stopped come back.
+  reply =
+      R"({"choices":[{"message":{"content":"1: YES"},"finish_reason":"length"}],)"
+      R"("timings":{"predicted_n":5,"prompt_n":2,"cache_n":300}})";
+  const auto [verdict, limited] = Chat::complete("sys", "usr", {}, 16);
+  EXPECT_EQ(nlohmann::json::parse(request)["max_tokens"], 16);
+  EXPECT_TRUE(limited.cutOff);
+  EXPECT_EQ(limited.promptEvaluated, 2);
+  EXPECT_EQ(limited.promptCached, 300);
+  // Reading ahead: the same request with nothing to generate.
+  Chat::read("sys", "usr");
+  auto readSent = nlohmann::json::parse(request);
+  EXPECT_EQ(readSent["max_tokens"], 0);
+  readSent["max_tokens"] = 400;
+  EXPECT_EQ(readSent, sent);
 
   // A message with empty content is an empty reply; anything else that
   // holds no message is a fault of the server, never an empty reply.

@@ -200,12 +200,20 @@ bool Answerer::recheck(const std::string& sentence, const std::string& sources) 
   if (picked.empty()) picked = sources;
   std::string reply;
   try {
-    reply = Chat::complete(kRecheckSystem, "SOURCES:\n" + picked + "\nSTATEMENT: " + sentence).first;
+    reply = Chat::complete(kRecheckSystem, "SOURCES:\n" + picked + "\nSTATEMENT: " + sentence, {}, kRecheckTokens).first;
   } catch (const std::exception&) {
     return false;  // unchecked is unsupported
   }
   debug::line("RECHECK: ", reply);
   return utf8(u(reply).toUpper(icu::Locale::getRoot())).find("YES") != std::string::npos;
+}
+
+int Answerer::verifyTokens(std::size_t statements) {
+  // "12: META" and its line break are 5 tokens of the reply model's
+  // vocabulary (digits one by one); one more for a bold "**", and a few for
+  // a lead-in. A verifier that rambles on is cut there, and the verdicts it
+  // did not reach count as missing ones do.
+  return static_cast<int>(std::min<std::size_t>(statements, 60)) * 6 + 10;
 }
 
 Answerer::Verified Answerer::verify(const std::string& text, const std::string& sources) {
@@ -214,7 +222,9 @@ Answerer::Verified Answerer::verify(const std::string& text, const std::string& 
   for (std::size_t i = 0; i < list.size(); ++i) statements.push_back(std::to_string(i + 1) + ". " + list[i]);
   std::string reply;
   try {
-    reply = Chat::complete(kVerifySystem, "SOURCES:\n" + sources + "\nSTATEMENTS:\n" + join(statements, "\n")).first;
+    reply = Chat::complete(kVerifySystem, "SOURCES:\n" + sources + "\nSTATEMENTS:\n" + join(statements, "\n"), {},
+                           verifyTokens(statements.size()))
+                .first;
   } catch (const std::exception&) {
     return {text, false, false};  // the reply stays unchecked
   }
@@ -329,48 +339,69 @@ std::vector<int64_t> Answerer::citedNumbers(const std::string& text, std::size_t
   return out;
 }
 
-Answer Answerer::answer(const std::string& fullMessage, const ReplyTemplate* tmpl,
-                        const std::optional<std::string>& replyLanguage, const Chat::TokenCallback& onToken) {
-  const auto start = std::chrono::steady_clock::now();
-  const std::string message = graphemeCount(fullMessage) > kMessageCharacters
-                                  ? graphemePrefix(fullMessage, kMessageCharacters) + "\u2026"
-                                  : fullMessage;
-  std::string code;
+Answerer::Prepared Answerer::prepare(const std::string& fullMessage, const ReplyTemplate* tmpl,
+                                    const std::optional<std::string>& replyLanguage) {
+  Prepared p;
+  p.message = graphemeCount(fullMessage) > kMessageCharacters
+                  ? graphemePrefix(fullMessage, kMessageCharacters) + "\u2026"
+                  : fullMessage;
+  const std::string& message = p.message;
   if (replyLanguage)
-    code = *replyLanguage;
+    p.code = *replyLanguage;
   else if (trimUtf8(message, isSpaceOrTab).empty())
-    code = "en";
+    p.code = "en";
   else
-    code = Lang::detect(message);
-  const std::string languageName = Lang::name(code);
+    p.code = Lang::detect(message);
+  const std::string languageName = Lang::name(p.code);
 
   std::string searchText;
   if (tmpl && !tmpl->query.empty()) searchText = tmpl->query;
   if (!message.empty()) searchText += (searchText.empty() ? "" : " ") + message;
-  std::vector<DocIndex::Hit> hits = index_.search(searchText, 6);
-
-  // A message that asks several things: each part brings passages of its own.
-  std::vector<std::string> parts;
+  // A message that asks several things: each part brings passages of its
+  // own. The whole and its parts are embedded in one request.
+  std::vector<DocIndex::Query> queries{{searchText, 6}};
   for (const auto& s : sentences(message))
-    if (graphemeCount(s) > 8) parts.push_back(s);
-  if (parts.size() >= 2) {
+    if (graphemeCount(s) > 8) queries.push_back({s, 2});
+  if (queries.size() == 2) queries.pop_back();  // a single part adds nothing
+  std::vector<std::vector<DocIndex::Hit>> found = index_.searchAll(queries);
+  std::vector<DocIndex::Hit> hits = std::move(found.at(0));
+  if (found.size() >= 3) {
     std::vector<DocIndex::Hit> selection(
         hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(4, hits.size())));
     std::set<std::string> seen;
     for (const auto& h : selection) seen.insert(h.chunk.text);
-    for (const auto& part : parts)
-      for (auto& h : index_.search(part, 2))
+    for (std::size_t q = 1; q < found.size(); ++q)
+      for (auto& h : found[q])
         if (seen.insert(h.chunk.text).second) selection.push_back(std::move(h));
     if (selection.size() > 8) selection.resize(8);
     hits = std::move(selection);
   }
 
   std::size_t included = 0;
-  const std::string sources = sourcesText(hits, &included);
+  p.sources = sourcesText(hits, &included);
   hits.resize(included);
+  p.hits = std::move(hits);
+  p.system = systemPrompt(languageName);
+  p.user = userMessage(p.sources, tmpl, message, languageName);
+  return p;
+}
 
-  const auto [raw, count] =
-      Chat::complete(systemPrompt(languageName), userMessage(sources, tmpl, message, languageName), onToken);
+void Answerer::readAhead(const std::string& message, const ReplyTemplate* tmpl,
+                         const std::optional<std::string>& replyLanguage, const std::function<bool()>& stopped) {
+  const Prepared p = prepare(message, tmpl, replyLanguage);
+  if (stopped && stopped()) throw Chat::Stopped{};
+  Chat::read(p.system, p.user, stopped);
+}
+
+Answer Answerer::answer(const std::string& fullMessage, const ReplyTemplate* tmpl,
+                        const std::optional<std::string>& replyLanguage, const Chat::TokenCallback& onToken) {
+  const auto start = std::chrono::steady_clock::now();
+  const Prepared p = prepare(fullMessage, tmpl, replyLanguage);
+  const std::string& code = p.code;
+  const std::string& sources = p.sources;
+  const std::vector<DocIndex::Hit>& hits = p.hits;
+
+  const auto [raw, count] = Chat::complete(p.system, p.user, onToken);
   const std::string reply(trimUtf8(raw, isSpaceOrNewline));
   debug::line("RAW: ", reply);
 

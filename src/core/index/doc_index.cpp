@@ -191,6 +191,11 @@ void replacePassages(DocIndex::Snapshot& work, Prepared& p, const std::vector<st
 // that stand alone are above.
 void DocIndex::refresh(const std::function<void(const std::string&)>& progress) {
   std::lock_guard<std::mutex> one(refreshMu_);
+  {
+    // The embedding model may have changed since (a new installation).
+    std::lock_guard<std::mutex> lock(recentMu_);
+    recent_.clear();
+  }
   Paths::ensure();
   const fs::path folder = Paths::documents();
 
@@ -304,15 +309,15 @@ std::vector<DocIndex::Problem> DocIndex::problems() const {
   return out;
 }
 
-std::vector<DocIndex::Hit> DocIndex::search(const std::string& message, int64_t k) const {
-  const auto snap = snapshot();
-  const auto& entries = snap->entries;
-  if (entries.empty()) return {};  // nothing to rank: no embedding request
-  const std::vector<float> query = Embedder::embed({message}, true).at(0);
+namespace {
 
+// The k best passages for one message, given its vector: cosine similarity
+// plus the weighted keyword score.
+std::vector<DocIndex::Hit> rank(const std::vector<std::shared_ptr<const DocIndex::Entry>>& entries, const std::string& message,
+                                const std::vector<float>& query, int64_t k) {
   // Keyword part: rare words shared with the message count most.
   std::vector<uint64_t> terms;
-  for (const auto& w : tokens(message))
+  for (const auto& w : DocIndex::tokens(message))
     if (graphemeCount(w) >= kShortestTerm) terms.push_back(wordHash(w));
   std::sort(terms.begin(), terms.end());
   terms.erase(std::unique(terms.begin(), terms.end()), terms.end());
@@ -347,7 +352,7 @@ std::vector<DocIndex::Hit> DocIndex::search(const std::string& message, int64_t 
 
   std::vector<float> score(n);
   for (std::size_t i = 0; i < n; ++i) {
-    const Entry& e = *entries[i];
+    const DocIndex::Entry& e = *entries[i];
     const float cosine = (!query.empty() && e.dim == query.size()) ? dot(query.data(), e.vector(), e.dim) : 0.0f;
     score[i] = cosine + keyword[i] * kKeywordWeight;
   }
@@ -357,10 +362,53 @@ std::vector<DocIndex::Hit> DocIndex::search(const std::string& message, int64_t 
   const std::size_t take = std::min<std::size_t>(n, static_cast<std::size_t>(std::max<int64_t>(k, 0)));
   std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(take), order.end(),
                     [&](uint32_t a, uint32_t b) { return score[a] > score[b] || (score[a] == score[b] && a < b); });
-  std::vector<Hit> hits;
+  std::vector<DocIndex::Hit> hits;
   hits.reserve(take);
   for (std::size_t i = 0; i < take; ++i) hits.push_back({entries[order[i]]->full(), score[order[i]]});
   return hits;
+}
+
+}  // namespace
+
+std::vector<DocIndex::Hit> DocIndex::search(const std::string& message, int64_t k) const {
+  return searchAll({{message, k}}).at(0);
+}
+
+std::vector<std::vector<float>> DocIndex::queryVectors(const std::vector<Query>& queries) const {
+  constexpr std::size_t kRemembered = 8;
+  std::vector<std::vector<float>> out(queries.size());
+  std::vector<std::string> missing;
+  {
+    std::lock_guard<std::mutex> lock(recentMu_);
+    for (std::size_t i = 0; i < queries.size(); ++i) {
+      auto it = std::find_if(recent_.begin(), recent_.end(), [&](const auto& r) { return r.first == queries[i].text; });
+      if (it != recent_.end())
+        out[i] = it->second;
+      else
+        missing.push_back(queries[i].text);
+    }
+  }
+  if (missing.empty()) return out;
+  std::vector<std::vector<float>> fresh = Embedder::embed(missing, true);
+  std::lock_guard<std::mutex> lock(recentMu_);
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < queries.size(); ++i) {
+    if (!out[i].empty()) continue;
+    out[i] = fresh.at(next++);
+    recent_.emplace_back(queries[i].text, out[i]);
+    if (recent_.size() > kRemembered) recent_.pop_front();
+  }
+  return out;
+}
+
+std::vector<std::vector<DocIndex::Hit>> DocIndex::searchAll(const std::vector<Query>& queries) const {
+  const auto snap = snapshot();
+  const auto& entries = snap->entries;
+  std::vector<std::vector<Hit>> out(queries.size());
+  if (entries.empty() || queries.empty()) return out;  // nothing to rank: no embedding request
+  const std::vector<std::vector<float>> vectors = queryVectors(queries);
+  for (std::size_t q = 0; q < queries.size(); ++q) out[q] = rank(entries, queries[q].text, vectors[q], queries[q].k);
+  return out;
 }
 
 }  // namespace quorvel

@@ -17,9 +17,12 @@ namespace quorvel {
 namespace {
 
 constexpr std::size_t kBatch = 16;
-// The model's context is 8,192 tokens; a passage that is a whole page or a
-// whole file is embedded by its beginning (it stays whole in the index).
-constexpr std::size_t kMaxCharacters = 6000;
+// What one input may hold, in bytes: the model's tokens are made from bytes,
+// never more tokens than bytes, so an input this long (with the two tokens
+// the server adds) always fits the embedding server's context of 4,096
+// (Engine). A passage longer than that (a whole page, a long paragraph) is
+// embedded by its beginning; it stays whole in the index.
+constexpr std::size_t kMaxBytes = 4000;
 
 }  // namespace
 
@@ -107,7 +110,8 @@ std::vector<std::vector<float>> Embedder::embed(const std::vector<std::string>& 
     const std::size_t end = std::min(texts.size(), start + kBatch);
     nlohmann::json inputs = nlohmann::json::array();
     for (std::size_t i = start; i < end; ++i) {
-      std::string text = graphemePrefix(texts[i], kMaxCharacters);
+      const std::size_t room = kMaxBytes - (query ? queryInstruction.size() : 0);
+      std::string text = graphemePrefixBytes(texts[i], room);
       inputs.push_back(query ? queryInstruction + text : std::move(text));
     }
     std::string body;

@@ -83,8 +83,15 @@ size_t toSink(char* data, size_t size, size_t count, void* user) {
   return size * count;
 }
 
+// Asked by curl while a transfer runs (also while it waits for the reply):
+// non-zero ends it.
+int stopWhenAsked(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto* stopped = static_cast<const std::function<bool()>*>(user);
+  return (*stopped)() ? 1 : 0;
+}
+
 void perform(const std::string& url, const std::string& payload, const std::function<void(std::string_view)>& sink,
-             std::chrono::seconds idle) {
+             std::chrono::seconds idle, const std::function<bool()>& stopped = {}) {
   if (!LocalHTTP::isLoopback(url)) throw NotLocal();
   CURL* c = handle();
   Headers headers(true);
@@ -104,6 +111,13 @@ void perform(const std::string& url, const std::string& payload, const std::func
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(idle.count()));
   curl_easy_setopt(c, CURLOPT_TIMEOUT, static_cast<long>(LocalHTTP::kSessionLimit.count()));
+  if (stopped) {
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, stopWhenAsked);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &stopped);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+  } else {
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 1L);
+  }
   const CURLcode rc = curl_easy_perform(c);
   if (s.error) std::rethrow_exception(s.error);
   if (rc != CURLE_OK) {
@@ -129,11 +143,12 @@ bool LocalHTTP::isLoopback(std::string_view url) {
   return host == "127.0.0.1" && (end == std::string_view::npos || rest[end] != '@');
 }
 
-nlohmann::json LocalHTTP::postJSON(const std::string& url, const nlohmann::json& body) {
+nlohmann::json LocalHTTP::postJSON(const std::string& url, const nlohmann::json& body,
+                                   const std::function<bool()>& stopped) {
   std::string reply;
   perform(
       url, body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
-      [&reply](std::string_view piece) { reply.append(piece); }, kSessionLimit);
+      [&reply](std::string_view piece) { reply.append(piece); }, kSessionLimit, stopped);
   auto parsed = nlohmann::json::parse(reply, nullptr, /*allow_exceptions=*/false);
   if (!parsed.is_object())
     throw HttpError("the model server at " + url + " sent a reply that is not a JSON object: " + excerpt(reply));

@@ -36,8 +36,10 @@ struct LocalHTTP {
 
   // POSTs `body` as JSON and parses the reply, which comes whole. Throws
   // NotLocal, HttpError, or HttpError naming the server when the reply is
-  // not a JSON object.
-  static nlohmann::json postJSON(const std::string& url, const nlohmann::json& body);
+  // not a JSON object. With `stopped`, asked while the request runs (at
+  // least about once a second), the request is given up (HttpError).
+  static nlohmann::json postJSON(const std::string& url, const nlohmann::json& body,
+                                 const std::function<bool()>& stopped = {});
 
   // POSTs `body` and hands the reply body to `onData` piece by piece as it
   // arrives, allowing `idle` between bytes. Throws NotLocal or HttpError.

@@ -13,8 +13,9 @@ namespace quorvel {
 
 namespace {
 
-// Walks the grapheme boundaries of `utf8`, calling `stop(count)` after each
-// cluster; returns the byte offset where the walk ended.
+// Walks the grapheme boundaries of `utf8`, calling `stop(count, end)` after
+// each cluster (`end`: the byte offset after it); returns the byte offset
+// where the walk ended.
 template <class Stop>
 std::size_t walkGraphemes(std::string_view utf8, std::size_t& count, Stop stop) {
   count = 0;
@@ -37,7 +38,7 @@ std::size_t walkGraphemes(std::string_view utf8, std::size_t& count, Stop stop) 
       UChar32 c;
       U8_NEXT(utf8.data(), i, utf8.size(), c);
       ++count;
-      if (stop(count)) break;
+      if (stop(count, i)) break;
     }
     return i;
   }
@@ -48,7 +49,7 @@ std::size_t walkGraphemes(std::string_view utf8, std::size_t& count, Stop stop) 
     pos = next;
     end = static_cast<std::size_t>(pos);
     ++count;
-    if (stop(count)) break;
+    if (stop(count, end)) break;
   }
   utext_close(ut);
   return end;
@@ -88,7 +89,7 @@ std::size_t graphemeCount(std::string_view utf8) {
   }
   if (simple) return points - crlf;
   std::size_t count = 0;
-  walkGraphemes(utf8, count, [](std::size_t) { return false; });
+  walkGraphemes(utf8, count, [](std::size_t, std::size_t) { return false; });
   return count;
 }
 
@@ -98,8 +99,19 @@ std::string graphemePrefix(std::string_view utf8, std::size_t n) {
   // needs no cut at all.
   if (utf8.size() <= n || graphemeCount(utf8) <= n) return std::string(utf8);
   std::size_t count = 0;
-  std::size_t end = walkGraphemes(utf8, count, [n](std::size_t c) { return c >= n; });
+  std::size_t end = walkGraphemes(utf8, count, [n](std::size_t c, std::size_t) { return c >= n; });
   return std::string(utf8.substr(0, count >= n ? end : utf8.size()));
+}
+
+std::string graphemePrefixBytes(std::string_view utf8, std::size_t maxBytes) {
+  if (utf8.size() <= maxBytes) return std::string(utf8);
+  std::size_t count = 0, fits = 0;
+  walkGraphemes(utf8, count, [&fits, maxBytes](std::size_t, std::size_t end) {
+    if (end > maxBytes) return true;
+    fits = end;
+    return false;
+  });
+  return std::string(utf8.substr(0, fits));
 }
 
 bool isValidUtf8(std::string_view s) {

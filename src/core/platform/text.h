@@ -15,6 +15,8 @@ std::size_t graphemeCount(std::string_view utf8);
 // The first `n` grapheme clusters of a UTF-8 text (the whole text when it is
 // shorter); never cuts inside a character or a cluster.
 std::string graphemePrefix(std::string_view utf8, std::size_t n);
+// The longest run of whole clusters from the start within `maxBytes` bytes.
+std::string graphemePrefixBytes(std::string_view utf8, std::size_t maxBytes);
 
 bool isValidUtf8(std::string_view bytes);
 // Replaces every ill-formed sequence with U+FFFD.

@@ -24,6 +24,12 @@ namespace quorvel {
 
 namespace {
 
+// The embedding server reads one input at a time (an ask's texts come in one
+// request, a refresh's in batches), each at most 4,000 bytes (Embedder), so
+// one slot and a context and batch of 4,096 tokens hold any of them; the
+// model's own 32K context would only take memory.
+constexpr const char* kEmbedContext = "4096";
+
 constexpr const char* kNotFound = "engine not found";
 constexpr const char* kNoModel = "model not downloaded";
 constexpr const char* kNoSearchModel = "search model not downloaded";
@@ -179,8 +185,9 @@ void Engine::start() {
     if (!embedUp) {
       children_->embed = launch(exe->string(), "embed",
                                 {"-m", models + "/" + ModelCatalog::embedding().file, "--host", "127.0.0.1", "--port",
-                                 std::to_string(embedPort), "--embedding", "--pooling", "last", "-c", "8192", "-b",
-                                 "8192", "-ub", "8192", "-ngl", "99", "--no-webui", "--offline"});
+                                 std::to_string(embedPort), "--embedding", "--pooling", "last", "-c",
+                                 kEmbedContext, "-b", kEmbedContext, "-ub", kEmbedContext, "-np", "1", "-ngl", "99",
+                                 "--no-webui", "--offline"});
       children_->embedLaunched = true;
     }
   }

@@ -3,6 +3,7 @@
 // fallback sentences, and the record in the history.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,31 @@ class Answerer {
   Answer answer(const std::string& message, const ReplyTemplate* tmpl = nullptr,
                 const std::optional<std::string>& replyLanguage = std::nullopt,
                 const Chat::TokenCallback& onToken = {});
+
+  // One reply's prompts, with what they were made from.
+  struct Prepared {
+    std::string message;  // as answered: a very long one is cut
+    std::string code;     // the reply language
+    std::vector<DocIndex::Hit> hits;  // the passages in the SOURCES, numbered from 1
+    std::string sources;  // the SOURCES text
+    std::string system;   // the reply model's two prompts
+    std::string user;
+  };
+  // The language, the search and the prompts answer() sends. Throws what
+  // the search throws.
+  Prepared prepare(const std::string& message, const ReplyTemplate* tmpl,
+                   const std::optional<std::string>& replyLanguage);
+  // Has the reply model read the prompts answer() would send for this
+  // message, without writing anything: answer() with the same arguments then
+  // starts writing at once. Throws what the search and the request throw,
+  // and Chat::Stopped once `stopped` says so.
+  void readAhead(const std::string& message, const ReplyTemplate* tmpl,
+                 const std::optional<std::string>& replyLanguage, const std::function<bool()>& stopped = {});
+
+  // What the verifier may write for so many statements, and the re-check:
+  // their answers are a few tokens each.
+  static int verifyTokens(std::size_t statements);
+  static constexpr int kRecheckTokens = 4;
 
   struct Verified {
     std::string text;  // the kept sentences, or "" when none was supported

@@ -17,18 +17,36 @@ struct ChatError : std::runtime_error {
 };
 
 struct Chat {
+  // The server's figures of one call; -1 where it gave none.
   struct Count {
-    int64_t tokens = 0;
+    int64_t tokens = 0;  // generated
     double perSecond = 0;
+    int64_t promptEvaluated = -1;  // prompt tokens computed for this call
+    int64_t promptCached = -1;     // prompt tokens the server already held
+    bool cutOff = false;           // generation stopped at the token limit
   };
   using TokenCallback = std::function<void(const std::string&)>;
 
-  // One completion: deterministic sampling, at most 400 tokens. With onToken
-  // the reply streams and each piece is passed on as it arrives, except once
-  // the reply begins with "NOT_" (the not-in-documents marker stays off the
-  // screen). Returns the full reply and the server's figures.
+  // What a guest's reply may take: it is shown as it streams.
+  static constexpr int kReplyTokens = 400;
+
+  // One completion: deterministic sampling, at most `maxTokens` generated.
+  // With onToken the reply streams and each piece is passed on as it
+  // arrives, except once the reply begins with "NOT_" (the not-in-documents
+  // marker stays off the screen). Returns the full reply and the server's
+  // figures.
   static std::pair<std::string, Count> complete(const std::string& system, const std::string& user,
-                                                const TokenCallback& onToken = {});
+                                                const TokenCallback& onToken = {}, int maxTokens = kReplyTokens);
+
+  // Sends the prompt with nothing to generate: the server evaluates it and
+  // keeps it, so that the same prompt sent by complete() soon after starts
+  // generating at once. Ends early (throws Stopped) once `stopped` says so.
+  struct Stopped {};
+  static Count read(const std::string& system, const std::string& user, const std::function<bool()>& stopped = {});
+
+  // Told of every call's figures, with its system prompt, for measuring the
+  // model's work (the benches). Set before the first call.
+  static inline std::function<void(const std::string& system, int maxTokens, const Count&)> observer;
 
   // The server-sent event reader of a streamed completion, fed raw bytes.
   class Stream {

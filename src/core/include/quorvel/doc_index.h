@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -70,6 +71,12 @@ class DocIndex {
   // The k best passages for a guest message: cosine similarity plus 0.12
   // times the keyword score. Throws the embedding error.
   std::vector<Hit> search(const std::string& message, int64_t k) const;
+  // Several searches with one embedding request: the k best for each text.
+  struct Query {
+    std::string text;
+    int64_t k = 0;
+  };
+  std::vector<std::vector<Hit>> searchAll(const std::vector<Query>& queries) const;
 
   // Writes index.json whole and atomically. Throws std::runtime_error
   // naming the reason (a full disk) when it could not; the old file stays.
@@ -90,6 +97,11 @@ class DocIndex {
   std::mutex refreshMu_;   // one refresh at a time
   std::shared_ptr<const Snapshot> snap_;
   std::map<std::string, std::string> problems_;
+  // The last few messages' vectors: a message read ahead is not embedded
+  // again when its reply is written. Forgotten at every refresh.
+  std::vector<std::vector<float>> queryVectors(const std::vector<Query>& queries) const;
+  mutable std::mutex recentMu_;
+  mutable std::deque<std::pair<std::string, std::vector<float>>> recent_;
 };
 
 }  // namespace quorvel
