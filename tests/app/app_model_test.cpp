@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <QClipboard>
+#include <fstream>
 #include <QDir>
 #include <QGuiApplication>
 #include <QSignalSpy>
@@ -311,6 +312,62 @@ class AppModelTest : public QObject {
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
     QVERIFY(!model.documents().reading());
     QVERIFY2(model.note().contains(QStringLiteral("embeddings failed")), qPrintable(model.note()));
+  }
+
+  // Once the message has settled, the reply's prompt goes to the model with
+  // nothing to write; "Write reply" then sends the very same prompt. Typing
+  // on sends one reading for the settled text, a new language another; the
+  // clipboard's reply goes straight on.
+  void theReplyPromptIsReadWhileTheMessageSettles() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeRules();
+    TempDir dir;
+    const fs::path record = dir.path() / "requests.jsonl";
+    ScopedEnv recording("QUORVEL_STANDIN_RECORD", record.string());  // read by the servers launched now
+    AppModel model;
+    model.readAheadAfter(std::chrono::milliseconds(300));
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    auto chats = [&] {
+      std::vector<nlohmann::json> out;
+      std::ifstream in(record);
+      for (std::string line; std::getline(in, line);) {
+        const auto j = nlohmann::json::parse(line, nullptr, false);
+        if (j.is_object() && j["path"] == "/v1/chat/completions") out.push_back(j["body"]);
+      }
+      return out;
+    };
+    auto settled = [&](std::size_t n) { return QTest::qWaitFor([&] { return chats().size() == n; }, 60000); };
+
+    model.reply().setGuestText(QStringLiteral("What time"));
+    model.reply().setGuestText(QStringLiteral("What time is breakfast?"));
+    QVERIFY(settled(1));
+    QCOMPARE(model.readAheads(), 1);
+    QVERIFY(chats()[0]["max_tokens"] == 0);
+    QVERIFY(chats()[0]["messages"][1]["content"].get<std::string>().ends_with("What time is breakfast?\n\nWrite the reply in English."));
+    QTest::qWait(600);
+    QCOMPARE(model.readAheads(), 1);  // nothing changed: nothing sent again
+
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QVERIFY(model.reply().replied());
+    auto sent = chats();
+    QVERIFY(sent.size() >= 2);
+    QVERIFY(sent[1]["max_tokens"] == 400);
+    QVERIFY(sent[1]["messages"] == sent[0]["messages"]);
+    QTest::qWait(600);
+    QCOMPARE(model.readAheads(), 1);  // the reply's own prompt is held already
+
+    const std::size_t before = chats().size();
+    model.reply().setLanguage(QStringLiteral("de"));
+    QVERIFY(settled(before + 1));
+    QVERIFY(chats().back()["max_tokens"] == 0);
+    QVERIFY(chats().back()["messages"][1]["content"].get<std::string>().ends_with("Write the reply in German."));
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("Is parking free?"));
+    QVERIFY(await([&](auto done) { model.answerClipboard(done); }));
+    QTest::qWait(600);
+    QCOMPARE(model.readAheads(), 2);
+    QCOMPARE(chats().size() - before, std::size_t{1 + 2});  // the reading, then the reply and its check
   }
 
   void quittingDuringAReplyEndsCleanly() {
