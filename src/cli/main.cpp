@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,7 @@
 #include <quorvel/doc_index.h>
 #include <quorvel/document_reader.h>
 #include <quorvel/engine.h>
+#include <quorvel/gaps.h>
 #include <quorvel/models.h>
 #include <quorvel/paths.h>
 #include <quorvel/startup.h>
@@ -80,6 +82,7 @@ constexpr std::string_view kUsage =
     "quorvel-cli ask \"question\"   answer from the documents "
     "[--template=checkin|breakfast|transfer|rules|complaint]\n"
     "quorvel-cli bench q.json r.json\n"
+    "quorvel-cli gaps             what guests asked that the documents do not answer [--days N] [--json]\n"
     "quorvel-cli stop             stop the local model";
 
 // Status when an error escapes a command (1 is the engine's).
@@ -292,6 +295,76 @@ int benchCommand() {
   return 0;
 }
 
+// The day, on this computer's calendar: "2026-12-08".
+std::string day(TimePoint t) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(t);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  char buf[16];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d", &local);
+  return buf;
+}
+
+int gapsCommand() {
+  int days = 30;
+  bool json = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--json") {
+      json = true;
+    } else if (a == "--days" || a.rfind("--days=", 0) == 0) {
+      const std::string value = a == "--days" ? (i + 1 < args.size() ? args[++i] : "") : a.substr(7);
+      if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos ||
+          std::stoi(value) < 1) {
+        err("quorvel-cli: --days needs a whole number of days, 1 or more (got \"" + printable(value) + "\")");
+        return kErrorStatus;
+      }
+      days = std::stoi(value);
+    } else {
+      err("quorvel-cli: gaps does not know " + printable(a) + "; it takes --days N and --json");
+      return kErrorStatus;
+    }
+  }
+  const Gaps::Result r = Gaps::find(days);
+  if (json) {
+    out(Gaps::toJson(r, days));
+    return 0;
+  }
+  const std::string period = "the last " + std::to_string(days) + (days == 1 ? " day" : " days");
+  if (r.damagedLines > 0)
+    err("quorvel-cli: " + std::to_string(r.damagedLines) + " damaged line(s) of " + Paths::historyFile().string() +
+        " skipped");
+  if (r.answers == 0) {
+    out("No guest messages in " + period + ".");
+    return 0;
+  }
+  if (r.groups.empty()) {
+    out("Every guest message of " + period + " (" + std::to_string(r.answers) +
+        ") was answered from your documents.");
+    return 0;
+  }
+  int64_t asked = 0;
+  for (const auto& g : r.groups) asked += g.count;
+  out("Guests asked, not in your documents (" + period + "): " + std::to_string(asked) + " of " +
+      std::to_string(r.answers) + " messages, " + std::to_string(r.groups.size()) + " question(s)");
+  if (!r.byMeaning) out("(grouped by exact text: the search model could not run: " + r.whyByText + ")");
+  for (const auto& g : r.groups) {
+    std::string languages;
+    for (const auto& l : g.languages) languages += (languages.empty() ? "" : ", ") + l;
+    std::string line = std::to_string(g.count) + " \u00D7 " + printable(g.representative) + "  [" + languages +
+                       " \u00B7 " + day(g.first) + (day(g.first) == day(g.last) ? "" : " \u2013 " + day(g.last));
+    if (!g.templateId.empty()) line += " \u00B7 template " + g.templateId;
+    if (g.documentsChangedSince) line += " \u00B7 documents changed since";
+    out(line + "]");
+    for (std::size_t i = 0; i < g.examples.size() && i < 3; ++i)
+      if (g.examples[i] != g.representative || g.examples.size() > 1) out("    " + printable(g.examples[i]));
+  }
+  if (r.leftOut > 0)
+    out("(" + std::to_string(r.leftOut) + " older asks left out: only the " + std::to_string(Gaps::kMaxMessages) +
+        " most recent different messages are grouped)");
+  return 0;
+}
+
 int run() {
   const std::string command = args.empty() ? "help" : args[0];
   if (command == "setup") return setupCommand();
@@ -300,6 +373,7 @@ int run() {
   if (command == "ask") return askCommand();
   if (command == "bench") return benchCommand();
   if (command == "stop") return stopCommand();
+  if (command == "gaps") return gapsCommand();
   return usage();
 }
 

@@ -630,5 +630,59 @@ TEST(CliSetup, FailedDownloadIsAnErrorWithoutOk) {
   EXPECT_NE(r.err.find("host unreachable"), std::string::npos) << r.err;
 }
 
+// The knowledge-gap list: plain lines, JSON, and by exact text when the
+// search model cannot run.
+TEST_F(CliEngineTest, GapsListsWhatTheDocumentsDidNotAnswer) {
+  auto r = runCli({"gaps"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "No guest messages in the last 30 days.\n");
+
+  fs::create_directories(dir / "home");
+  auto answer = [](const std::string& question, bool notInDocs, const std::string& lang) {
+    Answer a;
+    a.question = question;
+    a.text = notInDocs ? Lang::notInDocs(lang) : "At 7 [1].";
+    a.notInDocs = notInDocs;
+    a.language = lang;
+    a.date = std::chrono::system_clock::now() - std::chrono::hours(1);
+    return a.toJson() + "\n";
+  };
+  std::ofstream(dir / "home/history.jsonl") << answer("When is breakfast?", false, "en");
+  r = runCli({"gaps", "--days", "7"}, env);
+  EXPECT_EQ(r.out, "Every guest message of the last 7 days (1) was answered from your documents.\n");
+
+  std::ofstream(dir / "home/history.jsonl", std::ios::app)
+      << answer("Do you have a gym?", true, "en") << "{damaged\n"
+      << answer("do you have a GYM?", true, "en") << answer("Gibt es eine Sauna?", true, "de");
+  r = runCli({"gaps"}, env);  // no model server here: by exact text
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("1 damaged line(s)"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("3 of 4 messages, 2 question(s)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("grouped by exact text: the search model could not run: engine not found"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("2 \u00D7 Do you have a gym?  [en \u00B7 "), std::string::npos) << r.out;
+  EXPECT_LT(r.out.find("gym"), r.out.find("Sauna"));  // the largest first
+
+  r = runCli({"gaps", "--json", "--days=30"}, env);
+  const auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["groupedBy"], "text");
+  EXPECT_EQ(j["days"], 30);
+  ASSERT_EQ(j["groups"].size(), 2u);
+  EXPECT_EQ(j["groups"][1]["representative"], "Gibt es eine Sauna?");
+  EXPECT_EQ(j["groups"][1]["languages"], nlohmann::json::array({"de"}));
+
+  for (const char* bad : {"--days=0", "--days=x", "--weeks"}) {
+    r = runCli({"gaps", bad}, env);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_FALSE(r.err.empty()) << bad;
+  }
+
+  // With the model servers: by meaning.
+  test::prepareStandInHome(dir / "home");
+  r = runCli({"gaps", "--json"}, env);
+  EXPECT_EQ(nlohmann::json::parse(r.out)["groupedBy"], "meaning") << r.err;
+}
+
 }  // namespace
 }  // namespace quorvel

@@ -436,6 +436,7 @@ Answer Answerer::answer(const std::string& fullMessage, const ReplyTemplate* tmp
   }
   a.question = !fullMessage.empty() ? fullMessage : (tmpl ? tmpl->en : std::string());
   a.language = code;
+  if (tmpl) a.templateId = tmpl->id;
   a.tokens = count.tokens;
   a.tokensPerSecond = count.perSecond;
   a.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -75,8 +75,9 @@ std::string Answer::toJson() const {
       .key("seconds")
       .value(seconds)
       .key("date")
-      .value(isoDate(date))
-      .endObject();
+      .value(isoDate(date));
+  if (!templateId.empty()) w.key("template").value(templateId);
+  w.endObject();
   return w.take();
 }
 
@@ -95,6 +96,7 @@ Answer Answer::fromJson(std::string_view json) {
   auto date = parseIsoDate(j.at("date").get<std::string>());
   if (!date) throw std::invalid_argument("\"date\" is not an ISO 8601 date");
   a.date = *date;
+  if (const auto t = j.find("template"); t != j.end() && t->is_string()) a.templateId = t->get<std::string>();
   return a;
 }
 

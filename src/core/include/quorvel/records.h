@@ -40,12 +40,15 @@ struct Answer {
   double tokensPerSecond = 0;
   double seconds = 0;
   TimePoint date{};
+  // The reply template chosen, by id; empty for none. Stored only when set
+  // ("template"), so that lines without one read as before.
+  std::string templateId;
   // Whether the answer reached history.jsonl. Not part of the stored form.
   bool recorded = false;
 
   // One line, no spaces. Throws JsonError when a floating field is not finite.
   std::string toJson() const;
-  // Every key is required; throws std::exception otherwise.
+  // Every key but "template" is required; throws std::exception otherwise.
   static Answer fromJson(std::string_view json);
 };
 

@@ -1,0 +1,321 @@
+#include <quorvel/gaps.h>
+
+#include <nlohmann/json.hpp>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <set>
+#include <unordered_map>
+
+#include <quorvel/embedder.h>
+#include <quorvel/engine.h>
+#include <quorvel/lang.h>
+#include <quorvel/paths.h>
+
+#include "platform/text.h"
+
+namespace quorvel {
+
+namespace fs = std::filesystem;
+
+// The join threshold. The search model's card (huggingface.co/Qwen/
+// Qwen3-Embedding-0.6B, its usage example, queries with the instruction)
+// scores a question against the passage that answers it 0.76 and 0.60, and
+// against an unrelated passage 0.14 and 0.14. Two wordings of one question,
+// both embedded as queries with the same instruction, are at least as close
+// as a question and its answer; two different questions about one hotel
+// share its topic and sit between. 0.75 joins only what is as close as the
+// card's best matching pair: a gym and a pool stay apart even though both are
+// amenities, the same question in four languages joins.
+static_assert(Gaps::kJoin > 0.6f && Gaps::kJoin < 0.9f);
+
+namespace {
+
+// A line longer than this is no answer of ours: skipped unread.
+constexpr std::size_t kLongestLine = 1 << 20;
+
+// One message whatever its spacing and case.
+std::string keyOf(std::string_view text) {
+  std::string collapsed;
+  bool space = false;
+  for (char c : trimUtf8(text, isSpaceOrNewline)) {
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+      space = true;
+      continue;
+    }
+    if (space && !collapsed.empty()) collapsed.push_back(' ');
+    space = false;
+    collapsed.push_back(c);
+  }
+  std::string folded;
+  icu::UnicodeString::fromUTF8(collapsed).foldCase().toUTF8String(folded);
+  return folded;
+}
+
+bool endsWith(std::string_view text, std::string_view end) {
+  return !end.empty() && text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+struct Merged {
+  Gaps::Message message;
+  std::map<std::string, int64_t> templates;
+};
+
+// Keeps the most recently asked messages once there are far more than are
+// grouped: the rest only count as left out.
+void dropOldest(std::unordered_map<std::string, Merged>& byKey, std::size_t keep, int64_t& leftOut) {
+  if (byKey.size() <= keep) return;
+  std::vector<std::pair<TimePoint, std::string>> order;
+  order.reserve(byKey.size());
+  for (const auto& [key, m] : byKey) order.emplace_back(m.message.last, key);
+  std::sort(order.begin(), order.end());
+  for (std::size_t i = 0; i + keep < order.size(); ++i) {
+    auto it = byKey.find(order[i].second);
+    leftOut += it->second.message.count;
+    byKey.erase(it);
+  }
+}
+
+void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j, Gaps::Reading& out,
+         TimePoint since) {
+  const auto question = j.find("question"), text = j.find("text"), notInDocs = j.find("notInDocs"),
+             language = j.find("language"), date = j.find("date");
+  if (question == j.end() || !question->is_string() || text == j.end() || !text->is_string() ||
+      notInDocs == j.end() || !notInDocs->is_boolean() || language == j.end() || !language->is_string() ||
+      date == j.end() || !date->is_string()) {
+    ++out.damagedLines;
+    return;
+  }
+  const auto when = parseIsoDate(date->get<std::string>());
+  if (!when) {
+    ++out.damagedLines;
+    return;
+  }
+  if (*when < since) return;
+  ++out.answers;
+  const std::string code = language->get<std::string>();
+  // Half-answered: the reply ends with the sentence that the rest is not in
+  // the documents.
+  const bool gap = notInDocs->get<bool>() || endsWith(text->get_ref<const std::string&>(), Lang::partial(code));
+  const std::string& asked = question->get_ref<const std::string&>();
+  if (!gap || trimUtf8(asked, isSpaceOrNewline).empty()) return;
+  Merged& m = byKey[keyOf(asked)];
+  Gaps::Message& msg = m.message;
+  if (msg.count == 0) {
+    msg.text = std::string(trimUtf8(asked, isSpaceOrNewline));
+    msg.first = msg.last = *when;
+  }
+  ++msg.count;
+  msg.first = std::min(msg.first, *when);
+  msg.last = std::max(msg.last, *when);
+  if (std::find(msg.languages.begin(), msg.languages.end(), code) == msg.languages.end()) {
+    msg.languages.push_back(code);
+    std::sort(msg.languages.begin(), msg.languages.end());
+  }
+  if (const auto t = j.find("template"); t != j.end() && t->is_string() && !t->get<std::string>().empty())
+    ++m.templates[t->get<std::string>()];
+}
+
+float cosine(const std::vector<float>& a, const std::vector<float>& b) {
+  if (a.size() != b.size()) return 0;
+  double dot = 0, na = 0, nb = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    dot += static_cast<double>(a[i]) * b[i];
+    na += static_cast<double>(a[i]) * a[i];
+    nb += static_cast<double>(b[i]) * b[i];
+  }
+  return na > 0 && nb > 0 ? static_cast<float>(dot / std::sqrt(na * nb)) : 0.0f;
+}
+
+// A group's figures from its members (indexes into `messages`).
+Gaps::Group summarise(const std::vector<Gaps::Message>& messages, std::vector<std::size_t> members) {
+  std::stable_sort(members.begin(), members.end(),
+                   [&](std::size_t a, std::size_t b) { return messages[a].count > messages[b].count; });
+  Gaps::Group g;
+  g.first = messages[members.front()].first;
+  g.last = messages[members.front()].last;
+  std::set<std::string> languages;
+  std::map<std::string, int64_t> templates;
+  for (std::size_t i : members) {
+    const Gaps::Message& m = messages[i];
+    g.count += m.count;
+    g.first = std::min(g.first, m.first);
+    g.last = std::max(g.last, m.last);
+    languages.insert(m.languages.begin(), m.languages.end());
+    if (!m.templateId.empty()) templates[m.templateId] += m.count;
+    g.examples.push_back(m.text);
+  }
+  g.languages.assign(languages.begin(), languages.end());
+  int64_t most = 0;
+  for (const auto& [id, n] : templates)
+    if (n > most) most = n, g.templateId = id;
+  g.representative = messages[members.front()].text;
+  return g;
+}
+
+void largestFirst(std::vector<Gaps::Group>& groups) {
+  std::stable_sort(groups.begin(), groups.end(), [](const Gaps::Group& a, const Gaps::Group& b) {
+    return a.count != b.count ? a.count > b.count : a.last > b.last;
+  });
+}
+
+}  // namespace
+
+Gaps::Reading Gaps::read(const fs::path& file, TimePoint since) {
+  Reading out;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return out;
+  std::unordered_map<std::string, Merged> byKey;
+  // By blocks, never a whole line of any length in memory.
+  std::string line;
+  bool tooLong = false;
+  auto finishLine = [&] {
+    if (tooLong) {
+      ++out.damagedLines;
+    } else if (!trimUtf8(line, isSpaceOrNewline).empty()) {
+      const auto j = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
+      if (j.is_object())
+        add(byKey, j, out, since);
+      else
+        ++out.damagedLines;
+    }
+    line.clear();
+    tooLong = false;
+    if (byKey.size() > 4 * kMaxMessages) dropOldest(byKey, 2 * kMaxMessages, out.leftOut);
+  };
+  std::vector<char> block(1 << 16);
+  while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
+    const std::string_view data(block.data(), static_cast<std::size_t>(in.gcount()));
+    std::size_t start = 0;
+    for (std::size_t nl; (nl = data.find('\n', start)) != std::string_view::npos; start = nl + 1) {
+      if (!tooLong) line.append(data.substr(start, nl - start));
+      tooLong = tooLong || line.size() > kLongestLine;
+      finishLine();
+    }
+    if (!tooLong) line.append(data.substr(start));
+    if (line.size() > kLongestLine) {
+      tooLong = true;
+      line.clear();
+    }
+  }
+  if (!line.empty() || tooLong) finishLine();  // a last line without its line break
+  dropOldest(byKey, kMaxMessages, out.leftOut);
+  for (auto& [key, m] : byKey) {
+    int64_t most = 0;
+    for (const auto& [id, n] : m.templates)
+      if (n > most) most = n, m.message.templateId = id;
+    out.messages.push_back(std::move(m.message));
+  }
+  std::sort(out.messages.begin(), out.messages.end(),
+            [](const Message& a, const Message& b) { return a.last != b.last ? a.last > b.last : a.text < b.text; });
+  return out;
+}
+
+std::vector<Gaps::Group> Gaps::byMeaning(const std::vector<Message>& messages,
+                                         const std::vector<std::vector<float>>& vectors) {
+  // The most asked messages found the groups; each other joins the group
+  // whose centre is closest, if close enough.
+  std::vector<std::size_t> order(messages.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return messages[a].count > messages[b].count; });
+  std::vector<std::vector<std::size_t>> members;
+  std::vector<std::vector<float>> sums;  // the members' vectors, weighted by how often asked
+  for (std::size_t i : order) {
+    const std::vector<float>& v = vectors.at(i);
+    int best = -1;
+    float bestScore = kJoin;
+    for (std::size_t g = 0; g < sums.size(); ++g) {
+      const float score = cosine(v, sums[g]);
+      if (score >= bestScore) best = static_cast<int>(g), bestScore = score;
+    }
+    if (best < 0) {
+      members.push_back({});
+      sums.emplace_back(v.size(), 0.0f);
+      best = static_cast<int>(sums.size() - 1);
+    }
+    members[best].push_back(i);
+    auto& sum = sums[best];
+    if (sum.size() == v.size())
+      for (std::size_t d = 0; d < v.size(); ++d) sum[d] += v[d] * static_cast<float>(messages[i].count);
+  }
+  std::vector<Group> groups;
+  for (std::size_t g = 0; g < members.size(); ++g) {
+    Group group = summarise(messages, members[g]);
+    float closest = -2;
+    for (std::size_t i : members[g])
+      if (const float c = cosine(vectors[i], sums[g]); c > closest) closest = c, group.representative = messages[i].text;
+    groups.push_back(std::move(group));
+  }
+  largestFirst(groups);
+  return groups;
+}
+
+std::vector<Gaps::Group> Gaps::byText(const std::vector<Message>& messages) {
+  std::vector<Group> groups;
+  for (std::size_t i = 0; i < messages.size(); ++i) groups.push_back(summarise(messages, {i}));
+  largestFirst(groups);
+  return groups;
+}
+
+Gaps::Result Gaps::find(int days) {
+  Result r;
+  const TimePoint since = std::chrono::system_clock::now() - std::chrono::hours(24) * std::max(days, 0);
+  Reading reading = read(Paths::historyFile(), since);
+  r.damagedLines = reading.damagedLines;
+  r.leftOut = reading.leftOut;
+  r.answers = reading.answers;
+  if (reading.messages.empty()) return r;
+  try {
+    if (Engine::shared().state() != Engine::State::ready()) Engine::shared().start();
+    const Engine::State state = Engine::shared().state();
+    if (state != Engine::State::ready()) throw std::runtime_error(state.message);
+    std::vector<std::string> texts;
+    for (const Message& m : reading.messages) texts.push_back(m.text);
+    r.groups = byMeaning(reading.messages, Embedder::embed(texts, true));
+    r.byMeaning = true;
+  } catch (const std::exception& e) {
+    r.whyByText = e.what();
+    r.groups = byText(reading.messages);
+  }
+  // A group asked before a document changed may be answered now.
+  std::error_code ec;
+  std::optional<fs::file_time_type> newest;
+  for (const auto& f : fs::directory_iterator(Paths::documents(), ec)) {
+    const auto t = f.last_write_time(ec);
+    if (!ec && (!newest || t > *newest)) newest = t;
+  }
+  if (newest) {
+    const TimePoint changed =
+        std::chrono::time_point_cast<TimePoint::duration>(std::chrono::file_clock::to_sys(*newest));
+    for (Group& g : r.groups) g.documentsChangedSince = changed > g.last;
+  }
+  return r;
+}
+
+std::string Gaps::toJson(const Result& result, int days) {
+  nlohmann::json groups = nlohmann::json::array();
+  for (const Group& g : result.groups)
+    groups.push_back({{"representative", g.representative},
+                      {"count", g.count},
+                      {"languages", g.languages},
+                      {"first", isoDate(g.first)},
+                      {"last", isoDate(g.last)},
+                      {"template", g.templateId.empty() ? nlohmann::json() : nlohmann::json(g.templateId)},
+                      {"examples", g.examples},
+                      {"documentsChangedSince", g.documentsChangedSince}});
+  return nlohmann::json{{"days", days},
+                        {"groupedBy", result.byMeaning ? "meaning" : "text"},
+                        {"whyByText", result.whyByText},
+                        {"answers", result.answers},
+                        {"damagedLines", result.damagedLines},
+                        {"leftOut", result.leftOut},
+                        {"groups", groups}}
+      .dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace quorvel
