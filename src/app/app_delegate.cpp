@@ -22,6 +22,8 @@
 #include <quorvel/history.h>
 #include <quorvel/paths.h>
 
+#include "content_view.h"
+#include "main_view.h"
 #include "theme.h"
 
 namespace quorvel::app {
@@ -54,6 +56,7 @@ LaunchOptions LaunchOptions::parse(const QStringList& args) {
   o.ask = value(QStringLiteral("--ask"));
   o.snapshot = value(QStringLiteral("--snapshot"));
   o.openMenu = args.contains(QStringLiteral("--open-menu"));
+  o.gaps = args.contains(QStringLiteral("--gaps"));
   o.exit = args.contains(QStringLiteral("--exit"));
   return o;
 }
@@ -70,7 +73,11 @@ AppDelegate::AppDelegate(const LaunchOptions& options) : options_(options), wind
   };
   actions.reindex = [this] { model_.reindex(); };
   actions.toggle = [this] { model_.toggleEngine(); };
-  actions.clearHistory = [] { History::clear(); };
+  actions.gaps = [this] {
+    openWindow();
+    showGaps();
+  };
+  actions.clearHistory = [this] { model_.clearHistory(); };
   actions.quit = [this] { quit(); };
   tray_ = std::make_unique<Tray>(model_, std::move(actions));
   model_.notify = [this](const QString& title, const QString& text) { tray_->notify(title, text); };
@@ -198,6 +205,8 @@ void AppDelegate::quit() {
   QApplication::quit();
 }
 
+void AppDelegate::showGaps() { window_.content()->main()->showGaps(); }
+
 void AppDelegate::snapshot(const QString& folder) {
   QDir().mkpath(folder);
   window_.snapshot(QDir(folder).filePath(QStringLiteral("window.png")));
@@ -223,6 +232,16 @@ void AppDelegate::launch(std::function<void()> done) {
     steps->push_back([this, text = *options_.ask](auto next) {
       model_.reply().setGuestText(text);
       model_.ask(next);
+    });
+  if (options_.gaps)
+    steps->push_back([this](auto next) {
+      showGaps();
+      auto waiting = std::make_shared<QMetaObject::Connection>();
+      *waiting = connect(&model_.gaps(), &GapsState::changed, this, [this, waiting, next] {
+        if (model_.gaps().finding()) return;
+        disconnect(*waiting);
+        next();
+      });
     });
   if (options_.snapshot)
     steps->push_back([this, folder = *options_.snapshot](auto next) {

@@ -24,6 +24,7 @@ struct LaunchOptions {
   std::optional<QString> ask;
   std::optional<QString> snapshot;
   bool openMenu = false;
+  bool gaps = false;  // show what guests asked that the documents do not answer
   bool exit = false;  // quit once the steps are done (pictures, tests)
 
   static LaunchOptions parse(const QStringList& args);
@@ -36,13 +37,16 @@ class AppDelegate : public QObject {
   ~AppDelegate() override;
 
   // Runs the launch steps in order: start the servers when the models are
-  // there, --samples (then 3 s), --ask, --snapshot (after 1 s), --open-menu
-  // (after 0.8 s). `done` follows the last.
+  // there, --samples (then 3 s), --ask, --gaps (once its list is made),
+  // --snapshot (after 1 s), --open-menu (after 0.8 s). `done` follows the
+  // last.
   void launch(std::function<void()> done = {});
   // Stops the servers this process launched, then ends the app.
   void quit();
   // Shows the window and brings it to the front.
   void openWindow();
+  // Shows, in the window, what guests asked that the documents do not answer.
+  void showGaps();
   // Writes window.png and menu.png into `folder`.
   void snapshot(const QString& folder);
 

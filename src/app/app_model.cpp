@@ -445,6 +445,42 @@ void AppModel::addHotelTemplates() {
                                         : QStringLiteral("templates/hotel-en")));
 }
 
+void AppModel::findGaps(Done done) {
+  gaps_.finding_ = true;
+  gaps_.error_.clear();
+  emit gaps_.changed();
+  const int days = gaps_.days_;
+  const int generation = gapsGeneration_;
+  worker_->post([this, days, generation, done = std::move(done)]() mutable {
+    Gaps::Result result;
+    QString error;
+    try {
+      result = Gaps::find(days);
+    } catch (const std::exception& e) {
+      error = QString::fromUtf8(e.what());
+    }
+    CoreWorker::reply(this, [this, result = std::move(result), error, generation, done = std::move(done)] {
+      if (generation == gapsGeneration_) {
+        gaps_.result_ = result;
+        gaps_.error_ = error;
+        gaps_.finding_ = false;
+        emit gaps_.changed();
+      }
+      if (done) done();
+    });
+  });
+}
+
+void AppModel::clearHistory() {
+  History::clear();
+  // Whatever is being made now read the history before: it never shows.
+  ++gapsGeneration_;
+  gaps_.result_ = {};
+  gaps_.error_.clear();
+  gaps_.finding_ = false;
+  emit gaps_.changed();
+}
+
 void AppModel::addSamples() { importThenReindex(resourceEntries(QStringLiteral("samples/palm-cove-villa"))); }
 
 QString AppModel::folderState() {

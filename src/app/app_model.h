@@ -43,6 +43,7 @@ class AppModel : public QObject {
   EngineStatus& status() { return status_; }
   DocumentsState& documents() { return documents_; }
   ReplyState& reply() { return reply_; }
+  GapsState& gaps() { return gaps_; }
 
   // The line beside "Write reply": why the last reply broke off, else why
   // the last reading of the documents failed, else the last reply's speed;
@@ -74,6 +75,11 @@ class AppModel : public QObject {
   // Deletes the document from the documents folder (the caller asks first).
   void remove(const std::string& name);
   void addHotelTemplates();
+  // Makes the list of what guests asked that the documents do not answer
+  // (starting the servers if needed, else by exact text).
+  void findGaps(Done done = {});
+  // Clears the conversation history, and with it that list.
+  void clearHistory();
   void addSamples();
   // Starts the servers (when the models are there), then re-reads.
   void startEngine(Done done = {});
@@ -131,6 +137,8 @@ class AppModel : public QObject {
   EngineStatus status_;
   DocumentsState documents_;
   ReplyState reply_;
+  GapsState gaps_;
+  int gapsGeneration_ = 0;  // a list made before the history was cleared is dropped
   QTimer* serverWatch_ = nullptr;
   // The reading ahead has a thread of its own: a reply never waits for it.
   std::unique_ptr<CoreWorker> ahead_;

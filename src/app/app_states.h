@@ -15,6 +15,7 @@
 
 #include <quorvel/doc_index.h>
 #include <quorvel/engine.h>
+#include <quorvel/gaps.h>
 #include <quorvel/paths.h>
 #include <quorvel/records.h>
 #include <quorvel/reply_template.h>
@@ -158,6 +159,31 @@ class ReplyState : public QObject {
   QString error_;         // the same, as the sentence shown
   QString speed_;
   double lastTPS_ = 0;
+};
+
+// What guests asked that the documents do not answer.
+class GapsState : public QObject {
+  Q_OBJECT
+ public:
+  // The last list found; empty before the first and after the history was
+  // cleared.
+  const Gaps::Result& result() const { return result_; }
+  // The list is being made.
+  bool finding() const { return finding_; }
+  // Why the last list could not be made; empty when it could.
+  const QString& error() const { return error_; }
+  // The period, in days.
+  int days() const { return days_; }
+
+ signals:
+  void changed();
+
+ private:
+  friend class AppModel;
+  Gaps::Result result_;
+  bool finding_ = false;
+  QString error_;
+  int days_ = 30;
 };
 
 }  // namespace quorvel::app

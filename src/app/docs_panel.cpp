@@ -168,6 +168,10 @@ DocsPanel::DocsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_
       {"building.2", tr("Load sample hotel"), [this] { model_.addSamples(); }},
       {"folder", tr("Open folder"),
        [] { QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(Paths::documents().string()))); }},
+      {"questionmark.bubble", tr("Unanswered questions"),
+       [this] {
+         if (showGaps) showGaps();
+       }},
   };
   auto* buttons = new QVBoxLayout;
   buttons->setSpacing(6);

@@ -47,6 +47,8 @@ class DocsPanel : public QWidget {
  public:
   DocsPanel(AppModel& model, QWidget* parent = nullptr);
   void refresh();
+  // Opens the list of what guests asked that the documents do not answer.
+  std::function<void()> showGaps;
 
   // The symbol of a document by its extension.
   static QString icon(const QString& fileName);

@@ -113,6 +113,7 @@ void Tray::fill(QMenu& menu) {
   row(tr("Add hotel templates"), "doc.badge.plus", actions_.addTemplates);
   row(tr("Open documents folder"), "folder", actions_.folder);
   row(tr("Re-read documents"), "arrow.clockwise", actions_.reindex);
+  row(tr("Guests asked, not in your documents\u2026"), "questionmark.bubble", actions_.gaps);
   menu.addSeparator();
   const bool ready = model_.status().state().kind == Engine::State::Kind::ready;
   row(ready ? tr("Stop model (free memory)") : tr("Start model"), ready ? "stop.circle" : "play.circle",

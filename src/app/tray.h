@@ -31,7 +31,7 @@ struct MenuRow {
 
 // What the tray's menu actions do; the app fills it in.
 struct TrayActions {
-  std::function<void()> open, clip, addDocs, addTemplates, folder, reindex, toggle, clearHistory, quit;
+  std::function<void()> open, clip, addDocs, addTemplates, folder, reindex, gaps, toggle, clearHistory, quit;
 };
 
 class Tray : public QObject {

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <quorvel/history.h>
 #include <quorvel/lang.h>
 #include <quorvel/models.h>
 
@@ -18,6 +19,7 @@
 #include "content_view.h"
 #include "main_view.h"
 #include "docs_panel.h"
+#include "gaps_panel.h"
 #include "main_window.h"
 #include "setup_view.h"
 #include "shared_views.h"
@@ -386,6 +388,61 @@ class ViewsTest : public QObject {
     QCOMPARE(window.content()->main()->ask()->replyText()->toPlainText(), model.reply().answer());
     QVERIFY(pieces > 3);
     QCOMPARE(window.content()->refreshes() - before, 2);  // the status: writing, then ready
+  }
+
+  // The documents panel opens the list of unanswered questions in place of
+  // the reply panel; choosing one shows the guests' words, "Ask it again"
+  // takes the question back to the reply panel. Clearing the history
+  // empties the list, also while a list is being made.
+  void theUnansweredQuestionsAndBack() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    auto answer = [](const std::string& question, bool notInDocs, const std::string& lang) {
+      Answer a;
+      a.question = question;
+      a.text = notInDocs ? Lang::notInDocs(lang) : "At 7 [1].";
+      a.notInDocs = notInDocs;
+      a.language = lang;
+      a.date = std::chrono::system_clock::now();
+      QVERIFY(History::append(a));
+    };
+    answer("Do you have a gym?", true, "en");
+    answer("Do you have a gym?", true, "en");
+    answer("Gibt es eine Sauna?", true, "de");
+    answer("When is breakfast?", false, "en");
+    AppModel model;
+    MainView view(model);
+    view.resize(1040, 700);
+    QToolButton* open = nullptr;
+    for (QToolButton* b : view.docs()->findChildren<QToolButton*>())
+      if (b->text() == QStringLiteral("Unanswered questions")) open = b;
+    QVERIFY(open != nullptr);
+    open->click();
+    QVERIFY(view.gaps()->isVisibleTo(&view));
+    QVERIFY(!view.ask()->isVisibleTo(&view));
+    QVERIFY(QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000));
+    QCOMPARE(view.gaps()->groups()->count(), 2);
+    QVERIFY(view.gaps()->groups()->item(0)->text().startsWith(QStringLiteral("2 \u00D7  Do you have a gym?")));
+    QVERIFY(view.gaps()->info()->text().startsWith(QStringLiteral("The last 30 days: 2 questions")));
+    view.gaps()->groups()->setCurrentRow(1);
+    QCOMPARE(view.gaps()->messages()->count(), 1);
+    QCOMPARE(view.gaps()->messages()->item(0)->text(), QStringLiteral("Gibt es eine Sauna?"));
+    view.gaps()->askAgain()->click();
+    QCOMPARE(view.ask()->messageEditor()->toPlainText(), QStringLiteral("Gibt es eine Sauna?"));
+    QVERIFY(!view.gaps()->isVisibleTo(&view));
+
+    // A list being made when the history is cleared never shows.
+    view.showGaps();
+    QVERIFY(model.gaps().finding());
+    model.clearHistory();
+    QCOMPARE(view.gaps()->groups()->count(), 0);
+    QTest::qWait(1500);
+    QVERIFY(QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000));
+    QCOMPARE(view.gaps()->groups()->count(), 0);
+    QCOMPARE(History::count(), 0);
+    view.showGaps();
+    QVERIFY(QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000));
+    QCOMPARE(view.gaps()->info()->text(), QStringLiteral("No guest messages in the last 30 days."));
   }
 
   void theWindowShowsTheSetupScreenUntilTheModelsAreThere() {

@@ -32,57 +32,57 @@
 <context>
     <name>quorvel::app::AppDelegate</name>
     <message>
-        <location filename="../app_delegate.cpp" line="90"/>
+        <location filename="../app_delegate.cpp" line="97"/>
         <source>About Quorvel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="92"/>
+        <location filename="../app_delegate.cpp" line="99"/>
         <source>Quorvel answers hotel guests from the hotel&apos;s own documents, on this computer.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="95"/>
+        <location filename="../app_delegate.cpp" line="102"/>
         <source>Hide</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="96"/>
+        <location filename="../app_delegate.cpp" line="103"/>
         <source>Quit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="99"/>
+        <location filename="../app_delegate.cpp" line="106"/>
         <source>Edit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="105"/>
+        <location filename="../app_delegate.cpp" line="112"/>
         <source>Cut</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="106"/>
+        <location filename="../app_delegate.cpp" line="113"/>
         <source>Copy</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="107"/>
+        <location filename="../app_delegate.cpp" line="114"/>
         <source>Paste</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="108"/>
+        <location filename="../app_delegate.cpp" line="115"/>
         <source>Select All</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="110"/>
+        <location filename="../app_delegate.cpp" line="117"/>
         <source>Window</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="111"/>
+        <location filename="../app_delegate.cpp" line="118"/>
         <source>Close</source>
         <translation type="unfinished"></translation>
     </message>
@@ -90,62 +90,62 @@
 <context>
     <name>quorvel::app::AppModel</name>
     <message>
-        <location filename="../app_model.cpp" line="72"/>
+        <location filename="../app_model.cpp" line="85"/>
         <source>Hotel rules, prices, contracts — they stay on this computer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="73"/>
+        <location filename="../app_model.cpp" line="86"/>
         <source>Documents (%1)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="105"/>
+        <location filename="../app_model.cpp" line="120"/>
         <source>%1 tokens/s · %2 s · offline</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="158"/>
+        <location filename="../app_model.cpp" line="173"/>
         <source>Download failed: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="213"/>
+        <location filename="../app_model.cpp" line="228"/>
         <source>Reading %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="302"/>
+        <location filename="../app_model.cpp" line="322"/>
         <source>The reply was not finished: %1. “Write reply” starts it again.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="303"/>
+        <location filename="../app_model.cpp" line="323"/>
         <source>The reply was not finished: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="328"/>
+        <location filename="../app_model.cpp" line="388"/>
         <source>No reply: the clipboard holds no text</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="329"/>
+        <location filename="../app_model.cpp" line="389"/>
         <source>No reply: another reply is being written — try again in a moment</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="331"/>
+        <location filename="../app_model.cpp" line="391"/>
         <source>No reply: the model is not running — start it first</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="338"/>
+        <location filename="../app_model.cpp" line="398"/>
         <source>Reply copied to the clipboard</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="340"/>
+        <location filename="../app_model.cpp" line="400"/>
         <source>No reply: %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -278,8 +278,13 @@
         <source>Open folder</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="171"/>
+        <source>Unanswered questions</source>
+        <translation type="unfinished"></translation>
+    </message>
     <message numerus="yes">
-        <location filename="../docs_panel.cpp" line="209"/>
+        <location filename="../docs_panel.cpp" line="213"/>
         <source>%n passage(s)</source>
         <translation>
             <numerusform>%n passage</numerusform>
@@ -290,98 +295,180 @@
 <context>
     <name>quorvel::app::EngineStatus</name>
     <message>
-        <location filename="../app_states.cpp" line="43"/>
+        <location filename="../app_states.cpp" line="46"/>
         <source>Model stopped</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="43"/>
+        <location filename="../app_states.cpp" line="46"/>
         <source>Not installed — open to install</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="44"/>
+        <location filename="../app_states.cpp" line="47"/>
         <source>Starting the local model…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="45"/>
+        <location filename="../app_states.cpp" line="48"/>
         <source>Writing a reply…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="45"/>
+        <location filename="../app_states.cpp" line="48"/>
         <source>Ready · works offline</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="46"/>
+        <location filename="../app_states.cpp" line="49"/>
         <source>Error: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="58"/>
+        <location filename="../app_states.cpp" line="61"/>
         <source>engine not found</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="59"/>
+        <location filename="../app_states.cpp" line="62"/>
         <source>model not downloaded</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="60"/>
+        <location filename="../app_states.cpp" line="63"/>
         <source>search model not downloaded</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="61"/>
+        <location filename="../app_states.cpp" line="64"/>
         <source>model file damaged: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="62"/>
+        <location filename="../app_states.cpp" line="65"/>
         <source>model server did not start (see logs)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="64"/>
+        <location filename="../app_states.cpp" line="67"/>
         <source>port %1 is used by another program (quorvel-cli stop ends a model server of ours)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="66"/>
+        <location filename="../app_states.cpp" line="69"/>
         <source>the model server stopped</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="98"/>
+        <location filename="../app_states.cpp" line="101"/>
         <source>Quorvel&apos;s model server is missing from its installation: reinstall Quorvel (sudo apt install --reinstall quorvel).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="101"/>
+        <location filename="../app_states.cpp" line="104"/>
         <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="110"/>
+        <location filename="../app_states.cpp" line="113"/>
         <source>A model file is damaged: install it again on the setup screen.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="112"/>
+        <location filename="../app_states.cpp" line="115"/>
         <source>The model files are missing: install them on the setup screen.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="114"/>
+        <location filename="../app_states.cpp" line="117"/>
         <source>Press “Start again”, or write the reply: the model starts first.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="116"/>
+        <location filename="../app_states.cpp" line="119"/>
         <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::app::GapsPanel</name>
+    <message>
+        <location filename="../gaps_panel.cpp" line="49"/>
+        <source>Guests asked, not in your documents</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="51"/>
+        <source>Look again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="55"/>
+        <source>Back to the reply</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="74"/>
+        <source>The guests&apos; words</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="81"/>
+        <source>Open documents folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="87"/>
+        <source>Ask it again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="89"/>
+        <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="113"/>
+        <source>Reading the conversation history…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="115"/>
+        <source>The list could not be made: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../gaps_panel.cpp" line="117"/>
+        <source>No guest messages in the last %n day(s).</source>
+        <translation>
+            <numerusform>No guest messages in the last day.</numerusform>
+            <numerusform>No guest messages in the last %n days.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../gaps_panel.cpp" line="119"/>
+        <source>Every guest message of the last %n day(s) was answered from your documents.</source>
+        <translation>
+            <numerusform>Every guest message of the last day was answered from your documents.</numerusform>
+            <numerusform>Every guest message of the last %n days was answered from your documents.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../gaps_panel.cpp" line="121"/>
+        <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
+        <translation>
+            <numerusform>The last day: %1 questions the documents did not answer. Write the answers into a document of the folder.</numerusform>
+            <numerusform>The last %n days: %1 questions the documents did not answer. Write the answers into a document of the folder.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="126"/>
+        <source>(Grouped by exact text: the search model could not run.)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="135"/>
+        <source>documents changed since</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -484,22 +571,27 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="118"/>
+        <location filename="../tray.cpp" line="116"/>
+        <source>Guests asked, not in your documents…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="119"/>
         <source>Stop model (free memory)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="118"/>
+        <location filename="../tray.cpp" line="119"/>
         <source>Start model</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="120"/>
+        <location filename="../tray.cpp" line="121"/>
         <source>Clear conversation history (%1)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="122"/>
+        <location filename="../tray.cpp" line="123"/>
         <source>Quit Quorvel</source>
         <translation type="unfinished"></translation>
     </message>

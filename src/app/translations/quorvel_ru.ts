@@ -32,57 +32,57 @@
 <context>
     <name>quorvel::app::AppDelegate</name>
     <message>
-        <location filename="../app_delegate.cpp" line="90"/>
+        <location filename="../app_delegate.cpp" line="97"/>
         <source>About Quorvel</source>
         <translation>Об Quorvel</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="92"/>
+        <location filename="../app_delegate.cpp" line="99"/>
         <source>Quorvel answers hotel guests from the hotel&apos;s own documents, on this computer.</source>
         <translation>Quorvel отвечает гостям по документам гостиницы, на этом компьютере.</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="95"/>
+        <location filename="../app_delegate.cpp" line="102"/>
         <source>Hide</source>
         <translation>Скрыть</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="96"/>
+        <location filename="../app_delegate.cpp" line="103"/>
         <source>Quit</source>
         <translation>Выйти</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="99"/>
+        <location filename="../app_delegate.cpp" line="106"/>
         <source>Edit</source>
         <translation>Правка</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="105"/>
+        <location filename="../app_delegate.cpp" line="112"/>
         <source>Cut</source>
         <translation>Вырезать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="106"/>
+        <location filename="../app_delegate.cpp" line="113"/>
         <source>Copy</source>
         <translation>Копировать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="107"/>
+        <location filename="../app_delegate.cpp" line="114"/>
         <source>Paste</source>
         <translation>Вставить</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="108"/>
+        <location filename="../app_delegate.cpp" line="115"/>
         <source>Select All</source>
         <translation>Выделить всё</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="110"/>
+        <location filename="../app_delegate.cpp" line="117"/>
         <source>Window</source>
         <translation>Окно</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="111"/>
+        <location filename="../app_delegate.cpp" line="118"/>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
@@ -90,62 +90,62 @@
 <context>
     <name>quorvel::app::AppModel</name>
     <message>
-        <location filename="../app_model.cpp" line="72"/>
+        <location filename="../app_model.cpp" line="85"/>
         <source>Hotel rules, prices, contracts — they stay on this computer</source>
         <translation>Правила, цены, договоры — они останутся только на этом компьютере</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="73"/>
+        <location filename="../app_model.cpp" line="86"/>
         <source>Documents (%1)</source>
         <translation>Документы (%1)</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="105"/>
+        <location filename="../app_model.cpp" line="120"/>
         <source>%1 tokens/s · %2 s · offline</source>
         <translation>%1 ток/с · %2 с · без интернета</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="158"/>
+        <location filename="../app_model.cpp" line="173"/>
         <source>Download failed: %1</source>
         <translation>Не скачалось: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="213"/>
+        <location filename="../app_model.cpp" line="228"/>
         <source>Reading %1</source>
         <translation>Читаю %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="302"/>
+        <location filename="../app_model.cpp" line="322"/>
         <source>The reply was not finished: %1. “Write reply” starts it again.</source>
         <translation>Ответ не дописан: %1. «Написать ответ» запустит его снова.</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="303"/>
+        <location filename="../app_model.cpp" line="323"/>
         <source>The reply was not finished: %1</source>
         <translation>Ответ не дописан: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="328"/>
+        <location filename="../app_model.cpp" line="388"/>
         <source>No reply: the clipboard holds no text</source>
         <translation>Ответа нет: в буфере нет текста</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="329"/>
+        <location filename="../app_model.cpp" line="389"/>
         <source>No reply: another reply is being written — try again in a moment</source>
         <translation>Ответа нет: пишется другой ответ — попробуйте чуть позже</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="331"/>
+        <location filename="../app_model.cpp" line="391"/>
         <source>No reply: the model is not running — start it first</source>
         <translation>Ответа нет: модель не запущена — сначала запустите её</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="338"/>
+        <location filename="../app_model.cpp" line="398"/>
         <source>Reply copied to the clipboard</source>
         <translation>Ответ скопирован в буфер</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="340"/>
+        <location filename="../app_model.cpp" line="400"/>
         <source>No reply: %1</source>
         <translation>Ответа нет: %1</translation>
     </message>
@@ -278,8 +278,13 @@
         <source>Open folder</source>
         <translation>Открыть папку</translation>
     </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="171"/>
+        <source>Unanswered questions</source>
+        <translation>Вопросы без ответа</translation>
+    </message>
     <message numerus="yes">
-        <location filename="../docs_panel.cpp" line="209"/>
+        <location filename="../docs_panel.cpp" line="213"/>
         <source>%n passage(s)</source>
         <translation>
             <numerusform>%n фрагмент</numerusform>
@@ -291,99 +296,184 @@
 <context>
     <name>quorvel::app::EngineStatus</name>
     <message>
-        <location filename="../app_states.cpp" line="43"/>
+        <location filename="../app_states.cpp" line="46"/>
         <source>Model stopped</source>
         <translation>Модель остановлена</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="43"/>
+        <location filename="../app_states.cpp" line="46"/>
         <source>Not installed — open to install</source>
         <translation>Не установлен — откройте и установите</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="44"/>
+        <location filename="../app_states.cpp" line="47"/>
         <source>Starting the local model…</source>
         <translation>Запускаю локальную модель…</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="45"/>
+        <location filename="../app_states.cpp" line="48"/>
         <source>Writing a reply…</source>
         <translation>Пишу ответ…</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="45"/>
+        <location filename="../app_states.cpp" line="48"/>
         <source>Ready · works offline</source>
         <translation>Готов · работает без интернета</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="46"/>
+        <location filename="../app_states.cpp" line="49"/>
         <source>Error: %1</source>
         <translation>Ошибка: %1</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="58"/>
+        <location filename="../app_states.cpp" line="61"/>
         <source>engine not found</source>
         <translation>не найден сервер модели (llama-server)</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="59"/>
+        <location filename="../app_states.cpp" line="62"/>
         <source>model not downloaded</source>
         <translation>модель не скачана</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="60"/>
+        <location filename="../app_states.cpp" line="63"/>
         <source>search model not downloaded</source>
         <translation>модель поиска не скачана</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="61"/>
+        <location filename="../app_states.cpp" line="64"/>
         <source>model file damaged: %1</source>
         <translation>файл модели повреждён: %1</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="62"/>
+        <location filename="../app_states.cpp" line="65"/>
         <source>model server did not start (see logs)</source>
         <translation>сервер модели не запустился (см. журналы)</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="64"/>
+        <location filename="../app_states.cpp" line="67"/>
         <source>port %1 is used by another program (quorvel-cli stop ends a model server of ours)</source>
         <translation>порт %1 занят другой программой (quorvel-cli stop останавливает наш сервер модели)</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="66"/>
+        <location filename="../app_states.cpp" line="69"/>
         <source>the model server stopped</source>
         <translation>сервер модели остановился</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="98"/>
+        <location filename="../app_states.cpp" line="101"/>
         <source>Quorvel&apos;s model server is missing from its installation: reinstall Quorvel (sudo apt install --reinstall quorvel).</source>
         <translation>В установке Quorvel нет сервера модели: переустановите Quorvel (sudo apt install --reinstall quorvel).</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="101"/>
+        <location filename="../app_states.cpp" line="104"/>
         <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
         <translation>llama-server не установлен: установите его (sudo apt install llama.cpp) и нажмите «Попробовать снова».</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="110"/>
+        <location filename="../app_states.cpp" line="113"/>
         <source>A model file is damaged: install it again on the setup screen.</source>
         <translation>Файл модели повреждён: установите его заново на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="112"/>
+        <location filename="../app_states.cpp" line="115"/>
         <source>The model files are missing: install them on the setup screen.</source>
         <translation>Нет файлов моделей: установите их на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="114"/>
+        <location filename="../app_states.cpp" line="117"/>
         <source>Press “Start again”, or write the reply: the model starts first.</source>
         <translation>Нажмите «Запустить снова» или напишите ответ: модель сначала запустится.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="116"/>
+        <location filename="../app_states.cpp" line="119"/>
         <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
         <translation>Нажмите «Попробовать снова». Если не выйдет, перезагрузите компьютер: это освободит память.</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::app::GapsPanel</name>
+    <message>
+        <location filename="../gaps_panel.cpp" line="49"/>
+        <source>Guests asked, not in your documents</source>
+        <translation>Гости спрашивали, в документах нет</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="51"/>
+        <source>Look again</source>
+        <translation>Проверить снова</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="55"/>
+        <source>Back to the reply</source>
+        <translation>К ответу гостю</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="74"/>
+        <source>The guests&apos; words</source>
+        <translation>Слова гостей</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="81"/>
+        <source>Open documents folder</source>
+        <translation>Открыть папку документов</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="87"/>
+        <source>Ask it again</source>
+        <translation>Спросить снова</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="89"/>
+        <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
+        <translation>Ставит вопрос в поле ответа: если вы дописали ответ в документ, ответ покажет, есть ли он теперь в документах</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="113"/>
+        <source>Reading the conversation history…</source>
+        <translation>Читаю историю разговоров…</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="115"/>
+        <source>The list could not be made: %1</source>
+        <translation>Список не составлен: %1</translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../gaps_panel.cpp" line="117"/>
+        <source>No guest messages in the last %n day(s).</source>
+        <translation>
+            <numerusform>За последний %n день сообщений гостей нет.</numerusform>
+            <numerusform>За последние %n дня сообщений гостей нет.</numerusform>
+            <numerusform>За последние %n дней сообщений гостей нет.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../gaps_panel.cpp" line="119"/>
+        <source>Every guest message of the last %n day(s) was answered from your documents.</source>
+        <translation>
+            <numerusform>На все сообщения гостей за последний %n день ответ нашёлся в документах.</numerusform>
+            <numerusform>На все сообщения гостей за последние %n дня ответ нашёлся в документах.</numerusform>
+            <numerusform>На все сообщения гостей за последние %n дней ответ нашёлся в документах.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../gaps_panel.cpp" line="121"/>
+        <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
+        <translation>
+            <numerusform>За последний %n день: вопросов без ответа в документах — %1. Допишите ответы в документ из папки.</numerusform>
+            <numerusform>За последние %n дня: вопросов без ответа в документах — %1. Допишите ответы в документ из папки.</numerusform>
+            <numerusform>За последние %n дней: вопросов без ответа в документах — %1. Допишите ответы в документ из папки.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="126"/>
+        <source>(Grouped by exact text: the search model could not run.)</source>
+        <translation>(Сгруппировано по точному тексту: модель поиска не запустилась.)</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="135"/>
+        <source>documents changed since</source>
+        <translation>документы с тех пор менялись</translation>
     </message>
 </context>
 <context>
@@ -485,22 +575,27 @@
         <translation>Перечитать документы</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="118"/>
+        <location filename="../tray.cpp" line="116"/>
+        <source>Guests asked, not in your documents…</source>
+        <translation>Гости спрашивали, в документах нет…</translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="119"/>
         <source>Stop model (free memory)</source>
         <translation>Остановить модель (освободить память)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="118"/>
+        <location filename="../tray.cpp" line="119"/>
         <source>Start model</source>
         <translation>Запустить модель</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="120"/>
+        <location filename="../tray.cpp" line="121"/>
         <source>Clear conversation history (%1)</source>
         <translation>Очистить историю разговоров (%1)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="122"/>
+        <location filename="../tray.cpp" line="123"/>
         <source>Quit Quorvel</source>
         <translation>Выйти из Quorvel</translation>
     </message>
