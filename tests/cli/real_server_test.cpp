@@ -15,6 +15,9 @@
 #include <quorvel/answerer.h>
 #include <quorvel/embedder.h>
 #include <quorvel/engine.h>
+#include <quorvel/gaps.h>
+#include <quorvel/history.h>
+#include <quorvel/lang.h>
 #include <quorvel/models.h>
 #include <quorvel/paths.h>
 
@@ -109,6 +112,44 @@ TEST_F(RealServer, EmbeddingsChatAndAnAnswer) {
   // The server's own error reply is an error, never an empty answer: a
   // request over the context.
   EXPECT_THROW(Chat::complete("x", std::string(200000, 'a') + " b"), std::exception);
+}
+
+// The real server reads a prompt ahead: the reply with the same prompt then
+// evaluates next to nothing; the checks stop at their limits; and the
+// knowledge-gap list runs its messages through the real search model (the
+// tiny model's vectors mean nothing: plumbing only).
+TEST_F(RealServer, ReadingAheadChecksLimitsAndTheGapList) {
+  startEngine();
+  Chat::Count read = Chat::read("You are a hotel assistant.", "SOURCES:\n(no documents)\nGUEST MESSAGE:\nHi");
+  EXPECT_GT(read.promptEvaluated, 10);
+  EXPECT_LE(read.tokens, 1);
+  const auto [text, reply] =
+      Chat::complete("You are a hotel assistant.", "SOURCES:\n(no documents)\nGUEST MESSAGE:\nHi", {}, 8);
+  EXPECT_LE(reply.promptEvaluated, 1);
+  EXPECT_EQ(reply.promptCached, read.promptEvaluated - 1 + std::max<int64_t>(read.promptCached, 0));
+  EXPECT_EQ(reply.tokens, 8);  // the tiny model never stops on its own
+  EXPECT_TRUE(reply.cutOff);
+
+  // A message that fills the whole of an embedding input still fits.
+  std::string digits;
+  while (digits.size() < 5000) digits += "0123456789";  // one token per digit
+  EXPECT_EQ(Embedder::embed({digits}, true).size(), 1u);
+
+  for (const char* q : {"Do you have a gym?", "Gibt es ein Fitnessstudio?", "Is the pool heated?"}) {
+    Answer a;
+    a.question = q;
+    a.text = Lang::notInDocs("en");
+    a.notInDocs = true;
+    a.language = "en";
+    a.date = std::chrono::system_clock::now();
+    ASSERT_TRUE(History::append(a));
+  }
+  const Gaps::Result gaps = Gaps::find(30);
+  EXPECT_TRUE(gaps.byMeaning) << gaps.whyByText;
+  int64_t asked = 0;
+  for (const auto& g : gaps.groups) asked += g.count;
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(gaps.answers, 3);
 }
 
 TEST_F(RealServer, TheWholePathThroughTheTool) {
