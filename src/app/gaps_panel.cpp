@@ -73,6 +73,8 @@ GapsPanel::GapsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_
 
   groups_ = makeList();
   column->addWidget(groups_, 3);
+  spacer_ = new QWidget;
+  column->addWidget(spacer_, 1);
   messagesTitle_ = makeLabel(tr("The guests' words"), font::subheadline + 1, gold(), true);
   column->addWidget(messagesTitle_);
   messages_ = makeList();
@@ -139,6 +141,9 @@ void GapsPanel::refresh() {
                          .arg(g.count)
                          .arg(QString::fromStdString(g.representative), details));
   }
+  // Nothing to list: the sentence above says why, and no empty box.
+  groups_->setVisible(!r.groups.empty());
+  spacer_->setVisible(r.groups.empty());
   if (!r.groups.empty()) groups_->setCurrentRow(keep >= 0 && keep < groups_->count() ? keep : 0);
   showMessages();
 }

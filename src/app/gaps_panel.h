@@ -33,6 +33,7 @@ class GapsPanel : public QWidget {
   QLabel* info_;
   Spinner* spinner_;
   QListWidget* groups_;
+  QWidget* spacer_;
   QLabel* messagesTitle_;
   QListWidget* messages_;
   QPushButton* askAgain_;
