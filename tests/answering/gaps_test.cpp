@@ -9,6 +9,7 @@
 #include <quorvel/gaps.h>
 #include <quorvel/lang.h>
 
+#include "fixture_builders.h"
 #include "test_support.h"
 
 namespace quorvel {
@@ -22,13 +23,8 @@ TimePoint at(int day) {
 
 std::string line(const std::string& question, const std::string& text, bool notInDocs, const std::string& lang,
                  int day, const std::string& templ = "") {
-  Answer a;
-  a.question = question;
+  Answer a = test::historyAnswer(question, notInDocs, lang, at(day), templ);
   a.text = text;
-  a.notInDocs = notInDocs;
-  a.language = lang;
-  a.date = at(day);
-  a.templateId = templ;
   return a.toJson() + "\n";
 }
 

@@ -19,6 +19,7 @@
 #include "content_view.h"
 #include "main_view.h"
 #include "docs_panel.h"
+#include "fixture_builders.h"
 #include "gaps_panel.h"
 #include "main_window.h"
 #include "setup_view.h"
@@ -398,13 +399,7 @@ class ViewsTest : public QObject {
     AppHome home;
     prepareStandInHome(home.home.path());
     auto answer = [](const std::string& question, bool notInDocs, const std::string& lang) {
-      Answer a;
-      a.question = question;
-      a.text = notInDocs ? Lang::notInDocs(lang) : "At 7 [1].";
-      a.notInDocs = notInDocs;
-      a.language = lang;
-      a.date = std::chrono::system_clock::now();
-      QVERIFY(History::append(a));
+      QVERIFY(History::append(historyAnswer(question, notInDocs, lang, std::chrono::system_clock::now())));
     };
     answer("Do you have a gym?", true, "en");
     answer("Do you have a gym?", true, "en");

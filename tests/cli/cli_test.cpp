@@ -639,13 +639,9 @@ TEST_F(CliEngineTest, GapsListsWhatTheDocumentsDidNotAnswer) {
 
   fs::create_directories(dir / "home");
   auto answer = [](const std::string& question, bool notInDocs, const std::string& lang) {
-    Answer a;
-    a.question = question;
-    a.text = notInDocs ? Lang::notInDocs(lang) : "At 7 [1].";
-    a.notInDocs = notInDocs;
-    a.language = lang;
-    a.date = std::chrono::system_clock::now() - std::chrono::hours(1);
-    return a.toJson() + "\n";
+    return test::historyAnswer(question, notInDocs, lang, std::chrono::system_clock::now() - std::chrono::hours(1))
+               .toJson() +
+           "\n";
   };
   std::ofstream(dir / "home/history.jsonl") << answer("When is breakfast?", false, "en");
   r = runCli({"gaps", "--days", "7"}, env);

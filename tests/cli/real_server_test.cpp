@@ -22,6 +22,7 @@
 #include <quorvel/paths.h>
 
 #include "platform/local_http.h"
+#include "fixture_builders.h"
 #include "test_support.h"
 
 namespace quorvel {
@@ -136,13 +137,7 @@ TEST_F(RealServer, ReadingAheadChecksLimitsAndTheGapList) {
   EXPECT_EQ(Embedder::embed({digits}, true).size(), 1u);
 
   for (const char* q : {"Do you have a gym?", "Gibt es ein Fitnessstudio?", "Is the pool heated?"}) {
-    Answer a;
-    a.question = q;
-    a.text = Lang::notInDocs("en");
-    a.notInDocs = true;
-    a.language = "en";
-    a.date = std::chrono::system_clock::now();
-    ASSERT_TRUE(History::append(a));
+    ASSERT_TRUE(History::append(test::historyAnswer(q, true, "en", std::chrono::system_clock::now())));
   }
   const Gaps::Result gaps = Gaps::find(30);
   EXPECT_TRUE(gaps.byMeaning) << gaps.whyByText;

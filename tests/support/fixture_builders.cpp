@@ -12,6 +12,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include <quorvel/lang.h>
+
 #include "test_support.h"
 
 namespace quorvel::test {
@@ -147,6 +149,18 @@ void makeDocx(const std::filesystem::path& file, const std::string& bodyXml) {
           {{"[Content_Types].xml",
             "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>"},
            {"word/document.xml", document}});
+}
+
+Answer historyAnswer(const std::string& question, bool notInDocs, const std::string& language, TimePoint date,
+                     const std::string& templateId) {
+  Answer a;
+  a.question = question;
+  a.text = notInDocs ? Lang::notInDocs(language) : "At 7 [1].";
+  a.notInDocs = notInDocs;
+  a.language = language;
+  a.date = date;
+  a.templateId = templateId;
+  return a;
 }
 
 }  // namespace quorvel::test

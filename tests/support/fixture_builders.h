@@ -8,7 +8,14 @@
 #include <utility>
 #include <vector>
 
+#include <quorvel/records.h>
+
 namespace quorvel::test {
+
+// An answer as the history keeps it: the "not in our documents" sentence of
+// `language` when `notInDocs`, else a short cited reply.
+Answer historyAnswer(const std::string& question, bool notInDocs, const std::string& language, TimePoint date,
+                     const std::string& templateId = "");
 
 // A PDF with one page per entry: the lines of text on that page (written
 // with Helvetica; octal escapes such as \256 reach the font's own glyphs), or
