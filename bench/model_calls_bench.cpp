@@ -63,8 +63,9 @@ std::string kindOf(const std::string& system, int maxTokens) {
 }
 
 std::vector<int> tokenize(const std::string& text, bool special) {
-  const auto r = LocalHTTP::postJSON(Engine::chatURL() + "/tokenize",
-                                     nlohmann::json{{"content", text}, {"add_special", false}, {"parse_special", special}});
+  const auto r =
+      LocalHTTP::postJSON(Engine::chatURL() + "/tokenize",
+                          nlohmann::json{{"content", text}, {"add_special", false}, {"parse_special", special}});
   std::vector<int> out;
   for (const auto& t : r.value("tokens", nlohmann::json::array())) out.push_back(t.get<int>());
   return out;
@@ -72,11 +73,11 @@ std::vector<int> tokenize(const std::string& text, bool special) {
 
 // The prompt the server builds from the two messages, in tokens.
 std::vector<int> promptTokens(const std::string& system, const std::string& user) {
-  const auto r = LocalHTTP::postJSON(
-      Engine::chatURL() + "/apply-template",
-      nlohmann::json{
-          {"messages", nlohmann::json::array({{{"role", "system"}, {"content", system}}, {{"role", "user"}, {"content", user}}})},
-          {"chat_template_kwargs", {{"enable_thinking", false}}}});
+  const auto r =
+      LocalHTTP::postJSON(Engine::chatURL() + "/apply-template",
+                          nlohmann::json{{"messages", nlohmann::json::array({{{"role", "system"}, {"content", system}},
+                                                                             {{"role", "user"}, {"content", user}}})},
+                                         {"chat_template_kwargs", {{"enable_thinking", false}}}});
   return tokenize(r.value("prompt", ""), true);
 }
 
@@ -99,7 +100,7 @@ void startServers() {
 
 struct Totals {
   double sent = 0, evaluated = 0, generated = 0, needed = 0;
-  double afterPress = 0;  // prompt tokens evaluated once "Write reply" is pressed
+  double afterPress = 0;                                  // prompt tokens evaluated once "Write reply" is pressed
   std::map<std::string, std::vector<double>> perKind[3];  // sent, evaluated, generated
   std::vector<double> firstToken[2], verified[2];         // per rate
   std::vector<double> runaway[2];                         // a check's cost at its limit
@@ -251,15 +252,17 @@ int main() {
                   static_cast<double>(t.perKind[0].at(kind).size()) / n, mean(t.perKind[0].at(kind)),
                   mean(t.perKind[1].at(kind)), mean(t.perKind[2].at(kind)));
     }
-    std::printf("  all     prompt tokens sent %.0f, evaluated %.0f (%.3f x what the prompts need beyond what the "
-                "server held: %.0f), generated %.0f\n",
-                t.sent / n, t.evaluated / n, t.evaluated / std::max(t.needed, 1.0), t.needed / n, t.generated / n);
+    std::printf(
+        "  all     prompt tokens sent %.0f, evaluated %.0f (%.3f x what the prompts need beyond what the "
+        "server held: %.0f), generated %.0f\n",
+        t.sent / n, t.evaluated / n, t.evaluated / std::max(t.needed, 1.0), t.needed / n, t.generated / n);
     std::printf("  prompt tokens evaluated after the press: %.0f\n", t.afterPress / n);
     for (int r = 0; r < 2; ++r)
-      std::printf("  %-12s first reply token %.2f s (median %.2f), verified reply %.1f s (median %.1f), a check "
-                  "that never stops %.1f s at most\n",
-                  kRates[r].name, mean(t.firstToken[r]), median(t.firstToken[r]), mean(t.verified[r]),
-                  median(t.verified[r]), *std::max_element(t.runaway[r].begin(), t.runaway[r].end()));
+      std::printf(
+          "  %-12s first reply token %.2f s (median %.2f), verified reply %.1f s (median %.1f), a check "
+          "that never stops %.1f s at most\n",
+          kRates[r].name, mean(t.firstToken[r]), median(t.firstToken[r]), mean(t.verified[r]), median(t.verified[r]),
+          *std::max_element(t.runaway[r].begin(), t.runaway[r].end()));
   }
   std::printf("a check at the old limit of 400 tokens: %.0f s (1.7B desktop), %.0f s (4B desktop)\n",
               400 / kRates[0].generate, 400 / kRates[1].generate);

@@ -103,7 +103,6 @@ AppModel::~AppModel() {
   Engine::shared().onState = {};
 }
 
-
 QString AppModel::note() const {
   if (reply_.busy_) return {};
   if (!reply_.error_.isEmpty()) return reply_.error_;
@@ -139,10 +138,10 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
   }
   const ModelSpec spec = todo[i];
   setup_.step_ = QStringLiteral("%1/%2 \u00B7 %3 \u00B7 %4 MB")
-                   .arg(i + 1)
-                   .arg(todo.size())
-                   .arg(QString::fromStdString(spec.title))
-                   .arg(spec.sizeMB);
+                     .arg(i + 1)
+                     .arg(todo.size())
+                     .arg(QString::fromStdString(spec.title))
+                     .arg(spec.sizeMB);
   setup_.progress_ = 0.0;
   emit setup_.changed();
   CoreWorker* worker = worker_.get();
@@ -284,8 +283,9 @@ void AppModel::write(Done done) {
   setBusy(true);
   const std::string message = reply_.guestText_.toStdString();
   const ReplyTemplate* tmpl = reply_.template_;
-  const std::optional<std::string> language =
-      reply_.language_ == QStringLiteral("auto") ? std::nullopt : std::optional<std::string>(reply_.language_.toStdString());
+  const std::optional<std::string> language = reply_.language_ == QStringLiteral("auto")
+                                                  ? std::nullopt
+                                                  : std::optional<std::string>(reply_.language_.toStdString());
   CoreWorker* worker = worker_.get();
   worker->post([this, worker, message, tmpl, language, done = std::move(done)]() mutable {
     try {
@@ -316,12 +316,12 @@ void AppModel::write(Done done) {
       // and its report arrives before this reply's end.
       Engine::shared().checkServers(std::chrono::seconds(2));
       CoreWorker::reply(this, [this, why, done = std::move(done)] {
-        const bool died =
-            status_.state().kind == Engine::State::Kind::failed && status_.state().problem == Engine::Problem::serverStopped;
+        const bool died = status_.state().kind == Engine::State::Kind::failed &&
+                          status_.state().problem == Engine::Problem::serverStopped;
         reply_.failure_ = died ? status_.failure() : why;
         reply_.error_ = (died ? tr("The reply was not finished: %1. \u201CWrite reply\u201D starts it again.")
-                            : tr("The reply was not finished: %1"))
-                          .arg(reply_.failure_);
+                              : tr("The reply was not finished: %1"))
+                            .arg(reply_.failure_);
         setBusy(false);
         if (done) done();
       });
@@ -358,7 +358,8 @@ void AppModel::readAhead() {
   CoreWorker* ahead = ahead_.get();
   ahead->post([this, ahead, stop = aheadStop_, key, message, tmpl, language] {
     try {
-      Answerer::shared().readAhead(message, tmpl, language, [ahead, stop] { return stop->load() || ahead->cancelled(); });
+      Answerer::shared().readAhead(message, tmpl, language,
+                                   [ahead, stop] { return stop->load() || ahead->cancelled(); });
     } catch (...) {
       // Nothing is lost: the reply reads the prompt itself. It is tried
       // again at the next change.

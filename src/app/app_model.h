@@ -143,7 +143,7 @@ class AppModel : public QObject {
   // The reading ahead has a thread of its own: a reply never waits for it.
   std::unique_ptr<CoreWorker> ahead_;
   QTimer* readAheadTimer_ = nullptr;
-  QString aheadKey_;  // what the server holds read, or is reading
+  QString aheadKey_;                              // what the server holds read, or is reading
   std::shared_ptr<std::atomic<bool>> aheadStop_;  // gives up the reading under way
   int readAheads_ = 0;
 };

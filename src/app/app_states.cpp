@@ -73,11 +73,9 @@ QString EngineStatus::failure() const {
   return message;
 }
 
-
 bool EngineStatus::canStart() const {
   return (state_.kind == Engine::State::Kind::stopped || state_.kind == Engine::State::Kind::failed) && modelsReady();
 }
-
 
 bool EngineStatus::serverWentAway() const {
   return state_.kind == Engine::State::Kind::failed && state_.problem == Engine::Problem::serverStopped &&

@@ -135,8 +135,9 @@ QWidget* AskPanel::makeTemplates() {
     b->setText(templateLabel(t));
     b->setIconSize(QSize(15, 15));
     b->setCursor(Qt::PointingHandCursor);
-    QObject::connect(b, &QToolButton::clicked, this,
-                     [this, tp = &t] { model_.reply().setReplyTemplate(model_.reply().replyTemplate() == tp ? nullptr : tp); });
+    QObject::connect(b, &QToolButton::clicked, this, [this, tp = &t] {
+      model_.reply().setReplyTemplate(model_.reply().replyTemplate() == tp ? nullptr : tp);
+    });
     templates_.push_back(b);
     capsuleRow->addWidget(b);
   }
@@ -274,7 +275,8 @@ void AskPanel::refresh() {
   reply_->setEnabled(model_.canAsk());
   spinner_->setVisible(busy);
   // The reading's progress while no reply is being written.
-  note_->setText(!busy && !model_.documents().readingLine().isEmpty() ? model_.documents().readingLine() : model_.note());
+  note_->setText(!busy && !model_.documents().readingLine().isEmpty() ? model_.documents().readingLine()
+                                                                      : model_.note());
 
   tag_->setVisible(model_.reply().notInDocs());
   unfinished_->setVisible(model_.reply().unfinished());

@@ -213,7 +213,8 @@ void DocsPanel::refresh() {
   count_->setText(tr("%n passage(s)", nullptr, static_cast<int>(model_.documents().passages())));
   // The rows (and their counts, read from the index) change only with a
   // re-read; rebuilding them at every keystroke elsewhere would be waste.
-  if (model_.documents().files() != shown_ || model_.documents().passages() != shownPassages_ || model_.documents().problems() != shownProblems_) {
+  if (model_.documents().files() != shown_ || model_.documents().passages() != shownPassages_ ||
+      model_.documents().problems() != shownProblems_) {
     shown_ = model_.documents().files();
     shownPassages_ = model_.documents().passages();
     shownProblems_ = model_.documents().problems();

@@ -84,14 +84,14 @@ GapsPanel::GapsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_
   auto* buttons = new QHBoxLayout;
   auto* folder = new QPushButton(symbol(QStringLiteral("folder")), tr("Open documents folder"));
   folder->setObjectName(QStringLiteral("prominent"));
-  connect(folder, &QPushButton::clicked, this, [] {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(Paths::documents().string())));
-  });
+  connect(folder, &QPushButton::clicked, this,
+          [] { QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(Paths::documents().string()))); });
   buttons->addWidget(folder);
   askAgain_ = new QPushButton(symbol(QStringLiteral("arrow.clockwise")), tr("Ask it again"));
   askAgain_->setObjectName(QStringLiteral("plain"));
-  askAgain_->setToolTip(tr("Puts the question in the reply panel: after you added the answer to a document, "
-                           "the reply shows whether the documents answer it now"));
+  askAgain_->setToolTip(
+      tr("Puts the question in the reply panel: after you added the answer to a document, "
+         "the reply shows whether the documents answer it now"));
   connect(askAgain_, &QPushButton::clicked, this, [this] {
     const int row = groups_->currentRow();
     const auto& groups = model_.gaps().result().groups;
@@ -137,9 +137,8 @@ void GapsPanel::refresh() {
     if (day(g.last) != when) when += QStringLiteral(" \u2013 ") + day(g.last);
     QString details = joined(g.languages) + QStringLiteral(" \u00B7 ") + when;
     if (g.documentsChangedSince) details += QStringLiteral(" \u00B7 ") + tr("documents changed since");
-    groups_->addItem(QStringLiteral("%1 \u00D7  %2\n%3")
-                         .arg(g.count)
-                         .arg(QString::fromStdString(g.representative), details));
+    groups_->addItem(
+        QStringLiteral("%1 \u00D7  %2\n%3").arg(g.count).arg(QString::fromStdString(g.representative), details));
   }
   // Nothing to list: the sentence above says why, and no empty box.
   groups_->setVisible(!r.groups.empty());
@@ -157,7 +156,8 @@ void GapsPanel::showMessages() {
   messages_->setVisible(chosen);
   askAgain_->setEnabled(chosen);
   if (!chosen) return;
-  for (const auto& text : groups[static_cast<std::size_t>(row)].examples) messages_->addItem(QString::fromStdString(text));
+  for (const auto& text : groups[static_cast<std::size_t>(row)].examples)
+    messages_->addItem(QString::fromStdString(text));
 }
 
 }  // namespace quorvel::app

@@ -102,8 +102,10 @@ void Tray::fill(QMenu& menu) {
   status->setIcon(dotIcon(dot));
   status->setProperty(kDotProperty, dot);
   row(tr("Model: %1").arg(QString::fromStdString(Engine::chatModelTitle())), "cpu");
-  if (model_.reply().lastTPS() > 0) row(tr("Last reply: %1 tokens/s").arg(model_.reply().lastTPS(), 0, 'f', 0), "speedometer");
-  row(tr("Documents: %1 \u00B7 passages: %2").arg(model_.documents().files().size()).arg(model_.documents().passages()), "doc.on.doc");
+  if (model_.reply().lastTPS() > 0)
+    row(tr("Last reply: %1 tokens/s").arg(model_.reply().lastTPS(), 0, 'f', 0), "speedometer");
+  row(tr("Documents: %1 \u00B7 passages: %2").arg(model_.documents().files().size()).arg(model_.documents().passages()),
+      "doc.on.doc");
   row(tr("Network: this computer only \u2014 nothing is sent"), "lock.shield");
   menu.addSeparator();
   row(tr("Open Quorvel"), "macwindow", actions_.open);

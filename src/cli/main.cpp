@@ -339,8 +339,7 @@ int gapsCommand() {
     return 0;
   }
   if (r.groups.empty()) {
-    out("Every guest message of " + period + " (" + std::to_string(r.answers) +
-        ") was answered from your documents.");
+    out("Every guest message of " + period + " (" + std::to_string(r.answers) + ") was answered from your documents.");
     return 0;
   }
   int64_t asked = 0;

@@ -21,8 +21,8 @@ TimePoint at(int day) {
   return TimePoint{} + std::chrono::hours(24 * (20000 + day));  // days in 2024
 }
 
-std::string line(const std::string& question, const std::string& text, bool notInDocs, const std::string& lang,
-                 int day, const std::string& templ = "") {
+std::string line(const std::string& question, const std::string& text, bool notInDocs, const std::string& lang, int day,
+                 const std::string& templ = "") {
   Answer a = test::historyAnswer(question, notInDocs, lang, at(day), templ);
   a.text = text;
   return a.toJson() + "\n";
@@ -99,8 +99,10 @@ TEST(Gaps, ReadingTheHistoryKeepsTheUnansweredOfThePeriod) {
                       << line("Gibt es ein Fitnessstudio?", Lang::notInDocs("de"), true, "de", 13)
                       << "not json at all\n"
                       << "[1, 2]\n"
-                      << R"({"question":"q","text":"t","notInDocs":true,"language":"en","date":"yesterday"})" << "\n"
-                      << R"({"question":"no text"})" << "\n"
+                      << R"({"question":"q","text":"t","notInDocs":true,"language":"en","date":"yesterday"})"
+                      << "\n"
+                      << R"({"question":"no text"})"
+                      << "\n"
                       << std::string(2 << 20, 'x') << "\n"  // a line of 2 MB
                       << "\n"
                       << line("Is the pool heated?", Lang::notInDocs("en"), true, "en", 15);
@@ -136,8 +138,7 @@ TEST(Gaps, AHugeHistoryIsReadInBoundedMemory) {
     std::ofstream out(file);
     std::string padding(400, 'p');
     for (int i = 0; out.tellp() < 100'000'000; ++i)
-      out << line("Question number " + std::to_string(i) + " " + padding, Lang::notInDocs("en"), true, "en",
-                  i / 1000);
+      out << line("Question number " + std::to_string(i) + " " + padding, Lang::notInDocs("en"), true, "en", i / 1000);
   }
   // The peak resident memory from here on.
   std::ofstream("/proc/self/clear_refs") << "5";

@@ -161,7 +161,8 @@ class AppModelTest : public QObject {
     QCOMPARE(model.status().state().kind, Engine::State::Kind::failed);
     QCOMPARE(model.status().state().problem, Engine::Problem::serverStopped);
     QCOMPARE(model.status().text(), QStringLiteral("Error: the model server stopped"));
-    QVERIFY2(!model.reply().answer().isEmpty() && model.reply().unfinished() && !model.reply().replied(), qPrintable(model.reply().answer()));
+    QVERIFY2(!model.reply().answer().isEmpty() && model.reply().unfinished() && !model.reply().replied(),
+             qPrintable(model.reply().answer()));
     QCOMPARE(model.note(), QStringLiteral("The reply was not finished: the model server stopped. "
                                           "\u201CWrite reply\u201D starts it again."));
     QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
@@ -272,7 +273,8 @@ class AppModelTest : public QObject {
     model.addDocuments({QString::fromStdString((src / "prices.txt").string())});
     QVERIFY(QTest::qWaitFor([&] { return model.documents().files().size() == 2; }, 30000));
     model.remove("rules.md");
-    QVERIFY(QTest::qWaitFor([&] { return model.documents().files() == std::vector<std::string>{"prices.txt"}; }, 30000));
+    QVERIFY(
+        QTest::qWaitFor([&] { return model.documents().files() == std::vector<std::string>{"prices.txt"}; }, 30000));
     QVERIFY(!fs::exists(Paths::documents() / "rules.md"));
 
     // With the engine stopped, files are copied but not read.
@@ -344,7 +346,8 @@ class AppModelTest : public QObject {
     QVERIFY(settled(1));
     QCOMPARE(model.readAheads(), 1);
     QVERIFY(chats()[0]["max_tokens"] == 0);
-    QVERIFY(chats()[0]["messages"][1]["content"].get<std::string>().ends_with("What time is breakfast?\n\nWrite the reply in English."));
+    QVERIFY(chats()[0]["messages"][1]["content"].get<std::string>().ends_with(
+        "What time is breakfast?\n\nWrite the reply in English."));
     QTest::qWait(600);
     QCOMPARE(model.readAheads(), 1);  // nothing changed: nothing sent again
 

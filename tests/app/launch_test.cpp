@@ -87,7 +87,8 @@ class LaunchTest : public QObject {
     const int before = model.reReads();
 
     writeText(Paths::documents() / "prices.txt", "Double room 120 EUR.");
-    QVERIFY(QTest::qWaitFor([&] { return model.documents().files().size() == 2 && !model.documents().reading(); }, 15000));
+    QVERIFY(
+        QTest::qWaitFor([&] { return model.documents().files().size() == 2 && !model.documents().reading(); }, 15000));
     QCOMPARE(DocIndex::shared().count("prices.txt"), 1);
     QCOMPARE(model.reReads(), before + 1);
 
@@ -96,7 +97,8 @@ class LaunchTest : public QObject {
       writeText(Paths::documents() / ("note" + std::to_string(i) + ".txt"), "Note " + std::to_string(i) + ".");
       QTest::qWait(50);
     }
-    QVERIFY(QTest::qWaitFor([&] { return model.documents().files().size() == 22 && !model.documents().reading(); }, 20000));
+    QVERIFY(
+        QTest::qWaitFor([&] { return model.documents().files().size() == 22 && !model.documents().reading(); }, 20000));
     QCOMPARE(model.reReads(), before + 2);
 
     // The app's own import re-reads once, and the watcher adds nothing.

@@ -654,8 +654,7 @@ TEST_F(CliEngineTest, GapsListsWhatTheDocumentsDidNotAnswer) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("1 damaged line(s)"), std::string::npos) << r.err;
   EXPECT_NE(r.out.find("3 of 4 messages, 2 question(s)"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("grouped by exact text: the search model could not run: engine not found"),
-            std::string::npos)
+  EXPECT_NE(r.out.find("grouped by exact text: the search model could not run: engine not found"), std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("2 \u00D7 Do you have a gym?  [en \u00B7 "), std::string::npos) << r.out;
   EXPECT_LT(r.out.find("gym"), r.out.find("Sauna"));  // the largest first

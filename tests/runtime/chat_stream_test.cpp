@@ -51,11 +51,10 @@ TEST(ChatStream, PiecesTimingsAndTheEnd) {
     EXPECT_FALSE(r.count.cutOff);
   }
   // Stopped at the token limit, with the prompt mostly held already.
-  const std::string cut =
-      event("Yes") +
-      "data: {\"choices\":[{\"finish_reason\":\"length\",\"index\":0,\"delta\":{}}],"
-      "\"timings\":{\"cache_n\":400,\"prompt_n\":3,\"predicted_n\":4}}\n\n" +
-      kDone;
+  const std::string cut = event("Yes") +
+                          "data: {\"choices\":[{\"finish_reason\":\"length\",\"index\":0,\"delta\":{}}],"
+                          "\"timings\":{\"cache_n\":400,\"prompt_n\":3,\"predicted_n\":4}}\n\n" +
+                          kDone;
   const StreamRun r = read(cut);
   EXPECT_TRUE(r.count.cutOff);
   EXPECT_EQ(r.count.promptCached, 400);

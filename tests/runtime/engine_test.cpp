@@ -428,9 +428,8 @@ TEST_F(EngineTest, PlainReplyFieldsAndTheirFallbacks) {
           R"("top_k":1,"seed":42,"max_tokens":400,"stream":false,"chat_template_kwargs":{"enable_thinking":false}})"));
   EXPECT_TRUE(sent["temperature"].is_number_integer());
   // The limit is the caller's; the server's figures and why it stopped come back.
-  reply =
-      R"({"choices":[{"message":{"content":"1: YES"},"finish_reason":"length"}],)"
-      R"("timings":{"predicted_n":5,"prompt_n":2,"cache_n":300}})";
+  reply = R"({"choices":[{"message":{"content":"1: YES"},"finish_reason":"length"}],)"
+          R"("timings":{"predicted_n":5,"prompt_n":2,"cache_n":300}})";
   const auto [verdict, limited] = Chat::complete("sys", "usr", {}, 16);
   EXPECT_EQ(nlohmann::json::parse(request)["max_tokens"], 16);
   EXPECT_TRUE(limited.cutOff);

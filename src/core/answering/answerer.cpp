@@ -200,7 +200,8 @@ bool Answerer::recheck(const std::string& sentence, const std::string& sources) 
   if (picked.empty()) picked = sources;
   std::string reply;
   try {
-    reply = Chat::complete(kRecheckSystem, "SOURCES:\n" + picked + "\nSTATEMENT: " + sentence, {}, kRecheckTokens).first;
+    reply =
+        Chat::complete(kRecheckSystem, "SOURCES:\n" + picked + "\nSTATEMENT: " + sentence, {}, kRecheckTokens).first;
   } catch (const std::exception&) {
     return false;  // unchecked is unsupported
   }
@@ -340,7 +341,7 @@ std::vector<int64_t> Answerer::citedNumbers(const std::string& text, std::size_t
 }
 
 Answerer::Prepared Answerer::prepare(const std::string& fullMessage, const ReplyTemplate* tmpl,
-                                    const std::optional<std::string>& replyLanguage) {
+                                     const std::optional<std::string>& replyLanguage) {
   Prepared p;
   p.message = graphemeCount(fullMessage) > kMessageCharacters
                   ? graphemePrefix(fullMessage, kMessageCharacters) + "\u2026"

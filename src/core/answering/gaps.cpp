@@ -80,13 +80,12 @@ void dropOldest(std::unordered_map<std::string, Merged>& byKey, std::size_t keep
   }
 }
 
-void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j, Gaps::Reading& out,
-         TimePoint since) {
+void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j, Gaps::Reading& out, TimePoint since) {
   const auto question = j.find("question"), text = j.find("text"), notInDocs = j.find("notInDocs"),
              language = j.find("language"), date = j.find("date");
-  if (question == j.end() || !question->is_string() || text == j.end() || !text->is_string() ||
-      notInDocs == j.end() || !notInDocs->is_boolean() || language == j.end() || !language->is_string() ||
-      date == j.end() || !date->is_string()) {
+  if (question == j.end() || !question->is_string() || text == j.end() || !text->is_string() || notInDocs == j.end() ||
+      !notInDocs->is_boolean() || language == j.end() || !language->is_string() || date == j.end() ||
+      !date->is_string()) {
     ++out.damagedLines;
     return;
   }
@@ -248,7 +247,8 @@ std::vector<Gaps::Group> Gaps::byMeaning(const std::vector<Message>& messages,
     Group group = summarise(messages, members[g]);
     float closest = -2;
     for (std::size_t i : members[g])
-      if (const float c = cosine(vectors[i], sums[g]); c > closest) closest = c, group.representative = messages[i].text;
+      if (const float c = cosine(vectors[i], sums[g]); c > closest)
+        closest = c, group.representative = messages[i].text;
     groups.push_back(std::move(group));
   }
   largestFirst(groups);

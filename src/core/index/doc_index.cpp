@@ -313,8 +313,8 @@ namespace {
 
 // The k best passages for one message, given its vector: cosine similarity
 // plus the weighted keyword score.
-std::vector<DocIndex::Hit> rank(const std::vector<std::shared_ptr<const DocIndex::Entry>>& entries, const std::string& message,
-                                const std::vector<float>& query, int64_t k) {
+std::vector<DocIndex::Hit> rank(const std::vector<std::shared_ptr<const DocIndex::Entry>>& entries,
+                                const std::string& message, const std::vector<float>& query, int64_t k) {
   // Keyword part: rare words shared with the message count most.
   std::vector<uint64_t> terms;
   for (const auto& w : DocIndex::tokens(message))

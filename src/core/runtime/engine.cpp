@@ -183,11 +183,13 @@ void Engine::start() {
       children_->chatLaunched = true;
     }
     if (!embedUp) {
+      // clang-format off
       children_->embed = launch(exe->string(), "embed",
                                 {"-m", models + "/" + ModelCatalog::embedding().file, "--host", "127.0.0.1", "--port",
-                                 std::to_string(embedPort), "--embedding", "--pooling", "last", "-c",
-                                 kEmbedContext, "-b", kEmbedContext, "-ub", kEmbedContext, "-np", "1", "-ngl", "99",
-                                 "--no-webui", "--offline"});
+                                 std::to_string(embedPort), "--embedding", "--pooling", "last", "-c", kEmbedContext,
+                                 "-b", kEmbedContext, "-ub", kEmbedContext, "-np", "1", "-ngl", "99", "--no-webui",
+                                 "--offline"});
+      // clang-format on
       children_->embedLaunched = true;
     }
   }

@@ -33,11 +33,11 @@ class Answerer {
 
   // One reply's prompts, with what they were made from.
   struct Prepared {
-    std::string message;  // as answered: a very long one is cut
-    std::string code;     // the reply language
+    std::string message;              // as answered: a very long one is cut
+    std::string code;                 // the reply language
     std::vector<DocIndex::Hit> hits;  // the passages in the SOURCES, numbered from 1
-    std::string sources;  // the SOURCES text
-    std::string system;   // the reply model's two prompts
+    std::string sources;              // the SOURCES text
+    std::string system;               // the reply model's two prompts
     std::string user;
   };
   // The language, the search and the prompts answer() sends. Throws what
@@ -48,8 +48,8 @@ class Answerer {
   // message, without writing anything: answer() with the same arguments then
   // starts writing at once. Throws what the search and the request throw,
   // and Chat::Stopped once `stopped` says so.
-  void readAhead(const std::string& message, const ReplyTemplate* tmpl,
-                 const std::optional<std::string>& replyLanguage, const std::function<bool()>& stopped = {});
+  void readAhead(const std::string& message, const ReplyTemplate* tmpl, const std::optional<std::string>& replyLanguage,
+                 const std::function<bool()>& stopped = {});
 
   // What the verifier may write for so many statements, and the re-check:
   // their answers are a few tokens each.

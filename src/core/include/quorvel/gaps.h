@@ -27,8 +27,8 @@ struct Gaps {
     int64_t count = 0;           // every time one of its messages was asked
     std::vector<std::string> languages;
     TimePoint first{}, last{};
-    std::string templateId;               // the template used most, if any
-    std::vector<std::string> examples;    // its messages, most asked first
+    std::string templateId;             // the template used most, if any
+    std::vector<std::string> examples;  // its messages, most asked first
     // A document changed after the last ask: the answer may be there now.
     // Whether it is cannot be told from a search score (replies have no
     // score threshold; the reply model decides what the passages answer),
