@@ -283,9 +283,7 @@ void AppModel::write(Done done) {
   setBusy(true);
   const std::string message = reply_.guestText_.toStdString();
   const ReplyTemplate* tmpl = reply_.template_;
-  const std::optional<std::string> language = reply_.language_ == QStringLiteral("auto")
-                                                  ? std::nullopt
-                                                  : std::optional<std::string>(reply_.language_.toStdString());
+  const std::optional<std::string> language = chosenLanguage();
   CoreWorker* worker = worker_.get();
   worker->post([this, worker, message, tmpl, language, done = std::move(done)]() mutable {
     try {
@@ -329,6 +327,11 @@ void AppModel::write(Done done) {
   });
 }
 
+std::optional<std::string> AppModel::chosenLanguage() const {
+  if (reply_.language_ == QStringLiteral("auto")) return std::nullopt;
+  return reply_.language_.toStdString();
+}
+
 QString AppModel::choiceKey() const {
   const QChar sep(0x1f);
   return reply_.guestText_ + sep + (reply_.template_ ? QString::fromStdString(reply_.template_->id) : QString()) + sep +
@@ -352,9 +355,7 @@ void AppModel::readAhead() {
   ++readAheads_;
   const std::string message = reply_.guestText_.toStdString();
   const ReplyTemplate* tmpl = reply_.template_;
-  const std::optional<std::string> language = reply_.language_ == QStringLiteral("auto")
-                                                  ? std::nullopt
-                                                  : std::optional<std::string>(reply_.language_.toStdString());
+  const std::optional<std::string> language = chosenLanguage();
   CoreWorker* ahead = ahead_.get();
   ahead->post([this, ahead, stop = aheadStop_, key, message, tmpl, language] {
     try {
@@ -375,6 +376,7 @@ void AppModel::setBusy(bool busy) {
   status_.writing_ = busy;  // the status says whether a reply is being written
   emit reply_.changed();
   emit status_.changed();
+  if (!busy) scheduleReadAhead();  // a choice changed while it was written
 }
 
 void AppModel::answerClipboard(Done done) {

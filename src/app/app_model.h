@@ -116,6 +116,8 @@ class AppModel : public QObject {
   void readAhead();
   // What a reply would be written for: message, template and language.
   QString choiceKey() const;
+  // The reply language chosen; none for the guest's own.
+  std::optional<std::string> chosenLanguage() const;
   void stopReadAhead();
 
   void folderChanged();
