@@ -141,7 +141,9 @@ klyuchi dver rabotaet slomalsya slomalas kondicioner konditsioner voda vody gory
 kholodnaya dush tualet okno krovat podushka odeyalo uborka uborku pomenyat pomoch pomogite skazhite podskazhite
 khorosho horosho ochen ploho khotel khotela hotela khochu hochu mozhete mozhem budet byl bylo byla kak
 zdes gostinitsa gostinitsy oteli aeroporta vyzvat zakazat zakazal bronirovanie oplata
-oplatit kartoy kartoi nalichnymi)"},
+oplatit kartoy kartoi nalichnymi my kto pozdno rano priedem priedu priedet priezzhaem priehat priekhat uezzhaem
+uekhat vstretit vstretite vstretyat izvinite prostite basseyn bassein plyazh plyazha dostavka taksi noch dnem sutki
+sutok chelovek dvoe troe rebenok deti detey zavtraka nochyu mozhet nado dolgo blizko daleko ryadom)"},
       {"ja", R"(konnichiwa konnichiha konbanwa ohayou ohayo ohayougozaimasu arigatou arigato arigatougozaimasu
 gozaimasu gozaimasuka sumimasen suimasen onegaishimasu onegaisimasu onegai kudasai kudasaimasenka desu desuka deshou
 deshita masu masuka mashita masen arimasu arimasuka arimasen imasu imasuka dekimasu dekimasuka dekimasen shimasu
@@ -149,13 +151,15 @@ shitai shitaidesu itadakemasu itadakemasuka heya heyano kagi kagiwo nakushimashi
 nanjimade doko dokodesuka ikura ikuradesuka chekkuin chekkuauto choushoku chooshoku choshoku asagohan bangohan
 yoyaku yoyakushita eakon kowareta kowaremashita ofuro onsen taoru mizu oyu kuukou kukou takushii yonde
 yobitai hoshii daijoubu daijobu wakarimasen wakarimashita totemo oishii yoroshiku genki nandesuka
-mouichido chuushajou chuushajo basutaoru)"},
+mouichido chuushajou chuushajo basutaoru pasuwaado pasuwado waifai oshiete furonto robii resutoran erebeetaa
+nimotsu azukatte tsukaemasu tsukaemasenka ashita kyou konban yoru asa hiru ato sukoshi chotto onaji)"},
       {"ko", R"(annyeonghaseyo annyonghaseyo anyonghaseyo annyeong kamsahamnida gamsahamnida gamsahabnida komawoyo
 gomawoyo gomapseumnida juseyo jusaeyo isseoyo isseoyo isseumnikka itsseumnikka eopseoyo eodi eodiyeyo eodieyo
 eolma eolmayeyo myeotsi myeossi sigan bangi yeolsoe jamulsoe joesonghamnida mianhamnida sillyehamnida
 hwajangsil chekeuin chekeuaut achim achimsiksa jeomsim jeonyeok yeyak gonghang taeksi oncheon suyeongjang
 doeyo dwaeyo haeyo hamnida imnida imnikka ieyo yeyo sipeoyo sipseumnida butakdeuryeoyo buthakdeuryeoyo
-algesseumnida moreugesseoyo gwaenchanayo jal)"},
+algesseumnida moreugesseoyo gwaenchanayo jal joshik josik jochik myeot eotteoke eotteokhe otteoke sukso
+juchajang eonje jeongmal jinjja joayo bimilbeonho sukbak yeogi jeogi aniyo manhi mul bang)"},
   };
   return lists;
 }

@@ -292,19 +292,32 @@ std::string romanizedLanguage(const std::vector<std::string>& own) {
   static const std::map<std::string, std::set<std::string>> helpers{
       {"ru",
        {"v",   "vo",  "na",  "s",   "so",  "ot",  "do", "za",     "po",   "k",    "u",    "ya",  "ne",  "i",   "li",
-        "est", "net", "vas", "nas", "tam", "tut", "da", "eshche", "eshe", "odno", "odin", "den", "nam", "vam", "fen"}},
+        "est", "net", "vas", "nas", "tam", "tut", "da", "eshche", "eshe", "odno", "odin", "den", "nam", "vam", "fen",
+        "a",   "no",  "on",  "ona", "oni"}},
       {"ja",
        {"wa", "ga", "wo", "o", "no", "ni", "de", "ka", "to", "mo", "ne", "yo", "nan", "mou", "ichido", "made", "kara"}},
-      {"ko", {"bus", "ganeun", "buteo", "kkaji", "jom", "ne", "nae"}},
+      // Korean particles, written apart with a hyphen ("joshik-eun", "si-buteo").
+      {"ko",
+       {"bus", "ganeun", "buteo", "kkaji", "jom", "ne", "nae", "eun", "neun", "eul", "reul", "ga", "i", "e", "eseo", "do",
+        "ro", "euro", "hago", "si", "yeyo", "ieyo", "yo"}},
   };
   // Verb endings only these languages write in Latin letters.
   static const std::map<std::string, std::vector<std::string>> endings{
       {"ja", {"masu", "masen", "mashita", "masuka", "desu", "desuka", "kudasai"}},
       {"ko", {"seyo", "mnida", "eoyo", "haeyo", "nikka"}},
   };
-  if (own.empty()) return "";
+  // Korean romanization joins a word and its particles with hyphens
+  // ("joshik-eun", "si-buteo-yeyo"): each part counts.
+  std::vector<std::string> parts;
+  for (const std::string& w : own) {
+    std::size_t start = 0;
+    for (std::size_t dash; (dash = w.find('-', start)) != std::string::npos; start = dash + 1)
+      if (dash > start) parts.push_back(w.substr(start, dash - start));
+    if (start < w.size()) parts.push_back(w.substr(start));
+  }
+  if (parts.empty()) return "";
   std::map<std::string, std::size_t> hits, helped;
-  for (std::string w : own) {
+  for (std::string w : parts) {
     // Translit marks the soft sign with an apostrophe ("skol'ko"), or not.
     std::erase(w, '\'');
     for (const auto& [code, words] : lists) {
@@ -320,7 +333,7 @@ std::string romanizedLanguage(const std::vector<std::string>& own) {
   }
   for (const auto& [code, n] : hits) {
     const std::size_t all = n + helped[code];
-    if (all * 2 >= own.size() && (own.size() < 4 || n >= 2 || all * 3 >= own.size() * 2)) return code;
+    if (all * 2 >= parts.size() && (parts.size() < 4 || n >= 2 || all * 3 >= parts.size() * 2)) return code;
   }
   return "";
 }
