@@ -458,7 +458,8 @@ void AppModel::findGaps(Done done) {
     Gaps::Result result;
     QString error;
     try {
-      result = Gaps::find(days);
+      // A model the receptionist stopped stays stopped: then by text.
+      result = Gaps::find(days, /*start=*/false);
     } catch (const std::exception& e) {
       error = QString::fromUtf8(e.what());
     }

@@ -76,7 +76,7 @@ class AppModel : public QObject {
   void remove(const std::string& name);
   void addHotelTemplates();
   // Makes the list of what guests asked that the documents do not answer
-  // (starting the servers if needed, else by exact text).
+  // (by exact text while the model is not running).
   void findGaps(Done done = {});
   // Clears the conversation history, and with it that list.
   void clearHistory();

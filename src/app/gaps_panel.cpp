@@ -127,7 +127,7 @@ void GapsPanel::refresh() {
               nullptr, state.days())
                .arg(r.groups.size());
   if (!state.finding() && !r.groups.empty() && !r.byMeaning)
-    info += QLatin1Char(' ') + tr("(Grouped by exact text: the search model could not run.)");
+    info += QLatin1Char(' ') + tr("(Grouped by exact text: the search model is not running.)");
   info_->setText(info);
 
   const int keep = groups_->currentRow();

@@ -419,6 +419,10 @@ class ViewsTest : public QObject {
     QCOMPARE(view.gaps()->groups()->count(), 2);
     QVERIFY(view.gaps()->groups()->item(0)->text().startsWith(QStringLiteral("2 \u00D7  Do you have a gym?")));
     QVERIFY(view.gaps()->info()->text().startsWith(QStringLiteral("The last 30 days: 2 questions")));
+    // The model was not running: it is not started for the list, which goes by text.
+    QVERIFY(view.gaps()->info()->text().endsWith(
+        QStringLiteral("(Grouped by exact text: the search model is not running.)")));
+    QCOMPARE(model.status().state(), Engine::State::stopped());
     view.gaps()->groups()->setCurrentRow(1);
     QCOMPARE(view.gaps()->messages()->count(), 1);
     QCOMPARE(view.gaps()->messages()->item(0)->text(), QStringLiteral("Gibt es eine Sauna?"));

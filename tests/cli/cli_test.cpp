@@ -35,6 +35,7 @@ const std::string kUsage =
     "quorvel-cli index            build the local search index\n"
     "quorvel-cli ask \"question\"   answer from the documents [--template=checkin|breakfast|transfer|rules|complaint]\n"
     "quorvel-cli bench q.json r.json\n"
+    "quorvel-cli gaps             what guests asked that the documents do not answer [--days N] [--json]\n"
     "quorvel-cli stop             stop the local model\n";
 
 TEST(Cli, UsageForNoOrUnknownCommand) {

@@ -100,52 +100,52 @@
         <translation>Документы (%1)</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="120"/>
+        <location filename="../app_model.cpp" line="119"/>
         <source>%1 tokens/s · %2 s · offline</source>
         <translation>%1 ток/с · %2 с · без интернета</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="173"/>
+        <location filename="../app_model.cpp" line="172"/>
         <source>Download failed: %1</source>
         <translation>Не скачалось: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="228"/>
+        <location filename="../app_model.cpp" line="227"/>
         <source>Reading %1</source>
         <translation>Читаю %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="322"/>
+        <location filename="../app_model.cpp" line="320"/>
         <source>The reply was not finished: %1. “Write reply” starts it again.</source>
         <translation>Ответ не дописан: %1. «Написать ответ» запустит его снова.</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="323"/>
+        <location filename="../app_model.cpp" line="321"/>
         <source>The reply was not finished: %1</source>
         <translation>Ответ не дописан: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="388"/>
+        <location filename="../app_model.cpp" line="391"/>
         <source>No reply: the clipboard holds no text</source>
         <translation>Ответа нет: в буфере нет текста</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="389"/>
+        <location filename="../app_model.cpp" line="392"/>
         <source>No reply: another reply is being written — try again in a moment</source>
         <translation>Ответа нет: пишется другой ответ — попробуйте чуть позже</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="391"/>
+        <location filename="../app_model.cpp" line="394"/>
         <source>No reply: the model is not running — start it first</source>
         <translation>Ответа нет: модель не запущена — сначала запустите её</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="398"/>
+        <location filename="../app_model.cpp" line="401"/>
         <source>Reply copied to the clipboard</source>
         <translation>Ответ скопирован в буфер</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="400"/>
+        <location filename="../app_model.cpp" line="403"/>
         <source>No reply: %1</source>
         <translation>Ответа нет: %1</translation>
     </message>
@@ -163,47 +163,47 @@
         <translation>Ответ гостю</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="207"/>
+        <location filename="../ask_panel.cpp" line="208"/>
         <source>Reply</source>
         <translation>Ответ</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="208"/>
+        <location filename="../ask_panel.cpp" line="209"/>
         <source>not in the documents</source>
         <translation>в документах нет</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="212"/>
+        <location filename="../ask_panel.cpp" line="213"/>
         <source>not finished — do not send</source>
         <translation>не дописан — не отправляйте</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="217"/>
+        <location filename="../ask_panel.cpp" line="218"/>
         <source>Copy</source>
         <translation>Копировать</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="236"/>
+        <location filename="../ask_panel.cpp" line="237"/>
         <source>Where it comes from</source>
         <translation>Откуда взято</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="263"/>
+        <location filename="../ask_panel.cpp" line="264"/>
         <source>Optional: the guest&apos;s message (template works without it)</source>
         <translation>Не обязательно: сообщение гостя (шаблон работает и без него)</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="264"/>
+        <location filename="../ask_panel.cpp" line="265"/>
         <source>Paste the guest&apos;s message in any language…</source>
         <translation>Вставьте сообщение гостя на любом языке…</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="273"/>
+        <location filename="../ask_panel.cpp" line="274"/>
         <source>Writing…</source>
         <translation>Пишу…</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="273"/>
+        <location filename="../ask_panel.cpp" line="274"/>
         <source>Write reply</source>
         <translation>Написать ответ</translation>
     </message>
@@ -361,32 +361,32 @@
         <translation>сервер модели остановился</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="101"/>
+        <location filename="../app_states.cpp" line="99"/>
         <source>Quorvel&apos;s model server is missing from its installation: reinstall Quorvel (sudo apt install --reinstall quorvel).</source>
         <translation>В установке Quorvel нет сервера модели: переустановите Quorvel (sudo apt install --reinstall quorvel).</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="104"/>
+        <location filename="../app_states.cpp" line="102"/>
         <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
         <translation>llama-server не установлен: установите его (sudo apt install llama.cpp) и нажмите «Попробовать снова».</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="113"/>
+        <location filename="../app_states.cpp" line="111"/>
         <source>A model file is damaged: install it again on the setup screen.</source>
         <translation>Файл модели повреждён: установите его заново на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="115"/>
+        <location filename="../app_states.cpp" line="113"/>
         <source>The model files are missing: install them on the setup screen.</source>
         <translation>Нет файлов моделей: установите их на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="117"/>
+        <location filename="../app_states.cpp" line="115"/>
         <source>Press “Start again”, or write the reply: the model starts first.</source>
         <translation>Нажмите «Запустить снова» или напишите ответ: модель сначала запустится.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="119"/>
+        <location filename="../app_states.cpp" line="117"/>
         <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
         <translation>Нажмите «Попробовать снова». Если не выйдет, перезагрузите компьютер: это освободит память.</translation>
     </message>
@@ -394,52 +394,52 @@
 <context>
     <name>quorvel::app::GapsPanel</name>
     <message>
-        <location filename="../gaps_panel.cpp" line="49"/>
+        <location filename="../gaps_panel.cpp" line="51"/>
         <source>Guests asked, not in your documents</source>
         <translation>Гости спрашивали, в документах нет</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="51"/>
+        <location filename="../gaps_panel.cpp" line="53"/>
         <source>Look again</source>
         <translation>Проверить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="55"/>
+        <location filename="../gaps_panel.cpp" line="57"/>
         <source>Back to the reply</source>
         <translation>К ответу гостю</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="74"/>
+        <location filename="../gaps_panel.cpp" line="78"/>
         <source>The guests&apos; words</source>
         <translation>Слова гостей</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="81"/>
+        <location filename="../gaps_panel.cpp" line="85"/>
         <source>Open documents folder</source>
         <translation>Открыть папку документов</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="87"/>
+        <location filename="../gaps_panel.cpp" line="90"/>
         <source>Ask it again</source>
         <translation>Спросить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="89"/>
+        <location filename="../gaps_panel.cpp" line="93"/>
         <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
         <translation>Ставит вопрос в поле ответа: если вы дописали ответ в документ, ответ покажет, есть ли он теперь в документах</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="113"/>
+        <location filename="../gaps_panel.cpp" line="117"/>
         <source>Reading the conversation history…</source>
         <translation>Читаю историю разговоров…</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="115"/>
+        <location filename="../gaps_panel.cpp" line="119"/>
         <source>The list could not be made: %1</source>
         <translation>Список не составлен: %1</translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="117"/>
+        <location filename="../gaps_panel.cpp" line="121"/>
         <source>No guest messages in the last %n day(s).</source>
         <translation>
             <numerusform>За последний %n день сообщений гостей нет.</numerusform>
@@ -448,7 +448,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="119"/>
+        <location filename="../gaps_panel.cpp" line="123"/>
         <source>Every guest message of the last %n day(s) was answered from your documents.</source>
         <translation>
             <numerusform>На все сообщения гостей за последний %n день ответ нашёлся в документах.</numerusform>
@@ -457,7 +457,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="121"/>
+        <location filename="../gaps_panel.cpp" line="125"/>
         <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
         <translation>
             <numerusform>За последний %n день: вопросов без ответа в документах — %1. Допишите ответы в документ из папки.</numerusform>
@@ -466,12 +466,12 @@
         </translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="126"/>
-        <source>(Grouped by exact text: the search model could not run.)</source>
-        <translation>(Сгруппировано по точному тексту: модель поиска не запустилась.)</translation>
+        <location filename="../gaps_panel.cpp" line="130"/>
+        <source>(Grouped by exact text: the search model is not running.)</source>
+        <translation>(Сгруппировано по точному тексту: модель поиска не запущена.)</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="135"/>
+        <location filename="../gaps_panel.cpp" line="139"/>
         <source>documents changed since</source>
         <translation>документы с тех пор менялись</translation>
     </message>
@@ -530,72 +530,72 @@
         <translation>Модель: %1</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="105"/>
+        <location filename="../tray.cpp" line="106"/>
         <source>Last reply: %1 tokens/s</source>
         <translation>Последний ответ: %1 ток/с</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="106"/>
+        <location filename="../tray.cpp" line="107"/>
         <source>Documents: %1 · passages: %2</source>
         <translation>Документов: %1 · фрагментов: %2</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="107"/>
+        <location filename="../tray.cpp" line="109"/>
         <source>Network: this computer only — nothing is sent</source>
         <translation>Сеть: только этот компьютер — ничего не уходит</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="109"/>
+        <location filename="../tray.cpp" line="111"/>
         <source>Open Quorvel</source>
         <translation>Открыть Quorvel</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="110"/>
+        <location filename="../tray.cpp" line="112"/>
         <source>Reply to the question in the clipboard</source>
         <translation>Ответить на вопрос из буфера</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="112"/>
+        <location filename="../tray.cpp" line="114"/>
         <source>Add documents…</source>
         <translation>Добавить документы…</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="113"/>
+        <location filename="../tray.cpp" line="115"/>
         <source>Add hotel templates</source>
         <translation>Добавить шаблоны гостиницы</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="114"/>
+        <location filename="../tray.cpp" line="116"/>
         <source>Open documents folder</source>
         <translation>Открыть папку документов</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="115"/>
+        <location filename="../tray.cpp" line="117"/>
         <source>Re-read documents</source>
         <translation>Перечитать документы</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="116"/>
+        <location filename="../tray.cpp" line="118"/>
         <source>Guests asked, not in your documents…</source>
         <translation>Гости спрашивали, в документах нет…</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="119"/>
+        <location filename="../tray.cpp" line="121"/>
         <source>Stop model (free memory)</source>
         <translation>Остановить модель (освободить память)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="119"/>
+        <location filename="../tray.cpp" line="121"/>
         <source>Start model</source>
         <translation>Запустить модель</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="121"/>
+        <location filename="../tray.cpp" line="123"/>
         <source>Clear conversation history (%1)</source>
         <translation>Очистить историю разговоров (%1)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="123"/>
+        <location filename="../tray.cpp" line="125"/>
         <source>Quit Quorvel</source>
         <translation>Выйти из Quorvel</translation>
     </message>

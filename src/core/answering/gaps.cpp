@@ -262,7 +262,7 @@ std::vector<Gaps::Group> Gaps::byText(const std::vector<Message>& messages) {
   return groups;
 }
 
-Gaps::Result Gaps::find(int days) {
+Gaps::Result Gaps::find(int days, bool start) {
   Result r;
   const TimePoint since = std::chrono::system_clock::now() - std::chrono::hours(24) * std::max(days, 0);
   Reading reading = read(Paths::historyFile(), since);
@@ -271,7 +271,7 @@ Gaps::Result Gaps::find(int days) {
   r.answers = reading.answers;
   if (reading.messages.empty()) return r;
   try {
-    if (Engine::shared().state() != Engine::State::ready()) Engine::shared().start();
+    if (start && Engine::shared().state() != Engine::State::ready()) Engine::shared().start();
     const Engine::State state = Engine::shared().state();
     if (state != Engine::State::ready()) throw std::runtime_error(state.message);
     std::vector<std::string> texts;

@@ -71,8 +71,9 @@ struct Gaps {
   static std::vector<Group> byText(const std::vector<Message>& messages);
 
   // The whole: the last `days` days of the history, grouped by meaning with
-  // the search model (started if needed), or by text when it cannot run.
-  static Result find(int days);
+  // the search model (started if needed and `start`), or by text when it
+  // does not run.
+  static Result find(int days, bool start = true);
 
   // The groups as JSON, for scripts.
   static std::string toJson(const Result& result, int days);
