@@ -69,6 +69,9 @@ TEST(Lang, ScriptLanguagesTypedInLatinLetters) {
                            "Da, est-ce possible?", "No, gracias", "Wo ist der Pool?"})
     EXPECT_TRUE(Lang::detect(text) != "ru" && Lang::detect(text) != "ja" && Lang::detect(text) != "ko")
         << text << " -> " << Lang::detect(text);
+  // Hepburn's long vowels ("ō") are romaji too, not a foreign alphabet.
+  EXPECT_EQ(Lang::detect("T\u014Dky\u014D kara kimashita, yoroshiku onegaishimasu"), "ja");
+  EXPECT_EQ(Lang::detect("K\u016Bk\u014D made ikura desu ka"), "ja");
 }
 
 // Languages beside the reply languages keep their own name where the

@@ -143,7 +143,8 @@ khorosho horosho ochen ploho khotel khotela hotela khochu hochu mozhete mozhem b
 zdes gostinitsa gostinitsy oteli aeroporta vyzvat zakazat zakazal bronirovanie oplata
 oplatit kartoy kartoi nalichnymi my kto pozdno rano priedem priedu priedet priezzhaem priehat priekhat uezzhaem
 uekhat vstretit vstretite vstretyat izvinite prostite basseyn bassein plyazh plyazha dostavka taksi noch dnem sutki
-sutok chelovek dvoe troe rebenok deti detey zavtraka nochyu mozhet nado dolgo blizko daleko ryadom)"},
+sutok chelovek dvoe troe rebenok deti detey zavtraka nochyu mozhet nado dolgo blizko daleko ryadom poluchit schet
+schyot poest nedaleko otel otelya oteli)"},
       {"ja", R"(konnichiwa konnichiha konbanwa ohayou ohayo ohayougozaimasu arigatou arigato arigatougozaimasu
 gozaimasu gozaimasuka sumimasen suimasen onegaishimasu onegaisimasu onegai kudasai kudasaimasenka desu desuka deshou
 deshita masu masuka mashita masen arimasu arimasuka arimasen imasu imasuka dekimasu dekimasuka dekimasen shimasu
@@ -159,7 +160,8 @@ eolma eolmayeyo myeotsi myeossi sigan bangi yeolsoe jamulsoe joesonghamnida mian
 hwajangsil chekeuin chekeuaut achim achimsiksa jeomsim jeonyeok yeyak gonghang taeksi oncheon suyeongjang
 doeyo dwaeyo haeyo hamnida imnida imnikka ieyo yeyo sipeoyo sipseumnida butakdeuryeoyo buthakdeuryeoyo
 algesseumnida moreugesseoyo gwaenchanayo jal joshik josik jochik myeot eotteoke eotteokhe otteoke sukso
-juchajang eonje jeongmal jinjja joayo bimilbeonho sukbak yeogi jeogi aniyo manhi mul bang)"},
+juchajang eonje jeongmal jinjja joayo bimilbeonho sukbak yeogi jeogi aniyo manhi mul bang sikdang pyeonuijeom
+geuncheo sugeon jusil bulleo tto allyeo)"},
   };
   return lists;
 }

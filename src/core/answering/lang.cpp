@@ -95,7 +95,26 @@ struct Scripts {
   // None of the Latin-script reply languages writes these ("ł", "ř", "ı",
   // "ã", "å"): the message is in another language.
   int foreignLatin = 0;
+  // Of those, the long vowels of Hepburn romaji ("Tōkyō", "kūkō").
+  int macrons = 0;
 };
+
+// The vowel a long vowel of Hepburn romaji is written with ("ō": 'o'), or 0.
+char plainOfMacron(UChar32 c) {
+  switch (c) {
+    case 0x0100: return 'A';
+    case 0x0101: return 'a';
+    case 0x0112: return 'E';
+    case 0x0113: return 'e';
+    case 0x012A: return 'I';
+    case 0x012B: return 'i';
+    case 0x014C: return 'O';
+    case 0x014D: return 'o';
+    case 0x016A: return 'U';
+    case 0x016B: return 'u';
+    default: return 0;
+  }
+}
 
 // The letters of the Latin-script reply languages, lower case.
 bool writtenByReplyLanguages(UChar32 lower) {
@@ -118,7 +137,10 @@ Scripts countScripts(std::string_view text) {
       case USCRIPT_LATIN:
         ++s.latin;
         if ((c >= 0x1EA0 && c <= 0x1EF9) || c == 0x01A0 || c == 0x01A1 || c == 0x01AF || c == 0x01B0) ++s.vietnamese;
-        if (!writtenByReplyLanguages(u_tolower(c))) ++s.foreignLatin;
+        if (!writtenByReplyLanguages(u_tolower(c))) {
+          ++s.foreignLatin;
+          if (plainOfMacron(c)) ++s.macrons;
+        }
         break;
       case USCRIPT_CYRILLIC: ++s.cyrillic; break;
       case USCRIPT_HAN: ++s.han; break;
@@ -276,6 +298,23 @@ int loanwordLetters(std::string_view text) {
   return total;
 }
 
+// Hepburn's long vowels written plain, as phones type them ("Tōkyō" as
+// "Tokyo").
+std::string withoutMacrons(std::string_view text) {
+  std::string out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t start = i;
+    UChar32 c;
+    U8_NEXT(text.data(), i, text.size(), c);
+    if (const char p = plainOfMacron(c))
+      out += p;
+    else
+      out.append(text.substr(start, i - start));
+  }
+  return out;
+}
+
 // Russian, Japanese or Korean written in Latin letters ("mozhno pozdniy
 // vyezd?", "heya no kagi wo nakushimashita"): the language whose romanized
 // words make at least half of the message's own words (two of them at least
@@ -290,21 +329,19 @@ std::string romanizedLanguage(const std::vector<std::string>& own) {
   // Short words other languages write too ("no", "ga", "v", "na"): they count
   // only beside a word of the language's own.
   static const std::map<std::string, std::set<std::string>> helpers{
-      {"ru",
-       {"v",   "vo",  "na",  "s",   "so",  "ot",  "do", "za",     "po",   "k",    "u",    "ya",  "ne",  "i",   "li",
-        "est", "net", "vas", "nas", "tam", "tut", "da", "eshche", "eshe", "odno", "odin", "den", "nam", "vam", "fen",
-        "a",   "no",  "on",  "ona", "oni"}},
+      {"ru", {"v",    "vo",   "na",  "s",   "so",  "ot",  "do",  "za",  "po",  "k",   "u",      "ya",
+              "ne",   "i",    "li",  "est", "net", "vas", "nas", "tam", "tut", "da",  "eshche", "eshe",
+              "odno", "odin", "den", "nam", "vam", "fen", "a",   "no",  "on",  "ona", "oni"}},
       {"ja",
        {"wa", "ga", "wo", "o", "no", "ni", "de", "ka", "to", "mo", "ne", "yo", "nan", "mou", "ichido", "made", "kara"}},
       // Korean particles, written apart with a hyphen ("joshik-eun", "si-buteo").
-      {"ko",
-       {"bus", "ganeun", "buteo", "kkaji", "jom", "ne", "nae", "eun", "neun", "eul", "reul", "ga", "i", "e", "eseo", "do",
-        "ro", "euro", "hago", "si", "yeyo", "ieyo", "yo"}},
+      {"ko", {"bus", "ganeun", "buteo", "kkaji", "jom", "ne",   "nae",  "eun", "neun", "eul",  "reul", "ga",
+              "i",   "e",      "eseo",  "do",    "ro",  "euro", "hago", "si",  "yeyo", "ieyo", "yo"}},
   };
   // Verb endings only these languages write in Latin letters.
   static const std::map<std::string, std::vector<std::string>> endings{
       {"ja", {"masu", "masen", "mashita", "masuka", "desu", "desuka", "kudasai"}},
-      {"ko", {"seyo", "mnida", "eoyo", "haeyo", "nikka"}},
+      {"ko", {"seyo", "mnida", "eoyo", "haeyo", "nikka", "kkayo", "gyeyo", "jiyo"}},
   };
   // Korean romanization joins a word and its particles with hyphens
   // ("joshik-eun", "si-buteo-yeyo"): each part counts.
@@ -473,8 +510,8 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
   if (s.vietnamese > 0) return "vi";
   // Plain Latin letters only: perhaps a script language typed without its
   // keyboard.
-  if (s.latin == letters && s.foreignLatin == 0)
-    if (std::string r = romanizedLanguage(ownWords(messageWords(text))); !r.empty()) return r;
+  if (s.latin == letters && s.foreignLatin == s.macrons)
+    if (std::string r = romanizedLanguage(ownWords(messageWords(withoutMacrons(text)))); !r.empty()) return r;
   const std::string guess = use.cld2Only ? cld2(text).code : combine(text, s, use);
   if (!guess.empty()) return guess;
   if (s.cyrillic > s.latin) return "ru";
