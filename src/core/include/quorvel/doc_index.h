@@ -5,9 +5,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
