@@ -159,7 +159,11 @@ TEST(Gaps, AHugeHistoryIsReadInBoundedMemory) {
   EXPECT_EQ(r.messages.size(), Gaps::kMaxMessages);
   EXPECT_GT(r.leftOut, 100000);
   EXPECT_EQ(r.leftOut + static_cast<int64_t>(r.messages.size()), r.answers);
+#ifndef __SANITIZE_ADDRESS__  // the address sanitizer keeps freed memory aside: no bound to see there
   EXPECT_LT(peakKB() - before, 40 * 1024) << "KB";
+#else
+  (void)peakKB, (void)before;
+#endif
   // The kept ones are the most recent: the last 500 asks came within the last day.
   EXPECT_GE(r.messages.back().last, at(static_cast<int>((r.answers - 1) / 1000) - 1));
 }
