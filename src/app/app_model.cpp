@@ -346,7 +346,7 @@ void AppModel::stopReadAhead() {
 }
 
 void AppModel::readAhead() {
-  if (!status_.ready() || reply_.busy_ || !canAsk()) return;
+  if (!status_.ready() || !canAsk()) return;  // canAsk: no reply running, something to reply to
   const QString key = choiceKey();
   if (key == aheadKey_) return;  // read already, or being read
   stopReadAhead();

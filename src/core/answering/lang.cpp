@@ -511,7 +511,8 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
   // Plain Latin letters only: perhaps a script language typed without its
   // keyboard.
   if (s.latin == letters && s.foreignLatin == s.macrons)
-    if (std::string r = romanizedLanguage(ownWords(messageWords(withoutMacrons(text)))); !r.empty()) return r;
+    if (std::string r = romanizedLanguage(ownWords(messageWords(s.macrons ? withoutMacrons(text) : text))); !r.empty())
+      return r;
   const std::string guess = use.cld2Only ? cld2(text).code : combine(text, s, use);
   if (!guess.empty()) return guess;
   if (s.cyrillic > s.latin) return "ru";
