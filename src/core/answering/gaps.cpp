@@ -60,6 +60,15 @@ bool endsWith(std::string_view text, std::string_view end) {
   return !end.empty() && text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
+// The template used most often; "" for none.
+std::string mostUsed(const std::map<std::string, int64_t>& templates) {
+  std::string id;
+  int64_t most = 0;
+  for (const auto& [t, n] : templates)
+    if (n > most) most = n, id = t;
+  return id;
+}
+
 struct Merged {
   Gaps::Message message;
   std::map<std::string, int64_t> templates;
@@ -149,9 +158,7 @@ Gaps::Group summarise(const std::vector<Gaps::Message>& messages, std::vector<st
     g.examples.push_back(m.text);
   }
   g.languages.assign(languages.begin(), languages.end());
-  int64_t most = 0;
-  for (const auto& [id, n] : templates)
-    if (n > most) most = n, g.templateId = id;
+  g.templateId = mostUsed(templates);
   g.representative = messages[members.front()].text;
   return g;
 }
@@ -204,9 +211,7 @@ Gaps::Reading Gaps::read(const fs::path& file, TimePoint since) {
   if (!line.empty() || tooLong) finishLine();  // a last line without its line break
   dropOldest(byKey, kMaxMessages, out.leftOut);
   for (auto& [key, m] : byKey) {
-    int64_t most = 0;
-    for (const auto& [id, n] : m.templates)
-      if (n > most) most = n, m.message.templateId = id;
+    m.message.templateId = mostUsed(m.templates);
     out.messages.push_back(std::move(m.message));
   }
   std::sort(out.messages.begin(), out.messages.end(),
