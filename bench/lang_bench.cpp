@@ -45,6 +45,22 @@ int main(int argc, char** argv) {
   const double loadMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
   if (!loaded) std::fprintf(stderr, "lang_bench: the short-text model could not be loaded\n");
 
+  // Time per message, each detected alone: the first time (nothing of it
+  // seen before; this runs before any other detection) and four times more.
+  std::vector<double> first, again;
+  for (int round = 0; round < 5; ++round)
+    for (const auto& m : messages) {
+      const auto s = std::chrono::steady_clock::now();
+      Lang::detect(m.text);
+      (round == 0 ? first : again)
+          .push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - s).count());
+    }
+  std::sort(first.begin(), first.end());
+  std::sort(again.begin(), again.end());
+  // The first message that needs it reads the Russian dictionary.
+  const double firstMs = first.back() / 1000;
+  first.pop_back();
+
   std::printf("%zu messages from %s\n%-22s %14s %14s %14s %14s %14s\n", messages.size(), path.c_str(), "",
               "reply langs", "1-4 words", "5-10 words", "11+ words", "others");
   report("CLD2 alone",
@@ -58,15 +74,8 @@ int main(int argc, char** argv) {
   report("all (Lang::detect)", all);
   for (const auto& m : all.misses) std::printf("  miss %s\n", m.c_str());
 
-  // Time per message: each message detected alone, five rounds, the median.
-  std::vector<double> us;
-  for (int round = 0; round < 5; ++round)
-    for (const auto& m : messages) {
-      const auto s = std::chrono::steady_clock::now();
-      Lang::detect(m.text);
-      us.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - s).count());
-    }
-  std::sort(us.begin(), us.end());
-  std::printf("model load %.1f ms; per message median %.1f us, 90th percentile %.1f us, max %.1f us\n", loadMs,
-              us[us.size() / 2], us[us.size() * 9 / 10], us.back());
+  std::printf("model load %.1f ms; slowest message %.1f ms (the first to need it reads the Russian dictionary)\n", loadMs, firstMs);
+  for (const auto& [name, us] : {std::pair{"first time", &first}, std::pair{"again", &again}})
+    std::printf("per message, %s: median %.1f us, 90th percentile %.1f us, max %.1f us\n", name, (*us)[us->size() / 2],
+                (*us)[us->size() * 9 / 10], us->back());
 }

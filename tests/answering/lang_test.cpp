@@ -143,7 +143,8 @@ TEST(Lang, NeighboursAndLanguagesWithoutReplies) {
   EXPECT_EQ(Lang::detect("Kolam renang buka sekarang?"), "id");
   // A long Portuguese message is not made Spanish by "de", "por" and "no".
   EXPECT_EQ(
-      Lang::detect("Bom dia, por favor, gostar\xC3\xADamos de saber se o quarto tem ar condicionado e se \xC3\xA9 "
+      Lang::detect("Bom dia, por favor, gostar\xC3\xAD"
+                   "amos de saber se o quarto tem ar condicionado e se \xC3\xA9 "
                    "poss\xC3\xADvel fazer o check-in mais cedo no s\xC3\xA1"
                    "bado"),
       "pt");

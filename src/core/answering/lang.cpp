@@ -18,6 +18,7 @@
 
 #include "answering/guest_words.h"
 #include "answering/lang_signals.h"
+#include "answering/romanized.h"
 #include "answering/short_text_model.h"
 
 namespace quorvel {
@@ -178,6 +179,19 @@ std::string chineseVariant(std::string_view text) {
   return "";
 }
 
+// Whether the text has one of the characters that make a Chinese sentence
+// (question particles, pronouns, "want", "can", "how many"): names and
+// single words borrowed into an English message do not.
+bool hasChineseGrammar(std::string_view text) {
+  static const icu::UnicodeString grammar(
+      u"嗎吗呢吧請请問问我你您們们的了是有在要想能會会可以幾几哪怎麼么什這这那沒没不很給给還还");
+  const icu::UnicodeString u =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  for (int32_t i = 0; i < u.length(); i = u.moveIndex32(i, 1))
+    if (grammar.indexOf(u.char32At(i)) >= 0) return true;
+  return false;
+}
+
 // The words of a message, lower case, letters and marks only; an apostrophe
 // or hyphen inside a word stays ("c'è", "check-in"), everything else (digits,
 // emoji, punctuation) separates words.
@@ -315,6 +329,36 @@ std::string withoutMacrons(std::string_view text) {
   return out;
 }
 
+// Korean romanization joins a word and its particles with hyphens
+// ("joshik-eun", "si-buteo-yeyo"): each part counts as a word.
+std::vector<std::string> wordParts(const std::vector<std::string>& words) {
+  std::vector<std::string> parts;
+  for (const std::string& w : words) {
+    std::size_t start = 0;
+    for (std::size_t dash; (dash = w.find('-', start)) != std::string::npos; start = dash + 1)
+      if (dash > start) parts.push_back(w.substr(start, dash - start));
+    if (start < w.size()) parts.push_back(w.substr(start));
+  }
+  return parts;
+}
+
+// Short words of Russian, Japanese and Korean in Latin letters that other
+// languages write too ("no", "ga", "v", "na"): they count only beside a word
+// of the language's own.
+const std::map<std::string, std::set<std::string>>& romanizedHelpers() {
+  static const std::map<std::string, std::set<std::string>> helpers{
+      {"ru", {"v",    "vo",   "na",  "s",   "so",  "ot",  "do",  "za",  "po",  "k",   "u",      "ya",
+              "ne",   "i",    "li",  "est", "net", "vas", "nas", "tam", "tut", "da",  "eshche", "eshe",
+              "odno", "odin", "den", "nam", "vam", "fen", "a",   "no",  "on",  "ona", "oni"}},
+      {"ja",
+       {"wa", "ga", "wo", "o", "no", "ni", "de", "ka", "to", "mo", "ne", "yo", "nan", "mou", "ichido", "made", "kara"}},
+      // Korean particles, written apart with a hyphen ("joshik-eun", "si-buteo").
+      {"ko", {"bus", "ganeun", "buteo", "kkaji", "jom", "ne",   "nae",  "eun", "neun", "eul",  "reul", "ga",
+              "i",   "e",      "eseo",  "do",    "ro",  "euro", "hago", "si",  "yeyo", "ieyo", "yo"}},
+  };
+  return helpers;
+}
+
 // Russian, Japanese or Korean written in Latin letters ("mozhno pozdniy
 // vyezd?", "heya no kagi wo nakushimashita"): the language whose romanized
 // words make at least half of the message's own words (two of them at least
@@ -326,32 +370,13 @@ std::string romanizedLanguage(const std::vector<std::string>& own) {
       for (auto& w : splitWords(g.words)) out[g.code].insert(w);
     return out;
   }();
-  // Short words other languages write too ("no", "ga", "v", "na"): they count
-  // only beside a word of the language's own.
-  static const std::map<std::string, std::set<std::string>> helpers{
-      {"ru", {"v",    "vo",   "na",  "s",   "so",  "ot",  "do",  "za",  "po",  "k",   "u",      "ya",
-              "ne",   "i",    "li",  "est", "net", "vas", "nas", "tam", "tut", "da",  "eshche", "eshe",
-              "odno", "odin", "den", "nam", "vam", "fen", "a",   "no",  "on",  "ona", "oni"}},
-      {"ja",
-       {"wa", "ga", "wo", "o", "no", "ni", "de", "ka", "to", "mo", "ne", "yo", "nan", "mou", "ichido", "made", "kara"}},
-      // Korean particles, written apart with a hyphen ("joshik-eun", "si-buteo").
-      {"ko", {"bus", "ganeun", "buteo", "kkaji", "jom", "ne",   "nae",  "eun", "neun", "eul",  "reul", "ga",
-              "i",   "e",      "eseo",  "do",    "ro",  "euro", "hago", "si",  "yeyo", "ieyo", "yo"}},
-  };
+  const auto& helpers = romanizedHelpers();
   // Verb endings only these languages write in Latin letters.
   static const std::map<std::string, std::vector<std::string>> endings{
       {"ja", {"masu", "masen", "mashita", "masuka", "desu", "desuka", "kudasai"}},
       {"ko", {"seyo", "mnida", "eoyo", "haeyo", "nikka", "kkayo", "gyeyo", "jiyo"}},
   };
-  // Korean romanization joins a word and its particles with hyphens
-  // ("joshik-eun", "si-buteo-yeyo"): each part counts.
-  std::vector<std::string> parts;
-  for (const std::string& w : own) {
-    std::size_t start = 0;
-    for (std::size_t dash; (dash = w.find('-', start)) != std::string::npos; start = dash + 1)
-      if (dash > start) parts.push_back(w.substr(start, dash - start));
-    if (start < w.size()) parts.push_back(w.substr(start));
-  }
+  const std::vector<std::string> parts = wordParts(own);
   if (parts.empty()) return "";
   std::map<std::string, std::size_t> hits, helped;
   for (std::string w : parts) {
@@ -372,6 +397,68 @@ std::string romanizedLanguage(const std::vector<std::string>& own) {
     const std::size_t all = n + helped[code];
     if (all * 2 >= parts.size() && (parts.size() < 4 || n >= 2 || all * 3 >= parts.size() * 2)) return code;
   }
+  return "";
+}
+
+// When the word lists know too few of the words: the language whose sounds
+// the message's words are made of. Japanese and Korean by their syllables,
+// with at least one word only that language writes so ("nakushimashita",
+// "isseoyo"), Russian by the words a Russian dictionary knows once they are
+// turned into Cyrillic. "" when none reads clearly; with `onlySure`, "" unless
+// every word reads so and three of them at least are the language's own
+// (enough to go against a recogniser that is sure of a Latin-script
+// language: "est li u vas parkovka" reads as French to it).
+std::string readingBySound(const std::vector<std::string>& parts, bool onlySure) {
+  if (parts.empty()) return "";
+  const auto& helpers = romanizedHelpers();
+  // Per language: words that fit its syllables, words only it writes so,
+  // and its short words (particles), which count beside those alone.
+  std::size_t ja = 0, jaMarked = 0, jaHelpers = 0, ko = 0, koMarked = 0, koHelpers = 0;
+  for (std::string w : parts) {
+    std::erase(w, '\'');
+    if (romajiWord(w)) {
+      ++ja;
+      if (romajiMarked(w))
+        ++jaMarked;
+      else if (helpers.at("ja").count(w))
+        ++jaHelpers;
+    }
+    if (koreanWord(w)) {
+      ++ko;
+      if (koreanMarked(w))
+        ++koMarked;
+      else if (helpers.at("ko").count(w))
+        ++koHelpers;
+    }
+  }
+  const std::size_t n = parts.size();
+  const std::size_t enough = n >= 4 ? 2 : 1;
+  auto reads = [&](std::size_t fit, std::size_t marked, std::size_t helped) {
+    if (onlySure) return fit == n && marked >= 3;
+    return fit * 4 >= n * 3 && marked >= 1 && marked + helped >= enough;
+  };
+  const bool japanese = reads(ja, jaMarked, jaHelpers), korean = reads(ko, koMarked, koHelpers);
+  if (japanese && (!korean || jaMarked >= koMarked)) return "ja";
+  if (korean) return "ko";
+  if (!russianDictionary()) return "";
+  std::size_t letters = 0, known = 0, unknown = 0, words = 0;
+  bool telling = false;  // a known word long or spelled as only translit spells
+  for (const std::string& w : parts)
+    if (w.size() >= 3) letters += w.size();
+  for (const std::string& w : parts) {
+    if (w.size() < 3) continue;
+    if (russianWord(w)) {
+      known += w.size();
+      ++words;
+      telling = telling || w.size() >= 6 || translitMarked(w);
+    } else if ((unknown += w.size()) * 10 > letters * 3 || onlySure) {
+      return "";  // the dictionary's share can no longer be enough
+    }
+  }
+  if (onlySure) return words >= 3 ? "ru" : "";
+  // Short words of other languages are Russian words by chance too often
+  // ("ada", "del", "sama").
+  if (telling && words >= (n >= 3 ? 2u : 1u) && known >= 6 && known * 10 >= letters * 7) return "ru";
   return "";
 }
 
@@ -454,19 +541,33 @@ constexpr double kCld2FullScore = 1000;
 constexpr double kWordsWeightShort = 3.0;
 constexpr double kWordsWeightMedium = 1.5;
 constexpr double kReplyLanguageBonus = 0.1;
+// The short-text model's probability from which a Latin-letter message is
+// taken to be in a Latin-script language unless it reads surely as Russian,
+// Japanese or Korean.
+constexpr float kLatinSure = 0.9f;
 
-std::string combine(std::string_view text, const Scripts& scripts, const Recognisers& use) {
-  const std::vector<std::string> words = messageWords(text);
-  const std::vector<std::string> own = ownWords(words);
+// A message's words and what the short-text model makes of them, worked out
+// once for every reading of it.
+struct MessageWords {
+  std::vector<std::string> words, own;  // own: without the English hotel words
+  std::string joined;                   // the own words, a space between
+  std::vector<std::pair<std::string, float>> predictions;  // best first
+
+  MessageWords(std::string_view text, const Recognisers& use) : words(messageWords(text)), own(ownWords(words)) {
+    for (const auto& w : own) joined += (joined.empty() ? "" : " ") + w;
+    if (use.fastText && !own.empty()) predictions = ShortTextModel::shared().predict(joined, 10);
+  }
+};
+
+std::string combine(const MessageWords& m, const Scripts& scripts, const Recognisers& use) {
+  const std::vector<std::string>& words = m.words;
+  const std::vector<std::string>& own = m.own;
   // Nothing but hotel words ("wifi password?", "Checkout?"): English.
   if (own.empty()) return "en";
-  std::string joined;
-  for (const auto& w : own) joined += (joined.empty() ? "" : " ") + w;
 
   std::map<std::string, double> score;
-  if (use.fastText)
-    for (const auto& [code, p] : ShortTextModel::shared().predict(joined, 10)) score[ownCode(code)] += p;
-  const Cld2Answer c = cld2(joined);
+  for (const auto& [code, p] : m.predictions) score[ownCode(code)] += p;
+  const Cld2Answer c = cld2(m.joined);
   if (!c.code.empty()) score[c.code] += kCld2Weight * std::min(1.0, c.score / kCld2FullScore);
   if (use.words) {
     const double weight = words.size() <= 4 ? kWordsWeightShort : words.size() <= 10 ? kWordsWeightMedium : 0.0;
@@ -501,7 +602,10 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
   if (s.kana > 0) return "ja";
   // English hotel words inside Chinese ("請問有parking嗎") are no evidence
   // for any Latin-script language: Han decides against what is left.
-  if (s.han > 0 && s.kana == 0 && s.hangul == 0 && s.han * 2 >= letters - loanwordLetters(text)) {
+  // So does a Chinese sentence around English words ("早餐幾點開始？breakfast
+  // included嗎"): its grammar is in the Han characters.
+  if (s.han > 0 && s.kana == 0 && s.hangul == 0 &&
+      (s.han * 2 >= letters - loanwordLetters(text) || hasChineseGrammar(text))) {
     // Characters written the same in both ("你好"): simplified, by far the
     // more common.
     const std::string variant = chineseVariant(text);
@@ -510,10 +614,17 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
   if (s.vietnamese > 0) return "vi";
   // Plain Latin letters only: perhaps a script language typed without its
   // keyboard.
-  if (s.latin == letters && s.foreignLatin == s.macrons)
-    if (std::string r = romanizedLanguage(ownWords(messageWords(s.macrons ? withoutMacrons(text) : text))); !r.empty())
-      return r;
-  const std::string guess = use.cld2Only ? cld2(text).code : combine(text, s, use);
+  const MessageWords m(text, use);
+  if (s.latin == letters && s.foreignLatin == s.macrons) {
+    const std::vector<std::string> own = s.macrons ? ownWords(messageWords(withoutMacrons(text))) : m.own;
+    if (use.words)
+      if (std::string r = romanizedLanguage(own); !r.empty()) return r;
+    // A recogniser sure of a Latin-script language gives way only to a sure
+    // reading.
+    const bool latinSure = !m.predictions.empty() && m.predictions.front().second >= kLatinSure;
+    if (std::string r = readingBySound(wordParts(own), latinSure); !r.empty()) return r;
+  }
+  const std::string guess = use.cld2Only ? cld2(text).code : combine(m, s, use);
   if (!guess.empty()) return guess;
   if (s.cyrillic > s.latin) return "ru";
   return "en";

@@ -1,0 +1,257 @@
+#include "answering/romanized.h"
+
+#include <hunspell/hunspell.hxx>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace quorvel {
+
+namespace {
+
+bool vowel(char c) { return c == 'a' || c == 'e' || c == 'i' || c == 'o' || c == 'u'; }
+
+bool startsWith(std::string_view w, std::size_t i, std::string_view part) { return w.substr(i).starts_with(part); }
+
+// Japanese: a syllable is a vowel, a consonant (or "sh", "ch", "ts", "ky"…)
+// and a vowel, a syllabic "n", or the first half of a doubled consonant.
+bool romajiFrom(std::string_view w, std::size_t i) {
+  if (i == w.size()) return true;
+  const char c = w[i];
+  if (vowel(c)) return romajiFrom(w, i + 1);
+  const bool last = i + 1 == w.size();
+  const char next = last ? 0 : w[i + 1];
+  // "konbini", "onsen", "shimbun"
+  if ((c == 'n' && (last || (!vowel(next) && next != 'y'))) ||
+      (c == 'm' && (next == 'b' || next == 'p' || next == 'm')))
+    if (romajiFrom(w, i + 1)) return true;
+  // "chekku", "matte", "beddo", "matcha"
+  if (next == c && std::string_view("kstpdgbzfhj").find(c) != std::string_view::npos) return romajiFrom(w, i + 1);
+  if ((c == 't' || c == 'c') && startsWith(w, i + 1, "ch")) return romajiFrom(w, i + 1);
+  static constexpr std::array<std::string_view, 5> anyVowel2{"sh", "ch", "ts", "dz", "fy"};
+  for (std::string_view onset : anyVowel2)
+    if (startsWith(w, i, onset) && i + 2 < w.size() && vowel(w[i + 2])) return romajiFrom(w, i + 3);
+  // "kyou", "ryokan", "byouin"
+  if (next == 'y' && std::string_view("kgnhbpmrjd").find(c) != std::string_view::npos && i + 2 < w.size() &&
+      (w[i + 2] == 'a' || w[i + 2] == 'u' || w[i + 2] == 'o'))
+    return romajiFrom(w, i + 3);
+  if (!vowel(next)) return false;
+  if (c == 'y') return next != 'i' && romajiFrom(w, i + 2);
+  if (c == 'w') return (next == 'a' || next == 'o' || next == 'e') && romajiFrom(w, i + 2);
+  if (std::string_view("kgsztdnhbpmrjf").find(c) != std::string_view::npos) return romajiFrom(w, i + 2);
+  return false;
+}
+
+// Korean syllables as guests romanize them: an initial consonant, a vowel and
+// a final consonant, the consonants optional.
+bool koreanFrom(std::string_view w, std::size_t i) {
+  if (i == w.size()) return true;
+  static constexpr std::array<std::string_view, 20> initials{"kk", "tt", "pp", "ss", "jj", "ch", "g", "k", "n", "d",
+                                                             "t",  "r",  "m",  "b",  "p",  "s",  "j", "h", "l", ""};
+  static constexpr std::array<std::string_view, 21> vowels{"yae", "yeo", "wae", "ae", "ya", "eo", "ye",
+                                                           "wa",  "oe",  "yo",  "wo", "we", "wi", "yu",
+                                                           "eu",  "ui",  "a",   "e",  "o",  "u",  "i"};
+  static constexpr std::array<std::string_view, 8> finals{"ng", "k", "n", "t", "l", "m", "p", ""};
+  for (std::string_view initial : initials) {
+    if (!startsWith(w, i, initial)) continue;
+    // "l" begins a syllable only after another ("bulleo", "pullyo").
+    if (initial == "l" && (i == 0 || w[i - 1] != 'l')) continue;
+    const std::size_t v = i + initial.size();
+    for (std::string_view vow : vowels) {
+      if (!startsWith(w, v, vow)) continue;
+      const std::size_t f = v + vow.size();
+      for (std::string_view fin : finals)
+        if (startsWith(w, f, fin) && koreanFrom(w, f + fin.size())) return true;
+    }
+  }
+  return false;
+}
+
+bool contains(std::string_view w, std::string_view part) { return w.find(part) != std::string_view::npos; }
+
+// The Russian dictionary of the system, read once.
+class RussianDictionary {
+ public:
+  static RussianDictionary& shared() {
+    // Never destroyed: detection may run on a worker thread while the
+    // program exits.
+    static auto* d = new RussianDictionary;
+    return *d;
+  }
+  bool ready() {
+    std::call_once(once_, [this] { load(); });
+    return speller_ != nullptr;
+  }
+  // Whether one of the readings is a Russian word. Answers are kept (a
+  // message is read again as the receptionist edits it, and guests reuse
+  // words): Hunspell takes up to a few hundred microseconds on a word.
+  bool knowsOne(std::string_view latin, const std::vector<std::string>& readings) {
+    if (!ready()) return false;
+    std::lock_guard lock(mutex_);  // Hunspell keeps state between calls
+    const std::string key(latin);
+    if (auto it = known_.find(key); it != known_.end()) return it->second;
+    bool found = false;
+    for (const std::string& reading : readings)
+      if ((found = speller_->spell(reading))) break;
+    if (known_.size() >= kKept) known_.clear();
+    known_.emplace(key, found);
+    return found;
+  }
+
+ private:
+  void load() {
+    namespace fs = std::filesystem;
+    for (const char* dir : {"/usr/share/hunspell", "/usr/share/myspell", "/usr/share/myspell/dicts"}) {
+      const fs::path aff = fs::path(dir) / "ru_RU.aff", dic = fs::path(dir) / "ru_RU.dic";
+      std::error_code ec;
+      if (fs::is_regular_file(aff, ec) && fs::is_regular_file(dic, ec)) {
+        speller_ = std::make_unique<Hunspell>(aff.c_str(), dic.c_str());
+        return;
+      }
+    }
+  }
+  static constexpr std::size_t kKept = 4096;
+  std::once_flag once_;
+  std::mutex mutex_;
+  std::unique_ptr<Hunspell> speller_;
+  std::unordered_map<std::string, bool> known_;
+};
+
+}  // namespace
+
+bool romajiWord(std::string_view word) { return !word.empty() && romajiFrom(word, 0); }
+
+bool romajiMarked(std::string_view word) {
+  // Short words sound alike in too many languages ("you", "tou").
+  if (word.size() < 4) return false;
+  for (std::string_view mark : {"shi", "tsu", "chi", "ou", "uu", "kk", "tt", "pp", "ssh", "tch", "cch", "fu"})
+    if (contains(word, mark)) return true;
+  for (std::size_t i = 0; i + 2 < word.size(); ++i)
+    if (std::string_view("kgnhbpmr").find(word[i]) != std::string_view::npos && word[i + 1] == 'y' &&
+        (word[i + 2] == 'a' || word[i + 2] == 'u' || word[i + 2] == 'o'))
+      return true;
+  for (std::string_view ending : {"masu", "masen", "mashita", "desu", "kudasai", "deshita", "mashou"})
+    if (word.ends_with(ending)) return true;
+  return false;
+}
+
+bool koreanWord(std::string_view word) { return !word.empty() && koreanFrom(word, 0); }
+
+bool koreanMarked(std::string_view word) {
+  if (contains(word, "eo") || contains(word, "eu") || contains(word, "kk") || contains(word, "jj")) return true;
+  for (std::string_view ending : {"nida", "seyo", "haeyo", "ieyo", "yeyo", "kkayo", "jiyo", "gayo"})
+    if (word.ends_with(ending)) return true;
+  return false;
+}
+
+std::vector<std::string> cyrillicReadings(std::string_view w, std::size_t limit) {
+  static constexpr std::string_view kVowels = "аеёиоуыэюя";
+  auto afterVowel = [](const std::string& s) {
+    if (s.empty()) return true;
+    for (std::size_t i = 0; i < kVowels.size(); i += 2)
+      if (s.ends_with(kVowels.substr(i, 2))) return true;
+    return false;
+  };
+  std::vector<std::string> out{""};
+  auto add = [&](std::initializer_list<std::string_view> options) {
+    std::vector<std::string> next;
+    for (const std::string& o : out)
+      for (std::string_view opt : options)
+        if (next.size() < limit) next.push_back(o + std::string(opt));
+    out = std::move(next);
+  };
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 7> digraphs{
+      {{"shch", "щ"}, {"zh", "ж"}, {"kh", "х"}, {"ch", "ч"}, {"sh", "ш"}, {"sch", "щ"}, {"ts", "ц"}}};
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 8> iotated{
+      {{"yo", "ё"}, {"jo", "ё"}, {"yu", "ю"}, {"ju", "ю"}, {"ya", "я"}, {"ja", "я"}, {"ye", "е"}, {"je", "е"}}};
+  std::size_t i = 0;
+  while (i < w.size()) {
+    const bool vowelBefore = afterVowel(out.front());
+    bool done = false;
+    for (const auto& [latin, cyr] : digraphs)
+      if (startsWith(w, i, latin)) {
+        if (latin == "ts")
+          add({cyr, "тс", "тьс"});  // "tsya": "ться"
+        else if (latin == "sch")
+          add({cyr, "сч"});  // "schet": "счет"
+        else
+          add({cyr});
+        i += latin.size();
+        done = true;
+        break;
+      }
+    if (done) continue;
+    for (const auto& [latin, cyr] : iotated)
+      if (startsWith(w, i, latin)) {
+        // After a consonant a hard or soft sign may stand before it
+        // ("vyezd": "выезд", "obyavlenie").
+        if (vowelBefore) {
+          add({cyr});
+        } else {
+          const std::string soft = "ь" + std::string(cyr), hard = "ъ" + std::string(cyr),
+                            yery = "ы" + std::string(cyr);
+          add({cyr, soft, hard, yery});
+        }
+        i += 2;
+        done = true;
+        break;
+      }
+    if (done) continue;
+    const char c = w[i];
+    const char next = i + 1 < w.size() ? w[i + 1] : 0;
+    const bool consonantNext = next != 0 && !vowel(next) && next != 'y' && next != '\'';
+    switch (c) {
+      case 'y': vowelBefore ? add({"й"}) : add({"ы", "й", "и"}); break;
+      case 'j': add({"й", "ж"}); break;  // "mojno": "можно"
+      case '\'': add({"ь"}); break;
+      case 'e': i == 0 || vowelBefore ? add({"е", "э"}) : add({"е"}); break;
+      case 'i': vowelBefore && i > 0 ? add({"и", "й"}) : add({"и"}); break;
+      default: {
+        static constexpr std::string_view kLatin = "abvwgdzklmnoprstufhcxq";
+        static constexpr std::array<std::string_view, 22> kCyrillic{"а", "б", "в", "в", "г", "д", "з", "к",
+                                                                    "л", "м", "н", "о", "п", "р", "с", "т",
+                                                                    "у", "ф", "х", "ц", "кс", "к"};
+        const std::size_t at = kLatin.find(c);
+        if (at == std::string_view::npos) return {};
+        const std::string_view cyr = kCyrillic[at];
+        // The soft sign is often left out: "skolko" for "сколько", "mozhet
+        // byt" for "может быть".
+        if (std::string_view("lntdszrmvp").find(c) != std::string_view::npos && (next == 0 || consonantNext))
+          add({cyr, std::string(cyr) + "ь"});
+        else
+          add({cyr});
+      }
+    }
+    ++i;
+  }
+  return out;
+}
+
+bool translitMarked(std::string_view word) {
+  for (std::string_view mark : {"zh", "kh", "shch", "ts", "'"})
+    if (contains(word, mark)) return true;
+  for (std::string_view end : {"iy", "yy", "oy", "ey", "ij", "yj"})
+    if (word.ends_with(end)) return true;
+  for (std::size_t i = 1; i + 1 < word.size(); ++i)
+    if (word[i] == 'y' && !vowel(word[i - 1]) && word[i - 1] != 'y' &&
+        (word[i + 1] == 'a' || word[i + 1] == 'u' || word[i + 1] == 'o' || !vowel(word[i + 1])))
+      return true;
+  return false;
+}
+
+bool russianDictionary() { return RussianDictionary::shared().ready(); }
+
+bool russianWord(std::string_view word) {
+  // Spellings translit does not use ("th", "ph", "ck", "q", "x") settle it
+  // without the dictionary.
+  for (std::string_view foreign : {"th", "ph", "ck", "q", "x", "w", "ou", "ee", "oo", "ea"})
+    if (contains(word, foreign)) return false;
+  if (!russianDictionary()) return false;
+  return RussianDictionary::shared().knowsOne(word, cyrillicReadings(word, 16));
+}
+
+}  // namespace quorvel
