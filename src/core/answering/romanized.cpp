@@ -17,39 +17,52 @@ bool vowel(char c) { return c == 'a' || c == 'e' || c == 'i' || c == 'o' || c ==
 
 bool startsWith(std::string_view w, std::size_t i, std::string_view part) { return w.substr(i).starts_with(part); }
 
+// No word of these languages is longer; a longer string of letters is not
+// parsed at all (guests paste anything).
+constexpr std::size_t kLongestWord = 40;
+
+// Whether the whole word splits into syllables, given where a syllable may
+// end when it starts at a position (`next`): worked from the end, so each
+// position is settled once.
+template <typename Next>
+bool splits(std::string_view w, Next next) {
+  if (w.empty() || w.size() > kLongestWord) return false;
+  std::array<bool, kLongestWord + 1> fromHere{};
+  fromHere[w.size()] = true;
+  for (std::size_t i = w.size(); i-- > 0;) next(i, [&](std::size_t end) { fromHere[i] = fromHere[i] || fromHere[end]; });
+  return fromHere[0];
+}
+
 // Japanese: a syllable is a vowel, a consonant (or "sh", "ch", "ts", "ky"…)
 // and a vowel, a syllabic "n", or the first half of a doubled consonant.
-bool romajiFrom(std::string_view w, std::size_t i) {
-  if (i == w.size()) return true;
+void romajiSyllables(std::string_view w, std::size_t i, const auto& end) {
   const char c = w[i];
-  if (vowel(c)) return romajiFrom(w, i + 1);
+  if (vowel(c)) return end(i + 1);
   const bool last = i + 1 == w.size();
   const char next = last ? 0 : w[i + 1];
   // "konbini", "onsen", "shimbun"
   if ((c == 'n' && (last || (!vowel(next) && next != 'y'))) ||
       (c == 'm' && (next == 'b' || next == 'p' || next == 'm')))
-    if (romajiFrom(w, i + 1)) return true;
+    end(i + 1);
   // "chekku", "matte", "beddo", "matcha"
-  if (next == c && std::string_view("kstpdgbzfhj").find(c) != std::string_view::npos) return romajiFrom(w, i + 1);
-  if ((c == 't' || c == 'c') && startsWith(w, i + 1, "ch")) return romajiFrom(w, i + 1);
+  if (next == c && std::string_view("kstpdgbzfhj").find(c) != std::string_view::npos) return end(i + 1);
+  if ((c == 't' || c == 'c') && startsWith(w, i + 1, "ch")) return end(i + 1);
   static constexpr std::array<std::string_view, 5> anyVowel2{"sh", "ch", "ts", "dz", "fy"};
   for (std::string_view onset : anyVowel2)
-    if (startsWith(w, i, onset) && i + 2 < w.size() && vowel(w[i + 2])) return romajiFrom(w, i + 3);
+    if (startsWith(w, i, onset) && i + 2 < w.size() && vowel(w[i + 2])) return end(i + 3);
   // "kyou", "ryokan", "byouin"
   if (next == 'y' && std::string_view("kgnhbpmrjd").find(c) != std::string_view::npos && i + 2 < w.size() &&
       (w[i + 2] == 'a' || w[i + 2] == 'u' || w[i + 2] == 'o'))
-    return romajiFrom(w, i + 3);
-  if (!vowel(next)) return false;
-  if (c == 'y') return next != 'i' && romajiFrom(w, i + 2);
-  if (c == 'w') return (next == 'a' || next == 'o' || next == 'e') && romajiFrom(w, i + 2);
-  if (std::string_view("kgsztdnhbpmrjf").find(c) != std::string_view::npos) return romajiFrom(w, i + 2);
-  return false;
+    return end(i + 3);
+  if (!vowel(next)) return;
+  if (c == 'y' && next != 'i') return end(i + 2);
+  if (c == 'w' && (next == 'a' || next == 'o' || next == 'e')) return end(i + 2);
+  if (std::string_view("kgsztdnhbpmrjf").find(c) != std::string_view::npos) end(i + 2);
 }
 
 // Korean syllables as guests romanize them: an initial consonant, a vowel and
 // a final consonant, the consonants optional.
-bool koreanFrom(std::string_view w, std::size_t i) {
-  if (i == w.size()) return true;
+void koreanSyllables(std::string_view w, std::size_t i, const auto& end) {
   static constexpr std::array<std::string_view, 20> initials{"kk", "tt", "pp", "ss", "jj", "ch", "g", "k", "n", "d",
                                                              "t",  "r",  "m",  "b",  "p",  "s",  "j", "h", "l", ""};
   static constexpr std::array<std::string_view, 21> vowels{"yae", "yeo", "wae", "ae", "ya", "eo", "ye",
@@ -65,10 +78,9 @@ bool koreanFrom(std::string_view w, std::size_t i) {
       if (!startsWith(w, v, vow)) continue;
       const std::size_t f = v + vow.size();
       for (std::string_view fin : finals)
-        if (startsWith(w, f, fin) && koreanFrom(w, f + fin.size())) return true;
+        if (startsWith(w, f, fin)) end(f + fin.size());
     }
   }
-  return false;
 }
 
 bool contains(std::string_view w, std::string_view part) { return w.find(part) != std::string_view::npos; }
@@ -123,7 +135,9 @@ class RussianDictionary {
 
 }  // namespace
 
-bool romajiWord(std::string_view word) { return !word.empty() && romajiFrom(word, 0); }
+bool romajiWord(std::string_view word) {
+  return splits(word, [&](std::size_t i, const auto& end) { romajiSyllables(word, i, end); });
+}
 
 bool romajiMarked(std::string_view word) {
   // Short words sound alike in too many languages ("you", "tou").
@@ -139,7 +153,9 @@ bool romajiMarked(std::string_view word) {
   return false;
 }
 
-bool koreanWord(std::string_view word) { return !word.empty() && koreanFrom(word, 0); }
+bool koreanWord(std::string_view word) {
+  return splits(word, [&](std::size_t i, const auto& end) { koreanSyllables(word, i, end); });
+}
 
 bool koreanMarked(std::string_view word) {
   if (contains(word, "eo") || contains(word, "eu") || contains(word, "kk") || contains(word, "jj")) return true;
@@ -149,6 +165,7 @@ bool koreanMarked(std::string_view word) {
 }
 
 std::vector<std::string> cyrillicReadings(std::string_view w, std::size_t limit) {
+  if (w.size() > kLongestWord) return {};
   static constexpr std::string_view kVowels = "аеёиоуыэюя";
   auto afterVowel = [](const std::string& s) {
     if (s.empty()) return true;
