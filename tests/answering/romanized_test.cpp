@@ -23,7 +23,8 @@ TEST(Romanized, SyllablesOfJapaneseAndKorean) {
                         "onsen", "kippu", "beddo", "tsukaemasu", "jouhou"})
     EXPECT_TRUE(romajiWord(w)) << w;
   // Letters or endings Japanese does not have.
-  for (const char* w : {"hotel", "laundry", "grazie", "tidak", "ang", "mille", "quiero", "cx", "", "n'"})
+  // Nor does a Japanese word begin with its syllabic "n" or "m" (Swahili does).
+  for (const char* w : {"hotel", "laundry", "grazie", "tidak", "ang", "mille", "quiero", "cx", "", "n'", "ngapi", "mbali"})
     EXPECT_FALSE(romajiWord(w)) << w;
 
   for (const char* w : {"isseoyo", "gamsahamnida", "juchajang", "bulleo", "kkaji", "hwajangsil", "eotteoke"})
@@ -31,19 +32,19 @@ TEST(Romanized, SyllablesOfJapaneseAndKorean) {
   for (const char* w : {"transfer", "laundry", "fresca", "lobby", "xin", ""}) EXPECT_FALSE(koreanWord(w)) << w;
 
   // Sounding alike is not enough: the mark is what only the language writes.
-  EXPECT_TRUE(romajiMarked("arigatou"));
-  EXPECT_TRUE(romajiMarked("kudasai"));
-  EXPECT_FALSE(romajiMarked("sama"));
-  EXPECT_FALSE(romajiMarked("you"));  // short words sound alike everywhere
-  EXPECT_TRUE(koreanMarked("isseoyo"));
-  EXPECT_TRUE(koreanMarked("juseyo"));
-  EXPECT_FALSE(koreanMarked("makan"));
+  EXPECT_EQ(romajiMarks("arigatou"), 1);
+  EXPECT_EQ(romajiMarks("kudasai"), 2);  // a verb ending weighs more
+  EXPECT_EQ(romajiMarks("sama"), 0);
+  EXPECT_EQ(romajiMarks("you"), 0);  // short words sound alike everywhere
+  EXPECT_EQ(koreanMarks("juseyo"), 2);
+  EXPECT_EQ(koreanMarks("eotteoke"), 1);
+  EXPECT_EQ(koreanMarks("makan"), 0);
 }
 
 TEST(Romanized, LongOrOddStringsAreNoWordAndCostNothing) {
   // Guests paste anything; a string of letters longer than any word is not
   // parsed (each position would otherwise branch).
-  const std::string longRomaji(400, 'a'), nasal = std::string(39, 'n') + "a";
+  const std::string longRomaji(400, 'a'), nasal = "a" + std::string(38, 'n') + "a";
   EXPECT_FALSE(romajiWord(longRomaji));
   EXPECT_FALSE(koreanWord(std::string(400, 'a')));
   EXPECT_TRUE(cyrillicReadings(std::string(500, 'l'), 16).empty());
@@ -103,7 +104,7 @@ TEST(Romanized, SoundsAloneTellTheLatinLetterMessages) {
 TEST(Romanized, LookAlikesStayInTheirLanguage) {
   for (const char* text : {"sama sama", "saya mau makan", "kamu di mana", "ano po", "posso sono", "Tutto bene",
                            "Do you do laundry?", "Sugoi", "Ada hair dryer?", "Password del wifi?", "Wann ist Checkout",
-                           "Nein danke", "Kamar mandi bocor", "Bagno", "Tavola"}) {
+                           "Nein danke", "Kamar mandi bocor", "Bagno", "Tavola", "kifungua kinywa ni saa ngapi?"}) {
     const std::string got = Lang::detect(text);
     EXPECT_TRUE(got != "ru" && got != "ja" && got != "ko") << text << " -> " << got;
   }

@@ -418,15 +418,15 @@ std::string readingBySound(const std::vector<std::string>& parts, bool onlySure)
     std::erase(w, '\'');
     if (romajiWord(w)) {
       ++ja;
-      if (romajiMarked(w))
-        ++jaMarked;
+      if (const int marks = romajiMarks(w))
+        jaMarked += marks;
       else if (helpers.at("ja").count(w))
         ++jaHelpers;
     }
     if (koreanWord(w)) {
       ++ko;
-      if (koreanMarked(w))
-        ++koMarked;
+      if (const int marks = koreanMarks(w))
+        koMarked += marks;
       else if (helpers.at("ko").count(w))
         ++koHelpers;
     }

@@ -40,9 +40,10 @@ void romajiSyllables(std::string_view w, std::size_t i, const auto& end) {
   if (vowel(c)) return end(i + 1);
   const bool last = i + 1 == w.size();
   const char next = last ? 0 : w[i + 1];
-  // "konbini", "onsen", "shimbun"
-  if ((c == 'n' && (last || (!vowel(next) && next != 'y'))) ||
-      (c == 'm' && (next == 'b' || next == 'p' || next == 'm')))
+  // "konbini", "onsen", "shimbun"; never at the start of a word ("ngapi",
+  // "mbali" are Swahili).
+  if (i > 0 && ((c == 'n' && (last || (!vowel(next) && next != 'y'))) ||
+                (c == 'm' && (next == 'b' || next == 'p' || next == 'm'))))
     end(i + 1);
   // "chekku", "matte", "beddo", "matcha"
   if (next == c && std::string_view("kstpdgbzfhj").find(c) != std::string_view::npos) return end(i + 1);
@@ -139,29 +140,30 @@ bool romajiWord(std::string_view word) {
   return splits(word, [&](std::size_t i, const auto& end) { romajiSyllables(word, i, end); });
 }
 
-bool romajiMarked(std::string_view word) {
+int romajiMarks(std::string_view word) {
+  for (std::string_view ending : {"masu", "masen", "mashita", "desu", "kudasai", "deshita", "mashou"})
+    if (word.ends_with(ending)) return 2;
   // Short words sound alike in too many languages ("you", "tou").
-  if (word.size() < 4) return false;
+  if (word.size() < 4) return 0;
   for (std::string_view mark : {"shi", "tsu", "chi", "ou", "uu", "kk", "tt", "pp", "ssh", "tch", "cch", "fu"})
-    if (contains(word, mark)) return true;
+    if (contains(word, mark)) return 1;
   for (std::size_t i = 0; i + 2 < word.size(); ++i)
     if (std::string_view("kgnhbpmr").find(word[i]) != std::string_view::npos && word[i + 1] == 'y' &&
         (word[i + 2] == 'a' || word[i + 2] == 'u' || word[i + 2] == 'o'))
-      return true;
-  for (std::string_view ending : {"masu", "masen", "mashita", "desu", "kudasai", "deshita", "mashou"})
-    if (word.ends_with(ending)) return true;
-  return false;
+      return 1;
+  return 0;
 }
 
 bool koreanWord(std::string_view word) {
   return splits(word, [&](std::size_t i, const auto& end) { koreanSyllables(word, i, end); });
 }
 
-bool koreanMarked(std::string_view word) {
-  if (contains(word, "eo") || contains(word, "eu") || contains(word, "kk") || contains(word, "jj")) return true;
-  for (std::string_view ending : {"nida", "seyo", "haeyo", "ieyo", "yeyo", "kkayo", "jiyo", "gayo"})
-    if (word.ends_with(ending)) return true;
-  return false;
+int koreanMarks(std::string_view word) {
+  for (std::string_view ending : {"nida", "seyo", "haeyo", "ieyo", "yeyo", "kkayo", "jiyo", "gayo", "eoyo"})
+    if (word.ends_with(ending)) return 2;
+  for (std::string_view mark : {"eo", "eu", "kk", "jj"})
+    if (contains(word, mark)) return 1;
+  return 0;
 }
 
 std::vector<std::string> cyrillicReadings(std::string_view w, std::size_t limit) {

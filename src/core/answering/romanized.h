@@ -15,17 +15,19 @@ namespace quorvel {
 bool romajiWord(std::string_view word);
 
 // What marks a romaji word as Japanese rather than only sounding like it:
-// the syllables other languages do not write ("shi", "tsu", "kyo", "ryou",
-// doubled consonants, long "ou"/"uu").
-bool romajiMarked(std::string_view word);
+// 2 for a verb ending ("-masu", "-desu", "kudasai"), 1 for the syllables other
+// languages do not write ("shi", "tsu", "kyo", doubled consonants, long
+// "ou"/"uu"), else 0.
+int romajiMarks(std::string_view word);
 
 // The word is a sequence of Korean syllables as guests romanize them
 // ("isseoyo", "gamsahamnida", "juchajang").
 bool koreanWord(std::string_view word);
 
-// What marks a romanized word as Korean: the vowels "eo" and "eu", which no
-// other language writes between these consonants, or a Korean ending.
-bool koreanMarked(std::string_view word);
+// What marks a romanized word as Korean: 2 for a verb ending ("-seyo",
+// "-nida", "-kkayo"), 1 for the vowels "eo" and "eu" or a doubled "kk" or
+// "jj", else 0.
+int koreanMarks(std::string_view word);
 
 // Russian in translit: the spellings a word may stand for in Cyrillic ("skolko"
 // for "сколько", "pozdniy" for "поздний"), at most `limit` of them.
