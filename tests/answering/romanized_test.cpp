@@ -38,6 +38,8 @@ TEST(Romanized, SyllablesOfJapaneseAndKorean) {
   EXPECT_EQ(romajiMarks("you"), 0);  // short words sound alike everywhere
   EXPECT_EQ(koreanMarks("juseyo"), 2);
   EXPECT_EQ(koreanMarks("eotteoke"), 1);
+  EXPECT_EQ(koreanMarks("dwaeyo"), 1);  // "-yo" after a vowel Spanish does not put there
+  EXPECT_EQ(koreanMarks("ensayo"), 0);
   EXPECT_EQ(koreanMarks("makan"), 0);
 }
 
@@ -68,6 +70,7 @@ TEST(Romanized, CyrillicReadingsOfTranslit) {
   EXPECT_TRUE(has(cyrillicReadings("mojno", 16), "можно"));
   EXPECT_TRUE(has(cyrillicReadings("schet", 16), "счет"));
   EXPECT_TRUE(has(cyrillicReadings("shchetka", 16), "щетка"));
+  EXPECT_TRUE(has(cyrillicReadings("pomoshch", 16), "помощь"));
   EXPECT_EQ(cyrillicReadings("mozhno", 16), std::vector<std::string>{"можно"});
   EXPECT_LE(cyrillicReadings("zdravstvuyte", 4).size(), 4u);
 }

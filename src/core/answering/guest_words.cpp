@@ -130,7 +130,7 @@ werk hoe laat hoeveel kos waar is daar kan sal)"},
 const std::vector<GuestWords>& romanizedWords() {
   static const std::vector<GuestWords> lists{
       {"ru",
-       R"(privet zdravstvuyte zdravstvuite zdrastvuyte zdrastvuite zdravstvujte zdrasti dobryi dobryy dobriy dobrij
+       R"(privet poka svidaniya zdravstvuyte zdravstvuite zdrastvuyte zdrastvuite zdravstvujte zdrasti dobryi dobryy dobriy dobrij
 dobryj dobroe dobroye dobrogo dobraya utro utra vecher vechera dnya spasibo spasiba bolshoe pozhaluysta pozhaluista
 pozhalujsta pojaluista pojalujsta pozhalsta mozhno mojno nelzya kogda skolko skolka stoit stoimost gde kuda otkuda
 pochemu zachem kakoi kakoy kakoj kakaya kakie kotoryi chto shto chego nuzhno nuzhen nuzhna nujno nujen mne

@@ -163,6 +163,11 @@ int koreanMarks(std::string_view word) {
     if (word.ends_with(ending)) return 2;
   for (std::string_view mark : {"eo", "eu", "kk", "jj"})
     if (contains(word, mark)) return 1;
+  // The polite "-yo" after the vowels Spanish does not put before it
+  // ("dwaeyo", "bwayo", "ganeunghannayo"; but "ensayo", "apoyo").
+  if (word.size() >= 5)
+    for (std::string_view ending : {"aeyo", "wayo", "nayo", "eyo"})
+      if (word.ends_with(ending)) return 1;
   return 0;
 }
 
@@ -197,6 +202,8 @@ std::vector<std::string> cyrillicReadings(std::string_view w, std::size_t limit)
           add({cyr, "тс", "тьс"});  // "tsya": "ться"
         else if (latin == "sch")
           add({cyr, "сч"});  // "schet": "счет"
+        else if (latin != "kh" && i + latin.size() == w.size())
+          add({cyr, std::string(cyr) + "ь"});  // "pomoshch": "помощь", "noch": "ночь"
         else
           add({cyr});
         i += latin.size();
