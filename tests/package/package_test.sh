@@ -19,6 +19,7 @@ deb=$(scripts/package.sh)
 echo "package test: $deb"
 dpkg-deb --field "$deb" Depends | grep -q 'libqt6widgets6' || fail "Depends does not name the Qt libraries"
 dpkg-deb --field "$deb" Depends | grep -q 'poppler-utils' || fail "Depends does not name poppler-utils (pdftoppm)"
+dpkg-deb --field "$deb" Depends | grep -q 'hunspell-ru' || fail "Depends does not name hunspell-ru (Russian typed in Latin letters)"
 dpkg-deb --field "$deb" Recommends | grep -q 'antiword' || fail "Recommends lacks antiword"
 dpkg-deb --field "$deb" Recommends | grep -q 'fonts-noto-cjk' || fail "Recommends lacks a CJK font"
 dpkg-deb --field "$deb" Recommends | grep -q 'qt6-translations-l10n' || fail "Recommends lacks Qt's translations"
