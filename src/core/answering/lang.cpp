@@ -413,25 +413,28 @@ std::string readingBySound(const std::vector<std::string>& parts, bool onlySure)
   const auto& helpers = romanizedHelpers();
   // Per language: words that fit its syllables, words only it writes so,
   // and its short words (particles), which count beside those alone.
-  std::size_t ja = 0, jaMarked = 0, jaHelpers = 0, ko = 0, koMarked = 0, koHelpers = 0;
+  // A language stops being looked at once a quarter of the words do not fit.
+  const std::size_t n = parts.size();
+  std::size_t ja = 0, jaMarked = 0, jaHelpers = 0, ko = 0, koMarked = 0, koHelpers = 0, seen = 0;
   for (std::string w : parts) {
     std::erase(w, '\'');
-    if (romajiWord(w)) {
+    // `seen` words before this one, of which `ja` or `ko` fit.
+    if ((seen - ja) * 4 <= n && romajiWord(w)) {
       ++ja;
       if (const int marks = romajiMarks(w))
         jaMarked += marks;
       else if (helpers.at("ja").count(w))
         ++jaHelpers;
     }
-    if (koreanWord(w)) {
+    if ((seen - ko) * 4 <= n && koreanWord(w)) {
       ++ko;
       if (const int marks = koreanMarks(w))
         koMarked += marks;
       else if (helpers.at("ko").count(w))
         ++koHelpers;
     }
+    ++seen;
   }
-  const std::size_t n = parts.size();
   const std::size_t enough = n >= 4 ? 2 : 1;
   auto reads = [&](std::size_t fit, std::size_t marked, std::size_t helped) {
     if (onlySure) return fit == n && marked >= 3;
@@ -555,7 +558,7 @@ struct MessageWords {
 
   MessageWords(std::string_view text, const Recognisers& use) : words(messageWords(text)), own(ownWords(words)) {
     for (const auto& w : own) joined += (joined.empty() ? "" : " ") + w;
-    if (use.fastText && !own.empty()) predictions = ShortTextModel::shared().predict(joined, 10);
+    if (use.fastText && !use.cld2Only && !own.empty()) predictions = ShortTextModel::shared().predict(joined, 10);
   }
 };
 

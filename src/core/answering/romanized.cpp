@@ -102,13 +102,13 @@ class RussianDictionary {
   // Whether one of the readings is a Russian word. Answers are kept (a
   // message is read again as the receptionist edits it, and guests reuse
   // words): Hunspell takes up to a few hundred microseconds on a word.
-  bool knowsOne(std::string_view latin, const std::vector<std::string>& readings) {
+  bool knowsOne(std::string_view latin) {
     if (!ready()) return false;
     std::lock_guard lock(mutex_);  // Hunspell keeps state between calls
     const std::string key(latin);
     if (auto it = known_.find(key); it != known_.end()) return it->second;
     bool found = false;
-    for (const std::string& reading : readings)
+    for (const std::string& reading : cyrillicReadings(latin, kReadings))
       if ((found = speller_->spell(reading))) break;
     if (known_.size() >= kKept) known_.clear();
     known_.emplace(key, found);
@@ -128,6 +128,7 @@ class RussianDictionary {
     }
   }
   static constexpr std::size_t kKept = 4096;
+  static constexpr std::size_t kReadings = 16;  // enough for "zdravstvuyte"
   std::once_flag once_;
   std::mutex mutex_;
   std::unique_ptr<Hunspell> speller_;
@@ -276,8 +277,7 @@ bool russianWord(std::string_view word) {
   // without the dictionary.
   for (std::string_view foreign : {"th", "ph", "ck", "q", "x", "w", "ou", "ee", "oo", "ea"})
     if (contains(word, foreign)) return false;
-  if (!russianDictionary()) return false;
-  return RussianDictionary::shared().knowsOne(word, cyrillicReadings(word, 16));
+  return RussianDictionary::shared().knowsOne(word);
 }
 
 }  // namespace quorvel
