@@ -411,37 +411,40 @@ std::string romanizedLanguage(const std::vector<std::string>& own) {
 std::string readingBySound(const std::vector<std::string>& parts, bool onlySure) {
   if (parts.empty()) return "";
   const auto& helpers = romanizedHelpers();
-  // Per language: words that fit its syllables, words only it writes so,
-  // and its short words (particles), which count beside those alone.
-  // A language stops being looked at once a quarter of the words do not fit.
+  // Per language: words that fit its syllables, the marks of those only it
+  // writes so, and its short words (particles), which count beside those
+  // alone. A language stops being looked at once a quarter of the words do
+  // not fit.
+  struct Fit {
+    bool (*fits)(std::string_view);
+    int (*marksOf)(std::string_view);
+    const std::set<std::string>& helpers;
+    std::size_t fit = 0, marked = 0, helped = 0;
+    void count(const std::string& w, std::size_t before, std::size_t n) {
+      if ((before - fit) * 4 > n || !fits(w)) return;
+      ++fit;
+      if (const int marks = marksOf(w))
+        marked += static_cast<std::size_t>(marks);
+      else if (helpers.count(w))
+        ++helped;
+    }
+  };
   const std::size_t n = parts.size();
-  std::size_t ja = 0, jaMarked = 0, jaHelpers = 0, ko = 0, koMarked = 0, koHelpers = 0, seen = 0;
+  Fit ja{romajiWord, romajiMarks, helpers.at("ja")}, ko{koreanWord, koreanMarks, helpers.at("ko")};
+  std::size_t before = 0;
   for (std::string w : parts) {
     std::erase(w, '\'');
-    // `seen` words before this one, of which `ja` or `ko` fit.
-    if ((seen - ja) * 4 <= n && romajiWord(w)) {
-      ++ja;
-      if (const int marks = romajiMarks(w))
-        jaMarked += marks;
-      else if (helpers.at("ja").count(w))
-        ++jaHelpers;
-    }
-    if ((seen - ko) * 4 <= n && koreanWord(w)) {
-      ++ko;
-      if (const int marks = koreanMarks(w))
-        koMarked += marks;
-      else if (helpers.at("ko").count(w))
-        ++koHelpers;
-    }
-    ++seen;
+    ja.count(w, before, n);
+    ko.count(w, before, n);
+    ++before;
   }
   const std::size_t enough = n >= 4 ? 2 : 1;
-  auto reads = [&](std::size_t fit, std::size_t marked, std::size_t helped) {
-    if (onlySure) return fit == n && marked >= 3;
-    return fit * 4 >= n * 3 && marked >= 1 && marked + helped >= enough;
+  auto reads = [&](const Fit& f) {
+    if (onlySure) return f.fit == n && f.marked >= 3;
+    return f.fit * 4 >= n * 3 && f.marked >= 1 && f.marked + f.helped >= enough;
   };
-  const bool japanese = reads(ja, jaMarked, jaHelpers), korean = reads(ko, koMarked, koHelpers);
-  if (japanese && (!korean || jaMarked >= koMarked)) return "ja";
+  const bool japanese = reads(ja), korean = reads(ko);
+  if (japanese && (!korean || ja.marked >= ko.marked)) return "ja";
   if (korean) return "ko";
   if (!russianDictionary()) return "";
   std::size_t letters = 0, known = 0, unknown = 0, words = 0;
