@@ -553,16 +553,27 @@ constexpr double kReplyLanguageBonus = 0.1;
 constexpr float kLatinSure = 0.9f;
 
 // A message's words and what the short-text model makes of them, worked out
-// once for every reading of it.
-struct MessageWords {
+// once for every reading of it (the model only when a reading asks).
+class MessageWords {
+ public:
   std::vector<std::string> words, own;  // own: without the English hotel words
   std::string joined;                   // the own words, a space between
-  std::vector<std::pair<std::string, float>> predictions;  // best first
 
-  MessageWords(std::string_view text, const Recognisers& use) : words(messageWords(text)), own(ownWords(words)) {
+  MessageWords(std::string_view text, const Recognisers& use)
+      : words(messageWords(text)), own(ownWords(words)), use_(use.fastText && !use.cld2Only) {
     for (const auto& w : own) joined += (joined.empty() ? "" : " ") + w;
-    if (use.fastText && !use.cld2Only && !own.empty()) predictions = ShortTextModel::shared().predict(joined, 10);
   }
+  // The short-text model's languages, best first; none when it is not used.
+  const std::vector<std::pair<std::string, float>>& predictions() const {
+    if (use_ && !asked_ && !own.empty()) predictions_ = ShortTextModel::shared().predict(joined, 10);
+    asked_ = true;
+    return predictions_;
+  }
+
+ private:
+  bool use_;
+  mutable bool asked_ = false;
+  mutable std::vector<std::pair<std::string, float>> predictions_;
 };
 
 std::string combine(const MessageWords& m, const Scripts& scripts, const Recognisers& use) {
@@ -572,7 +583,7 @@ std::string combine(const MessageWords& m, const Scripts& scripts, const Recogni
   if (own.empty()) return "en";
 
   std::map<std::string, double> score;
-  for (const auto& [code, p] : m.predictions) score[ownCode(code)] += p;
+  for (const auto& [code, p] : m.predictions()) score[ownCode(code)] += p;
   const Cld2Answer c = cld2(m.joined);
   if (!c.code.empty()) score[c.code] += kCld2Weight * std::min(1.0, c.score / kCld2FullScore);
   if (use.words) {
@@ -627,7 +638,8 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
       if (std::string r = romanizedLanguage(own); !r.empty()) return r;
     // A recogniser sure of a Latin-script language gives way only to a sure
     // reading.
-    const bool latinSure = !m.predictions.empty() && m.predictions.front().second >= kLatinSure;
+    const auto& top = m.predictions();
+    const bool latinSure = !top.empty() && top.front().second >= kLatinSure;
     if (std::string r = readingBySound(wordParts(own), latinSure); !r.empty()) return r;
   }
   const std::string guess = use.cld2Only ? cld2(text).code : combine(m, s, use);
