@@ -2,7 +2,6 @@
 
 #include <hunspell/hunspell.hxx>
 
-#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <memory>
@@ -99,10 +98,11 @@ class RussianDictionary {
     std::call_once(once_, [this] { load(); });
     return speller_ != nullptr;
   }
-  // Whether one of the readings is a Russian word. Answers are kept (a
-  // message is read again as the receptionist edits it, and guests reuse
-  // words): Hunspell takes up to a few hundred microseconds on a word.
-  bool knowsOne(std::string_view latin) {
+  // Whether one of the Cyrillic readings of a Latin-letter word is a Russian
+  // word. Answers are kept (a message is read again as the receptionist edits
+  // it, and guests reuse words): Hunspell takes up to a few hundred
+  // microseconds on a word.
+  bool knows(std::string_view latin) {
     if (!ready()) return false;
     std::lock_guard lock(mutex_);  // Hunspell keeps state between calls
     const std::string key(latin);
@@ -277,7 +277,7 @@ bool russianWord(std::string_view word) {
   // without the dictionary.
   for (std::string_view foreign : {"th", "ph", "ck", "q", "x", "w", "ou", "ee", "oo", "ea"})
     if (contains(word, foreign)) return false;
-  return RussianDictionary::shared().knowsOne(word);
+  return RussianDictionary::shared().knows(word);
 }
 
 }  // namespace quorvel
