@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
   report("all (Lang::detect)", all);
   for (const auto& m : all.misses) std::printf("  miss %s\n", m.c_str());
 
-  std::printf("model load %.1f ms; slowest message %.1f ms (the first to need it reads the Russian dictionary)\n", loadMs, firstMs);
+  std::printf("model load %.1f ms; slowest message %.1f ms (the first to need it reads the Russian dictionary)\n",
+              loadMs, firstMs);
   for (const auto& [name, us] : {std::pair{"first time", &first}, std::pair{"again", &again}})
     std::printf("per message, %s: median %.1f us, 90th percentile %.1f us, max %.1f us\n", name, (*us)[us->size() / 2],
                 (*us)[us->size() * 9 / 10], us->back());

@@ -19,12 +19,13 @@ bool has(const std::vector<std::string>& readings, const char* cyrillic) {
 }
 
 TEST(Romanized, SyllablesOfJapaneseAndKorean) {
-  for (const char* w : {"nakushimashita", "kuukou", "chekkuauto", "konnichiwa", "shimbun", "matcha", "ryokan",
-                        "onsen", "kippu", "beddo", "tsukaemasu", "jouhou"})
+  for (const char* w : {"nakushimashita", "kuukou", "chekkuauto", "konnichiwa", "shimbun", "matcha", "ryokan", "onsen",
+                        "kippu", "beddo", "tsukaemasu", "jouhou"})
     EXPECT_TRUE(romajiWord(w)) << w;
   // Letters or endings Japanese does not have.
   // Nor does a Japanese word begin with its syllabic "n" or "m" (Swahili does).
-  for (const char* w : {"hotel", "laundry", "grazie", "tidak", "ang", "mille", "quiero", "cx", "", "n'", "ngapi", "mbali"})
+  for (const char* w :
+       {"hotel", "laundry", "grazie", "tidak", "ang", "mille", "quiero", "cx", "", "n'", "ngapi", "mbali"})
     EXPECT_FALSE(romajiWord(w)) << w;
 
   for (const char* w : {"isseoyo", "gamsahamnida", "juchajang", "bulleo", "kkaji", "hwajangsil", "eotteoke"})

@@ -28,7 +28,8 @@ bool splits(std::string_view w, Next next) {
   if (w.empty() || w.size() > kLongestWord) return false;
   std::array<bool, kLongestWord + 1> fromHere{};
   fromHere[w.size()] = true;
-  for (std::size_t i = w.size(); i-- > 0;) next(i, [&](std::size_t end) { fromHere[i] = fromHere[i] || fromHere[end]; });
+  for (std::size_t i = w.size(); i-- > 0;)
+    next(i, [&](std::size_t end) { fromHere[i] = fromHere[i] || fromHere[end]; });
   return fromHere[0];
 }
 
@@ -219,8 +220,7 @@ std::vector<std::string> cyrillicReadings(std::string_view w, std::size_t limit)
         if (vowelBefore) {
           add({cyr});
         } else {
-          const std::string soft = "ь" + std::string(cyr), hard = "ъ" + std::string(cyr),
-                            yery = "ы" + std::string(cyr);
+          const std::string soft = "ь" + std::string(cyr), hard = "ъ" + std::string(cyr), yery = "ы" + std::string(cyr);
           add({cyr, soft, hard, yery});
         }
         i += 2;
@@ -232,15 +232,30 @@ std::vector<std::string> cyrillicReadings(std::string_view w, std::size_t limit)
     const char next = i + 1 < w.size() ? w[i + 1] : 0;
     const bool consonantNext = next != 0 && !vowel(next) && next != 'y' && next != '\'';
     switch (c) {
-      case 'y': vowelBefore ? add({"й"}) : add({"ы", "й", "и"}); break;
+      case 'y':
+        if (vowelBefore)
+          add({"й"});
+        else
+          add({"ы", "й", "и"});
+        break;
       case 'j': add({"й", "ж"}); break;  // "mojno": "можно"
       case '\'': add({"ь"}); break;
-      case 'e': i == 0 || vowelBefore ? add({"е", "э"}) : add({"е"}); break;
-      case 'i': vowelBefore && i > 0 ? add({"и", "й"}) : add({"и"}); break;
+      case 'e':
+        if (i == 0 || vowelBefore)
+          add({"е", "э"});
+        else
+          add({"е"});
+        break;
+      case 'i':
+        if (vowelBefore && i > 0)
+          add({"и", "й"});
+        else
+          add({"и"});
+        break;
       default: {
         static constexpr std::string_view kLatin = "abvwgdzklmnoprstufhcxq";
-        static constexpr std::array<std::string_view, 22> kCyrillic{"а", "б", "в", "в", "г", "д", "з", "к",
-                                                                    "л", "м", "н", "о", "п", "р", "с", "т",
+        static constexpr std::array<std::string_view, 22> kCyrillic{"а", "б", "в", "в", "г",  "д", "з", "к",
+                                                                    "л", "м", "н", "о", "п",  "р", "с", "т",
                                                                     "у", "ф", "х", "ц", "кс", "к"};
         const std::size_t at = kLatin.find(c);
         if (at == std::string_view::npos) return {};
