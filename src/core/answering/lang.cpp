@@ -100,21 +100,10 @@ struct Scripts {
   int macrons = 0;
 };
 
-// The vowel a long vowel of Hepburn romaji is written with ("ō": 'o'), or 0.
-char plainOfMacron(UChar32 c) {
-  switch (c) {
-    case 0x0100: return 'A';
-    case 0x0101: return 'a';
-    case 0x0112: return 'E';
-    case 0x0113: return 'e';
-    case 0x012A: return 'I';
-    case 0x012B: return 'i';
-    case 0x014C: return 'O';
-    case 0x014D: return 'o';
-    case 0x016A: return 'U';
-    case 0x016B: return 'u';
-    default: return 0;
-  }
+// A long vowel of Hepburn romaji: "ā", "ē", "ī", "ō", "ū", either case.
+bool hepburnLongVowel(UChar32 c) {
+  static constexpr UChar32 kLong[] = {0x0100, 0x0101, 0x0112, 0x0113, 0x012A, 0x012B, 0x014C, 0x014D, 0x016A, 0x016B};
+  return std::find(std::begin(kLong), std::end(kLong), c) != std::end(kLong);
 }
 
 // The letters of the Latin-script reply languages, lower case.
@@ -140,7 +129,7 @@ Scripts countScripts(std::string_view text) {
         if ((c >= 0x1EA0 && c <= 0x1EF9) || c == 0x01A0 || c == 0x01A1 || c == 0x01AF || c == 0x01B0) ++s.vietnamese;
         if (!writtenByReplyLanguages(u_tolower(c))) {
           ++s.foreignLatin;
-          if (plainOfMacron(c)) ++s.macrons;
+          if (hepburnLongVowel(c)) ++s.macrons;
         }
         break;
       case USCRIPT_CYRILLIC: ++s.cyrillic; break;
@@ -312,23 +301,6 @@ int loanwordLetters(std::string_view text) {
   return total;
 }
 
-// Hepburn's long vowels written plain, as phones type them ("Tōkyō" as
-// "Tokyo").
-std::string withoutMacrons(std::string_view text) {
-  std::string out;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const std::size_t start = i;
-    UChar32 c;
-    U8_NEXT(text.data(), i, text.size(), c);
-    if (const char p = plainOfMacron(c))
-      out += p;
-    else
-      out.append(text.substr(start, i - start));
-  }
-  return out;
-}
-
 // Korean romanization joins a word and its particles with hyphens
 // ("joshik-eun", "si-buteo-yeyo"): each part counts as a word.
 std::vector<std::string> wordParts(const std::vector<std::string>& words) {
@@ -361,9 +333,10 @@ const std::map<std::string, std::set<std::string>>& romanizedHelpers() {
 
 // Russian, Japanese or Korean written in Latin letters ("mozhno pozdniy
 // vyezd?", "heya no kagi wo nakushimashita"): the language whose romanized
-// words make at least half of the message's own words (two of them at least
-// in a message of four words or more); "" when none does.
-std::string romanizedLanguage(const std::vector<std::string>& own) {
+// words make at least half of the message's own words, the parts of
+// hyphenated ones apart (two of them at least in a message of four words or
+// more); "" when none does.
+std::string romanizedLanguage(const std::vector<std::string>& parts) {
   static const std::map<std::string, std::set<std::string>> lists = [] {
     std::map<std::string, std::set<std::string>> out;
     for (const GuestWords& g : romanizedWords())
@@ -371,23 +344,13 @@ std::string romanizedLanguage(const std::vector<std::string>& own) {
     return out;
   }();
   const auto& helpers = romanizedHelpers();
-  // Verb endings only these languages write in Latin letters.
-  static const std::map<std::string, std::vector<std::string>> endings{
-      {"ja", {"masu", "masen", "mashita", "masuka", "desu", "desuka", "kudasai"}},
-      {"ko", {"seyo", "mnida", "eoyo", "haeyo", "nikka", "kkayo", "gyeyo", "jiyo"}},
-  };
-  const std::vector<std::string> parts = wordParts(own);
   if (parts.empty()) return "";
   std::map<std::string, std::size_t> hits, helped;
   for (std::string w : parts) {
     // Translit marks the soft sign with an apostrophe ("skol'ko"), or not.
     std::erase(w, '\'');
     for (const auto& [code, words] : lists) {
-      bool hit = words.count(w) > 0;
-      if (auto e = endings.find(code); !hit && e != endings.end())
-        hit = std::any_of(e->second.begin(), e->second.end(),
-                          [&](const std::string& end) { return w.size() > end.size() + 1 && w.ends_with(end); });
-      if (hit)
+      if (words.count(w))
         ++hits[code];
       else if (helpers.at(code).count(w))
         ++helped[code];
@@ -633,14 +596,18 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
   // keyboard.
   const MessageWords m(text, use);
   if (s.latin == letters && s.foreignLatin == s.macrons) {
-    const std::vector<std::string> own = s.macrons ? ownWords(messageWords(withoutMacrons(text))) : m.own;
+    // Hepburn's long vowels written plain, as phones type them ("Tōkyō" as
+    // "Tokyo").
+    std::vector<std::string> parts = wordParts(m.own);
+    if (s.macrons)
+      for (std::string& p : parts) p = fold(p);
     if (use.words)
-      if (std::string r = romanizedLanguage(own); !r.empty()) return r;
+      if (std::string r = romanizedLanguage(parts); !r.empty()) return r;
     // A recogniser sure of a Latin-script language gives way only to a sure
     // reading.
     const auto& top = m.predictions();
     const bool latinSure = !top.empty() && top.front().second >= kLatinSure;
-    if (std::string r = readingBySound(wordParts(own), latinSure); !r.empty()) return r;
+    if (std::string r = readingBySound(parts, latinSure); !r.empty()) return r;
   }
   const std::string guess = use.cld2Only ? cld2(text).code : combine(m, s, use);
   if (!guess.empty()) return guess;

@@ -143,7 +143,8 @@ bool romajiWord(std::string_view word) {
 }
 
 int romajiMarks(std::string_view word) {
-  for (std::string_view ending : {"masu", "masen", "mashita", "desu", "kudasai", "deshita", "mashou"})
+  for (std::string_view ending :
+       {"masu", "masen", "mashita", "masuka", "desu", "desuka", "kudasai", "deshita", "mashou"})
     if (word.ends_with(ending)) return 2;
   // Short words sound alike in too many languages ("you", "tou").
   if (word.size() < 4) return 0;
@@ -161,7 +162,8 @@ bool koreanWord(std::string_view word) {
 }
 
 int koreanMarks(std::string_view word) {
-  for (std::string_view ending : {"nida", "seyo", "haeyo", "ieyo", "yeyo", "kkayo", "jiyo", "gayo", "eoyo"})
+  for (std::string_view ending :
+       {"nida", "seyo", "haeyo", "ieyo", "yeyo", "kkayo", "jiyo", "gayo", "eoyo", "nikka", "gyeyo"})
     if (word.ends_with(ending)) return 2;
   for (std::string_view mark : {"eo", "eu", "kk", "jj"})
     if (contains(word, mark)) return 1;
