@@ -1,6 +1,8 @@
 // Cutting text into passages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <quorvel/document_reader.h>
 
 #include "platform/text.h"
@@ -68,15 +70,141 @@ TEST(Chunks, BlankTextGivesNothing) {
   EXPECT_TRUE(cut(" \n\n\t\r\n  \n").empty());
 }
 
-TEST(Chunks, TextWithoutBlankLinesIsOnePassageWhateverItsLength) {
-  const std::string text = repeat("line of the price list\n", 500);
-  auto c = cut(text);
+// The lines of the passages, section prefixes left out: what a long
+// paragraph was cut into must be all of it, in order, each line whole.
+std::vector<std::string> linesOf(const std::vector<Chunk>& chunks) {
+  std::vector<std::string> out;
+  for (const Chunk& c : chunks) {
+    std::string_view t = c.text;
+    if (!c.section.empty() && t.starts_with(c.section + "\n") && t != c.section) t.remove_prefix(c.section.size() + 1);
+    for (std::size_t pos = 0; pos <= t.size();) {
+      std::size_t end = std::min(t.find('\n', pos), t.size());
+      out.emplace_back(t.substr(pos, end - pos));
+      pos = end + 1;
+    }
+  }
+  return out;
+}
+
+TEST(Chunks, TextWithoutBlankLinesIsCutAtLineEndsOnceItIsLong) {
+  // Up to the paragraph limit it is one paragraph, as any other.
+  const std::string shortText = repeat("line of the price list\n", 40);  // 920 characters
+  auto c = cut(shortText);
   ASSERT_EQ(c.size(), 1u);
-  EXPECT_EQ(c[0].text, text.substr(0, text.size() - 1));
+  EXPECT_EQ(c[0].text, shortText.substr(0, shortText.size() - 1));
   EXPECT_EQ(c[0].id, "faq.md#1");
   EXPECT_EQ(c[0].file, "faq.md");
-  EXPECT_EQ(c[0].section, "");
   EXPECT_TRUE(c[0].vector.empty());
+
+  // A booking system's export: single line breaks only, facts to the end.
+  std::string text;
+  std::vector<std::string> lines;
+  for (int i = 1; i <= 300; ++i) {
+    lines.push_back("room " + std::to_string(i) + " costs EUR " + std::to_string(50 + i) + " a night, with breakfast");
+    text += lines.back() + "\n";
+  }
+  c = cut(text);
+  ASSERT_GT(c.size(), 10u);
+  for (std::size_t i = 0; i < c.size(); ++i) {
+    EXPECT_LE(graphemeCount(c[i].text), 700u) << i;
+    EXPECT_EQ(c[i].id, "faq.md#" + std::to_string(i + 1));
+  }
+  EXPECT_EQ(linesOf(c), lines);
+}
+
+TEST(Chunks, LongTextOpensSectionsAtItsHeadingLines) {
+  std::string text = "HOTEL INFORMATION\n";
+  for (int i = 0; i < 30; ++i) text += "Reception is open from 7:00 to 23:00 every day\n";
+  text += "PARKING\nParking: EUR 15 per night, garage entrance Bahnhofstrasse 4\n";
+  for (int i = 0; i < 10; ++i) text += "Electric cars charge at the garage for EUR 9\n";
+  text += "CANCELLATION POLICY\nFree cancellation until 48 hours before arrival\n";
+  auto c = cut(text);
+  ASSERT_GE(c.size(), 4u);
+  EXPECT_EQ(c.front().section, "HOTEL INFORMATION");
+  const auto parking = std::find_if(c.begin(), c.end(), [](const Chunk& x) { return x.section == "PARKING"; });
+  ASSERT_NE(parking, c.end());
+  EXPECT_TRUE(parking->text.starts_with("PARKING\nParking: EUR 15 per night")) << parking->text;
+  EXPECT_EQ(c.back().section, "CANCELLATION POLICY");
+  EXPECT_EQ(c.back().text, "CANCELLATION POLICY\nFree cancellation until 48 hours before arrival");
+  // The passages after the first of a section carry its heading.
+  EXPECT_EQ(c[1].section, "HOTEL INFORMATION");
+  EXPECT_TRUE(c[1].text.starts_with("HOTEL INFORMATION\nReception")) << c[1].text;
+}
+
+TEST(Chunks, LongLinesAreCutAtSentencesThenWordsThenCharacters) {
+  // One line of sentences: every passage ends where a sentence ends.
+  std::string sentences;
+  for (int i = 0; i < 60; ++i) sentences += "The shuttle number " + std::to_string(i) + " leaves the lobby at nine. ";
+  auto c = cut(sentences);
+  ASSERT_GT(c.size(), 2u);
+  std::string joined;
+  for (const Chunk& x : c) {
+    EXPECT_LE(graphemeCount(x.text), 700u);
+    EXPECT_TRUE(x.text.ends_with("at nine.")) << x.text;
+    joined += x.text + " ";
+  }
+  EXPECT_EQ(joined, sentences);
+
+  // One sentence of 3,000 characters: cut between words, never inside one.
+  std::string words = "Guests";
+  while (words.size() < 3000) words += " may borrow umbrellas";
+  c = cut(words + ".");
+  ASSERT_GE(c.size(), 5u);
+  for (const Chunk& x : c) {
+    EXPECT_LE(graphemeCount(x.text), 700u);
+    for (std::size_t pos = 0; pos < x.text.size();) {
+      const std::size_t end = std::min(x.text.find(' ', pos), x.text.size());
+      const std::string word = x.text.substr(pos, end - pos);
+      EXPECT_TRUE(word == "Guests" || word == "may" || word == "borrow" || word.starts_with("umbrellas")) << word;
+      pos = end + 1;
+    }
+  }
+
+  // No place to cut but between characters: never inside one ("é" as e +
+  // combining accent is one character of two code points).
+  const std::string accents = "a" + repeat("e\xCC\x81", 1999);
+  c = cut(accents);
+  ASSERT_EQ(c.size(), 3u);
+  std::size_t total = 0;
+  for (const Chunk& x : c) {
+    EXPECT_FALSE(x.text.starts_with("\xCC\x81"));
+    EXPECT_TRUE(isValidUtf8(x.text));
+    total += graphemeCount(x.text);
+  }
+  EXPECT_EQ(total, 2000u);
+
+  // Chinese without spaces ends its sentences with "。".
+  const std::string cjk = repeat("\xE6\x97\xA9\xE9\xA4\x90\xE5\x9C\xA8\xE4\xB8\x80\xE6\xA5\xBC\xE3\x80\x82", 300);
+  c = cut(cjk);
+  ASSERT_GE(c.size(), 3u);
+  for (const Chunk& x : c) EXPECT_TRUE(x.text.ends_with("\xE3\x80\x82"));
+}
+
+TEST(Chunks, ParagraphLimitIsAThousandCharacters) {
+  EXPECT_EQ(cut(para(1000)).size(), 1u);
+  EXPECT_EQ(graphemeCount(cut(para(1000))[0].text), 1000u);
+  EXPECT_EQ(cut(para(1001)).size(), 2u);
+}
+
+TEST(Chunks, QuestionLinesOpenSectionsWithoutTheirMarks) {
+  auto c = cut(
+      "**Q:** Is breakfast included?\n**A:** Yes, from 7:00 to 10:30.\n"
+      "**Q:** Late checkout possible\n**A:** Until 13:00 for EUR 20.\n\n"
+      "Question: Do you allow dogs\nAnswer: Small dogs, EUR 10 a night.\n\n"
+      "Frage: Gibt es Parkplätze\nAntwort: Ja, EUR 15.\n\n"
+      "\xD0\x92\xD0\xBE\xD0\xBF\xD1\x80\xD0\xBE\xD1\x81: \xD0\x95\xD1\x81\xD1\x82\xD1\x8C Wi-Fi\n"  // Вопрос: Есть Wi-Fi
+      "Ja.\n\nQ. Is there a lift\nA. No.");
+  ASSERT_EQ(c.size(), 6u);
+  EXPECT_EQ(c[0].section, "Is breakfast included?");
+  EXPECT_EQ(c[1].section, "Late checkout possible");
+  EXPECT_EQ(c[1].text, "**Q:** Late checkout possible\n**A:** Until 13:00 for EUR 20.");
+  EXPECT_EQ(c[2].section, "Do you allow dogs");
+  EXPECT_EQ(c[3].section, "Gibt es Parkplätze");
+  EXPECT_EQ(c[4].section, "\xD0\x95\xD1\x81\xD1\x82\xD1\x8C Wi-Fi");
+  EXPECT_EQ(c[5].section, "Is there a lift");
+  // Words that merely begin like a label open nothing.
+  for (const char* line : {"Quality: excellent", "Questions: call 123", "Q&A: see below", "Qatar Airways: terminal 2"})
+    EXPECT_FALSE(DocumentReader::isHeading(line)) << line;
 }
 
 TEST(Chunks, ThreeParagraphsOf300GiveTwoPassages) {
