@@ -272,10 +272,40 @@ TEST_F(ReadersTest, HtmlShowsWhatABrowserShows) {
             "<table><tr><th>Room</th><th>Price</th></tr><tr><td>Double</td><td>120 &euro;</td></tr></table>"
             "<div>Caf\xC3\xA9 <b>open</b></div><pre>a  b\n c</pre></body></html>");
   EXPECT_EQ(textOf(dir / "page.HTM"),
-            "Palm Cove\nBreakfast\xC2\xA0"
+            "# Palm Cove\n\nBreakfast\xC2\xA0"
             "7\xE2\x80\x93"
-            "10 & dinner\non request\nPool\nSauna\n"
-            "Room\tPrice\nDouble\t120 \xE2\x82\xAC\nCaf\xC3\xA9 open\na  b\n c\n");
+            "10 & dinner\non request\n\n- Pool\n\n- Sauna\n\n"
+            "Room: Double; Price: 120 \xE2\x82\xAC\n\nCaf\xC3\xA9 open\n\na  b\n c");
+}
+
+TEST(Html, TheContentNotTheSite) {
+  const std::string page =
+      "<html><head><title>Hotel</title></head><body>"
+      "<div id=\"cookie-consent\" class=\"cookie-consent\" role=\"dialog\"><p>We use cookies.</p>"
+      "<button>Accept all</button></div>"
+      "<a class=\"skip-link visually-hidden\" href=\"#c\">Skip to content</a>"
+      "<header class=\"site-header\"><a>Logo</a><nav><ul><li><a>Rooms</a></li><li><a>Book now</a></li></ul></nav></header>"
+      "<section class=\"booking-widget\"><form><label>Arrival</label><input value=\"2025\">"
+      "<button>Check availability</button></form></section>"
+      "<div role=\"navigation\">Home | Offers</div>"
+      "<main><article><header><h1>Rooms on the lake</h1></header>"
+      "<p>All 24 rooms face the lake.</p>"
+      "<p hidden>Secret rate 12</p><p style=\"display: none\">Old price EUR 60</p><span aria-hidden=\"true\">*</span>"
+      "<h2>Questions</h2>"
+      "<details><summary>Can I bring my dog?</summary><p>Dogs stay for EUR 12 a night.</p></details>"
+      "<details><summary>Parking</summary><p>The garage costs EUR 15.</p></details>"
+      "</article></main>"
+      "<footer><address>Seeweg 12, 6633 Lindach</address><ul><li>Facebook</li></ul><p>&copy; 2025 Hotel Lindenhof</p></footer>"
+      "<script>var promo = 'SUMMER';</script></body></html>";
+  EXPECT_EQ(readers::htmlText(page),
+            "# Rooms on the lake\n\nAll 24 rooms face the lake.\n\n## Questions\n\n"
+            "### Can I bring my dog?\n\nDogs stay for EUR 12 a night.\n\n"
+            "### Parking\n\nThe garage costs EUR 15.\n\nSeeweg 12, 6633 Lindach");
+  // The questions open sections of their own.
+  const auto passages = DocumentReader::chunks("site.html", *readers::htmlText(page));
+  ASSERT_FALSE(passages.empty());
+  EXPECT_EQ(passages.back().section, "Parking");
+  EXPECT_EQ(passages.back().text, "### Parking\n\nThe garage costs EUR 15.\n\nSeeweg 12, 6633 Lindach");
 }
 
 TEST_F(ReadersTest, HtmlHonoursItsDeclaredCharset) {
@@ -283,16 +313,16 @@ TEST_F(ReadersTest, HtmlHonoursItsDeclaredCharset) {
   writeText(
       dir / "ru.html",
       "<html><head><meta charset=\"windows-1251\"></head><body><p>\xC7\xE0\xE2\xF2\xF0\xE0\xEA</p></body></html>");
-  EXPECT_EQ(textOf(dir / "ru.html"), "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA\n");
+  EXPECT_EQ(textOf(dir / "ru.html"), "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA");
   writeText(dir / "plain.html", "<p>\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA</p>");
-  EXPECT_EQ(textOf(dir / "plain.html"), "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA\n");
+  EXPECT_EQ(textOf(dir / "plain.html"), "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA");
 }
 
 // A DOCTYPE's internal subset is markup, never the page's text.
 TEST(Html, ADoctypesInternalSubsetIsNotText) {
   EXPECT_EQ(readers::htmlText("<!DOCTYPE html [\n<!ENTITY x \"secret entity text\">\n<!ELEMENT p ANY>\n]>\n"
                               "<html><body><p>Breakfast from 7.</p></body></html>"),
-            "Breakfast from 7.\n");
+            "Breakfast from 7.");
 }
 
 TEST_F(ReadersTest, HugeOrDeepHtmlIsSurvived) {
@@ -310,7 +340,7 @@ TEST_F(ReadersTest, HugeOrDeepHtmlIsSurvived) {
   EXPECT_NE(readers::htmlText(deep).value_or("").find("shallow"), std::string::npos);
   std::string nested;
   for (int i = 0; i < 200; ++i) nested += "<div>";
-  EXPECT_EQ(readers::htmlText(nested + "inner"), "inner\n");
+  EXPECT_EQ(readers::htmlText(nested + "inner"), "inner");
 }
 
 TEST(Rtf, TextCodePagesAndUnicode) {
@@ -322,7 +352,7 @@ TEST(Rtf, TextCodePagesAndUnicode) {
       "dash\n");
   // Cyrillic through the document code page and through a font's charset.
   EXPECT_EQ(readers::rtfText(R"({\rtf1\ansi\ansicpg1251 \'c7\'e0\'e2\'f2\'f0\'e0\'ea\par})"),
-            "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA\n");
+            "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA");
   EXPECT_EQ(readers::rtfText(R"({\rtf1\ansi\ansicpg1252{\fonttbl{\f0 Times;}{\f1\fcharset204 Times CYR;}})"
                              R"(\f0 A \f1\'c4\'e0 {\f0\'e9}\par})"),
             "A \xD0\x94\xD0\xB0 \xC3\xA9\n");

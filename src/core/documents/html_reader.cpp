@@ -1,4 +1,6 @@
-// HTML: the text a browser would show, with block elements on lines of their own.
+// HTML: the content of a page as a person reads it: paragraphs apart, h1-h6
+// as headings, table rows with their column names; the site around it
+// (menus, page header and footer, forms, cookie banners, hidden text) left out.
 #include <libxml/HTMLparser.h>
 #include <libxml/tree.h>
 
@@ -9,6 +11,7 @@
 #include <string_view>
 
 #include "documents/readers.h"
+#include "documents/structured_text.h"
 #include "platform/file_util.h"
 #include "platform/text.h"
 
@@ -22,7 +25,11 @@ bool oneOf(std::string_view name, std::initializer_list<std::string_view> names)
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-bool isHidden(std::string_view n) { return oneOf(n, {"script", "style", "head", "title", "noscript", "template"}); }
+// Elements whose content a reader of the page never sees as its text.
+bool isHidden(std::string_view n) {
+  return oneOf(n, {"script", "style", "head", "title", "noscript", "template", "svg", "iframe", "object", "canvas",
+                   "form", "button", "select", "input", "textarea", "nav", "menu", "dialog"});
+}
 
 bool isBlock(std::string_view n) {
   return oneOf(n, {"address", "article", "aside", "blockquote", "body",  "caption",  "center",     "dd",
@@ -32,46 +39,133 @@ bool isBlock(std::string_view n) {
                    "section", "summary", "table", "tbody",      "thead", "tfoot",    "tr",         "ul"});
 }
 
+std::string attr(xmlNodePtr node, const char* name) {
+  std::string out;
+  if (xmlChar* v = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name))) {
+    out = reinterpret_cast<const char*>(v);
+    xmlFree(v);
+  }
+  return out;
+}
+
+bool hasAncestor(xmlNodePtr node, std::initializer_list<std::string_view> names) {
+  for (xmlNodePtr p = node->parent; p != nullptr && p->type == XML_ELEMENT_NODE; p = p->parent)
+    if (oneOf(reinterpret_cast<const char*>(p->name), names)) return true;
+  return false;
+}
+
+// What a site puts around its content: the page's header and footer, menus,
+// cookie and consent banners, booking widgets, text for screen readers only,
+// and whatever the page hides.
+bool isSiteChrome(xmlNodePtr node, std::string_view name) {
+  if (xmlHasProp(node, reinterpret_cast<const xmlChar*>("hidden")) != nullptr) return true;
+  if (asciiLower(attr(node, "aria-hidden")) == "true") return true;
+  std::string style = asciiLower(attr(node, "style"));
+  std::erase(style, ' ');
+  if (style.find("display:none") != std::string::npos || style.find("visibility:hidden") != std::string::npos)
+    return true;
+  const std::string role = asciiLower(attr(node, "role"));
+  if (oneOf(role, {"navigation", "banner", "contentinfo", "search", "alertdialog"})) return true;
+  // The page's own header and footer, not those of an article in it.
+  if ((name == "header" || name == "footer") && !hasAncestor(node, {"article", "main", "section"})) return true;
+  const std::string marks = asciiLower(attr(node, "id") + " " + attr(node, "class"));
+  for (std::string_view m : {"cookie", "consent", "gdpr", "onetrust", "booking-widget", "bookingwidget", "booking-bar",
+                             "booking-form", "skip-link", "visually-hidden", "sr-only", "screen-reader", "breadcrumb",
+                             "navbar"})
+    if (marks.find(m) != std::string::npos) return true;
+  return false;
+}
+
+int headingLevel(std::string_view n) {
+  if (n.size() == 2 && n[0] == 'h' && n[1] >= '1' && n[1] <= '6') return n[1] - '0';
+  return 0;
+}
+
+// The page's text as blocks: a block element ends a paragraph, headings
+// (and the questions of <details>) are headings, table rows gather their
+// cells.
 class TextBuilder {
  public:
   void text(std::string_view s, bool preformatted) {
+    std::string& out = target();
     if (preformatted) {
-      out_.append(s);
+      out.append(s);
       return;
     }
     for (char c : s) {
       if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
         pendingSpace_ = true;
       } else {
-        if (pendingSpace_ && !atLineStart()) out_.push_back(' ');
+        if (pendingSpace_ && !out.empty() && out.back() != '\n') out.push_back(' ');
         pendingSpace_ = false;
-        out_.push_back(c);
+        out.push_back(c);
       }
     }
   }
   void lineBreak() {
     pendingSpace_ = false;
-    out_.push_back('\n');
+    std::string& out = target();
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    out.push_back(inCell() ? ' ' : '\n');
   }
-  // Ends the current line unless it is empty.
-  void endLine() {
+  // Ends the paragraph being written, as a heading of `level` when not 0.
+  void endParagraph(int level = 0) {
     pendingSpace_ = false;
-    dropTrailingSpaces();
-    if (!atLineStart()) out_.push_back('\n');
+    if (inCell()) {
+      std::string& cell = target();
+      if (!cell.empty() && cell.back() != ' ') cell.push_back(' ');
+      return;
+    }
+    if (!paragraph_.empty()) blocks_.push_back({std::move(paragraph_), level});
+    paragraph_.clear();
   }
-  void cell() {
+  void listItem() {
+    endParagraph();
+    if (!inCell()) paragraph_ = "- ";
+  }
+  void startTable() {
+    endParagraph();
+    tables_.emplace_back();
+  }
+  void row() {
+    if (!tables_.empty()) tables_.back().rows.emplace_back();
+  }
+  void cell(bool headerCell) {
     pendingSpace_ = false;
-    dropTrailingSpaces();
-    if (!atLineStart()) out_.push_back('\t');
+    if (tables_.empty()) return;
+    if (tables_.back().rows.empty()) tables_.back().rows.emplace_back();
+    tables_.back().rows.back().emplace_back();
+    if (headerCell && tables_.back().rows.size() == 1) tables_.back().headerRow = true;
   }
-  std::string take() { return std::move(out_); }
+  void endTable() {
+    if (tables_.empty()) return;
+    Table t = std::move(tables_.back());
+    tables_.pop_back();
+    std::string text = tableText(std::move(t.rows), t.headerRow);
+    if (text.empty()) return;
+    if (inCell()) {
+      target() += text;
+    } else {
+      blocks_.push_back({std::move(text), 0});
+    }
+  }
+  std::string take() {
+    endParagraph();
+    while (!tables_.empty()) endTable();
+    return joinBlocks(blocks_);
+  }
 
  private:
-  bool atLineStart() const { return out_.empty() || out_.back() == '\n' || out_.back() == '\t'; }
-  void dropTrailingSpaces() {
-    while (!out_.empty() && out_.back() == ' ') out_.pop_back();
-  }
-  std::string out_;
+  struct Table {
+    std::vector<std::vector<std::string>> rows;
+    bool headerRow = false;
+  };
+  bool inCell() const { return !tables_.empty() && !tables_.back().rows.empty() && !tables_.back().rows.back().empty(); }
+  std::string& target() { return inCell() ? tables_.back().rows.back().back() : paragraph_; }
+
+  std::vector<Block> blocks_;
+  std::string paragraph_;
+  std::vector<Table> tables_;
   bool pendingSpace_ = false;
 };
 
@@ -124,8 +218,78 @@ std::size_t doctypeWithSubset(std::string_view bytes) {
 
 }  // namespace
 
-// One walk of the parsed tree with its own small state (the block being
-// written, the table cell).
+namespace {
+
+// Adds the text of `root` and what is below it to `b`. Walks without
+// recursion: a deeply nested page must not exhaust the stack. The page
+// footers passed over are added to `footers` when given.
+void walk(xmlNodePtr root, TextBuilder& b, std::vector<xmlNodePtr>* footers) {
+  xmlNodePtr node = root;
+  int preDepth = 0;
+  auto skipped = [footers](xmlNodePtr n) {
+    const std::string_view name = reinterpret_cast<const char*>(n->name);
+    if (isHidden(name)) return true;
+    if (!isSiteChrome(n, name)) return false;
+    if (footers && name == "footer" && std::find(footers->begin(), footers->end(), n) == footers->end())
+      footers->push_back(n);
+    return true;
+  };
+  while (node != nullptr) {
+    bool descend = false;
+    if (node->type == XML_ELEMENT_NODE) {
+      const std::string_view name = reinterpret_cast<const char*>(node->name);
+      if (!skipped(node)) {
+        if (name == "br") {
+          b.lineBreak();
+        } else if (name == "table") {
+          b.startTable();
+        } else if (name == "tr") {
+          b.row();
+        } else if (name == "td" || name == "th") {
+          b.cell(name == "th");
+        } else if (name == "li") {
+          b.listItem();
+        } else if (isBlock(name)) {
+          b.endParagraph();
+        }
+        if (name == "pre") ++preDepth;
+        descend = node->children != nullptr;
+      }
+    } else if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
+      if (node->content) b.text(reinterpret_cast<const char*>(node->content), preDepth > 0);
+    }
+    if (descend) {
+      node = node->children;
+      continue;
+    }
+    // Leave finished elements, closing their blocks on the way up, up to the root.
+    for (;;) {
+      if (node->type == XML_ELEMENT_NODE && !skipped(node)) {
+        const std::string_view name = reinterpret_cast<const char*>(node->name);
+        if (name == "pre" && preDepth > 0) --preDepth;
+        if (name == "table")
+          b.endTable();
+        else if (const int level = headingLevel(name))
+          b.endParagraph(level);
+        else if (name == "summary")
+          b.endParagraph(3);  // the question of a question-and-answer item
+        else if (isBlock(name))
+          b.endParagraph();
+      }
+      if (node == root) return;
+      if (node->next != nullptr) {
+        node = node->next;
+        break;
+      }
+      node = node->parent;
+      if (node == nullptr) return;
+    }
+  }
+}
+
+}  // namespace
+
+// The page's text: the walk of its tree, then its footer's address.
 std::optional<std::string> htmlText(std::string_view bytes) {
   if (bytes.size() > kMaxHtmlBytes) return std::nullopt;
   std::string withoutSubset;
@@ -142,48 +306,25 @@ std::optional<std::string> htmlText(std::string_view bytes) {
   if (!doc) return std::nullopt;
 
   TextBuilder b;
-  // Walk the tree without recursion: a deeply nested page must not exhaust the stack.
-  xmlNodePtr node = doc->children;
-  int preDepth = 0;
-  while (node != nullptr) {
-    bool descend = false;
-    if (node->type == XML_ELEMENT_NODE) {
-      const std::string_view name = reinterpret_cast<const char*>(node->name);
-      if (!isHidden(name)) {
-        if (name == "br") {
-          b.lineBreak();
-        } else if (name == "td" || name == "th") {
-          b.cell();
-        } else if (isBlock(name)) {
-          b.endLine();
-        }
-        if (name == "pre") ++preDepth;
-        descend = node->children != nullptr;
-      }
-    } else if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
-      if (node->content) b.text(reinterpret_cast<const char*>(node->content), preDepth > 0);
-    }
-    if (descend) {
-      node = node->children;
-      continue;
-    }
-    // Leave finished elements, closing their blocks on the way up.
-    for (;;) {
-      if (node->type == XML_ELEMENT_NODE) {
-        const std::string_view name = reinterpret_cast<const char*>(node->name);
-        if (!isHidden(name) && (isBlock(name) || name == "td" || name == "th")) {
-          if (name == "pre" && preDepth > 0) --preDepth;
-          if (isBlock(name)) b.endLine();
-        }
-      }
-      if (node->next != nullptr) {
-        node = node->next;
-        break;
-      }
-      node = node->parent;
-      if (node == nullptr || node->type == XML_DOCUMENT_NODE || node->type == XML_HTML_DOCUMENT_NODE) {
-        node = nullptr;
-        break;
+  std::vector<xmlNodePtr> footers;
+  for (xmlNodePtr n = doc->children; n != nullptr; n = n->next) walk(n, b, &footers);
+  // The page footer is site furniture, but the hotel's address and phone in
+  // it are what guests ask for: those blocks are read, at the end.
+  for (xmlNodePtr footer : footers) {
+    std::vector<xmlNodePtr> todo{footer->children};
+    while (!todo.empty()) {
+      xmlNodePtr n = todo.back();
+      todo.pop_back();
+      if (n == nullptr) continue;
+      todo.push_back(n->next);
+      if (n->type != XML_ELEMENT_NODE) continue;
+      const std::string marks = asciiLower(attr(n, "id") + " " + attr(n, "class"));
+      if (std::string_view(reinterpret_cast<const char*>(n->name)) == "address" ||
+          marks.find("address") != std::string::npos || marks.find("contact") != std::string::npos) {
+        b.endParagraph();
+        walk(n, b, nullptr);
+      } else {
+        todo.push_back(n->children);
       }
     }
   }
