@@ -348,14 +348,14 @@ TEST(Rtf, TextCodePagesAndUnicode) {
       readers::rtfText(R"({\rtf1\ansi\ansicpg1252\deff0{\fonttbl{\f0\fswiss Arial;}}{\colortbl;\red0\green0\blue0;})"
                        R"({\*\generator Writer;}{\info{\title Secret}}\pard Caf\'e9 \b open\b0\par)"
                        R"( Line\line two\tab end\par \u8364\'80 and \uc0\u8212 dash\par})"),
-      "Caf\xC3\xA9 open\nLine\ntwo\tend\n\xE2\x82\xAC and \xE2\x80\x94"
-      "dash\n");
+      "Caf\xC3\xA9 open\n\nLine\ntwo\tend\n\n\xE2\x82\xAC and \xE2\x80\x94"
+      "dash");
   // Cyrillic through the document code page and through a font's charset.
   EXPECT_EQ(readers::rtfText(R"({\rtf1\ansi\ansicpg1251 \'c7\'e0\'e2\'f2\'f0\'e0\'ea\par})"),
             "\xD0\x97\xD0\xB0\xD0\xB2\xD1\x82\xD1\x80\xD0\xB0\xD0\xBA");
   EXPECT_EQ(readers::rtfText(R"({\rtf1\ansi\ansicpg1252{\fonttbl{\f0 Times;}{\f1\fcharset204 Times CYR;}})"
                              R"(\f0 A \f1\'c4\'e0 {\f0\'e9}\par})"),
-            "A \xD0\x94\xD0\xB0 \xC3\xA9\n");
+            "A \xD0\x94\xD0\xB0 \xC3\xA9");
   // A character outside the BMP as a surrogate pair, each half with its fallback.
   EXPECT_EQ(readers::rtfText(R"({\rtf1\uc1\u-10179?\u-8704? ok})"), "\xF0\x9F\x98\x80 ok");
   // \uc2 skips two fallback characters, an escaped byte counting as one.
@@ -366,12 +366,32 @@ TEST(Rtf, FieldsTablesAndSkippedGroups) {
   EXPECT_EQ(readers::rtfText(R"({\rtf1{\field{\*\fldinst HYPERLINK "http://x"}{\fldrslt Our site}}\par)"
                              R"({\pict\pngblip 89504e47}\trowd\cellx1000\cellx2000 Room\cell Price\cell\row)"
                              R"( Double\cell 120\cell\row{\*\unknowndest hidden}\{braces\}\\})"),
-            "Our site\nRoom\tPrice\nDouble\t120\n{braces}\\");
+            "Our site\n\nRoom: Double; Price: 120\n\n{braces}\\");
+}
+
+TEST(Rtf, StructureAsAPersonReadsIt) {
+  const std::string rtf =
+      R"({\rtf1\ansi{\stylesheet{\s0 Normal;}{\s1\outlinelevel0 Heading 1;}{\s7 heading 2;}{\s9 Title;}{\*\cs15 Footnote Anchor;}})"
+      R"({\*\pgdsctbl{\pgdsc0\headery737{\header\pard Old header copy\par}}}\headery737)"
+      R"({\header\pard Hotel Lindenhof\par}{\footer\pard Page {\field{\*\fldinst PAGE}{\fldrslt 3}} of {\field{\*\fldinst NUMPAGES}{\fldrslt 6}}\par})"
+      R"(\pard\s9 Guest information\par\pard\s1 Arrival\par\pard\s7 What to do when you arrive late\par)"
+      R"(\pard\outlinelevel2 Own level\par)"
+      R"(\pard Ring the bell.{\super\chftn{\*\footnote\pard\chftn Reception closes at 18:00 on public holidays.}} Then wait.\par)"
+      R"(\pard\ls1 Towels daily\par)"
+      R"(\pard See the box.{\shp{\*\shpinst{\sp{\sn fillColor}{\sv 123}}{\shptxt Password: Alpenrose2025\par}}{\shprslt Fallback copy}}\par)"
+      R"(\trowd\trhdr\cellx1000\cellx2000\pard\intbl Room\cell Price\cell\row)"
+      R"(\trowd\cellx1000\cellx2000\pard\intbl Double\par garden\cell EUR 90\cell\row)"
+      R"(\pard See page {\field{\*\fldinst PAGEREF x}{\fldrslt 4}}\par})";
+  EXPECT_EQ(readers::rtfText(rtf),
+            "# Guest information\n\n# Arrival\n\n## What to do when you arrive late\n\n### Own level\n\n"
+            "Ring the bell. Then wait.\n\nReception closes at 18:00 on public holidays.\n\n- Towels daily\n\n"
+            "See the box.\n\nPassword: Alpenrose2025\n\nRoom: Double garden; Price: EUR 90\n\nSee page 4\n\n"
+            "Hotel Lindenhof");
 }
 
 TEST(Rtf, HostileInputIsSurvived) {
   EXPECT_FALSE(readers::rtfText("not rtf at all").has_value());
-  EXPECT_EQ(readers::rtfText(R"({\rtf1 cut short \'e)"), "cut short ");
+  EXPECT_EQ(readers::rtfText(R"({\rtf1 cut short \'e)"), "cut short");
   std::string deep = "{\\rtf1 ";
   for (int i = 0; i < 10000; ++i) deep += "{";
   deep += "inner";
@@ -403,7 +423,7 @@ TEST(LegacyWord, ReadThroughAntiwordOrCatdoc) {
   EXPECT_FALSE(DocumentReader::text(dir / "fake.doc").has_value());
   // Word saves RTF under .doc on request; such a file is read as what it is.
   writeText(dir / "saved-as.doc", "{\\rtf1 Rich text\\par}");
-  EXPECT_EQ(DocumentReader::text(dir / "saved-as.doc"), "Rich text\n");
+  EXPECT_EQ(DocumentReader::text(dir / "saved-as.doc"), "Rich text");
 }
 
 TEST(LegacyWord, HangingHelperIsKilled) {
