@@ -1,4 +1,5 @@
-// PDF text, page by page, through poppler.
+// PDF text through poppler: the words of every page with their places and
+// type sizes, laid out as a person reads them.
 #include <poppler-document.h>
 #include <poppler-global.h>
 #include <poppler-page.h>
@@ -7,6 +8,7 @@
 #include <mutex>
 
 #include "documents/ocr.h"
+#include "documents/pdf_layout.h"
 #include "documents/readers.h"
 
 namespace quorvel::readers {
@@ -44,33 +46,43 @@ std::optional<std::string> pdf(const std::filesystem::path& file, std::vector<st
     if (notes) notes->push_back(doc ? "the PDF is locked with a password" : "the PDF is damaged");
     return std::nullopt;
   }
-  std::string out;
-  bool any = false;
+  std::vector<PdfPage> laid;
   PageReader scans(file);  // its engine is made only when a page needs it
   const int pages = doc->pages();
   for (int i = 0; i < pages; ++i) {
     std::unique_ptr<poppler::page> page(doc->create_page(i));
     if (!page) continue;
-    std::vector<char> text = page->text().to_utf8();
-    // poppler ends every line with a line feed and the page with a form
-    // feed; the page's own text is what comes before them.
-    while (!text.empty() && (text.back() == '\f' || text.back() == '\n')) text.pop_back();
-    std::string pageText;
-    appendExpanded(pageText, text);
+    PdfPage out;
+    const poppler::rectf box = page->page_rect();
+    out.width = box.width();
+    out.height = box.height();
+    std::string all;  // the page's text layer, to tell a scan
+    for (const poppler::text_box& word : page->text_list(poppler::page::text_list_include_font)) {
+      PdfWord w;
+      appendExpanded(w.text, word.text().to_utf8());
+      const poppler::rectf r = word.bbox();
+      w.x = r.x();
+      w.y = r.y();
+      w.width = r.width();
+      w.height = r.height();
+      w.fontSize = word.has_font_info() ? word.get_font_size() : 0;
+      w.spaceAfter = word.has_space_after();
+      all += w.text + ' ';
+      out.words.push_back(std::move(w));
+    }
     // A page whose text layer holds (almost) no letters is a scan, or a
     // picture with a caption: its text is what can be read in the picture.
     // The picture's text replaces the layer only when it says more: a page
     // that really holds one word keeps it exactly as written.
-    if (needsOcr(pageText)) {
-      if (auto read = scans.read(i, *page); read && letterCount(*read) > letterCount(pageText))
-        pageText = std::move(*read);
+    if (needsOcr(all)) {
+      if (auto read = scans.read(i, *page); read && letterCount(*read) > letterCount(all)) {
+        out.words.clear();
+        out.scanned = std::move(*read);
+      }
     }
-    // A page without text (a blank page) adds no piece at all.
-    if (pageText.empty()) continue;
-    if (any) out += "\n\n";
-    out += pageText;
-    any = true;
+    laid.push_back(std::move(out));
   }
+  std::string out = layoutPdf(laid);
   if (notes)
     for (auto& note : scans.notes()) notes->push_back(std::move(note));
   return out;
