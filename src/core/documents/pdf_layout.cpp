@@ -59,14 +59,16 @@ std::vector<Line> linesOf(const PdfPage& page) {
   }
   std::stable_sort(words.begin(), words.end(),
                    [](const PdfWord* a, const PdfWord* b) { return a->y + a->height / 2 < b->y + b->height / 2; });
+  // A word is on the line when half of it (the smaller of the two) lies
+  // within the line's height: a raised note mark is, the next line is not.
   std::vector<std::vector<const PdfWord*>> rows;
-  double center = 0, height = 0;
+  double top = 0, bottom = 0;
   for (const PdfWord* w : words) {
-    const double c = w->y + w->height / 2;
-    if (rows.empty() || std::abs(c - center) > 0.4 * std::min(height, w->height)) {
+    const double overlap = std::min(bottom, w->y + w->height) - std::max(top, w->y);
+    if (rows.empty() || overlap < 0.5 * std::min(bottom - top, w->height)) {
       rows.emplace_back();
-      center = c;
-      height = w->height;
+      top = w->y;
+      bottom = w->y + w->height;
     }
     rows.back().push_back(w);
   }
@@ -137,25 +139,28 @@ bool isPageNumbering(const std::string& text) {
          shape.starts_with("\xE2\x80\x93 #") || shape.starts_with("\xE2\x80\x94 #");
 }
 
-// The lines at the top and bottom of a page, where running headers and
-// footers stand.
-std::vector<std::size_t> edgeLines(const std::vector<Line>& lines) {
+// The lines in the page's top and bottom margins (two at most each), where
+// running headers and footers stand.
+std::vector<std::size_t> edgeLines(const std::vector<Line>& lines, double pageHeight) {
   std::vector<std::size_t> out;
   const std::size_t n = lines.size();
+  const double margin = pageHeight > 0 ? 0.09 * pageHeight : 1e9;
   for (std::size_t i = 0; i < n; ++i)
-    if (i < 2 || i + 2 >= n) out.push_back(i);
+    if ((i < 2 && lines[i].y < margin) || (i + 2 >= n && lines[i].y + lines[i].height > pageHeight - margin))
+      out.push_back(i);
   return out;
 }
 
 // The shapes of the lines repeated at the top or bottom of most pages.
-std::set<std::string> runningShapes(const std::vector<std::vector<Line>>& pages) {
+std::set<std::string> runningShapes(const std::vector<std::vector<Line>>& pages, const std::vector<PdfPage>& sizes) {
   std::map<std::string, int> count;
   std::size_t withText = 0;
-  for (const auto& lines : pages) {
+  for (std::size_t p = 0; p < pages.size(); ++p) {
+    const auto& lines = pages[p];
     if (lines.empty()) continue;
     ++withText;
     std::set<std::string> seen;
-    for (std::size_t i : edgeLines(lines)) seen.insert(shapeOf(lines[i].text()));
+    for (std::size_t i : edgeLines(lines, sizes[p].height)) seen.insert(shapeOf(lines[i].text()));
     for (const std::string& s : seen) ++count[s];
   }
   std::set<std::string> out;
@@ -211,12 +216,24 @@ std::vector<Line> inReadingOrder(std::vector<Line> lines, double pageWidth) {
   for (const Line& l : lines) {
     if (l.segments.size() != 2) continue;
     const Segment &a = l.segments[0], &b = l.segments[1];
-    if (a.x1 - a.x0 >= 0.2 * pageWidth && b.x1 - b.x0 >= 0.2 * pageWidth) gutters.push_back((a.x1 + b.x0) / 2);
+    if (a.x1 - a.x0 >= 0.12 * pageWidth && b.x1 - b.x0 >= 0.12 * pageWidth) gutters.push_back((a.x1 + b.x0) / 2);
   }
-  if (pageWidth <= 0 || gutters.size() < 4 || gutters.size() * 10 < lines.size() * 3) return lines;
+  if (pageWidth <= 0 || gutters.size() < 3 || gutters.size() * 10 < lines.size() * 3) return lines;
   const double gutter = median(gutters);
   const auto near = std::count_if(gutters.begin(), gutters.end(), [&](double g) { return std::abs(g - gutter) < 20; });
   if (static_cast<std::size_t>(near) * 10 < gutters.size() * 7) return lines;
+  // Columns of text fill their width on most lines; a table of two columns
+  // (names and prices) does not, and is read row by row.
+  double leftEdge = gutter, rightEdge = gutter;
+  std::vector<double> leftWidths, rightWidths;
+  for (const Line& l : lines) {
+    if (l.segments.size() != 2) continue;
+    leftEdge = std::min(leftEdge, l.segments[0].x0);
+    rightEdge = std::max(rightEdge, l.segments[1].x1);
+    leftWidths.push_back(l.segments[0].x1 - l.segments[0].x0);
+    rightWidths.push_back(l.segments[1].x1 - l.segments[1].x0);
+  }
+  if (median(leftWidths) < 0.6 * (gutter - leftEdge) || median(rightWidths) < 0.6 * (rightEdge - gutter)) return lines;
 
   std::vector<Line> out, left, right;
   auto flushBand = [&] {
@@ -308,7 +325,13 @@ std::vector<Paragraph> paragraphsOf(const std::vector<Line>& lines, double body)
     if (!lines[i].columnStart && d > 0 && d < 3 * lines[i].height && std::abs(lines[i].size - lines[i - 1].size) < 0.5)
       pitches.push_back(d);
   }
-  const double pitch = pitches.empty() ? 0 : median(pitches);
+  // The usual distance of a paragraph's lines: the lower quartile, as the
+  // gaps between paragraphs are wider; too few lines tell nothing.
+  double pitch = 0;
+  if (pitches.size() >= 3) {
+    std::sort(pitches.begin(), pitches.end());
+    pitch = pitches[(pitches.size() - 1) / 4];
+  }
   std::vector<Paragraph> out;
   const Line* prev = nullptr;
   const Line* opening = nullptr;  // the first line of the paragraph being built
@@ -369,15 +392,16 @@ std::vector<Paragraph> paragraphsOf(const std::vector<Line>& lines, double body)
 std::string layoutPdf(const std::vector<PdfPage>& pages) {
   std::vector<std::vector<Line>> lines;
   for (const PdfPage& page : pages) lines.push_back(linesOf(page));
-  const std::set<std::string> running = runningShapes(lines);
+  const std::set<std::string> running = runningShapes(lines, pages);
   const double body = bodySize(lines);
 
   // Running headers and footers are set aside, once; page numbers go.
   std::vector<std::string> keptOnce;
   std::set<std::string> keptShapes;
-  for (auto& page : lines) {
+  for (std::size_t p = 0; p < lines.size(); ++p) {
+    auto& page = lines[p];
     std::vector<std::size_t> drop;
-    for (std::size_t i : edgeLines(page)) {
+    for (std::size_t i : edgeLines(page, pages[p].height)) {
       const std::string text = page[i].text();
       const std::string shape = shapeOf(text);
       const bool bottom = i + 1 == page.size();
