@@ -187,6 +187,8 @@ int indexCommand() {
   if (!engineReady()) return 1;
   const auto t0 = std::chrono::steady_clock::now();
   DocIndex& index = DocIndex::shared();
+  if (index.cutByEarlierVersion())
+    out("documents are read again: passages are now cut by the documents' own paragraphs and headings");
   index.refresh([](const std::string& name) { out("indexing " + printable(name)); });
   // Documents that gave no text, or not all of it, by name and reason:
   // otherwise the hotel believes its price list is loaded.

@@ -103,7 +103,9 @@ TEST(RealDocuments, QuestionsOfTheFaqNameTheirSections) {
     questions += c.text.find("**Q:**") != std::string::npos;
     // One question a passage: none filed under another.
     const std::size_t first = c.text.find("**Q:**");
-    if (first != std::string::npos) EXPECT_EQ(c.text.find("**Q:**", first + 1), std::string::npos) << c.text;
+    if (first != std::string::npos) {
+      EXPECT_EQ(c.text.find("**Q:**", first + 1), std::string::npos) << c.text;
+    }
   }
   EXPECT_EQ(questions, 13u);
 }

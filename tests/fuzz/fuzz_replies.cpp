@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<quorvel::StoredPassage> passages;
   std::vector<float> block;
   std::string model;
-  if (quorvel::readIndexFile("/proc/self/fd/" + std::to_string(fd), files, passages, block, model)) {
+  int cutting = 0;
+  if (quorvel::readIndexFile("/proc/self/fd/" + std::to_string(fd), files, passages, block, model, cutting)) {
     for (const auto& p : passages)
       if (p.offset + p.dim > block.size()) __builtin_trap();  // every vector lies inside the block
   }

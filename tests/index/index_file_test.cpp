@@ -17,13 +17,14 @@ struct Read {
   std::vector<StoredPassage> passages;
   std::vector<float> block;
   std::string embeddingModel;
+  int cutting = -1;
 };
 
 Read readText(const std::string& json) {
   test::TempDir dir;
   test::writeText(dir / "index.json", json);
   Read r;
-  r.ok = readIndexFile(dir / "index.json", r.files, r.passages, r.block, r.embeddingModel);
+  r.ok = readIndexFile(dir / "index.json", r.files, r.passages, r.block, r.embeddingModel, r.cutting);
   return r;
 }
 
@@ -47,6 +48,16 @@ TEST(IndexFile, NumbersFollowTheJsonGrammar) {
     std::string padded = withVector(bad);
     padded.insert(padded.size() - 3, tail);  // after the vector, inside the passage
     EXPECT_FALSE(readText(padded).ok) << bad << " (padded)";
+  }
+}
+
+TEST(IndexFile, TheCuttingVersionIsReadWhereThereIsOne) {
+  EXPECT_EQ(readText(R"({"files":{},"chunks":[]})").cutting, 0);  // an index of an older version
+  EXPECT_EQ(readText(R"({"cutting":2,"files":{},"chunks":[]})").cutting, 2);
+  for (const char* odd : {"-1", "1e300", "2.5e3"}) {
+    const auto r = readText(std::string(R"({"cutting":)") + odd + R"(,"files":{},"chunks":[]})");
+    EXPECT_TRUE(r.ok) << odd;
+    EXPECT_EQ(r.cutting, 0) << odd;
   }
 }
 

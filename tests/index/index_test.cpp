@@ -306,6 +306,36 @@ TEST_F(StandInTest, AnotherEmbeddingModelEmbedsEveryPassageAgain) {
   EXPECT_EQ(reloaded.chunkCount(), 3u);
 }
 
+TEST_F(StandInTest, PassagesCutByAnEarlierVersionAreCutAgainOnce) {
+  // An export without blank lines, indexed by a version that made it one passage.
+  std::string exported;
+  for (int i = 1; i <= 80; ++i) exported += "Room " + std::to_string(i) + " costs EUR " + std::to_string(60 + i) + "\n";
+  writeText(doc("export.txt"), exported);
+  writeText(doc("b.txt"), "Bravo parking is free.");
+  DocIndex index;
+  index.refresh();
+  EXPECT_FALSE(index.cutByEarlierVersion());
+  const std::size_t cut = index.chunkCount();
+  ASSERT_GT(cut, 3u);
+  std::string saved = test::readText(Paths::indexFile());
+  ASSERT_NE(saved.find("\"cutting\":" + std::to_string(DocumentReader::cuttingVersion)), std::string::npos);
+  saved.replace(saved.find("\"cutting\":"), std::string("\"cutting\":2,").size(), "");
+  writeText(Paths::indexFile(), saved);
+
+  DocIndex older;
+  EXPECT_TRUE(older.cutByEarlierVersion());
+  std::vector<std::string> progress;
+  older.refresh([&](const std::string& name) { progress.push_back(name); });
+  EXPECT_EQ(progress, (std::vector<std::string>{"b.txt", "export.txt"}));
+  EXPECT_EQ(older.chunkCount(), cut);
+  EXPECT_FALSE(older.cutByEarlierVersion());
+  // Once: the next refresh reads nothing.
+  progress.clear();
+  DocIndex again;
+  again.refresh([&](const std::string& name) { progress.push_back(name); });
+  EXPECT_TRUE(progress.empty());
+}
+
 TEST_F(StandInTest, ProgressNamesOnlyFilesWhoseTurnCame) {
   for (int i = 0; i < 6; ++i) writeText(doc("d" + std::to_string(i) + ".txt"), "Document " + std::to_string(i) + ".");
   test::stopModelServers();

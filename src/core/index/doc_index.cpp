@@ -186,31 +186,17 @@ void replacePassages(DocIndex::Snapshot& work, Prepared& p, const std::vector<st
 
 }  // namespace
 
-// In one piece: its steps share the working copy of the index, the
-// vectors' dimension, the saves on the way and the problems found; the steps
-// that stand alone are above.
-void DocIndex::refresh(const std::function<void(const std::string&)>& progress) {
-  std::lock_guard<std::mutex> one(refreshMu_);
-  {
-    // The embedding model may have changed since (a new installation).
-    std::lock_guard<std::mutex> lock(recentMu_);
-    recent_.clear();
-  }
-  Paths::ensure();
-  const fs::path folder = Paths::documents();
+namespace {
 
-  const Listing listing = list(folder);
-  const std::map<std::string, double>& current = listing.current;
-
-  auto work = std::make_shared<Snapshot>(*snapshot());
+// The index as this refresh starts from: without the passages of files that
+// are gone, emptied when another embedding model made its vectors, and with
+// every document due when an earlier version cut its passages (`recut`).
+std::shared_ptr<DocIndex::Snapshot> workingCopy(const DocIndex::Snapshot& published,
+                                                const std::map<std::string, double>& current, bool& recut) {
+  auto work = std::make_shared<DocIndex::Snapshot>(published);
   work->damaged = false;  // what this refresh saves replaces the damaged file
   std::erase_if(work->entries, [&](const auto& e) { return current.count(e->chunk.file) == 0; });
   std::erase_if(work->files, [&](const auto& kv) { return current.count(kv.first) == 0; });
-
-  std::vector<std::string> names;
-  for (const auto& [name, time] : current) names.push_back(name);
-  sortNames(names);
-
   // Vectors of another embedding model mean nothing beside the new ones:
   // every passage is embedded again (named as it goes, as any reading).
   const std::string model = ModelCatalog::embedding().file;
@@ -219,88 +205,119 @@ void DocIndex::refresh(const std::function<void(const std::string&)>& progress) 
     work->files.clear();
   }
   work->embeddingModel = model;
+  recut = work->cutting < DocumentReader::cuttingVersion;
+  if (recut) work->files.clear();
+  return work;
+}
+
+}  // namespace
+
+void DocIndex::refresh(const std::function<void(const std::string&)>& progress) {
+  std::lock_guard<std::mutex> one(refreshMu_);
+  {
+    // The embedding model may have changed since (a new installation).
+    std::lock_guard<std::mutex> lock(recentMu_);
+    recent_.clear();
+  }
+  Paths::ensure();
+  const Listing listing = list(Paths::documents());
+  bool recut = false;
+  const auto work = workingCopy(*snapshot(), listing.current, recut);
+  std::vector<std::string> names;
+  for (const auto& [name, time] : listing.current) names.push_back(name);
+  sortNames(names);
 
   std::map<std::string, std::string> problems;
-  auto publishProblems = [&] {
-    std::lock_guard<std::mutex> lock(mu_);
-    problems_ = problems;
-  };
   for (bool again = true; again;) {
-    again = false;
-    const std::vector<std::string> due = dueFiles(*work, names, current);
-    const std::set<std::string> dueSet(due.begin(), due.end());
-    // Every vector of the index has one dimension: that of the passages this
-    // run keeps, else that of the first file it embeds.
-    std::size_t dim = keptDimension(*work, dueSet);
-    const bool keptDim = dim > 0;
-
+    const std::vector<std::string> due = dueFiles(*work, names, listing.current);
     // What was said of the documents not read this time still holds.
     problems = listing.refused;
     {
+      const std::set<std::string> dueSet(due.begin(), due.end());
       std::lock_guard<std::mutex> lock(mu_);
       for (const auto& [name, why] : problems_)
-        if (current.count(name) != 0 && dueSet.count(name) == 0) problems[name] = why;
+        if (listing.current.count(name) != 0 && dueSet.count(name) == 0) problems[name] = why;
     }
-
-    // Documents are read, cut and tokenised up to sixteen ahead on another
-    // core while the passages of the current one are being embedded.
-    Prefetcher ahead(due, [&](const std::string& name) {
-      Prepared p{name, std::nullopt, {}, {}, nullptr};
-      const auto text = DocumentReader::text(folder / name, &p.notes);
-      if (!text) return p;
-      p.chunks = DocumentReader::chunks(name, *text);
-      for (const auto& c : *p.chunks) p.words.push_back(wordSet(c.text));
-      return p;
-    });
-    auto lastSave = std::chrono::steady_clock::now();
-    bool unsaved = false;
-    // Progress is saved on the way, so that a reading stopped or killed
-    // later keeps the documents done so far: while waiting for a document
-    // that is slow to read (a scan), and every kSaveEvery.
-    auto saveProgress = [&] {
-      if (!unsaved) return;
-      publish(std::make_shared<Snapshot>(*work));
-      save();
-      lastSave = std::chrono::steady_clock::now();
-      unsaved = false;
-    };
-    for (std::size_t d = 0; d < due.size(); ++d) {
-      // Named when its turn comes (it may still be being read), never ahead:
-      // a refresh that stops at this file must not have named the next ones.
-      if (progress) progress(due[d]);
-      if (std::chrono::steady_clock::now() - lastSave >= kSaveEvery) saveProgress();
-      Prepared p = ahead.next(saveProgress);
-      if (!p.notes.empty()) problems[p.name] = joined(p.notes);
-      if (!p.chunks) continue;  // unreadable this time: its old passages stay
-      std::optional<std::vector<std::vector<float>>> vectors;
-      try {
-        vectors = embedPassages(*p.chunks, dim, keptDim);
-        if (!vectors) {
-          again = true;
-          break;
-        }
-      } catch (...) {
-        // What this run did so far stays in memory (and in index.json as far
-        // as it was saved on the way).
-        publish(work);
-        publishProblems();
-        throw;
-      }
-      replacePassages(*work, p, *vectors);
-      work->files[p.name] = current.at(p.name);
-      unsaved = true;
-    }
+    again = !readAndEmbed(work, due, listing.current, problems, progress);
     if (again) {
       work->entries.clear();
       work->files.clear();
     }
   }
+  if (recut) work->cutting = DocumentReader::cuttingVersion;
   publish(work);
-  publishProblems();
+  publishProblems(problems);
   save();
 }
 
+void DocIndex::publishProblems(const std::map<std::string, std::string>& problems) {
+  std::lock_guard<std::mutex> lock(mu_);
+  problems_ = problems;
+}
+
+bool DocIndex::readAndEmbed(const std::shared_ptr<Snapshot>& work, const std::vector<std::string>& due,
+                            const std::map<std::string, double>& current, std::map<std::string, std::string>& problems,
+                            const std::function<void(const std::string&)>& progress) {
+  const fs::path folder = Paths::documents();
+  // Every vector of the index has one dimension: that of the passages this
+  // run keeps, else that of the first file it embeds.
+  std::size_t dim = keptDimension(*work, std::set<std::string>(due.begin(), due.end()));
+  const bool keptDim = dim > 0;
+
+  // Documents are read, cut and tokenised up to sixteen ahead on another
+  // core while the passages of the current one are being embedded.
+  Prefetcher ahead(due, [&](const std::string& name) {
+    Prepared p{name, std::nullopt, {}, {}, nullptr};
+    const auto text = DocumentReader::text(folder / name, &p.notes);
+    if (!text) return p;
+    p.chunks = DocumentReader::chunks(name, *text);
+    for (const auto& c : *p.chunks) p.words.push_back(wordSet(c.text));
+    return p;
+  });
+  auto lastSave = std::chrono::steady_clock::now();
+  bool unsaved = false;
+  // Progress is saved on the way, so that a reading stopped or killed
+  // later keeps the documents done so far: while waiting for a document
+  // that is slow to read (a scan), and every kSaveEvery.
+  auto saveProgress = [&] {
+    if (!unsaved) return;
+    publish(std::make_shared<Snapshot>(*work));
+    save();
+    lastSave = std::chrono::steady_clock::now();
+    unsaved = false;
+  };
+  for (const std::string& name : due) {
+    // Named when its turn comes (it may still be being read), never ahead:
+    // a refresh that stops at this file must not have named the next ones.
+    if (progress) progress(name);
+    if (std::chrono::steady_clock::now() - lastSave >= kSaveEvery) saveProgress();
+    Prepared p = ahead.next(saveProgress);
+    if (!p.notes.empty()) problems[p.name] = joined(p.notes);
+    if (!p.chunks) continue;  // unreadable this time: its old passages stay
+    std::optional<std::vector<std::vector<float>>> vectors;
+    try {
+      vectors = embedPassages(*p.chunks, dim, keptDim);
+    } catch (...) {
+      // What this run did so far stays in memory (and in index.json as far
+      // as it was saved on the way).
+      publish(work);
+      publishProblems(problems);
+      throw;
+    }
+    if (!vectors) return false;  // the embedding model's dimension changed
+    replacePassages(*work, p, *vectors);
+    work->files[p.name] = current.at(p.name);
+    unsaved = true;
+  }
+  return true;
+}
+
 bool DocIndex::damagedOnLoad() const { return snapshot()->damaged; }
+
+bool DocIndex::cutByEarlierVersion() const {
+  const auto snap = snapshot();
+  return snap->cutting < DocumentReader::cuttingVersion && !snap->entries.empty();
+}
 
 std::vector<DocIndex::Problem> DocIndex::problems() const {
   std::lock_guard<std::mutex> lock(mu_);

@@ -355,7 +355,9 @@ std::string decodeName(std::string_view utf8) {
 }
 
 bool readIndexFile(const std::filesystem::path& file, std::map<std::string, double>& files,
-                   std::vector<StoredPassage>& passages, std::vector<float>& block, std::string& embeddingModel) {
+                   std::vector<StoredPassage>& passages, std::vector<float>& block, std::string& embeddingModel,
+                   int& cutting) {
+  cutting = 0;
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   // Every component takes at least two characters ("0,"), so this never
@@ -394,6 +396,9 @@ bool readIndexFile(const std::filesystem::path& file, std::map<std::string, doub
             do passages.push_back(readPassage(s, key, block));
             while (s.more(']'));
           }
+        } else if (key == "cutting") {
+          const double v = s.number<double>();
+          cutting = v >= 0 && v < 1000 ? static_cast<int>(v) : 0;
         } else if (key == "embedding") {
           s.expect('{');
           if (!s.emptyContainer('}')) {

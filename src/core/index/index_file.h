@@ -29,10 +29,13 @@ std::string decodeName(std::string_view utf8);
 
 // Reads {"files": {name: time}, "chunks": [passage…]} and, when present,
 // "embedding": {"model": file name} (the model that made the vectors; an
-// index of an older version has none and leaves `embeddingModel` empty).
+// index of an older version has none and leaves `embeddingModel` empty) and
+// "cutting": the version of the reading and cutting that made the passages
+// (0 when absent).
 // False when the file is missing, damaged or lacks a required key or field;
 // the outputs are then unspecified.
 bool readIndexFile(const std::filesystem::path& file, std::map<std::string, double>& files,
-                   std::vector<StoredPassage>& passages, std::vector<float>& block, std::string& embeddingModel);
+                   std::vector<StoredPassage>& passages, std::vector<float>& block, std::string& embeddingModel,
+                   int& cutting);
 
 }  // namespace quorvel

@@ -61,7 +61,7 @@ void DocIndex::save() const {
     appendJsonString(out, snap->embeddingModel);
     out += "},";
   }
-  out += "\"files\":{";
+  out += "\"cutting\":" + std::to_string(snap->cutting) + ",\"files\":{";
   try {
     bool first = true;
     for (const auto& [name, time] : snap->files) {

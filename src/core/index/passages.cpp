@@ -116,9 +116,10 @@ std::shared_ptr<DocIndex::Snapshot> load(const fs::path& file) {
   std::vector<StoredPassage> passages;
   auto block = std::make_shared<std::vector<float>>();
   // A damaged file counts as no file: the next refresh rebuilds the index.
-  if (!readIndexFile(file, files, passages, *block, snap->embeddingModel)) {
+  if (!readIndexFile(file, files, passages, *block, snap->embeddingModel, snap->cutting)) {
     std::error_code ec;
     snap->damaged = fs::exists(file, ec);
+    snap->cutting = DocumentReader::cuttingVersion;  // nothing is cut yet
     return snap;
   }
   // A passage whose vector is missing, not finite or of another dimension

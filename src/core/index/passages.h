@@ -44,6 +44,7 @@ struct DocIndex::Snapshot {
   std::vector<std::shared_ptr<const Entry>> entries;
   std::map<std::string, double> files;
   std::string embeddingModel;  // the model file that made the vectors; empty: not known
+  int cutting = DocumentReader::cuttingVersion;  // how the passages were read and cut
   bool damaged = false;        // index.json was there but could not be read
 };
 

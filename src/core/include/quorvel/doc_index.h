@@ -68,6 +68,10 @@ class DocIndex {
   // refresh reads the documents again.
   bool damagedOnLoad() const;
 
+  // Whether the passages were read and cut by an earlier version: the next
+  // refresh reads every document again (once).
+  bool cutByEarlierVersion() const;
+
   // The k best passages for a guest message: cosine similarity plus 0.12
   // times the keyword score. Throws the embedding error.
   std::vector<Hit> search(const std::string& message, int64_t k) const;
@@ -92,6 +96,14 @@ class DocIndex {
  private:
   std::shared_ptr<const Snapshot> snapshot() const;
   void publish(std::shared_ptr<const Snapshot> s);
+  void publishProblems(const std::map<std::string, std::string>& problems);
+  // One pass of a refresh over the due documents: each is read, cut and
+  // embedded into `work`, what goes wrong added to `problems`. False when
+  // the embedding model's dimension changed under the passages kept, so
+  // that every passage is to be embedded again. Throws the embedding error.
+  bool readAndEmbed(const std::shared_ptr<Snapshot>& work, const std::vector<std::string>& due,
+                    const std::map<std::string, double>& current, std::map<std::string, std::string>& problems,
+                    const std::function<void(const std::string&)>& progress);
 
   mutable std::mutex mu_;  // guards snap_ (the pointer, not what it points to) and problems_
   std::mutex refreshMu_;   // one refresh at a time

@@ -41,7 +41,11 @@ struct DocumentReader {
   static std::optional<std::string> text(const std::filesystem::path& of, std::vector<std::string>* notes);
 
   // Cuts a document's text into passages of about 700 characters at blank
-  // lines, starting a new passage at every heading.
+  // lines, starting a new passage at every heading; a paragraph over 1,000
+  // characters is cut below the paragraph into passages of at most 700.
+  // `cuttingVersion` names how documents are read and cut: an index made
+  // with an earlier one is cut again on its next refresh.
+  static constexpr int cuttingVersion = 2;
   static std::vector<Chunk> chunks(const std::string& file, std::string_view text);
   // While set, readings under way end as soon as they can (a scanned page
   // being drawn or read is given up at once) and give what they have: for a
