@@ -186,6 +186,42 @@ TEST_F(CliEngineTest, ImportThenIndexMixedDocuments) {
   EXPECT_TRUE(std::regex_match(r.out, std::regex(R"(files: 7, passages: \d+, \d+\.\d s\n)"))) << r.out;
 }
 
+// Documents made the way hotels make them: the last fact of each is found
+// and cited, and an index cut by an earlier version is cut again once.
+TEST_F(CliEngineTest, TheLastFactOfARealDocumentIsFoundAndCited) {
+  test::prepareStandInHome(dir / "home");
+  const std::string fixtures = QUORVEL_FIXTURES "/real-documents/";
+  fs::create_directories(dir / "home/documents");
+  for (const char* name : {"house-rules.docx", "house-rules.pdf", "booking-export.txt", "website.html"})
+    fs::copy_file(fixtures + name, dir / "home/documents" / name);
+  ASSERT_EQ(runCli({"index"}, env).status, 0);
+
+  struct Ask {
+    const char* question;
+    const char* fact;
+    const char* file;
+  };
+  for (const Ask& a : {Ask{"How long is lost property kept?", "90 days", "house-rules.docx"},
+                       Ask{"What happens with payments after an official travel ban?", "refunded in full", "booking-export.txt"}}) {
+    const auto r = runCli({"ask", a.question}, env);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(a.fact), std::string::npos) << a.question << "\n" << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex(std::string(R"(\[\d+\].*\n  \[\d+\] )") + a.file))) << r.out;
+  }
+
+  // An index of the version that cut by blank lines only is cut again, once.
+  std::string saved = readText(dir / "home/index.json");
+  saved.replace(saved.find("\"cutting\":"), std::string("\"cutting\":2,").size(), "");
+  writeText(dir / "home/index.json", saved);
+  auto r = runCli({"index"}, env);
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+            "documents are read again: passages are now cut by the documents' own paragraphs and headings");
+  EXPECT_NE(r.out.find("indexing house-rules.docx"), std::string::npos) << r.out;
+  r = runCli({"index"}, env);
+  EXPECT_EQ(r.out.find("read again"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("indexing"), std::string::npos) << r.out;
+}
+
 TEST_F(CliEngineTest, IndexFailsWhenEmbeddingFails) {
   test::prepareStandInHome(dir / "home");
   writeText(dir / "home/documents/a.txt", "Alpha.");
