@@ -74,6 +74,15 @@ TEST(Lang, ScriptLanguagesTypedInLatinLetters) {
   EXPECT_EQ(Lang::detect("K\u016Bk\u014D made ikura desu ka"), "ja");
 }
 
+// Replies to the hotel's e-mails and messages: the guest's own words decide,
+// not the hotel's quote, a header, a footer or a contact block.
+TEST(Lang, RepliesAreAnsweredInTheGuestsLanguage) {
+  const auto messages = readGuestMessages(std::string(QUORVEL_FIXTURES) + "/guest-languages-replies.tsv");
+  ASSERT_GE(messages.size(), 80u);
+  const LanguageScore s = scoreLanguages(messages, [](std::string_view t) { return Lang::detect(t); });
+  EXPECT_GE(s.buckets.at("all").percent(), 97.0) << ::testing::PrintToString(s.misses);
+}
+
 // Languages beside the reply languages keep their own name where the
 // recognisers can tell them; where they cannot, a language of their own
 // family is acceptable, another family never.

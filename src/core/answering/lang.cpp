@@ -16,6 +16,7 @@
 #include <set>
 #include <vector>
 
+#include "answering/guest_text.h"
 #include "answering/guest_words.h"
 #include "answering/lang_signals.h"
 #include "answering/romanized.h"
@@ -570,11 +571,10 @@ std::string combine(const MessageWords& m, const Scripts& scripts, const Recogni
   return best;
 }
 
-}  // namespace
+int letterCount(const Scripts& s) { return s.latin + s.cyrillic + s.han + s.kana + s.hangul + s.other; }
 
-std::string detectLanguage(std::string_view text, const Recognisers& use) {
-  const Scripts s = countScripts(text);
-  const int letters = s.latin + s.cyrillic + s.han + s.kana + s.hangul + s.other;
+std::string decide(std::string_view text, const Scripts& s, const Recognisers& use) {
+  const int letters = letterCount(s);
   if (letters == 0) return "en";
   // Scripts that belong to one language decide outright: a short message
   // gives a statistical recogniser too little to go on.
@@ -613,6 +613,19 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
   if (!guess.empty()) return guess;
   if (s.cyrillic > s.latin) return "ru";
   return "en";
+}
+
+}  // namespace
+
+// On the guest's own words: a quoted e-mail is in the hotel's language. When
+// nothing of the guest's is left (only a quote, only a footer), on all of it.
+std::string detectLanguage(std::string_view text, const Recognisers& use) {
+  const std::string own = guestOwnText(text);
+  if (own.size() != text.size()) {
+    const Scripts s = countScripts(own);
+    if (letterCount(s) > 0) return decide(own, s, use);
+  }
+  return decide(text, countScripts(text), use);
 }
 
 std::string Lang::detect(std::string_view text) { return detectLanguage(text, Recognisers{}); }
