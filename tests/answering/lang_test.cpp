@@ -83,6 +83,33 @@ TEST(Lang, RepliesAreAnsweredInTheGuestsLanguage) {
   EXPECT_GE(s.buckets.at("all").percent(), 97.0) << ::testing::PrintToString(s.misses);
 }
 
+// Chinese in pinyin without tone marks is answered in simplified Chinese;
+// Latin-script messages whose words sound like pinyin stay themselves.
+TEST(Lang, PinyinAndItsLookAlikes) {
+  const auto messages = readGuestMessages(std::string(QUORVEL_FIXTURES) + "/guest-languages-pinyin.tsv");
+  ASSERT_GE(messages.size(), 50u);
+  int pinyin = 0, asChinese = 0;
+  for (const auto& m : messages) {
+    const std::string got = Lang::detect(m.text);
+    if (m.code == "zh-Hans") {
+      ++pinyin;
+      asChinese += got == "zh-Hans";
+    } else if (isReplyLanguage(m.code)) {
+      EXPECT_EQ(got, m.code) << m.text;
+    } else {
+      EXPECT_NE(got, "zh-Hans") << m.text;
+    }
+  }
+  EXPECT_GE(asChinese * 100, 90 * pinyin);
+  for (const char* text :
+       {"bisa juga", "sama sama", "mana?", "hai kak", "que?", "a que hora?", "ban", "die Bar", "xin chao", "long beach",
+        "ganda", "sige po", "ma che", "men", "mai pen rai", "you ok?", "ni hao"})
+    EXPECT_TRUE(Lang::detect(text) != "zh-Hans" || std::string(text) == "ni hao") << text;
+  EXPECT_EQ(Lang::detect("ni hao"), "zh-Hans");
+  EXPECT_EQ(Lang::detect("qing wen, zao can ji dian?"), "zh-Hans");
+  EXPECT_EQ(Lang::detect("qingwenzaocanjidian"), "zh-Hans");
+}
+
 // Languages beside the reply languages keep their own name where the
 // recognisers can tell them; where they cannot, a language of their own
 // family is acceptable, another family never.

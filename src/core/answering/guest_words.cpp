@@ -166,6 +166,16 @@ geuncheo sugeon jusil bulleo tto allyeo)"},
   return lists;
 }
 
+const char* pinyinWords() {
+  return R"(nihao ninhao xiexie xiexieni qingwen qing wen women nimen tamen shenme zenme zenmeyang nali nar zheli nali
+duoshao jidian jige keyi kebukeyi meiyou youmeiyou xuyao xiang yao neng nengbuneng zaocan zaofan wancan wufan
+fangjian fangka yaoshi mima ruzhu tuifang yanchi tiqian jichang chuzuche dache jieji songji tingchechang tingche
+youyongchi jianshenfang maojin yushi reshui kongtiao dianshi xiyiji chuifengji xingli jicun yajin xinyongka xianjin
+fujin chaoshi ditie zhan haitan canting shinei mingtian jintian zuotian zaoshang wanshang xiawu shangwu xianzai
+haode hao mei wenti duibuqi bu haoyisi xiexie laoban fuwuyuan qiantai baohan mianfei shoufei qian kuai yuan jiage
+gongli fenzhong xiaoshi daodi mashang zhidao bangmang bang zhuyi kuaile shengri ertong haizi chuang zhentou beizi)";
+}
+
 const char* hotelLoanwords() {
   return R"(wifi wi-fi password pass checkin check-in checkout check-out check late parking shuttle transfer pool spa gym
 laundry service room roomservice room-service minibar hair dryer hairdryer lift elevator ac taxi delay delayed vegan

@@ -20,6 +20,10 @@ const std::vector<GuestWords>& guestWords();
 // case, without apostrophes, separated by white space.
 const std::vector<GuestWords>& romanizedWords();
 
+// Chinese words guests type in pinyin without tone marks, together or syllable
+// by syllable ("qingwen", "zaocan", "xiexie"). Lower case, white space between.
+const char* pinyinWords();
+
 // English hotel words that guests put into messages in any language ("wifi",
 // "late checkout", "parking"): they say nothing about the guest's language.
 // Lower case, separated by white space.

@@ -432,9 +432,8 @@ std::string readingBySound(const std::vector<std::string>& parts, bool onlySure)
   return "";
 }
 
-// How strongly the word lists point to each language: every known word gives
-// one vote, shared among the languages that use it.
-std::map<std::string, double> wordVotes(const std::vector<std::string>& words) {
+// The languages whose word lists hold a word (folded).
+const std::map<std::string, std::vector<std::string>>& listedLanguages() {
   static const std::map<std::string, std::vector<std::string>> languagesOf = [] {
     std::map<std::string, std::vector<std::string>> m;
     for (const auto& list : guestWords())
@@ -444,6 +443,43 @@ std::map<std::string, double> wordVotes(const std::vector<std::string>& words) {
       }
     return m;
   }();
+  return languagesOf;
+}
+
+// Chinese typed in pinyin without tone marks ("qingwen zaocan shi ji dian",
+// "qing wen"): every word a string of Mandarin syllables (one in six aside,
+// a typo) and enough of them marked as pinyin, by a word of the pinyin list
+// or by the initials and finals other languages seldom form so. A sentence of
+// a Latin-script language may sound like pinyin word by word ("bisa juga",
+// "die"), seldom with those marks; a word the other languages' lists hold
+// ("que", "xin") marks nothing. With `onlySure` (a recogniser is sure of a
+// Latin-script language) every word must fit and three be marked.
+bool readsAsPinyin(const std::vector<std::string>& parts, bool onlySure) {
+  static const std::set<std::string> known = [] {
+    std::set<std::string> s;
+    for (auto& w : splitWords(pinyinWords())) s.insert(w);
+    return s;
+  }();
+  if (parts.empty()) return false;
+  const auto& listed = listedLanguages();
+  std::size_t fit = 0, marked = 0;
+  for (std::string w : parts) {
+    std::erase(w, '\'');
+    if (!pinyinWord(w)) continue;
+    ++fit;
+    // Vietnamese typed without its marks begins its politest phrases with
+    // "xin" ("xin chao").
+    if (known.count(w) || (pinyinMarked(w) && !listed.count(w) && w != "xin")) ++marked;
+  }
+  const std::size_t n = parts.size();
+  if (onlySure) return fit == n && marked >= 3;
+  return fit + n / 6 >= n && marked >= (n >= 4 ? 2u : 1u);
+}
+
+// How strongly the word lists point to each language: every known word gives
+// one vote, shared among the languages that use it.
+std::map<std::string, double> wordVotes(const std::vector<std::string>& words) {
+  const auto& languagesOf = listedLanguages();
   std::map<std::string, double> votes;
   for (const auto& word : words) {
     const std::string folded = fold(word);
@@ -607,6 +643,7 @@ std::string decide(std::string_view text, const Scripts& s, const Recognisers& u
     // reading.
     const auto& top = m.predictions();
     const bool latinSure = !top.empty() && top.front().second >= kLatinSure;
+    if (readsAsPinyin(parts, latinSure)) return "zh-Hans";
     if (std::string r = readingBySound(parts, latinSure); !r.empty()) return r;
   }
   const std::string guess = use.cld2Only ? cld2(text).code : combine(m, s, use);

@@ -2,11 +2,13 @@
 
 #include <hunspell/hunspell.hxx>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace quorvel {
 
@@ -85,6 +87,44 @@ void koreanSyllables(std::string_view w, std::size_t i, const auto& end) {
 }
 
 bool contains(std::string_view w, std::string_view part) { return w.find(part) != std::string_view::npos; }
+
+// Mandarin's syllables in pinyin, a closed set: no other string is one.
+const std::unordered_set<std::string_view>& pinyinSyllables() {
+  static const std::unordered_set<std::string_view> set = [] {
+    static constexpr std::string_view kAll =
+        "a ai an ang ao ba bai ban bang bao bei ben beng bi bian biao bie bin bing bo bu ca cai can cang cao ce cen "
+        "ceng cha chai chan chang chao che chen cheng chi chong chou chu chua chuai chuan chuang chui chun chuo ci cong "
+        "cou cu cuan cui cun cuo da dai dan dang dao de dei den deng di dian diao die ding diu dong dou du duan dui dun "
+        "duo e ei en eng er fa fan fang fei fen feng fo fou fu ga gai gan gang gao ge gei gen geng gong gou gu gua guai "
+        "guan guang gui gun guo ha hai han hang hao he hei hen heng hong hou hu hua huai huan huang hui hun huo ji jia "
+        "jian jiang jiao jie jin jing jiong jiu ju juan jue jun ka kai kan kang kao ke kei ken keng kong kou ku kua kuai "
+        "kuan kuang kui kun kuo la lai lan lang lao le lei leng li lia lian liang liao lie lin ling liu lo long lou lu "
+        "luan lun luo lv lve lue ma mai man mang mao me mei men meng mi mian miao mie min ming miu mo mou mu na nai nan "
+        "nang nao ne nei nen neng ni nian niang niao nie nin ning niu nong nou nu nuan nuo nv nve nue o ou pa pai pan "
+        "pang pao pei pen peng pi pian piao pie pin ping po pou pu qi qia qian qiang qiao qie qin qing qiong qiu qu quan "
+        "que qun ran rang rao re ren reng ri rong rou ru rua ruan rui run ruo sa sai san sang sao se sen seng sha shai "
+        "shan shang shao she shei shen sheng shi shou shu shua shuai shuan shuang shui shun shuo si song sou su suan sui "
+        "sun suo ta tai tan tang tao te teng ti tian tiao tie ting tong tou tu tuan tui tun tuo wa wai wan wang wei wen "
+        "weng wo wu xi xia xian xiang xiao xie xin xing xiong xiu xu xuan xue xun ya yan yang yao ye yi yin ying yo yong "
+        "you yu yuan yue yun za zai zan zang zao ze zei zen zeng zha zhai zhan zhang zhao zhe zhei zhen zheng zhi zhong "
+        "zhou zhu zhua zhuai zhuan zhuang zhui zhun zhuo zi zong zou zu zuan zui zun zuo";
+    std::unordered_set<std::string_view> out;
+    for (std::size_t start = 0; start < kAll.size();) {
+      const std::size_t end = std::min(kAll.find(' ', start), kAll.size());
+      out.insert(kAll.substr(start, end - start));
+      start = end + 1;
+    }
+    return out;
+  }();
+  return set;
+}
+
+// The longest pinyin syllable ("zhuang") has six letters.
+void pinyinSyllable(std::string_view w, std::size_t i, const auto& end) {
+  const auto& syllables = pinyinSyllables();
+  for (std::size_t n = 1; n <= 6 && i + n <= w.size(); ++n)
+    if (syllables.count(w.substr(i, n))) end(i + n);
+}
 
 // The Russian dictionary of the system, read once.
 class RussianDictionary {
@@ -173,6 +213,21 @@ int koreanMarks(std::string_view word) {
     for (std::string_view ending : {"aeyo", "wayo", "nayo", "eyo"})
       if (word.ends_with(ending)) return 1;
   return 0;
+}
+
+bool pinyinWord(std::string_view word) {
+  auto syllables = [](std::string_view w) {
+    return splits(w, [&](std::size_t i, const auto& end) { pinyinSyllable(w, i, end); });
+  };
+  // The northern "r" after a syllable ("nar", "zher", "yidianr").
+  return syllables(word) || (word.size() > 2 && word.ends_with('r') && syllables(word.substr(0, word.size() - 1)));
+}
+
+bool pinyinMarked(std::string_view word) {
+  if (contains(word, "q") || contains(word, "x") || contains(word, "zh")) return true;
+  for (std::string_view final : {"iao", "ian", "iang", "iong", "uang", "uai", "uo", "ui", "iu"})
+    if (contains(word, final)) return true;
+  return false;
 }
 
 std::vector<std::string> cyrillicReadings(std::string_view w, std::size_t limit) {
