@@ -110,6 +110,31 @@ TEST(Lang, PinyinAndItsLookAlikes) {
   EXPECT_EQ(Lang::detect("qingwenzaocanjidian"), "zh-Hans");
 }
 
+// Hindi, Arabic, Greek and Thai typed in Latin letters: no reply language is
+// theirs; English, never a third language the guest does not read.
+TEST(Lang, NoThirdLanguageForOtherScriptsTypedInLatinLetters) {
+  const auto messages = readGuestMessages(std::string(QUORVEL_FIXTURES) + "/guest-languages-other-latin.tsv");
+  ASSERT_GE(messages.size(), 50u);
+  const LanguageScore s = scoreLanguages(messages, [](std::string_view t) { return Lang::detect(t); });
+  EXPECT_GE(s.buckets.at("all").percent(), 90.0) << ::testing::PrintToString(s.misses);
+  for (const char* text : {"3andkon parking?", "mar7aba, el breakfast ayya sa3a?", "kya breakfast included hai?",
+                           "pool kab tak khula rehta hai?", "kalimera, ti ora einai to proino?",
+                           "mporoume na kanoume late checkout?", "sawasdee krub, breakfast gee mong?",
+                           "khob khun mak ka"})
+    EXPECT_EQ(Lang::detect(text), "en") << text;
+  // What the recognisers back stays: languages without replies that CLD2 or
+  // the word lists know, short messages of the reply languages.
+  EXPECT_EQ(Lang::detect("Obrigado!"), "pt");
+  EXPECT_EQ(Lang::detect("Hvor er bassenget?"), "nb");
+  EXPECT_EQ(Lang::detect("Czy jest parking?"), "pl");
+  EXPECT_EQ(Lang::detect("Tot straks"), "nl");
+  EXPECT_EQ(Lang::detect("Ingat po"), "tl");
+  EXPECT_EQ(Lang::detect("Camera pronta?"), "it");
+  // A room number or a booking code is no chat alphabet.
+  EXPECT_EQ(Lang::detect("Zimmer 2b bitte"), "de");
+  EXPECT_EQ(Lang::detect("Buchung AB123CD storniert"), "de");
+}
+
 // Languages beside the reply languages keep their own name where the
 // recognisers can tell them; where they cannot, a language of their own
 // family is acceptable, another family never.

@@ -116,6 +116,8 @@ bool writtenByReplyLanguages(UChar32 lower) {
   return own.find(static_cast<char32_t>(lower)) != std::u32string::npos;
 }
 
+int letterCount(const Scripts& s) { return s.latin + s.cyrillic + s.han + s.kana + s.hangul + s.other; }
+
 Scripts countScripts(std::string_view text) {
   Scripts s;
   std::size_t i = 0;
@@ -328,6 +330,14 @@ const std::map<std::string, std::set<std::string>>& romanizedHelpers() {
       // Korean particles, written apart with a hyphen ("joshik-eun", "si-buteo").
       {"ko", {"bus", "ganeun", "buteo", "kkaji", "jom", "ne",   "nae",  "eun", "neun", "eul",  "reul", "ga",
               "i",   "e",      "eseo",  "do",    "ro",  "euro", "hago", "si",  "yeyo", "ieyo", "yo"}},
+      {"hi", {"hai", "ka",   "ki",   "ke",  "ko",   "se",   "par",  "aur", "bhi", "toh",  "to",  "na",  "hum",
+              "tum", "tak",  "mein", "mai", "main", "do",   "ho",   "kar", "ek",  "mil",  "kal", "ji",  "kab",
+              "band", "koi", "der",  "dur", "paas", "wala", "wali", "wale", "mera", "mere", "garam", "boro"}},
+      {"el", {"kai", "na",  "to",   "tou", "ti",  "pou", "den", "mia", "ena", "gia", "ne",   "tha", "ola",
+              "poli", "polu", "ora", "pos", "pote", "posa", "poso", "sto", "stin", "sti", "stis", "nero", "arga", "i",
+              "o",   "me",  "se",   "apo", "boro", "krio"}},
+      {"th", {"ka",  "kha", "na",  "mai", "mee", "dai", "chan", "pom", "nam", "ron", "yang", "noi", "pai",
+              "bin", "hong", "gee", "kee", "tee", "nai", "rai",  "chai", "tao", "mak", "ja",   "check", "out"}},
   };
   return helpers;
 }
@@ -337,6 +347,19 @@ const std::map<std::string, std::set<std::string>>& romanizedHelpers() {
 // words make at least half of the message's own words, the parts of
 // hyphenated ones apart (two of them at least in a message of four words or
 // more); "" when none does.
+// Verb endings that mark a word as Greek or Hindi typed in Latin letters
+// beyond the words listed: Greek's first person plural ("boroume",
+// "afisoume"), Hindi's polite imperative and future ("dijiye", "aayenge",
+// "karunga").
+bool endingOf(const std::string& code, std::string_view w) {
+  auto endsWithAny = [&](std::initializer_list<std::string_view> ends) {
+    return std::any_of(ends.begin(), ends.end(), [&](std::string_view e) { return w.size() > e.size() + 1 && w.ends_with(e); });
+  };
+  if (code == "el") return endsWithAny({"oume", "ousa", "eite"});
+  if (code == "hi") return endsWithAny({"iye", "yenge", "renge", "unga", "ungi"});
+  return false;
+}
+
 std::string romanizedLanguage(const std::vector<std::string>& parts) {
   static const std::map<std::string, std::set<std::string>> lists = [] {
     std::map<std::string, std::set<std::string>> out;
@@ -351,7 +374,7 @@ std::string romanizedLanguage(const std::vector<std::string>& parts) {
     // Translit marks the soft sign with an apostrophe ("skol'ko"), or not.
     std::erase(w, '\'');
     for (const auto& [code, words] : lists) {
-      if (words.count(w))
+      if (words.count(w) || endingOf(code, w))
         ++hits[code];
       else if (helpers.at(code).count(w))
         ++helped[code];
@@ -362,6 +385,62 @@ std::string romanizedLanguage(const std::vector<std::string>& parts) {
     if (all * 2 >= parts.size() && (parts.size() < 4 || n >= 2 || all * 3 >= parts.size() * 2)) return code;
   }
   return "";
+}
+
+// The Arabic chat alphabet: words with the digits that stand for Arabic's own
+// sounds between letters ("3andkon", "mar7aba", "sa3a") or its words make at
+// least half of the message's words besides the English hotel words (two of
+// them at least in a message of four words or more). Read on the words as
+// typed: the digits split the message's words apart.
+bool arabicChatAlphabet(std::string_view text) {
+  static const std::set<std::string> words = [] {
+    std::set<std::string> s;
+    for (auto& w : splitWords(arabicChatWords())) s.insert(w);
+    return s;
+  }();
+  static const std::set<std::string> shared{"el",  "fi",   "fe",  "ana",   "men",  "ma", "lal", "bel",
+                                            "wein", "sabah", "tamam", "mesh", "ya", "w",  "b",   "bi", "l", "al"};
+  static const std::set<std::string> loanwords = [] {
+    std::set<std::string> s;
+    for (auto& w : splitWords(hotelLoanwords())) s.insert(w);
+    return s;
+  }();
+  // "sa3a", "7a2woosal": single digits beside letters, three letters at
+  // least (not "2b", "AB123").
+  auto digitWord = [](std::string_view w) {
+    int letters = 0, digits = 0;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+      const char c = w[i];
+      if (c >= 'a' && c <= 'z') {
+        ++letters;
+      } else if (std::string_view("235789").find(c) != std::string_view::npos) {
+        const bool run = (i > 0 && std::isdigit(static_cast<unsigned char>(w[i - 1]))) ||
+                         (i + 1 < w.size() && std::isdigit(static_cast<unsigned char>(w[i + 1])));
+        if (run) return false;
+        ++digits;
+      } else {
+        return false;
+      }
+    }
+    return digits >= 1 && digits <= 2 && letters >= 3;
+  };
+  std::size_t n = 0, hits = 0, helped = 0;
+  for (std::string w : splitWords(text)) {
+    for (char& c : w) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto first = w.find_first_not_of(",.!?;:()\"'");
+    if (first == std::string::npos) continue;
+    w = w.substr(first, w.find_last_not_of(",.!?;:()\"'") + 1 - first);
+    if (w.find_first_not_of("0123456789:.-/") == std::string::npos || loanwords.count(w)) continue;
+    ++n;
+    // A digit inside a word is the alphabet's own mark: it counts twice.
+    if (digitWord(w))
+      hits += 2;
+    else if (words.count(w))
+      ++hits;
+    else if (shared.count(w))
+      ++helped;
+  }
+  return hits >= 1 && (hits + helped) * 2 >= n && (n < 4 || hits >= 2);
 }
 
 // When the word lists know too few of the words: the language whose sounds
@@ -551,6 +630,8 @@ constexpr double kReplyLanguageBonus = 0.1;
 // taken to be in a Latin-script language unless it reads surely as Russian,
 // Japanese or Korean.
 constexpr float kLatinSure = 0.9f;
+// The short-text model's share from which it backs a reply language alone.
+constexpr double kModelBacks = 0.3;
 
 // A message's words and what the short-text model makes of them, worked out
 // once for every reading of it (the model only when a reading asks).
@@ -604,10 +685,25 @@ std::string combine(const MessageWords& m, const Scripts& scripts, const Recogni
       top = v;
       best = code;
     }
+  // No third language: in plain Latin letters a language nothing backs is
+  // the sum of weak votes for a text none of them knows (Hindi, Greek, Thai
+  // typed so), and English serves the guest better than Catalan or Tagalog.
+  // A language without replies needs the word lists or CLD2 behind it; a
+  // reply language the short-text model (from 0.3), CLD2 or the word lists
+  // (a third of the words).
+  if (best != "en" && scripts.foreignLatin == 0 && scripts.latin == letterCount(scripts) && !m.predictions().empty()) {
+    double model = 0;
+    for (const auto& [code, p] : m.predictions())
+      if (ownCode(code) == best) model += p;
+    const auto votes = use.words ? wordVotes(own) : std::map<std::string, double>{};
+    const double listed = votes.count(best) ? votes.at(best) : 0.0;
+    const bool backed = isReplyLanguage(best)
+                            ? model >= kModelBacks || c.code == best || listed * 3 >= static_cast<double>(own.size())
+                            : listed > 0 || c.code == best;
+    if (!backed) return "en";
+  }
   return best;
 }
-
-int letterCount(const Scripts& s) { return s.latin + s.cyrillic + s.han + s.kana + s.hangul + s.other; }
 
 std::string decide(std::string_view text, const Scripts& s, const Recognisers& use) {
   const int letters = letterCount(s);
@@ -637,8 +733,12 @@ std::string decide(std::string_view text, const Scripts& s, const Recognisers& u
     std::vector<std::string> parts = wordParts(m.own);
     if (s.macrons)
       for (std::string& p : parts) p = fold(p);
-    if (use.words)
-      if (std::string r = romanizedLanguage(parts); !r.empty()) return r;
+    // Hindi, Arabic, Greek or Thai typed in Latin letters: no reply language
+    // is theirs, and a reply in their own script is not what the guest typed.
+    if (use.words) {
+      if (arabicChatAlphabet(text)) return "en";
+      if (std::string r = romanizedLanguage(parts); !r.empty()) return isReplyLanguage(r) ? r : "en";
+    }
     // A recogniser sure of a Latin-script language gives way only to a sure
     // reading.
     const auto& top = m.predictions();
