@@ -215,9 +215,13 @@ Header replyHeader(std::string_view line, bool quoteNext) {
       // Where it starts: its opener, or the start of the line.
       std::size_t begin = 0;
       bool opened = hasDigit(trim(line).substr(0, 1));  // dates first: "5 мая 2026 г., …", "2026년 …"
+      // Openers stand within 200 bytes before the verb (looked for there
+      // alone: a pasted text may be long).
+      const std::size_t from = at > 200 ? at - 200 : 0;
       for (std::string_view opener : kHeaderOpeners) {
-        const std::size_t o = line.rfind(opener, at);
-        if (o != std::string_view::npos && at - o < 200 && wordAt(line, o, opener) && (!opened || o > begin)) {
+        std::size_t o = line.substr(from, at - from).rfind(opener);
+        if (o != std::string_view::npos) o += from;
+        if (o != std::string_view::npos && wordAt(line, o, opener) && (!opened || o > begin)) {
           if (o >= begin) begin = o;
           opened = true;
         }
@@ -352,7 +356,7 @@ std::size_t phoneFooter(std::string_view line) {
   for (std::string_view start : kStarts)
     for (std::size_t at = line.find(start); at != std::string_view::npos; at = line.find(start, at + 1)) {
       const bool atWordStart = at == 0 || !asciiLetter(line[at - 1]);
-      if (atWordStart && wordCount(line.substr(at)) <= 7 && line.size() - at <= 70) return at;
+      if (atWordStart && line.size() - at <= 70 && wordCount(line.substr(at)) <= 7) return at;
     }
   const std::string_view t = trim(line);
   for (std::string_view end : kEnds)
