@@ -152,5 +152,20 @@ TEST(GuestText, SignaturesFootersAndContactBlocks) {
   EXPECT_EQ(Lang::detect("what time is breakfast tomorrow?\n\nVon meinem iPhone gesendet"), "en");
 }
 
+// Guests paste anything: long runs of the marks the reading looks for end
+// (each is looked at within a bounded distance) and leave a sane answer.
+TEST(GuestText, LongPastesOfMarks) {
+  std::string marks, footers;
+  for (int i = 0; i < 20000; ++i) {
+    marks += "x>: ";
+    footers += "sent from ";
+  }
+  EXPECT_EQ(guestOwnText(std::string(100000, '>')), "");
+  EXPECT_FALSE(guestOwnText(marks).empty());
+  EXPECT_FALSE(guestOwnText("Danke! " + footers).empty());
+  EXPECT_EQ(Lang::detect("Danke sehr! " + std::string(50000, '-') + "\n> " + std::string(50000, 'a')), "de");
+  EXPECT_FALSE(guestOwnText("\xFF\xFE> \xC3 wrote:\n\xE5\x86").empty());
+}
+
 }  // namespace
 }  // namespace quorvel
