@@ -541,18 +541,21 @@ bool readsAsPinyin(const std::vector<std::string>& parts, bool onlySure) {
   }();
   if (parts.empty()) return false;
   const auto& listed = listedLanguages();
-  std::size_t fit = 0, marked = 0;
+  const std::size_t n = parts.size(), needed = onlySure ? 3 : n >= 4 ? 2 : 1;
+  // The marks first: they are cheap, and most messages have none.
+  std::vector<std::string> words, marks;
   for (std::string w : parts) {
     std::erase(w, '\'');
-    if (!pinyinWord(w)) continue;
-    ++fit;
     // Vietnamese typed without its marks begins its politest phrases with
     // "xin" ("xin chao").
-    if (known.count(w) || (pinyinMarked(w) && !listed.count(w) && w != "xin")) ++marked;
+    if (known.count(w) || (pinyinMarked(w) && !listed.count(w) && w != "xin")) marks.push_back(w);
+    words.push_back(std::move(w));
   }
-  const std::size_t n = parts.size();
-  if (onlySure) return fit == n && marked >= 3;
-  return fit + n / 6 >= n && marked >= (n >= 4 ? 2u : 1u);
+  if (marks.size() < needed) return false;
+  const auto fit = static_cast<std::size_t>(std::count_if(words.begin(), words.end(), [](const std::string& w) { return pinyinWord(w); }));
+  const auto marked = static_cast<std::size_t>(std::count_if(marks.begin(), marks.end(), [](const std::string& w) { return pinyinWord(w); }));
+  if (onlySure) return fit == n && marked >= needed;
+  return fit + n / 6 >= n && marked >= needed;
 }
 
 // How strongly the word lists point to each language: every known word gives
@@ -667,11 +670,9 @@ std::string combine(const MessageWords& m, const Scripts& scripts, const Recogni
   for (const auto& [code, p] : m.predictions()) score[ownCode(code)] += p;
   const Cld2Answer c = cld2(m.joined);
   if (!c.code.empty()) score[c.code] += kCld2Weight * std::min(1.0, c.score / kCld2FullScore);
-  if (use.words) {
-    const double weight = words.size() <= 4 ? kWordsWeightShort : words.size() <= 10 ? kWordsWeightMedium : 0.0;
-    if (weight > 0)
-      for (const auto& [code, votes] : wordVotes(own)) score[code] += weight * votes / static_cast<double>(own.size());
-  }
+  const std::map<std::string, double> votes = use.words ? wordVotes(own) : std::map<std::string, double>{};
+  const double weight = words.size() <= 4 ? kWordsWeightShort : words.size() <= 10 ? kWordsWeightMedium : 0.0;
+  for (const auto& [code, v] : votes) score[code] += weight * v / static_cast<double>(own.size());
   // Loanwords are plain a-z, so the message's letters tell as well as the
   // remaining words'.
   if (scripts.foreignLatin == 0)
@@ -695,7 +696,6 @@ std::string combine(const MessageWords& m, const Scripts& scripts, const Recogni
     double model = 0;
     for (const auto& [code, p] : m.predictions())
       if (ownCode(code) == best) model += p;
-    const auto votes = use.words ? wordVotes(own) : std::map<std::string, double>{};
     const double listed = votes.count(best) ? votes.at(best) : 0.0;
     const bool backed = isReplyLanguage(best)
                             ? model >= kModelBacks || c.code == best || listed * 3 >= static_cast<double>(own.size())
