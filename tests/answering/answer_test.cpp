@@ -19,8 +19,8 @@ namespace quorvel {
 namespace {
 
 using nlohmann::json;
-using test::TempHome;
 using test::readText;
+using test::TempHome;
 using test::writeText;
 
 enum class Call { answer, verify, recheck };

@@ -98,7 +98,8 @@ TEST(GuestText, AGuestWritingBelowTheQuote) {
             "Vale, allí estaremos");
   EXPECT_EQ(guestOwnText("On Mon, 4 May 2026, Hotel <a@b.example> wrote:  > The shuttle leaves at 9.  Vale, gracias"),
             "Vale, gracias");
-  EXPECT_EQ(guestOwnText("> Is 8 pm fine?\nJa, prima\n> And for how many?\nMet z'n vieren"), "Ja, prima\nMet z'n vieren");
+  EXPECT_EQ(guestOwnText("> Is 8 pm fine?\nJa, prima\n> And for how many?\nMet z'n vieren"),
+            "Ja, prima\nMet z'n vieren");
   EXPECT_EQ(Lang::detect("> Hello, the room has a balcony with sea view.\n> Kind regards\nSuper, dank je wel!"), "nl");
   // A quote mark after the end of a sentence in a flattened paste.
   EXPECT_EQ(guestOwnText("Prima, tot vrijdag! > Hi Sanne, the transfer is booked."), "Prima, tot vrijdag!");
@@ -140,11 +141,11 @@ TEST(GuestText, SignaturesFootersAndContactBlocks) {
   // Room numbers and times are the guest's message, not a contact block.
   EXPECT_EQ(guestOwnText("Room 204\nThe shower is broken"), "Room 204\nThe shower is broken");
   for (const std::string& footer : std::vector<std::string>{
-           "Sent from my iPhone", "Sent from Yahoo Mail for Android", "Get Outlook for iOS", "Von meinem iPhone gesendet",
-        u8str(u8"Envoyé de mon iPhone"), "Enviado desde mi Samsung Galaxy", "Inviato da iPhone",
-        "Verzonden vanaf mijn iPhone", "Dikirim dari iPhone saya", "Ipinadala mula sa aking iPhone",
-        u8str(u8"发自我的iPhone"), u8str(u8"從我的 iPhone 傳送"), u8str(u8"iPhoneから送信"), u8str(u8"iPhone에서 보냄"),
-        u8str(u8"Отправлено с iPhone")}) {
+           "Sent from my iPhone", "Sent from Yahoo Mail for Android", "Get Outlook for iOS",
+           "Von meinem iPhone gesendet", u8str(u8"Envoyé de mon iPhone"), "Enviado desde mi Samsung Galaxy",
+           "Inviato da iPhone", "Verzonden vanaf mijn iPhone", "Dikirim dari iPhone saya",
+           "Ipinadala mula sa aking iPhone", u8str(u8"发自我的iPhone"), u8str(u8"從我的 iPhone 傳送"),
+           u8str(u8"iPhoneから送信"), u8str(u8"iPhone에서 보냄"), u8str(u8"Отправлено с iPhone")}) {
     EXPECT_EQ(guestOwnText("Hoe laat is het ontbijt?\n\n" + footer), "Hoe laat is het ontbijt?") << footer;
     EXPECT_EQ(guestOwnText("Hoe laat is het ontbijt?  " + footer), "Hoe laat is het ontbijt?") << footer;
   }

@@ -117,10 +117,10 @@ TEST(Lang, NoThirdLanguageForOtherScriptsTypedInLatinLetters) {
   ASSERT_GE(messages.size(), 50u);
   const LanguageScore s = scoreLanguages(messages, [](std::string_view t) { return Lang::detect(t); });
   EXPECT_GE(s.buckets.at("all").percent(), 90.0) << ::testing::PrintToString(s.misses);
-  for (const char* text : {"3andkon parking?", "mar7aba, el breakfast ayya sa3a?", "kya breakfast included hai?",
-                           "pool kab tak khula rehta hai?", "kalimera, ti ora einai to proino?",
-                           "mporoume na kanoume late checkout?", "sawasdee krub, breakfast gee mong?",
-                           "khob khun mak ka"})
+  for (const char* text :
+       {"3andkon parking?", "mar7aba, el breakfast ayya sa3a?", "kya breakfast included hai?",
+        "pool kab tak khula rehta hai?", "kalimera, ti ora einai to proino?", "mporoume na kanoume late checkout?",
+        "sawasdee krub, breakfast gee mong?", "khob khun mak ka"})
     EXPECT_EQ(Lang::detect(text), "en") << text;
   // What the recognisers back stays: languages without replies that CLD2 or
   // the word lists know, short messages of the reply languages.
@@ -203,12 +203,11 @@ TEST(Lang, NeighboursAndLanguagesWithoutReplies) {
   EXPECT_EQ(Lang::detect("Il y a un parking ?"), "fr");
   EXPECT_EQ(Lang::detect("Kolam renang buka sekarang?"), "id");
   // A long Portuguese message is not made Spanish by "de", "por" and "no".
-  EXPECT_EQ(
-      Lang::detect("Bom dia, por favor, gostar\xC3\xAD"
-                   "amos de saber se o quarto tem ar condicionado e se \xC3\xA9 "
-                   "poss\xC3\xADvel fazer o check-in mais cedo no s\xC3\xA1"
-                   "bado"),
-      "pt");
+  EXPECT_EQ(Lang::detect("Bom dia, por favor, gostar\xC3\xAD"
+                         "amos de saber se o quarto tem ar condicionado e se \xC3\xA9 "
+                         "poss\xC3\xADvel fazer o check-in mais cedo no s\xC3\xA1"
+                         "bado"),
+            "pt");
   EXPECT_EQ(Lang::detect("\xD0\x94\xD1\x8F\xD0\xBA\xD1\x83\xD1\x8E!"), "uk");          // Дякую!
   EXPECT_EQ(Lang::detect("\xD0\x94\xD0\xB7\xD1\x8F\xD0\xBA\xD1\x83\xD0\xB9!"), "be");  // Дзякуй!
   EXPECT_EQ(Lang::detect("Te\xC5\x9F"

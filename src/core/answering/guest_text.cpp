@@ -69,9 +69,9 @@ std::vector<Segment> segments(std::string_view text) {
       i = j - 1;
     } else if (c == '>' && i >= 2 && text[i - 1] == ' ' && i > start) {
       const std::string_view before = trim(text.substr(start, i - start));
-      if (!before.empty() && (std::string_view(".!?)").find(before.back()) != std::string_view::npos ||
-                              before.ends_with("\xE2\x80\xA6") || before.ends_with("\xEF\xBC\x81") ||
-                              before.ends_with("\xEF\xBC\x9F") || before.ends_with("\xE3\x80\x82")))
+      if (!before.empty() &&
+          (std::string_view(".!?)").find(before.back()) != std::string_view::npos || before.ends_with("\xE2\x80\xA6") ||
+           before.ends_with("\xEF\xBC\x81") || before.ends_with("\xEF\xBC\x9F") || before.ends_with("\xE3\x80\x82")))
         cut(i, i);
     }
   }
@@ -141,7 +141,9 @@ constexpr std::array<HeaderVerb, 23> kHeaderVerbs{{
     {"geschrieben", false},  // "Am … hat … geschrieben:"
     {"geschreven", false},   // "Op … heeft … het volgende geschreven:"
     {"schrieb", true},
-    {"a \xC3\xA9" "crit", false},  // a écrit
+    {"a \xC3\xA9"
+     "crit",
+     false},  // a écrit
     {"a ecrit", false},
     {"escribi\xC3\xB3", false},  // escribió
     {"escribio", false},
@@ -150,10 +152,10 @@ constexpr std::array<HeaderVerb, 23> kHeaderVerbs{{
     {"menulis", false},
     {"sumulat si", true},
     {"escreveu", false},
-    {"\xEB\x8B\x98\xEC\x9D\xB4 \xEC\x9E\x91\xEC\x84\xB1", false},  // 님이 작성
-    {"\xEC\x9E\x91\xEC\x84\xB1", false},                          // 작성
-    {"\xE5\xAF\xAB\xE9\x81\x93", false},                          // 寫道
-    {"\xE5\x86\x99\xE9\x81\x93", false},                          // 写道
+    {"\xEB\x8B\x98\xEC\x9D\xB4 \xEC\x9E\x91\xEC\x84\xB1", false},                   // 님이 작성
+    {"\xEC\x9E\x91\xEC\x84\xB1", false},                                            // 작성
+    {"\xE5\xAF\xAB\xE9\x81\x93", false},                                            // 寫道
+    {"\xE5\x86\x99\xE9\x81\x93", false},                                            // 写道
     {"\xD0\xBD\xD0\xB0\xD0\xBF\xD0\xB8\xD1\x81\xD0\xB0\xD0\xBB(\xD0\xB0)", false},  // написал(а)
     {"\xD0\xBD\xD0\xB0\xD0\xBF\xD0\xB8\xD1\x81\xD0\xB0\xD0\xBB\xD0\xB0", false},    // написала
     {"\xD0\xBD\xD0\xB0\xD0\xBF\xD0\xB8\xD1\x81\xD0\xB0\xD0\xBB", false},            // написал
@@ -166,8 +168,8 @@ constexpr std::array<HeaderVerb, 23> kHeaderVerbs{{
 // Words a header begins with before its date ("On", "Am", "Le", "Pada",
 // "Noong", "在"; "於" stands before the date after the name).
 constexpr std::array<std::string_view, 13> kHeaderOpeners{
-    "on ", "am ", "le ", "el ", "il ", "op ", "pada ", "noong ", "em ", "\xE5\x9C\xA8", "\xE6\x96\xBC", "\xE4\xBA\x8E",
-    "den "};
+    "on ",    "am ", "le ",          "el ",          "il ",          "op ", "pada ",
+    "noong ", "em ", "\xE5\x9C\xA8", "\xE6\x96\xBC", "\xE4\xBA\x8E", "den "};
 
 bool colonAt(std::string_view s, std::size_t i) {
   if (s.substr(i).starts_with("\xEF\xBC\x9A")) return true;  // full-width colon
@@ -231,8 +233,7 @@ Header replyHeader(std::string_view line, bool quoteNext) {
       const std::string_view rest = trim(line.substr(end));
       const bool addressed = span.find('@') != std::string_view::npos;
       if (verb.text == ">" && !addressed) continue;
-      if (addressed || (opened && hasDigit(span)) || (rest.empty() ? quoteNext : quoted(rest)))
-        return {begin, end};
+      if (addressed || (opened && hasDigit(span)) || (rest.empty() ? quoteNext : quoted(rest))) return {begin, end};
     }
   }
   return {};
@@ -246,16 +247,19 @@ Header replyHeader(std::string_view line, bool quoteNext) {
 std::size_t forwardMarker(std::string_view line) {
   static constexpr std::array<std::string_view, 42> kMarkers{
       "original message", "forwarded message", "begin forwarded message", "[forwarded]",
-      "urspr\xC3\xBCngliche nachricht", "weitergeleitete nachricht", "anfang der weitergeleiteten",
-      "message d'origine", "message transf\xC3\xA9r\xC3\xA9", "message r\xC3\xA9" "exp\xC3\xA9" "di\xC3\xA9",
+      "urspr\xC3\xBCngliche nachricht", "weitergeleitete nachricht", "anfang der weitergeleiteten", "message d'origine",
+      "message transf\xC3\xA9r\xC3\xA9",
+      "message r\xC3\xA9"
+      "exp\xC3\xA9"
+      "di\xC3\xA9",
       "mensaje original", "mensaje reenviado", "messaggio originale", "messaggio inoltrato", "oorspronkelijk bericht",
       "origineel bericht", "doorgestuurd bericht", "pesan asli", "pesan terusan", "pesan yang diteruskan",
       "orihinal na mensahe", "ipinasang mensahe", "ipinasa na mensahe", "mensagem original", "mensagem encaminhada",
       // 原始邮件, 原始郵件, 转发的邮件, 轉寄的郵件, 转发邮件, 轉寄郵件
       "\xE5\x8E\x9F\xE5\xA7\x8B\xE9\x82\xAE\xE4\xBB\xB6", "\xE5\x8E\x9F\xE5\xA7\x8B\xE9\x83\xB5\xE4\xBB\xB6",
       "\xE8\xBD\xAC\xE5\x8F\x91\xE7\x9A\x84\xE9\x82\xAE\xE4\xBB\xB6",
-      "\xE8\xBD\x89\xE5\xAF\x84\xE7\x9A\x84\xE9\x83\xB5\xE4\xBB\xB6", "\xE8\xBD\xAC\xE5\x8F\x91\xE9\x82\xAE\xE4\xBB\xB6",
-      "\xE8\xBD\x89\xE5\xAF\x84\xE9\x83\xB5\xE4\xBB\xB6",
+      "\xE8\xBD\x89\xE5\xAF\x84\xE7\x9A\x84\xE9\x83\xB5\xE4\xBB\xB6",
+      "\xE8\xBD\xAC\xE5\x8F\x91\xE9\x82\xAE\xE4\xBB\xB6", "\xE8\xBD\x89\xE5\xAF\x84\xE9\x83\xB5\xE4\xBB\xB6",
       // 元のメッセージ, 転送されたメッセージ, 転送メッセージ
       "\xE5\x85\x83\xE3\x81\xAE\xE3\x83\xA1\xE3\x83\x83\xE3\x82\xBB\xE3\x83\xBC\xE3\x82\xB8",
       "\xE8\xBB\xA2\xE9\x80\x81\xE3\x81\x95\xE3\x82\x8C\xE3\x81\x9F\xE3\x83\xA1\xE3\x83\x83\xE3\x82\xBB\xE3\x83\xBC"
@@ -279,8 +283,8 @@ std::size_t forwardMarker(std::string_view line) {
     if (at == std::string_view::npos) continue;
     // Between dashes ("-----Original Message-----"): from the dashes on.
     const std::size_t dashes = line.rfind("--", at);
-    if (dashes != std::string_view::npos && trim(line.substr(dashes + 2, at - dashes - 2)).find_first_not_of('-') ==
-                                                std::string_view::npos)
+    if (dashes != std::string_view::npos &&
+        trim(line.substr(dashes + 2, at - dashes - 2)).find_first_not_of('-') == std::string_view::npos)
       return line.find_last_not_of('-', dashes) == std::string_view::npos ? 0 : line.find_last_not_of('-', dashes) + 1;
     if (wordCount(line) <= 6) return 0;
   }
@@ -293,24 +297,34 @@ std::size_t forwardMarker(std::string_view line) {
 // `i`, npos when it does not.
 std::size_t outlookBlock(const std::vector<std::string_view>& lines, std::size_t i) {
   static constexpr std::array<std::string_view, 16> kFrom{
-      "from:", "von:", "de :", "de:", "da:", "van:", "dari:", "mula kay:", "mula:",
-      "\xE5\x8F\x91\xE4\xBB\xB6\xE4\xBA\xBA",              // 发件人
-      "\xE5\xAF\x84\xE4\xBB\xB6\xE8\x80\x85",              // 寄件者
-      "\xE5\xB7\xAE\xE5\x87\xBA\xE4\xBA\xBA",              // 差出人
+      "from:",
+      "von:",
+      "de :",
+      "de:",
+      "da:",
+      "van:",
+      "dari:",
+      "mula kay:",
+      "mula:",
+      "\xE5\x8F\x91\xE4\xBB\xB6\xE4\xBA\xBA",               // 发件人
+      "\xE5\xAF\x84\xE4\xBB\xB6\xE8\x80\x85",               // 寄件者
+      "\xE5\xB7\xAE\xE5\x87\xBA\xE4\xBA\xBA",               // 差出人
       "\xEB\xB3\xB4\xEB\x82\xB8 \xEC\x82\xAC\xEB\x9E\x8C",  // 보낸 사람
-      "\xD0\xBE\xD1\x82:",                                 // от:
-      "\xD0\xBE\xD1\x82 :", "de\xC2\xA0:"};
+      "\xD0\xBE\xD1\x82:",                                  // от:
+      "\xD0\xBE\xD1\x82 :",
+      "de\xC2\xA0:"};
   static constexpr std::array<std::string_view, 28> kFields{
-      "sent:", "subject:", "to:", "date:", "gesendet:", "betreff:", "an:", "datum:", "envoy\xC3\xA9", "objet", "\xC3\xA0 :",
-      "enviado:", "asunto:", "para:", "inviato:", "oggetto:", "verzonden:", "onderwerp:", "aan:", "dikirim:",
-      "subjek:", "kepada:", "perihal:", "ipinadala:", "paksa:",
+      "sent:", "subject:", "to:", "date:", "gesendet:", "betreff:", "an:", "datum:", "envoy\xC3\xA9", "objet",
+      "\xC3\xA0 :", "enviado:", "asunto:", "para:", "inviato:", "oggetto:", "verzonden:", "onderwerp:", "aan:",
+      "dikirim:", "subjek:", "kepada:", "perihal:", "ipinadala:", "paksa:",
       // 主题 主旨 件名 (the CJK fields share these), 제목, тема:
       "\xE4\xB8\xBB\xE9\xA2\x98", "\xE4\xB8\xBB\xE6\x97\xA8", "\xE4\xBB\xB6\xE5\x90\x8D"};
   static constexpr std::array<std::string_view, 6> kMoreFields{
-      "\xEC\xA0\x9C\xEB\xAA\xA9", "\xD1\x82\xD0\xB5\xD0\xBC\xD0\xB0:",
-      "\xD0\xBA\xD0\xBE\xD0\xBC\xD1\x83:",                  // кому:
-      "\xE6\x94\xB6\xE4\xBB\xB6\xE4\xBA\xBA",              // 收件人
-      "\xE5\xAE\x9B\xE5\x85\x88",                          // 宛先
+      "\xEC\xA0\x9C\xEB\xAA\xA9",
+      "\xD1\x82\xD0\xB5\xD0\xBC\xD0\xB0:",
+      "\xD0\xBA\xD0\xBE\xD0\xBC\xD1\x83:",                   // кому:
+      "\xE6\x94\xB6\xE4\xBB\xB6\xE4\xBA\xBA",                // 收件人
+      "\xE5\xAE\x9B\xE5\x85\x88",                            // 宛先
       "\xEB\xB0\x9B\xEB\x8A\x94 \xEC\x82\xAC\xEB\x9E\x8C"};  // 받는 사람
   const std::string_view line = lines[i];
   std::size_t from = std::string_view::npos;
@@ -337,18 +351,37 @@ std::size_t outlookBlock(const std::vector<std::string_view>& lines, std::size_t
 // npos when there is none. Only a few words may follow the footer's start.
 std::size_t phoneFooter(std::string_view line) {
   static constexpr std::array<std::string_view, 30> kStarts{
-      "sent from ", "sent via ", "sent with ", "get outlook for", "von meinem", "gesendet von", "gesendet mit",
-      "envoy\xC3\xA9 de mon", "envoy\xC3\xA9 depuis", "envoy\xC3\xA9 \xC3\xA0 partir", "enviado desde",
-      "enviado do meu", "enviado de mi", "inviato da", "inviato dal", "verzonden vanaf", "verstuurd vanaf",
-      "verzonden met", "verzonden van", "dikirim dari", "ipinadala mula", "ipinadala gamit",
-      "\xE5\x8F\x91\xE8\x87\xAA\xE6\x88\x91\xE7\x9A\x84",  // 发自我的
-      "\xE4\xBB\x8E\xE6\x88\x91\xE7\x9A\x84",              // 从我的
-      "\xE5\xBE\x9E\xE6\x88\x91\xE7\x9A\x84",              // 從我的
+      "sent from ",
+      "sent via ",
+      "sent with ",
+      "get outlook for",
+      "von meinem",
+      "gesendet von",
+      "gesendet mit",
+      "envoy\xC3\xA9 de mon",
+      "envoy\xC3\xA9 depuis",
+      "envoy\xC3\xA9 \xC3\xA0 partir",
+      "enviado desde",
+      "enviado do meu",
+      "enviado de mi",
+      "inviato da",
+      "inviato dal",
+      "verzonden vanaf",
+      "verstuurd vanaf",
+      "verzonden met",
+      "verzonden van",
+      "dikirim dari",
+      "ipinadala mula",
+      "ipinadala gamit",
+      "\xE5\x8F\x91\xE8\x87\xAA\xE6\x88\x91\xE7\x9A\x84",                                           // 发自我的
+      "\xE4\xBB\x8E\xE6\x88\x91\xE7\x9A\x84",                                                       // 从我的
+      "\xE5\xBE\x9E\xE6\x88\x91\xE7\x9A\x84",                                                       // 從我的
       "\xD0\xBE\xD1\x82\xD0\xBF\xD1\x80\xD0\xB0\xD0\xB2\xD0\xBB\xD0\xB5\xD0\xBD\xD0\xBE \xD1\x81",  // отправлено с
       "\xD0\xBE\xD1\x82\xD0\xBF\xD1\x80\xD0\xB0\xD0\xB2\xD0\xBB\xD0\xB5\xD0\xBD\xD0\xBE \xD0\xB8\xD0\xB7",  // из
       "\xD0\xBE\xD1\x82\xD0\xBF\xD1\x80\xD0\xB0\xD0\xB2\xD0\xBB\xD0\xB5\xD0\xBD\xD0\xBE \xD1\x87\xD0\xB5\xD1\x80\xD0"
       "\xB5\xD0\xB7",  // отправлено через
-      "enviado a partir", "download outlook"};
+      "enviado a partir",
+      "download outlook"};
   // Ends that follow the device's name: から送信, 에서 보냄, 에서 보냈습니다.
   static constexpr std::array<std::string_view, 3> kEnds{
       "\xE3\x81\x8B\xE3\x82\x89\xE9\x80\x81\xE4\xBF\xA1", "\xEC\x97\x90\xEC\x84\x9C \xEB\xB3\xB4\xEB\x83\x84",
@@ -427,7 +460,8 @@ std::string guestOwnText(std::string_view message) {
     }
     if (afterForward || quoted(t)) continue;
     // The signature separator ("-- "), Outlook's rule before its header.
-    if (t == "--" || t == "\xE2\x80\x94" || (t.size() >= 10 && t.find_first_not_of('_') == std::string_view::npos)) break;
+    if (t == "--" || t == "\xE2\x80\x94" || (t.size() >= 10 && t.find_first_not_of('_') == std::string_view::npos))
+      break;
     if (const std::size_t at = low.find("[forwarded]"); at != std::string_view::npos) {
       keep(i, 0, at);
       afterForward = trim(low.substr(at + 11)).empty();

@@ -317,8 +317,8 @@ std::vector<std::string> wordParts(const std::vector<std::string>& words) {
   return parts;
 }
 
-// Short words of Russian, Japanese and Korean in Latin letters that other
-// languages write too ("no", "ga", "v", "na"): they count only beside a word
+// Short words of the languages typed in Latin letters that other languages
+// write too ("no", "ga", "v", "na"): they count only beside a word
 // of the language's own.
 const std::map<std::string, std::set<std::string>>& romanizedHelpers() {
   static const std::map<std::string, std::set<std::string>> helpers{
@@ -330,36 +330,37 @@ const std::map<std::string, std::set<std::string>>& romanizedHelpers() {
       // Korean particles, written apart with a hyphen ("joshik-eun", "si-buteo").
       {"ko", {"bus", "ganeun", "buteo", "kkaji", "jom", "ne",   "nae",  "eun", "neun", "eul",  "reul", "ga",
               "i",   "e",      "eseo",  "do",    "ro",  "euro", "hago", "si",  "yeyo", "ieyo", "yo"}},
-      {"hi", {"hai", "ka",   "ki",   "ke",  "ko",   "se",   "par",  "aur", "bhi", "toh",  "to",  "na",  "hum",
-              "tum", "tak",  "mein", "mai", "main", "do",   "ho",   "kar", "ek",  "mil",  "kal", "ji",  "kab",
-              "band", "koi", "der",  "dur", "paas", "wala", "wali", "wale", "mera", "mere", "garam", "boro"}},
-      {"el", {"kai", "na",  "to",   "tou", "ti",  "pou", "den", "mia", "ena", "gia", "ne",   "tha", "ola",
-              "poli", "polu", "ora", "pos", "pote", "posa", "poso", "sto", "stin", "sti", "stis", "nero", "arga", "i",
-              "o",   "me",  "se",   "apo", "boro", "krio"}},
-      {"th", {"ka",  "kha", "na",  "mai", "mee", "dai", "chan", "pom", "nam", "ron", "yang", "noi", "pai",
-              "bin", "hong", "gee", "kee", "tee", "nai", "rai",  "chai", "tao", "mak", "ja",   "check", "out"}},
+      {"hi", {"hai",  "ka",  "ki",   "ke",  "ko",   "se",   "par",  "aur",  "bhi",  "toh",  "to",   "na", "hum",
+              "tum",  "tak", "mein", "mai", "main", "do",   "ho",   "kar",  "ek",   "mil",  "kal",  "ji", "kab",
+              "band", "koi", "der",  "dur", "paas", "wala", "wali", "wale", "mera", "mere", "garam"}},
+      {"el", {"kai", "na",   "to",   "tou",  "ti",  "pou", "den",  "mia",  "ena",  "gia",  "ne",
+              "tha", "ola",  "poli", "polu", "ora", "pos", "pote", "posa", "poso", "sto",  "stin",
+              "sti", "stis", "nero", "arga", "i",   "o",   "me",   "se",   "apo",  "boro", "krio"}},
+      {"th", {"ka",  "kha", "na",   "mai", "mee", "dai", "chan", "pom", "nam",  "ron", "yang", "noi",
+              "pai", "bin", "hong", "gee", "kee", "tee", "nai",  "rai", "chai", "tao", "mak",  "ja"}},
   };
   return helpers;
 }
 
-// Russian, Japanese or Korean written in Latin letters ("mozhno pozdniy
-// vyezd?", "heya no kagi wo nakushimashita"): the language whose romanized
-// words make at least half of the message's own words, the parts of
-// hyphenated ones apart (two of them at least in a message of four words or
-// more); "" when none does.
 // Verb endings that mark a word as Greek or Hindi typed in Latin letters
 // beyond the words listed: Greek's first person plural ("boroume",
 // "afisoume"), Hindi's polite imperative and future ("dijiye", "aayenge",
 // "karunga").
 bool endingOf(const std::string& code, std::string_view w) {
   auto endsWithAny = [&](std::initializer_list<std::string_view> ends) {
-    return std::any_of(ends.begin(), ends.end(), [&](std::string_view e) { return w.size() > e.size() + 1 && w.ends_with(e); });
+    return std::any_of(ends.begin(), ends.end(),
+                       [&](std::string_view e) { return w.size() > e.size() + 1 && w.ends_with(e); });
   };
   if (code == "el") return endsWithAny({"oume", "ousa", "eite"});
   if (code == "hi") return endsWithAny({"iye", "yenge", "renge", "unga", "ungi"});
   return false;
 }
 
+// Russian, Japanese, Korean, Hindi, Greek or Thai written in Latin letters
+// ("mozhno pozdniy vyezd?", "heya no kagi wo nakushimashita"): the language
+// whose romanized words make at least half of the message's own words, the
+// parts of hyphenated ones apart (two of them at least in a message of four
+// words or more); "" when none does.
 std::string romanizedLanguage(const std::vector<std::string>& parts) {
   static const std::map<std::string, std::set<std::string>> lists = [] {
     std::map<std::string, std::set<std::string>> out;
@@ -398,8 +399,8 @@ bool arabicChatAlphabet(std::string_view text) {
     for (auto& w : splitWords(arabicChatWords())) s.insert(w);
     return s;
   }();
-  static const std::set<std::string> shared{"el",  "fi",   "fe",  "ana",   "men",  "ma", "lal", "bel",
-                                            "wein", "sabah", "tamam", "mesh", "ya", "w",  "b",   "bi", "l", "al"};
+  static const std::set<std::string> shared{"el",    "fi",    "fe",   "ana", "men", "ma", "lal", "bel", "wein",
+                                            "sabah", "tamam", "mesh", "ya",  "w",   "b",  "bi",  "l",   "al"};
   static const std::set<std::string> loanwords = [] {
     std::set<std::string> s;
     for (auto& w : splitWords(hotelLoanwords())) s.insert(w);
@@ -552,8 +553,10 @@ bool readsAsPinyin(const std::vector<std::string>& parts, bool onlySure) {
     words.push_back(std::move(w));
   }
   if (marks.size() < needed) return false;
-  const auto fit = static_cast<std::size_t>(std::count_if(words.begin(), words.end(), [](const std::string& w) { return pinyinWord(w); }));
-  const auto marked = static_cast<std::size_t>(std::count_if(marks.begin(), marks.end(), [](const std::string& w) { return pinyinWord(w); }));
+  const auto fit = static_cast<std::size_t>(
+      std::count_if(words.begin(), words.end(), [](const std::string& w) { return pinyinWord(w); }));
+  const auto marked = static_cast<std::size_t>(
+      std::count_if(marks.begin(), marks.end(), [](const std::string& w) { return pinyinWord(w); }));
   if (onlySure) return fit == n && marked >= needed;
   return fit + n / 6 >= n && marked >= needed;
 }
@@ -733,8 +736,9 @@ std::string decide(std::string_view text, const Scripts& s, const Recognisers& u
     std::vector<std::string> parts = wordParts(m.own);
     if (s.macrons)
       for (std::string& p : parts) p = fold(p);
-    // Hindi, Arabic, Greek or Thai typed in Latin letters: no reply language
-    // is theirs, and a reply in their own script is not what the guest typed.
+    // Hindi, Arabic, Greek or Thai typed in Latin letters are answered in
+    // English: no reply language is theirs, and a reply in their own script
+    // is not what the guest typed.
     if (use.words) {
       if (arabicChatAlphabet(text)) return "en";
       if (std::string r = romanizedLanguage(parts); !r.empty()) return isReplyLanguage(r) ? r : "en";
