@@ -138,8 +138,11 @@ TEST(GuestText, SignaturesFootersAndContactBlocks) {
   EXPECT_EQ(guestOwnText("Hay toallas?\n\nSaludos\nCarmen Lopez\nTel: +34 612 345 678\nReserva: 93847261\n"
                          "carmen@example.es\nCalle Mayor 5, 28013 Madrid"),
             "Hay toallas?\nSaludos\nCarmen Lopez");
-  // Room numbers and times are the guest's message, not a contact block.
-  EXPECT_EQ(guestOwnText("Room 204\nThe shower is broken"), "Room 204\nThe shower is broken");
+  // Room numbers, dates and times are the guest's message, not a contact
+  // block.
+  for (const std::string text : {"Room 204\nThe shower is broken", "The shower is broken\nRoom 204, 2nd floor",
+                                 "Hallo!\nWir kommen am 12.05.2026 um 22:30", "Hi\nflight KL1234 lands 22:30"})
+    EXPECT_EQ(guestOwnText(text), text);
   for (const std::string& footer : std::vector<std::string>{
            "Sent from my iPhone", "Sent from Yahoo Mail for Android", "Get Outlook for iOS",
            "Von meinem iPhone gesendet", u8str(u8"Envoyé de mon iPhone"), "Enviado desde mi Samsung Galaxy",
@@ -151,6 +154,27 @@ TEST(GuestText, SignaturesFootersAndContactBlocks) {
   }
   EXPECT_EQ(Lang::detect("Ist das Frühstück im Preis inbegriffen?\n\nSent from my iPhone"), "de");
   EXPECT_EQ(Lang::detect("what time is breakfast tomorrow?\n\nVon meinem iPhone gesendet"), "en");
+}
+
+// A chat thread copied or exported from WhatsApp: the one who wrote last is
+// the guest; the hotel's messages and the senders' prefixes go.
+TEST(GuestText, ChatThreadsKeepTheLastSendersLines) {
+  EXPECT_EQ(guestOwnText("[10:32, 05/05/2026] Palm Cove Hotel: Hi Sanne, the transfer is booked.\n"
+                         "[10:41, 05/05/2026] Sanne: Prima,\ntot vrijdag!"),
+            "Prima,\ntot vrijdag!");
+  EXPECT_EQ(guestOwnText("[18:02, 05/05/2026] Claire: Bonjour !\n[18:05, 05/05/2026] Hotel: Hello Claire.\n"
+                         "[18:07, 05/05/2026] Claire: Parfait"),
+            "Bonjour !\nParfait");
+  EXPECT_EQ(guestOwnText("05/05/2026, 18:02 - Palm Cove Hotel: Hello Mrs Garcia.\n05/05/2026, 18:10 - Lucia: Vale"),
+            "Vale");
+  EXPECT_EQ(guestOwnText("[10:41, 05/05/2026] Sanne: Prima!\n[10:42, 05/05/2026] Sanne: Tot vrijdag"),
+            "Prima!\nTot vrijdag");
+  // A line that only looks like a prefix: no thread.
+  EXPECT_EQ(guestOwnText("[Room 12] Note: the shower is broken\n[Room 14] Note: all fine"),
+            "[Room 12] Note: the shower is broken\n[Room 14] Note: all fine");
+  EXPECT_EQ(Lang::detect("[09:12, 6.5.2026] Palm Cove Hotel: Good morning Mr Weber, your room is ready now.\n"
+                         "[09:15, 6.5.2026] Klaus: Super, danke!"),
+            "de");
 }
 
 // Guests paste anything: long runs of the marks the reading looks for end

@@ -409,31 +409,98 @@ std::size_t phoneFooter(std::string_view line) {
 // A line of a signature's contact block: a phone number, an e-mail or web
 // address, a booking number, a street address.
 bool contactLine(std::string_view line) {
-  int digits = 0, words = 0;
-  bool in = false, letters = false;
-  for (char c : line) {
-    if (c >= '0' && c <= '9') ++digits;
-    if (space(c) || c == ',' || c == ':') {
-      if (in && letters) ++words;
-      in = letters = false;
-    } else {
-      in = true;
-      letters = letters || asciiLetter(c) || static_cast<unsigned char>(c) >= 0x80;
-    }
-  }
-  if (in && letters) ++words;
   if (line.find('?') != std::string_view::npos || line.find('!') != std::string_view::npos) return false;
+  // Words with a letter; digits outside dates and times ("12.05.2026",
+  // "22:30" are what the guest writes about), and their longest run.
+  int words = 0, digits = 0, run = 0, longestRun = 0;
+  for (std::size_t i = 0; i < line.size();) {
+    while (i < line.size() && space(line[i])) ++i;
+    const std::size_t start = i;
+    while (i < line.size() && !space(line[i])) ++i;
+    const std::string_view token = line.substr(start, i - start);
+    if (token.empty()) continue;
+    const bool letters = std::any_of(token.begin(), token.end(),
+                                     [](char c) { return asciiLetter(c) || static_cast<unsigned char>(c) >= 0x80; });
+    bool dateOrTime = token.find_first_of(":/") != std::string_view::npos;
+    for (std::size_t k = 1; k + 1 < token.size(); ++k)
+      dateOrTime = dateOrTime || (token[k] == '.' && std::isdigit(static_cast<unsigned char>(token[k - 1])) &&
+                                  std::isdigit(static_cast<unsigned char>(token[k + 1])));
+    words += letters;
+    if (dateOrTime) continue;
+    for (char c : token) {
+      run = std::isdigit(static_cast<unsigned char>(c)) ? run + 1 : 0;
+      digits += run > 0;
+      longestRun = std::max(longestRun, run);
+    }
+    run = 0;
+  }
   const bool address = line.find('@') != std::string_view::npos || line.find("www.") != std::string_view::npos ||
                        line.find("http") != std::string_view::npos;
   if (address) return words <= 6;
-  // "+49 170 1234567", "Booking no. 4827361029", "Keizersgracht 123, 1015 CJ Amsterdam"
-  if (digits >= 5) return words <= 5;
-  return digits >= 1 && words <= 5 && line.find(',') != std::string_view::npos;
+  // "+49 170 1234567", "Booking no. 4827361029", "Hauptstraße 12, 10115 Berlin"
+  if (digits >= 7 || longestRun >= 6) return words <= 4;
+  // "Calle Mayor 5, 28013 Madrid": a postcode after a comma
+  return longestRun >= 4 && words <= 5 && line.find(',') != std::string_view::npos;
+}
+
+// A chat message as WhatsApp copies or exports it: "[10:41, 05/05/2026] Sanne:
+// text" or "05/05/2026, 10:41 - Sanne: text". The sender and where the text
+// begins; no sender when the line is not one.
+struct ChatLine {
+  std::string_view sender;
+  std::size_t text = 0;
+};
+
+ChatLine chatLine(std::string_view line) {
+  std::size_t nameStart = std::string_view::npos;
+  if (line.starts_with('[')) {
+    const std::size_t close = line.find(']');
+    if (close != std::string_view::npos && close <= 30 && hasDigit(line.substr(0, close)) &&
+        line.substr(0, close).find(':') != std::string_view::npos && line.substr(close + 1).starts_with(' '))
+      nameStart = close + 2;
+  } else if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) {
+    const std::size_t dash = line.find(" - ");
+    if (dash != std::string_view::npos && dash <= 25 && line.substr(0, dash).find(',') != std::string_view::npos &&
+        line.substr(0, dash).find(':') != std::string_view::npos)
+      nameStart = dash + 3;
+  }
+  if (nameStart == std::string_view::npos) return {};
+  const std::size_t colon = line.find(": ", nameStart);
+  if (colon == std::string_view::npos || colon == nameStart || colon - nameStart > 40) return {};
+  return {line.substr(nameStart, colon - nameStart), colon + 2};
+}
+
+// A pasted chat thread: the lines of the one who wrote last (the guest the
+// receptionist answers), without the senders' prefixes. "" when the message
+// is no thread.
+std::string lastSendersLines(std::string_view message) {
+  std::vector<std::pair<ChatLine, std::string_view>> lines;
+  std::string_view last;
+  for (std::size_t start = 0; start <= message.size();) {
+    const std::size_t end = std::min(message.find('\n', start), message.size());
+    const std::string_view line = message.substr(start, end - start);
+    const ChatLine chat = chatLine(line);
+    if (!chat.sender.empty()) last = chat.sender;
+    lines.emplace_back(chat, line);
+    start = end + 1;
+  }
+  if (last.empty()) return "";
+  std::string out;
+  std::string_view sender;  // a line without a prefix goes on the one before
+  for (const auto& [chat, line] : lines) {
+    if (!chat.sender.empty()) sender = chat.sender;
+    if (sender != last) continue;
+    if (!out.empty()) out += '\n';
+    out += line.substr(chat.text);
+  }
+  return out;
 }
 
 }  // namespace
 
-std::string guestOwnText(std::string_view message) {
+std::string guestOwnText(std::string_view pasted) {
+  const std::string thread = lastSendersLines(pasted);
+  const std::string_view message = thread.empty() ? pasted : std::string_view(thread);
   const std::string lower = lowerInPlace(message);
   const std::vector<Segment> segs = segments(message);
   std::vector<std::string_view> lowLines;
