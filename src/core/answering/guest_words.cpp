@@ -164,7 +164,8 @@ juchajang eonje jeongmal jinjja joayo bimilbeonho sukbak yeogi jeogi aniyo manhi
 geuncheo sugeon jusil bulleo tto allyeo)"},
       // Languages without replies of their own, typed in Latin letters:
       // Hindi, Greek, Thai.
-      {"hi", R"(kya kyaa hain haan nahi nahin nhi aap aapka aapke aapko apka apke mujhe muje mujhko humko hume humein
+      {"hi",
+       R"(namaste namaskar kya kyaa hain haan nahi nahin nhi aap aapka aapke aapko apka apke mujhe muje mujhko humko hume humein
 chahiye chaiye chahie kitne kitna kitni baje kahan kaha kaise kese kaisa raha rahi rahe karte karna karo kijiye
 dijiye sakte sakti sakta milega milegi subah raat shaam aaj abhi bahut bohot bahot achha accha acha theek thik
 dhanyavaad dhanyawad shukriya bhai bhaiya kamra kamre paani pani thanda khana nashta chabi chaabi aayenge aaunga

@@ -87,6 +87,10 @@ const Row& lookup(const std::string& code) {
   return rows.front().second;
 }
 
+bool isReplyLanguage(const std::string& code) {
+  return std::any_of(table().begin(), table().end(), [&](const auto& row) { return row.first == code; });
+}
+
 // How many letters of each script a text has, and two kinds of Latin letter
 // that tell a language by themselves.
 struct Scripts {
@@ -361,7 +365,7 @@ bool endingOf(const std::string& code, std::string_view w) {
 // whose romanized words make at least half of the message's own words, the
 // parts of hyphenated ones apart (two of them at least in a message of four
 // words or more); "" when none does.
-std::string romanizedLanguage(const std::vector<std::string>& parts) {
+std::string romanizedLanguage(const std::vector<std::string>& parts, std::size_t& withoutReplies) {
   static const std::map<std::string, std::set<std::string>> lists = [] {
     std::map<std::string, std::set<std::string>> out;
     for (const GuestWords& g : romanizedWords())
@@ -381,6 +385,9 @@ std::string romanizedLanguage(const std::vector<std::string>& parts) {
         ++helped[code];
     }
   }
+  withoutReplies = 0;
+  for (const auto& [code, n] : hits)
+    if (!isReplyLanguage(code)) withoutReplies += n;
   for (const auto& [code, n] : hits) {
     const std::size_t all = n + helped[code];
     if (all * 2 >= parts.size() && (parts.size() < 4 || n >= 2 || all * 3 >= parts.size() * 2)) return code;
@@ -391,9 +398,10 @@ std::string romanizedLanguage(const std::vector<std::string>& parts) {
 // The Arabic chat alphabet: words with the digits that stand for Arabic's own
 // sounds between letters ("3andkon", "mar7aba", "sa3a") or its words make at
 // least half of the message's words besides the English hotel words (two of
-// them at least in a message of four words or more). Read on the words as
-// typed: the digits split the message's words apart.
-bool arabicChatAlphabet(std::string_view text) {
+// them at least in a message of four words or more); `hits` says how many
+// there are. Read on the words as typed: the digits split the message's words
+// apart.
+bool arabicChatAlphabet(std::string_view text, std::size_t& hits) {
   static const std::set<std::string> words = [] {
     std::set<std::string> s;
     for (auto& w : splitWords(arabicChatWords())) s.insert(w);
@@ -425,7 +433,8 @@ bool arabicChatAlphabet(std::string_view text) {
     }
     return digits >= 1 && digits <= 2 && letters >= 3;
   };
-  std::size_t n = 0, hits = 0, helped = 0;
+  std::size_t n = 0, helped = 0;
+  hits = 0;
   for (std::string w : splitWords(text)) {
     for (char& c : w) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const auto first = w.find_first_not_of(",.!?;:()\"'");
@@ -612,10 +621,6 @@ Cld2Answer cld2(std::string_view text) {
   return {ownCode(code), scores3[0]};
 }
 
-bool isReplyLanguage(const std::string& code) {
-  return std::any_of(table().begin(), table().end(), [&](const auto& row) { return row.first == code; });
-}
-
 // How the three opinions are weighed, as measured on guest messages
 // (bench/lang_bench; a range around each value gives the same results).
 // fastText's probabilities count as they are. CLD2's answer adds up to half a
@@ -663,7 +668,7 @@ class MessageWords {
   mutable std::vector<std::pair<std::string, float>> predictions_;
 };
 
-std::string combine(const MessageWords& m, const Scripts& scripts, const Recognisers& use) {
+std::string combine(const MessageWords& m, const Scripts& scripts, const Recognisers& use, bool otherScript) {
   const std::vector<std::string>& words = m.words;
   const std::vector<std::string>& own = m.own;
   // Nothing but hotel words ("wifi password?", "Checkout?"): English.
@@ -694,15 +699,18 @@ std::string combine(const MessageWords& m, const Scripts& scripts, const Recogni
   // typed so), and English serves the guest better than Catalan or Tagalog.
   // A language without replies needs the word lists or CLD2 behind it; a
   // reply language the short-text model (from 0.3), CLD2 or the word lists
-  // (a third of the words).
+  // (a third of the words); any language the word lists alone when words of
+  // a script language without replies are among the message's
+  // (`otherScript`: "namaste", "mporoume", "3andak").
   if (best != "en" && scripts.foreignLatin == 0 && scripts.latin == letterCount(scripts) && !m.predictions().empty()) {
     double model = 0;
     for (const auto& [code, p] : m.predictions())
       if (ownCode(code) == best) model += p;
     const double listed = votes.count(best) ? votes.at(best) : 0.0;
-    const bool backed = isReplyLanguage(best)
-                            ? model >= kModelBacks || c.code == best || listed * 3 >= static_cast<double>(own.size())
-                            : listed > 0 || c.code == best;
+    const bool byLists = listed * 3 >= static_cast<double>(own.size());
+    const bool backed = otherScript             ? byLists
+                        : isReplyLanguage(best) ? model >= kModelBacks || c.code == best || byLists
+                                                : listed > 0 || c.code == best;
     if (!backed) return "en";
   }
   return best;
@@ -730,6 +738,7 @@ std::string decide(std::string_view text, const Scripts& s, const Recognisers& u
   // Plain Latin letters only: perhaps a script language typed without its
   // keyboard.
   const MessageWords m(text, use);
+  bool otherScript = false;
   if (s.latin == letters && s.foreignLatin == s.macrons) {
     // Hepburn's long vowels written plain, as phones type them ("Tōkyō" as
     // "Tokyo").
@@ -740,8 +749,10 @@ std::string decide(std::string_view text, const Scripts& s, const Recognisers& u
     // English: no reply language is theirs, and a reply in their own script
     // is not what the guest typed.
     if (use.words) {
-      if (arabicChatAlphabet(text)) return "en";
-      if (std::string r = romanizedLanguage(parts); !r.empty()) return isReplyLanguage(r) ? r : "en";
+      std::size_t arabic = 0, withoutReplies = 0;
+      if (arabicChatAlphabet(text, arabic)) return "en";
+      if (std::string r = romanizedLanguage(parts, withoutReplies); !r.empty()) return isReplyLanguage(r) ? r : "en";
+      otherScript = arabic + withoutReplies > 0;
     }
     // A recogniser sure of a Latin-script language gives way only to a sure
     // reading.
@@ -750,7 +761,7 @@ std::string decide(std::string_view text, const Scripts& s, const Recognisers& u
     if (readsAsPinyin(parts, latinSure)) return "zh-Hans";
     if (std::string r = readingBySound(parts, latinSure); !r.empty()) return r;
   }
-  const std::string guess = use.cld2Only ? cld2(text).code : combine(m, s, use);
+  const std::string guess = use.cld2Only ? cld2(text).code : combine(m, s, use, otherScript);
   if (!guess.empty()) return guess;
   if (s.cyrillic > s.latin) return "ru";
   return "en";
