@@ -4,7 +4,6 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <vector>
 
@@ -136,7 +135,7 @@ struct HeaderVerb {
   std::string_view text;
   bool tail;
 };
-constexpr std::array<HeaderVerb, 23> kHeaderVerbs{{
+constexpr HeaderVerb kHeaderVerbs[] = {
     {"wrote", false},
     {"geschrieben", false},  // "Am … hat … geschrieben:"
     {"geschreven", false},   // "Op … heeft … het volgende geschreven:"
@@ -151,6 +150,7 @@ constexpr std::array<HeaderVerb, 23> kHeaderVerbs{{
     {"schreef", true},
     {"menulis", false},
     {"sumulat si", true},
+    {"ay sumulat", false},
     {"escreveu", false},
     {"\xEB\x8B\x98\xEC\x9D\xB4 \xEC\x9E\x91\xEC\x84\xB1", false},                   // 님이 작성
     {"\xEC\x9E\x91\xEC\x84\xB1", false},                                            // 작성
@@ -163,13 +163,13 @@ constexpr std::array<HeaderVerb, 23> kHeaderVerbs{{
     {"\xE6\x9B\xB8\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F", false},        // 書きました
     // Gmail's header in Japanese has no verb: "2026年5月5日(月) 10:00 Hotel <info@…>:".
     {">", false},
-}};
+};
 
 // Words a header begins with before its date ("On", "Am", "Le", "Pada",
 // "Noong", "在"; "於" stands before the date after the name).
-constexpr std::array<std::string_view, 13> kHeaderOpeners{
-    "on ",    "am ", "le ",          "el ",          "il ",          "op ", "pada ",
-    "noong ", "em ", "\xE5\x9C\xA8", "\xE6\x96\xBC", "\xE4\xBA\x8E", "den "};
+constexpr std::string_view kHeaderOpeners[] = {"on ",          "am ",          "le ",    "el ", "il ",
+                                               "op ",          "pada ",        "noong ", "em ", "\xE5\x9C\xA8",
+                                               "\xE6\x96\xBC", "\xE4\xBA\x8E", "den "};
 
 bool colonAt(std::string_view s, std::size_t i) {
   if (s.substr(i).starts_with("\xEF\xBC\x9A")) return true;  // full-width colon
@@ -245,7 +245,7 @@ Header replyHeader(std::string_view line, bool quoteNext) {
 // there is none. The words alone count only in a short line ("I forwarded the
 // message" is the guest's).
 std::size_t forwardMarker(std::string_view line) {
-  static constexpr std::array<std::string_view, 42> kMarkers{
+  static constexpr std::string_view kMarkers[] = {
       "original message", "forwarded message", "begin forwarded message", "[forwarded]",
       "urspr\xC3\xBCngliche nachricht", "weitergeleitete nachricht", "anfang der weitergeleiteten", "message d'origine",
       "message transf\xC3\xA9r\xC3\xA9",
@@ -277,7 +277,9 @@ std::size_t forwardMarker(std::string_view line) {
       "\xBD\xD0\xBE\xD0\xB3\xD0\xBE \xD1\x81\xD0\xBE\xD0\xBE\xD0\xB1\xD1\x89\xD0\xB5\xD0\xBD\xD0\xB8\xD1\x8F",
       "\xD0\xBF\xD0\xB5\xD1\x80\xD0\xB5\xD1\x81\xD0\xBB\xD0\xB0\xD0\xBD\xD0\xBD\xD0\xBE\xD0\xB5 \xD1\x81\xD0\xBE\xD0"
       "\xBE\xD0\xB1\xD1\x89\xD0\xB5\xD0\xBD\xD0\xB8\xD0\xB5",
-      "mensaje reenviado", "weitergeleitete e-mail"};
+      "weitergeleitete e-mail", "original-nachricht", "message original",
+      "\xEC\xA0\x84\xEB\x8B\xAC\xEB\x90\x9C \xEB\xA9\x94\xEC\x9D\xBC",  // 전달된 메일
+      "\xEC\x9B\x90\xEB\xB3\xB8 \xEB\xA9\x94\xEC\x9D\xBC"};
   for (std::string_view marker : kMarkers) {
     const std::size_t at = line.find(marker);
     if (at == std::string_view::npos) continue;
@@ -296,36 +298,34 @@ std::size_t forwardMarker(std::string_view line) {
 // second field in the same line or the next four. Where it starts in line
 // `i`, npos when it does not.
 std::size_t outlookBlock(const std::vector<std::string_view>& lines, std::size_t i) {
-  static constexpr std::array<std::string_view, 16> kFrom{
-      "from:",
-      "von:",
-      "de :",
-      "de:",
-      "da:",
-      "van:",
-      "dari:",
-      "mula kay:",
-      "mula:",
-      "\xE5\x8F\x91\xE4\xBB\xB6\xE4\xBA\xBA",               // 发件人
-      "\xE5\xAF\x84\xE4\xBB\xB6\xE8\x80\x85",               // 寄件者
-      "\xE5\xB7\xAE\xE5\x87\xBA\xE4\xBA\xBA",               // 差出人
-      "\xEB\xB3\xB4\xEB\x82\xB8 \xEC\x82\xAC\xEB\x9E\x8C",  // 보낸 사람
-      "\xD0\xBE\xD1\x82:",                                  // от:
-      "\xD0\xBE\xD1\x82 :",
-      "de\xC2\xA0:"};
-  static constexpr std::array<std::string_view, 28> kFields{
+  static constexpr std::string_view kFrom[] = {"from:",
+                                               "von:",
+                                               "de :",
+                                               "de:",
+                                               "da:",
+                                               "van:",
+                                               "dari:",
+                                               "mula kay:",
+                                               "mula:",
+                                               "\xE5\x8F\x91\xE4\xBB\xB6\xE4\xBA\xBA",               // 发件人
+                                               "\xE5\xAF\x84\xE4\xBB\xB6\xE8\x80\x85",               // 寄件者
+                                               "\xE5\xB7\xAE\xE5\x87\xBA\xE4\xBA\xBA",               // 差出人
+                                               "\xEB\xB3\xB4\xEB\x82\xB8 \xEC\x82\xAC\xEB\x9E\x8C",  // 보낸 사람
+                                               "\xD0\xBE\xD1\x82:",                                  // от:
+                                               "\xD0\xBE\xD1\x82 :",
+                                               "de\xC2\xA0:"};
+  static constexpr std::string_view kFields[] = {
       "sent:", "subject:", "to:", "date:", "gesendet:", "betreff:", "an:", "datum:", "envoy\xC3\xA9", "objet",
       "\xC3\xA0 :", "enviado:", "asunto:", "para:", "inviato:", "oggetto:", "verzonden:", "onderwerp:", "aan:",
       "dikirim:", "subjek:", "kepada:", "perihal:", "ipinadala:", "paksa:",
       // 主题 主旨 件名 (the CJK fields share these), 제목, тема:
       "\xE4\xB8\xBB\xE9\xA2\x98", "\xE4\xB8\xBB\xE6\x97\xA8", "\xE4\xBB\xB6\xE5\x90\x8D"};
-  static constexpr std::array<std::string_view, 6> kMoreFields{
-      "\xEC\xA0\x9C\xEB\xAA\xA9",
-      "\xD1\x82\xD0\xB5\xD0\xBC\xD0\xB0:",
-      "\xD0\xBA\xD0\xBE\xD0\xBC\xD1\x83:",                   // кому:
-      "\xE6\x94\xB6\xE4\xBB\xB6\xE4\xBA\xBA",                // 收件人
-      "\xE5\xAE\x9B\xE5\x85\x88",                            // 宛先
-      "\xEB\xB0\x9B\xEB\x8A\x94 \xEC\x82\xAC\xEB\x9E\x8C"};  // 받는 사람
+  static constexpr std::string_view kMoreFields[] = {"\xEC\xA0\x9C\xEB\xAA\xA9",
+                                                     "\xD1\x82\xD0\xB5\xD0\xBC\xD0\xB0:",
+                                                     "\xD0\xBA\xD0\xBE\xD0\xBC\xD1\x83:",                   // кому:
+                                                     "\xE6\x94\xB6\xE4\xBB\xB6\xE4\xBA\xBA",                // 收件人
+                                                     "\xE5\xAE\x9B\xE5\x85\x88",                            // 宛先
+                                                     "\xEB\xB0\x9B\xEB\x8A\x94 \xEC\x82\xAC\xEB\x9E\x8C"};  // 받는 사람
   const std::string_view line = lines[i];
   std::size_t from = std::string_view::npos;
   for (std::string_view f : kFrom) {
@@ -350,7 +350,7 @@ std::size_t outlookBlock(const std::vector<std::string_view>& lines, std::size_t
 // "Sent from my iPhone", "Von meinem iPhone gesendet", "iPhoneから送信";
 // npos when there is none. Only a few words may follow the footer's start.
 std::size_t phoneFooter(std::string_view line) {
-  static constexpr std::array<std::string_view, 30> kStarts{
+  static constexpr std::string_view kStarts[] = {
       "sent from ",
       "sent via ",
       "sent with ",
@@ -376,6 +376,7 @@ std::size_t phoneFooter(std::string_view line) {
       "\xE5\x8F\x91\xE8\x87\xAA\xE6\x88\x91\xE7\x9A\x84",                                           // 发自我的
       "\xE4\xBB\x8E\xE6\x88\x91\xE7\x9A\x84",                                                       // 从我的
       "\xE5\xBE\x9E\xE6\x88\x91\xE7\x9A\x84",                                                       // 從我的
+      "\xE6\x9D\xA5\xE8\x87\xAA\xE6\x88\x91\xE7\x9A\x84",                                           // 来自我的
       "\xD0\xBE\xD1\x82\xD0\xBF\xD1\x80\xD0\xB0\xD0\xB2\xD0\xBB\xD0\xB5\xD0\xBD\xD0\xBE \xD1\x81",  // отправлено с
       "\xD0\xBE\xD1\x82\xD0\xBF\xD1\x80\xD0\xB0\xD0\xB2\xD0\xBB\xD0\xB5\xD0\xBD\xD0\xBE \xD0\xB8\xD0\xB7",  // из
       "\xD0\xBE\xD1\x82\xD0\xBF\xD1\x80\xD0\xB0\xD0\xB2\xD0\xBB\xD0\xB5\xD0\xBD\xD0\xBE \xD1\x87\xD0\xB5\xD1\x80\xD0"
@@ -383,7 +384,7 @@ std::size_t phoneFooter(std::string_view line) {
       "enviado a partir",
       "download outlook"};
   // Ends that follow the device's name: から送信, 에서 보냄, 에서 보냈습니다.
-  static constexpr std::array<std::string_view, 3> kEnds{
+  static constexpr std::string_view kEnds[] = {
       "\xE3\x81\x8B\xE3\x82\x89\xE9\x80\x81\xE4\xBF\xA1", "\xEC\x97\x90\xEC\x84\x9C \xEB\xB3\xB4\xEB\x83\x84",
       "\xEC\x97\x90\xEC\x84\x9C \xEB\xB3\xB4\xEB\x83\x88\xEC\x8A\xB5\xEB\x8B\x88\xEB\x8B\xA4"};
   for (std::string_view start : kStarts)
