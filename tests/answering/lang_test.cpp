@@ -117,10 +117,10 @@ TEST(Lang, NoThirdLanguageForOtherScriptsTypedInLatinLetters) {
   ASSERT_GE(messages.size(), 50u);
   const LanguageScore s = scoreLanguages(messages, [](std::string_view t) { return Lang::detect(t); });
   EXPECT_GE(s.buckets.at("all").percent(), 90.0) << ::testing::PrintToString(s.misses);
-  for (const char* text :
-       {"3andkon parking?", "mar7aba, el breakfast ayya sa3a?", "kya breakfast included hai?",
-        "pool kab tak khula rehta hai?", "kalimera, ti ora einai to proino?", "mporoume na kanoume late checkout?",
-        "sawasdee krub, breakfast gee mong?", "khob khun mak ka"})
+  for (const char* text : {"3andkon parking?", "mar7aba, el breakfast ayya sa3a?", "kya breakfast included hai?",
+                           "pool kab tak khula rehta hai?", "kalimera, ti ora einai to proino?",
+                           "mporoume na kanoume late checkout?", "sawasdee krub, breakfast gee mong?",
+                           "khob khun mak ka", "ahlan, ana wasalt el matar", "pou mporoume na fame kala?"})
     EXPECT_EQ(Lang::detect(text), "en") << text;
   // What the recognisers back stays: languages without replies that CLD2 or
   // the word lists know, short messages of the reply languages.
