@@ -19,6 +19,7 @@ namespace quorvel {
 namespace {
 
 using nlohmann::json;
+using test::readText;
 using test::TempHome;
 using test::writeText;
 
@@ -322,6 +323,23 @@ TEST_F(AnswerTest, ExplicitLanguageAndTemplates) {
   EXPECT_NE(user.find("TASK FOR THE REPLY: Tell the guest when and where breakfast is served"), std::string::npos);
   EXPECT_NE(user.find("GUEST MESSAGE:\n(none)\n\nWrite the reply in English."), std::string::npos);
   EXPECT_EQ(t.sources.at(0).file, "a-breakfast.md");  // found through the template's search words
+}
+
+// A pasted reply: the guest's own words decide the language; the prompt and
+// the history keep the message as pasted, quote and all.
+TEST_F(AnswerTest, PastedReplyIsAnsweredInTheGuestsLanguageQuoteKept) {
+  hotel();
+  models->reply = [](const Request& r) { return r.kind == Call::verify ? "1: YES" : "Het zwembad is open van 8 [1]."; };
+  const std::string message =
+      "Top, en hoe laat gaat het zwembad open?\n\nOp ma 4 mei 2026 om 10:12 schreef Palm Cove Hotel "
+      "<info@palmcove.example>:\n> Dear Mr Jansen, your room is ready and breakfast is served from 7.";
+  const Answer a = ask(message);
+  EXPECT_EQ(a.language, "nl");
+  EXPECT_EQ(a.question, message);
+  const auto calls = models->calls(Call::answer);
+  ASSERT_FALSE(calls.empty());
+  EXPECT_NE(calls.back().user.find("GUEST MESSAGE:\n" + message + "\n\nWrite the reply in Dutch."), std::string::npos);
+  EXPECT_NE(readText(Paths::historyFile()).find("Dear Mr Jansen, your room is ready"), std::string::npos);
 }
 
 TEST_F(AnswerTest, MultiPartMessagesGatherPassagesPerPart) {

@@ -74,6 +74,67 @@ TEST(Lang, ScriptLanguagesTypedInLatinLetters) {
   EXPECT_EQ(Lang::detect("K\u016Bk\u014D made ikura desu ka"), "ja");
 }
 
+// Replies to the hotel's e-mails and messages: the guest's own words decide,
+// not the hotel's quote, a header, a footer or a contact block.
+TEST(Lang, RepliesAreAnsweredInTheGuestsLanguage) {
+  const auto messages = readGuestMessages(std::string(QUORVEL_FIXTURES) + "/guest-languages-replies.tsv");
+  ASSERT_GE(messages.size(), 80u);
+  const LanguageScore s = scoreLanguages(messages, [](std::string_view t) { return Lang::detect(t); });
+  EXPECT_GE(s.buckets.at("all").percent(), 97.0) << ::testing::PrintToString(s.misses);
+}
+
+// Chinese in pinyin without tone marks is answered in simplified Chinese;
+// Latin-script messages whose words sound like pinyin stay themselves.
+TEST(Lang, PinyinAndItsLookAlikes) {
+  const auto messages = readGuestMessages(std::string(QUORVEL_FIXTURES) + "/guest-languages-pinyin.tsv");
+  ASSERT_GE(messages.size(), 50u);
+  int pinyin = 0, asChinese = 0;
+  for (const auto& m : messages) {
+    const std::string got = Lang::detect(m.text);
+    if (m.code == "zh-Hans") {
+      ++pinyin;
+      asChinese += got == "zh-Hans";
+    } else if (isReplyLanguage(m.code)) {
+      EXPECT_EQ(got, m.code) << m.text;
+    } else {
+      EXPECT_NE(got, "zh-Hans") << m.text;
+    }
+  }
+  EXPECT_GE(asChinese * 100, 90 * pinyin);
+  for (const char* text :
+       {"bisa juga", "sama sama", "mana?", "hai kak", "que?", "a que hora?", "ban", "die Bar", "xin chao", "long beach",
+        "ganda", "sige po", "ma che", "men", "mai pen rai", "you ok?", "ni hao"})
+    EXPECT_TRUE(Lang::detect(text) != "zh-Hans" || std::string(text) == "ni hao") << text;
+  EXPECT_EQ(Lang::detect("ni hao"), "zh-Hans");
+  EXPECT_EQ(Lang::detect("qing wen, zao can ji dian?"), "zh-Hans");
+  EXPECT_EQ(Lang::detect("qingwenzaocanjidian"), "zh-Hans");
+}
+
+// Hindi, Arabic, Greek and Thai typed in Latin letters: no reply language is
+// theirs; English, never a third language the guest does not read.
+TEST(Lang, NoThirdLanguageForOtherScriptsTypedInLatinLetters) {
+  const auto messages = readGuestMessages(std::string(QUORVEL_FIXTURES) + "/guest-languages-other-latin.tsv");
+  ASSERT_GE(messages.size(), 50u);
+  const LanguageScore s = scoreLanguages(messages, [](std::string_view t) { return Lang::detect(t); });
+  EXPECT_GE(s.buckets.at("all").percent(), 90.0) << ::testing::PrintToString(s.misses);
+  for (const char* text : {"3andkon parking?", "mar7aba, el breakfast ayya sa3a?", "kya breakfast included hai?",
+                           "pool kab tak khula rehta hai?", "kalimera, ti ora einai to proino?",
+                           "mporoume na kanoume late checkout?", "sawasdee krub, breakfast gee mong?",
+                           "khob khun mak ka", "ahlan, ana wasalt el matar", "pou mporoume na fame kala?"})
+    EXPECT_EQ(Lang::detect(text), "en") << text;
+  // What the recognisers back stays: languages without replies that CLD2 or
+  // the word lists know, short messages of the reply languages.
+  EXPECT_EQ(Lang::detect("Obrigado!"), "pt");
+  EXPECT_EQ(Lang::detect("Hvor er bassenget?"), "nb");
+  EXPECT_EQ(Lang::detect("Czy jest parking?"), "pl");
+  EXPECT_EQ(Lang::detect("Tot straks"), "nl");
+  EXPECT_EQ(Lang::detect("Ingat po"), "tl");
+  EXPECT_EQ(Lang::detect("Camera pronta?"), "it");
+  // A room number or a booking code is no chat alphabet.
+  EXPECT_EQ(Lang::detect("Zimmer 2b bitte"), "de");
+  EXPECT_EQ(Lang::detect("Buchung AB123CD storniert"), "de");
+}
+
 // Languages beside the reply languages keep their own name where the
 // recognisers can tell them; where they cannot, a language of their own
 // family is acceptable, another family never.
@@ -142,12 +203,11 @@ TEST(Lang, NeighboursAndLanguagesWithoutReplies) {
   EXPECT_EQ(Lang::detect("Il y a un parking ?"), "fr");
   EXPECT_EQ(Lang::detect("Kolam renang buka sekarang?"), "id");
   // A long Portuguese message is not made Spanish by "de", "por" and "no".
-  EXPECT_EQ(
-      Lang::detect("Bom dia, por favor, gostar\xC3\xAD"
-                   "amos de saber se o quarto tem ar condicionado e se \xC3\xA9 "
-                   "poss\xC3\xADvel fazer o check-in mais cedo no s\xC3\xA1"
-                   "bado"),
-      "pt");
+  EXPECT_EQ(Lang::detect("Bom dia, por favor, gostar\xC3\xAD"
+                         "amos de saber se o quarto tem ar condicionado e se \xC3\xA9 "
+                         "poss\xC3\xADvel fazer o check-in mais cedo no s\xC3\xA1"
+                         "bado"),
+            "pt");
   EXPECT_EQ(Lang::detect("\xD0\x94\xD1\x8F\xD0\xBA\xD1\x83\xD1\x8E!"), "uk");          // Дякую!
   EXPECT_EQ(Lang::detect("\xD0\x94\xD0\xB7\xD1\x8F\xD0\xBA\xD1\x83\xD0\xB9!"), "be");  // Дзякуй!
   EXPECT_EQ(Lang::detect("Te\xC5\x9F"

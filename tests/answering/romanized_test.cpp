@@ -44,6 +44,27 @@ TEST(Romanized, SyllablesOfJapaneseAndKorean) {
   EXPECT_EQ(koreanMarks("makan"), 0);
 }
 
+// Pinyin syllables are a closed set; the marks are what only pinyin forms so.
+TEST(Romanized, PinyinSyllablesAndMarks) {
+  for (const char* w : {"qingwen", "zaocan", "tingchechang", "xiexie", "zhuang", "ji", "dian", "nihao", "lvse",
+                        "youyongchi", "chuzuche", "xian"})
+    EXPECT_TRUE(pinyinWord(w)) << w;
+  // Look-alikes of the Latin-script languages guests write: a syllable
+  // pinyin does not have ("ho", "ja", "to", "nh", a final "t" or "s").
+  for (const char* w : {"hora", "jam", "sarapan", "toi", "nhieu", "hotel", "salamat", "oras", "piscina", "grazie",
+                        "khong", "gracias", "", "a'"})
+    EXPECT_FALSE(pinyinWord(w)) << w;
+  EXPECT_FALSE(pinyinWord(std::string(400, 'a')));
+
+  for (const char* w : {"qingwen", "xiexie", "zhe", "dian", "jiao", "duo", "dui", "jiu", "xiong"})
+    EXPECT_TRUE(pinyinMarked(w)) << w;
+  // Syllables every language has: "bisa juga" and "mana" sound like pinyin.
+  for (const char* w : {"bisa", "juga", "mana", "sama", "ban", "hai", "an"}) {
+    EXPECT_TRUE(pinyinWord(w)) << w;
+    EXPECT_FALSE(pinyinMarked(w)) << w;
+  }
+}
+
 TEST(Romanized, LongOrOddStringsAreNoWordAndCostNothing) {
   // Guests paste anything; a string of letters longer than any word is not
   // parsed (each position would otherwise branch).

@@ -19,7 +19,11 @@ std::vector<GuestMessage> readGuestMessages(const std::string& path) {
     if (line.empty() || line[0] == '#') continue;
     const auto tab = line.find('\t');
     if (tab == std::string::npos) continue;
-    out.push_back({line.substr(0, tab), line.substr(tab + 1)});
+    // A pasted e-mail keeps its line breaks as "\n".
+    std::string text = line.substr(tab + 1);
+    for (std::size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 1))
+      text.replace(at, 2, "\n");
+    out.push_back({line.substr(0, tab), std::move(text)});
   }
   return out;
 }

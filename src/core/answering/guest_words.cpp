@@ -162,8 +162,39 @@ doeyo dwaeyo haeyo hamnida imnida imnikka ieyo yeyo sipeoyo sipseumnida butakdeu
 algesseumnida moreugesseoyo gwaenchanayo jal joshik josik jochik myeot eotteoke eotteokhe otteoke sukso
 juchajang eonje jeongmal jinjja joayo bimilbeonho sukbak yeogi jeogi aniyo manhi mul bang sikdang pyeonuijeom
 geuncheo sugeon jusil bulleo tto allyeo)"},
+      // Languages without replies of their own, typed in Latin letters:
+      // Hindi, Greek, Thai.
+      {"hi",
+       R"(namaste namaskar kya kyaa hain haan nahi nahin nhi aap aapka aapke aapko apka apke mujhe muje mujhko humko hume humein
+chahiye chaiye chahie kitne kitna kitni baje kahan kaha kaise kese kaisa raha rahi rahe karte karna karo kijiye
+dijiye sakte sakti sakta milega milegi subah raat shaam aaj abhi bahut bohot bahot achha accha acha theek thik
+dhanyavaad dhanyawad shukriya bhai bhaiya kamra kamre paani pani thanda khana nashta chabi chaabi aayenge aaunga
+aaungi aayega jaana hoga hogi liye kaam rehta rehti khula batao bataiye kuch kyun kyon hamara hamare hamari meri
+apna yahan wahan jaldi)"},
+      {"el", R"(kalimera kalispera kalinixta kalinychta geia geiasou yiasou yasou yassou efxaristo efharisto eucharisto
+euxaristw efxaristw efcharisto parakalo parakalw einai ine yparxei iparxei iparxi ypirxe mporoume boroume mporo
+mporeite boreite thelo thelw theloume thelome xenodoxeio xenodoxio domatio domatiou paralia proino petseta petsetes
+kleidi leitourgei litourgi ftasoume ftanoume vrady vradi akomi akoma kostizei kanoume oxi ochi entaxei entaksei
+endaxi zesto)"},
+      {"th", R"(sawasdee sawatdee sawadee sawaddee sawasdi krub krab khrap khrup khob khop khun aroi ngai perm toem khor
+sanam arai mong)"},
   };
   return lists;
+}
+
+const char* arabicChatWords() {
+  return R"(shukran shokran marhaba momken mumkin mumken inshallah yalla habibi keef kif kteer ktir kteir feen fein
+msh mish enta enti ahlan kheir khair tayyib mafi zyada ziyada bokra bukra leil lail ayya sokhne mayye)";
+}
+
+const char* pinyinWords() {
+  return R"(nihao ninhao xiexie xiexieni qingwen qing wen women nimen tamen shenme zenme zenmeyang nali nar zheli nali
+duoshao jidian jige keyi kebukeyi meiyou youmeiyou xuyao xiang yao neng nengbuneng zaocan zaofan wancan wufan
+fangjian fangka yaoshi mima ruzhu tuifang yanchi tiqian jichang chuzuche dache jieji songji tingchechang tingche
+youyongchi jianshenfang maojin yushi reshui kongtiao dianshi xiyiji chuifengji xingli jicun yajin xinyongka xianjin
+fujin chaoshi ditie zhan haitan canting shinei mingtian jintian zuotian zaoshang wanshang xiawu shangwu xianzai
+haode hao mei wenti duibuqi bu haoyisi xiexie laoban fuwuyuan qiantai baohan mianfei shoufei qian kuai yuan jiage
+gongli fenzhong xiaoshi daodi mashang zhidao bangmang bang zhuyi kuaile shengri ertong haizi chuang zhentou beizi)";
 }
 
 const char* hotelLoanwords() {

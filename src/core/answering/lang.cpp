@@ -16,6 +16,7 @@
 #include <set>
 #include <vector>
 
+#include "answering/guest_text.h"
 #include "answering/guest_words.h"
 #include "answering/lang_signals.h"
 #include "answering/romanized.h"
@@ -86,6 +87,10 @@ const Row& lookup(const std::string& code) {
   return rows.front().second;
 }
 
+bool isReplyLanguage(const std::string& code) {
+  return std::any_of(table().begin(), table().end(), [&](const auto& row) { return row.first == code; });
+}
+
 // How many letters of each script a text has, and two kinds of Latin letter
 // that tell a language by themselves.
 struct Scripts {
@@ -114,6 +119,8 @@ bool writtenByReplyLanguages(UChar32 lower) {
       U"\u00f3\u00fa\u00f1\u00ec\u00f2";
   return own.find(static_cast<char32_t>(lower)) != std::u32string::npos;
 }
+
+int letterCount(const Scripts& s) { return s.latin + s.cyrillic + s.han + s.kana + s.hangul + s.other; }
 
 Scripts countScripts(std::string_view text) {
   Scripts s;
@@ -314,8 +321,8 @@ std::vector<std::string> wordParts(const std::vector<std::string>& words) {
   return parts;
 }
 
-// Short words of Russian, Japanese and Korean in Latin letters that other
-// languages write too ("no", "ga", "v", "na"): they count only beside a word
+// Short words of the languages typed in Latin letters that other languages
+// write too ("no", "ga", "v", "na"): they count only beside a word
 // of the language's own.
 const std::map<std::string, std::set<std::string>>& romanizedHelpers() {
   static const std::map<std::string, std::set<std::string>> helpers{
@@ -327,16 +334,38 @@ const std::map<std::string, std::set<std::string>>& romanizedHelpers() {
       // Korean particles, written apart with a hyphen ("joshik-eun", "si-buteo").
       {"ko", {"bus", "ganeun", "buteo", "kkaji", "jom", "ne",   "nae",  "eun", "neun", "eul",  "reul", "ga",
               "i",   "e",      "eseo",  "do",    "ro",  "euro", "hago", "si",  "yeyo", "ieyo", "yo"}},
+      {"hi", {"hai",  "ka",  "ki",   "ke",  "ko",   "se",   "par",  "aur",  "bhi",  "toh",  "to",   "na", "hum",
+              "tum",  "tak", "mein", "mai", "main", "do",   "ho",   "kar",  "ek",   "mil",  "kal",  "ji", "kab",
+              "band", "koi", "der",  "dur", "paas", "wala", "wali", "wale", "mera", "mere", "garam"}},
+      {"el", {"kai", "na",   "to",   "tou",  "ti",  "pou", "den",  "mia",  "ena",  "gia",  "ne",
+              "tha", "ola",  "poli", "polu", "ora", "pos", "pote", "posa", "poso", "sto",  "stin",
+              "sti", "stis", "nero", "arga", "i",   "o",   "me",   "se",   "apo",  "boro", "krio"}},
+      {"th", {"ka",  "kha", "na",   "mai", "mee", "dai", "chan", "pom", "nam",  "ron", "yang", "noi",
+              "pai", "bin", "hong", "gee", "kee", "tee", "nai",  "rai", "chai", "tao", "mak",  "ja"}},
   };
   return helpers;
 }
 
-// Russian, Japanese or Korean written in Latin letters ("mozhno pozdniy
-// vyezd?", "heya no kagi wo nakushimashita"): the language whose romanized
-// words make at least half of the message's own words, the parts of
-// hyphenated ones apart (two of them at least in a message of four words or
-// more); "" when none does.
-std::string romanizedLanguage(const std::vector<std::string>& parts) {
+// Verb endings that mark a word as Greek or Hindi typed in Latin letters
+// beyond the words listed: Greek's first person plural ("boroume",
+// "afisoume"), Hindi's polite imperative and future ("dijiye", "aayenge",
+// "karunga").
+bool endingOf(const std::string& code, std::string_view w) {
+  auto endsWithAny = [&](std::initializer_list<std::string_view> ends) {
+    return std::any_of(ends.begin(), ends.end(),
+                       [&](std::string_view e) { return w.size() > e.size() + 1 && w.ends_with(e); });
+  };
+  if (code == "el") return endsWithAny({"oume", "ousa", "eite"});
+  if (code == "hi") return endsWithAny({"iye", "yenge", "renge", "unga", "ungi"});
+  return false;
+}
+
+// Russian, Japanese, Korean, Hindi, Greek or Thai written in Latin letters
+// ("mozhno pozdniy vyezd?", "heya no kagi wo nakushimashita"): the language
+// whose romanized words make at least half of the message's own words, the
+// parts of hyphenated ones apart (two of them at least in a message of four
+// words or more); "" when none does.
+std::string romanizedLanguage(const std::vector<std::string>& parts, std::size_t& withoutReplies) {
   static const std::map<std::string, std::set<std::string>> lists = [] {
     std::map<std::string, std::set<std::string>> out;
     for (const GuestWords& g : romanizedWords())
@@ -350,17 +379,78 @@ std::string romanizedLanguage(const std::vector<std::string>& parts) {
     // Translit marks the soft sign with an apostrophe ("skol'ko"), or not.
     std::erase(w, '\'');
     for (const auto& [code, words] : lists) {
-      if (words.count(w))
+      if (words.count(w) || endingOf(code, w))
         ++hits[code];
       else if (helpers.at(code).count(w))
         ++helped[code];
     }
   }
+  withoutReplies = 0;
+  for (const auto& [code, n] : hits)
+    if (!isReplyLanguage(code)) withoutReplies += n;
   for (const auto& [code, n] : hits) {
     const std::size_t all = n + helped[code];
     if (all * 2 >= parts.size() && (parts.size() < 4 || n >= 2 || all * 3 >= parts.size() * 2)) return code;
   }
   return "";
+}
+
+// The Arabic chat alphabet: words with the digits that stand for Arabic's own
+// sounds between letters ("3andkon", "mar7aba", "sa3a") or its words make at
+// least half of the message's words besides the English hotel words (two of
+// them at least in a message of four words or more); `hits` says how many
+// there are. Read on the words as typed: the digits split the message's words
+// apart.
+bool arabicChatAlphabet(std::string_view text, std::size_t& hits) {
+  static const std::set<std::string> words = [] {
+    std::set<std::string> s;
+    for (auto& w : splitWords(arabicChatWords())) s.insert(w);
+    return s;
+  }();
+  static const std::set<std::string> shared{"el",    "fi",    "fe",   "ana", "men", "ma", "lal", "bel", "wein",
+                                            "sabah", "tamam", "mesh", "ya",  "w",   "b",  "bi",  "l",   "al"};
+  static const std::set<std::string> loanwords = [] {
+    std::set<std::string> s;
+    for (auto& w : splitWords(hotelLoanwords())) s.insert(w);
+    return s;
+  }();
+  // "sa3a", "7a2woosal": single digits beside letters, three letters at
+  // least (not "2b", "AB123").
+  auto digitWord = [](std::string_view w) {
+    int letters = 0, digits = 0;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+      const char c = w[i];
+      if (c >= 'a' && c <= 'z') {
+        ++letters;
+      } else if (std::string_view("235789").find(c) != std::string_view::npos) {
+        const bool run = (i > 0 && std::isdigit(static_cast<unsigned char>(w[i - 1]))) ||
+                         (i + 1 < w.size() && std::isdigit(static_cast<unsigned char>(w[i + 1])));
+        if (run) return false;
+        ++digits;
+      } else {
+        return false;
+      }
+    }
+    return digits >= 1 && digits <= 2 && letters >= 3;
+  };
+  std::size_t n = 0, helped = 0;
+  hits = 0;
+  for (std::string w : splitWords(text)) {
+    for (char& c : w) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto first = w.find_first_not_of(",.!?;:()\"'");
+    if (first == std::string::npos) continue;
+    w = w.substr(first, w.find_last_not_of(",.!?;:()\"'") + 1 - first);
+    if (w.find_first_not_of("0123456789:.-/") == std::string::npos || loanwords.count(w)) continue;
+    ++n;
+    // A digit inside a word is the alphabet's own mark: it counts twice.
+    if (digitWord(w))
+      hits += 2;
+    else if (words.count(w))
+      ++hits;
+    else if (shared.count(w))
+      ++helped;
+  }
+  return hits >= 1 && (hits + helped) * 2 >= n && (n < 4 || hits >= 2);
 }
 
 // When the word lists know too few of the words: the language whose sounds
@@ -431,9 +521,8 @@ std::string readingBySound(const std::vector<std::string>& parts, bool onlySure)
   return "";
 }
 
-// How strongly the word lists point to each language: every known word gives
-// one vote, shared among the languages that use it.
-std::map<std::string, double> wordVotes(const std::vector<std::string>& words) {
+// The languages whose word lists hold a word (folded).
+const std::map<std::string, std::vector<std::string>>& listedLanguages() {
   static const std::map<std::string, std::vector<std::string>> languagesOf = [] {
     std::map<std::string, std::vector<std::string>> m;
     for (const auto& list : guestWords())
@@ -443,6 +532,48 @@ std::map<std::string, double> wordVotes(const std::vector<std::string>& words) {
       }
     return m;
   }();
+  return languagesOf;
+}
+
+// Chinese typed in pinyin without tone marks ("qingwen zaocan shi ji dian",
+// "qing wen"): every word a string of Mandarin syllables (one in six aside,
+// a typo) and enough of them marked as pinyin, by a word of the pinyin list
+// or by the initials and finals other languages seldom form so. A sentence of
+// a Latin-script language may sound like pinyin word by word ("bisa juga",
+// "die"), seldom with those marks; a word the other languages' lists hold
+// ("que", "xin") marks nothing. With `onlySure` (a recogniser is sure of a
+// Latin-script language) every word must fit and three be marked.
+bool readsAsPinyin(const std::vector<std::string>& parts, bool onlySure) {
+  static const std::set<std::string> known = [] {
+    std::set<std::string> s;
+    for (auto& w : splitWords(pinyinWords())) s.insert(w);
+    return s;
+  }();
+  if (parts.empty()) return false;
+  const auto& listed = listedLanguages();
+  const std::size_t n = parts.size(), needed = onlySure ? 3 : n >= 4 ? 2 : 1;
+  // The marks first: they are cheap, and most messages have none.
+  std::vector<std::string> words, marks;
+  for (std::string w : parts) {
+    std::erase(w, '\'');
+    // Vietnamese typed without its marks begins its politest phrases with
+    // "xin" ("xin chao").
+    if (known.count(w) || (pinyinMarked(w) && !listed.count(w) && w != "xin")) marks.push_back(w);
+    words.push_back(std::move(w));
+  }
+  if (marks.size() < needed) return false;
+  const auto fit = static_cast<std::size_t>(
+      std::count_if(words.begin(), words.end(), [](const std::string& w) { return pinyinWord(w); }));
+  const auto marked = static_cast<std::size_t>(
+      std::count_if(marks.begin(), marks.end(), [](const std::string& w) { return pinyinWord(w); }));
+  if (onlySure) return fit == n && marked >= needed;
+  return fit + n / 6 >= n && marked >= needed;
+}
+
+// How strongly the word lists point to each language: every known word gives
+// one vote, shared among the languages that use it.
+std::map<std::string, double> wordVotes(const std::vector<std::string>& words) {
+  const auto& languagesOf = listedLanguages();
   std::map<std::string, double> votes;
   for (const auto& word : words) {
     const std::string folded = fold(word);
@@ -490,10 +621,6 @@ Cld2Answer cld2(std::string_view text) {
   return {ownCode(code), scores3[0]};
 }
 
-bool isReplyLanguage(const std::string& code) {
-  return std::any_of(table().begin(), table().end(), [&](const auto& row) { return row.first == code; });
-}
-
 // How the three opinions are weighed, as measured on guest messages
 // (bench/lang_bench; a range around each value gives the same results).
 // fastText's probabilities count as they are. CLD2's answer adds up to half a
@@ -514,6 +641,8 @@ constexpr double kReplyLanguageBonus = 0.1;
 // taken to be in a Latin-script language unless it reads surely as Russian,
 // Japanese or Korean.
 constexpr float kLatinSure = 0.9f;
+// The short-text model's share from which it backs a reply language alone.
+constexpr double kModelBacks = 0.3;
 
 // A message's words and what the short-text model makes of them, worked out
 // once for every reading of it (the model only when a reading asks).
@@ -539,7 +668,7 @@ class MessageWords {
   mutable std::vector<std::pair<std::string, float>> predictions_;
 };
 
-std::string combine(const MessageWords& m, const Scripts& scripts, const Recognisers& use) {
+std::string combine(const MessageWords& m, const Scripts& scripts, const Recognisers& use, bool otherScript) {
   const std::vector<std::string>& words = m.words;
   const std::vector<std::string>& own = m.own;
   // Nothing but hotel words ("wifi password?", "Checkout?"): English.
@@ -549,11 +678,9 @@ std::string combine(const MessageWords& m, const Scripts& scripts, const Recogni
   for (const auto& [code, p] : m.predictions()) score[ownCode(code)] += p;
   const Cld2Answer c = cld2(m.joined);
   if (!c.code.empty()) score[c.code] += kCld2Weight * std::min(1.0, c.score / kCld2FullScore);
-  if (use.words) {
-    const double weight = words.size() <= 4 ? kWordsWeightShort : words.size() <= 10 ? kWordsWeightMedium : 0.0;
-    if (weight > 0)
-      for (const auto& [code, votes] : wordVotes(own)) score[code] += weight * votes / static_cast<double>(own.size());
-  }
+  const std::map<std::string, double> votes = use.words ? wordVotes(own) : std::map<std::string, double>{};
+  const double weight = words.size() <= 4 ? kWordsWeightShort : words.size() <= 10 ? kWordsWeightMedium : 0.0;
+  for (const auto& [code, v] : votes) score[code] += weight * v / static_cast<double>(own.size());
   // Loanwords are plain a-z, so the message's letters tell as well as the
   // remaining words'.
   if (scripts.foreignLatin == 0)
@@ -567,14 +694,30 @@ std::string combine(const MessageWords& m, const Scripts& scripts, const Recogni
       top = v;
       best = code;
     }
+  // No third language: in plain Latin letters a language nothing backs is
+  // the sum of weak votes for a text none of them knows (Hindi, Greek, Thai
+  // typed so), and English serves the guest better than Catalan or Tagalog.
+  // A language without replies needs the word lists or CLD2 behind it; a
+  // reply language the short-text model (from 0.3), CLD2 or the word lists
+  // (a third of the words); any language the word lists alone when words of
+  // a script language without replies are among the message's
+  // (`otherScript`: "namaste", "mporoume", "3andak").
+  if (best != "en" && scripts.foreignLatin == 0 && scripts.latin == letterCount(scripts) && !m.predictions().empty()) {
+    double model = 0;
+    for (const auto& [code, p] : m.predictions())
+      if (ownCode(code) == best) model += p;
+    const double listed = votes.count(best) ? votes.at(best) : 0.0;
+    const bool byLists = listed * 3 >= static_cast<double>(own.size());
+    const bool backed = otherScript             ? byLists
+                        : isReplyLanguage(best) ? model >= kModelBacks || c.code == best || byLists
+                                                : listed > 0 || c.code == best;
+    if (!backed) return "en";
+  }
   return best;
 }
 
-}  // namespace
-
-std::string detectLanguage(std::string_view text, const Recognisers& use) {
-  const Scripts s = countScripts(text);
-  const int letters = s.latin + s.cyrillic + s.han + s.kana + s.hangul + s.other;
+std::string decide(std::string_view text, const Scripts& s, const Recognisers& use) {
+  const int letters = letterCount(s);
   if (letters == 0) return "en";
   // Scripts that belong to one language decide outright: a short message
   // gives a statistical recogniser too little to go on.
@@ -595,24 +738,46 @@ std::string detectLanguage(std::string_view text, const Recognisers& use) {
   // Plain Latin letters only: perhaps a script language typed without its
   // keyboard.
   const MessageWords m(text, use);
+  bool otherScript = false;
   if (s.latin == letters && s.foreignLatin == s.macrons) {
     // Hepburn's long vowels written plain, as phones type them ("Tōkyō" as
     // "Tokyo").
     std::vector<std::string> parts = wordParts(m.own);
     if (s.macrons)
       for (std::string& p : parts) p = fold(p);
-    if (use.words)
-      if (std::string r = romanizedLanguage(parts); !r.empty()) return r;
+    // Hindi, Arabic, Greek or Thai typed in Latin letters are answered in
+    // English: no reply language is theirs, and a reply in their own script
+    // is not what the guest typed.
+    if (use.words) {
+      std::size_t arabic = 0, withoutReplies = 0;
+      if (arabicChatAlphabet(text, arabic)) return "en";
+      if (std::string r = romanizedLanguage(parts, withoutReplies); !r.empty()) return isReplyLanguage(r) ? r : "en";
+      otherScript = arabic + withoutReplies > 0;
+    }
     // A recogniser sure of a Latin-script language gives way only to a sure
     // reading.
     const auto& top = m.predictions();
     const bool latinSure = !top.empty() && top.front().second >= kLatinSure;
+    if (readsAsPinyin(parts, latinSure)) return "zh-Hans";
     if (std::string r = readingBySound(parts, latinSure); !r.empty()) return r;
   }
-  const std::string guess = use.cld2Only ? cld2(text).code : combine(m, s, use);
+  const std::string guess = use.cld2Only ? cld2(text).code : combine(m, s, use, otherScript);
   if (!guess.empty()) return guess;
   if (s.cyrillic > s.latin) return "ru";
   return "en";
+}
+
+}  // namespace
+
+// On the guest's own words: a quoted e-mail is in the hotel's language. When
+// nothing of the guest's is left (only a quote, only a footer), on all of it.
+std::string detectLanguage(std::string_view text, const Recognisers& use) {
+  const std::string own = guestOwnText(text);
+  if (own.size() != text.size()) {
+    const Scripts s = countScripts(own);
+    if (letterCount(s) > 0) return decide(own, s, use);
+  }
+  return decide(text, countScripts(text), use);
 }
 
 std::string Lang::detect(std::string_view text) { return detectLanguage(text, Recognisers{}); }

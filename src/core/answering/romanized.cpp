@@ -2,11 +2,13 @@
 
 #include <hunspell/hunspell.hxx>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace quorvel {
 
@@ -85,6 +87,157 @@ void koreanSyllables(std::string_view w, std::size_t i, const auto& end) {
 }
 
 bool contains(std::string_view w, std::string_view part) { return w.find(part) != std::string_view::npos; }
+
+// Mandarin's syllables in pinyin, a closed set: no other string is one.
+const std::unordered_set<std::string_view>& pinyinSyllables() {
+  static const std::unordered_set<std::string_view> set = [] {
+    static constexpr std::string_view kAll =
+        "a ai an ang ao ba bai ban bang bao bei ben beng bi bian biao bie bin bing bo bu ca cai can cang cao ce cen "
+        "ceng cha chai chan chang chao che chen cheng chi chong chou chu chua chuai chuan chuang chui chun chuo ci "
+        "cong cou cu cuan cui cun cuo da dai dan dang dao de dei den deng di dian diao die ding diu dong dou du "
+        "duan dui dun duo e ei en eng er fa fan fang fei fen feng fo fou fu ga gai gan gang gao ge gei gen geng "
+        "gong gou gu gua guai guan guang gui gun guo ha hai han hang hao he hei hen heng hong hou hu hua huai huan "
+        "huang hui hun huo ji jia jian jiang jiao jie jin jing jiong jiu ju juan jue jun ka kai kan kang kao ke kei "
+        "ken keng kong kou ku kua kuai kuan kuang kui kun kuo la lai lan lang lao le lei leng li lia lian liang "
+        "liao lie lin ling liu lo long lou lu luan lun luo lv lve lue ma mai man mang mao me mei men meng mi mian "
+        "miao mie min ming miu mo mou mu na nai nan nang nao ne nei nen neng ni nian niang niao nie nin ning niu "
+        "nong nou nu nuan nuo nv nve nue o ou pa pai pan pang pao pei pen peng pi pian piao pie pin ping po pou pu "
+        "qi qia qian qiang qiao qie qin qing qiong qiu qu quan que qun ran rang rao re ren reng ri rong rou ru rua "
+        "ruan rui run ruo sa sai san sang sao se sen seng sha shai shan shang shao she shei shen sheng shi shou shu "
+        "shua shuai shuan shuang shui shun shuo si song sou su suan sui sun suo ta tai tan tang tao te teng ti tian "
+        "tiao tie ting tong tou tu tuan tui tun tuo wa wai wan wang wei wen weng wo wu xi xia xian xiang xiao xie "
+        "xin xing xiong xiu xu xuan xue xun ya yan yang yao ye yi yin ying yo yong you yu yuan yue yun za zai zan "
+        "zang zao ze zei zen zeng zha zhai zhan zhang zhao zhe zhei zhen zheng zhi zhong zhou zhu zhua zhuai zhuan "
+        "zhuang zhui zhun zhuo zi zong zou zu zuan zui zun zuo";
+    std::unordered_set<std::string_view> out;
+    for (std::size_t start = 0; start < kAll.size();) {
+      const std::size_t end = std::min(kAll.find(' ', start), kAll.size());
+      out.insert(kAll.substr(start, end - start));
+      start = end + 1;
+    }
+    return out;
+  }();
+  return set;
+}
+
+// The longest pinyin syllable ("zhuang") has six letters.
+void pinyinSyllable(std::string_view w, std::size_t i, const auto& end) {
+  const auto& syllables = pinyinSyllables();
+  for (std::size_t n = 1; n <= 6 && i + n <= w.size(); ++n)
+    if (syllables.count(w.substr(i, n))) end(i + n);
+}
+
+// The Cyrillic spellings a Latin-letter word may stand for, grown letter by
+// letter: each choice multiplies them, up to a limit.
+class CyrillicReadings {
+ public:
+  explicit CyrillicReadings(std::size_t limit) : limit_(limit) {}
+  void add(std::initializer_list<std::string_view> options) {
+    std::vector<std::string> next;
+    for (const std::string& o : out_)
+      for (std::string_view opt : options)
+        if (next.size() < limit_) next.push_back(o + std::string(opt));
+    out_ = std::move(next);
+  }
+  // Whether what is read so far ends in a vowel (or is nothing yet): "y",
+  // "e" and the iotated vowels read otherwise there.
+  bool afterVowel() const {
+    static constexpr std::string_view kVowels = "аеёиоуыэюя";
+    const std::string& s = out_.front();
+    if (s.empty()) return true;
+    for (std::size_t i = 0; i < kVowels.size(); i += 2)
+      if (s.ends_with(kVowels.substr(i, 2))) return true;
+    return false;
+  }
+  const std::vector<std::string>& spellings() const { return out_; }
+
+ private:
+  std::size_t limit_;
+  std::vector<std::string> out_{""};
+};
+
+// "zh", "kh", "ch", "sh", "shch", "sch", "ts" at `i`: the letters used, 0 when
+// none stands there.
+std::size_t readDigraph(std::string_view w, std::size_t i, CyrillicReadings& r) {
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 7> digraphs{
+      {{"shch", "щ"}, {"zh", "ж"}, {"kh", "х"}, {"ch", "ч"}, {"sh", "ш"}, {"sch", "щ"}, {"ts", "ц"}}};
+  for (const auto& [latin, cyr] : digraphs) {
+    if (!startsWith(w, i, latin)) continue;
+    if (latin == "ts")
+      r.add({cyr, "тс", "тьс"});  // "tsya": "ться"
+    else if (latin == "sch")
+      r.add({cyr, "сч"});  // "schet": "счет"
+    else if (latin != "kh" && i + latin.size() == w.size())
+      r.add({cyr, std::string(cyr) + "ь"});  // "pomoshch": "помощь", "noch": "ночь"
+    else
+      r.add({cyr});
+    return latin.size();
+  }
+  return 0;
+}
+
+// "ya", "yu", "yo", "ye" (or with "j") at `i`: 2, or 0 when none stands there.
+std::size_t readIotated(std::string_view w, std::size_t i, CyrillicReadings& r) {
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 8> iotated{
+      {{"yo", "ё"}, {"jo", "ё"}, {"yu", "ю"}, {"ju", "ю"}, {"ya", "я"}, {"ja", "я"}, {"ye", "е"}, {"je", "е"}}};
+  for (const auto& [latin, cyr] : iotated) {
+    if (!startsWith(w, i, latin)) continue;
+    // After a consonant a hard or soft sign may stand before it ("vyezd":
+    // "выезд", "obyavlenie").
+    if (r.afterVowel()) {
+      r.add({cyr});
+    } else {
+      const std::string soft = "ь" + std::string(cyr), hard = "ъ" + std::string(cyr), yery = "ы" + std::string(cyr);
+      r.add({cyr, soft, hard, yery});
+    }
+    return 2;
+  }
+  return 0;
+}
+
+// One letter at `i`: 1, or 0 for a letter translit does not use.
+std::size_t readLetter(std::string_view w, std::size_t i, CyrillicReadings& r) {
+  const char c = w[i];
+  const char next = i + 1 < w.size() ? w[i + 1] : 0;
+  const bool vowelBefore = r.afterVowel();
+  switch (c) {
+    case 'y':
+      if (vowelBefore)
+        r.add({"й"});
+      else
+        r.add({"ы", "й", "и"});
+      return 1;
+    case 'j': r.add({"й", "ж"}); return 1;  // "mojno": "можно"
+    case '\'': r.add({"ь"}); return 1;
+    case 'e':
+      if (i == 0 || vowelBefore)
+        r.add({"е", "э"});
+      else
+        r.add({"е"});
+      return 1;
+    case 'i':
+      if (vowelBefore && i > 0)
+        r.add({"и", "й"});
+      else
+        r.add({"и"});
+      return 1;
+    default: break;
+  }
+  static constexpr std::string_view kLatin = "abvwgdzklmnoprstufhcxq";
+  static constexpr std::array<std::string_view, 22> kCyrillic{"а", "б", "в", "в", "г", "д", "з", "к", "л", "м",  "н",
+                                                              "о", "п", "р", "с", "т", "у", "ф", "х", "ц", "кс", "к"};
+  const std::size_t at = kLatin.find(c);
+  if (at == std::string_view::npos) return 0;
+  const std::string_view cyr = kCyrillic[at];
+  // The soft sign is often left out: "skolko" for "сколько", "mozhet byt"
+  // for "может быть".
+  const bool consonantNext = next != 0 && !vowel(next) && next != 'y' && next != '\'';
+  if (std::string_view("lntdszrmvp").find(c) != std::string_view::npos && (next == 0 || consonantNext))
+    r.add({cyr, std::string(cyr) + "ь"});
+  else
+    r.add({cyr});
+  return 1;
+}
 
 // The Russian dictionary of the system, read once.
 class RussianDictionary {
@@ -175,104 +328,32 @@ int koreanMarks(std::string_view word) {
   return 0;
 }
 
+bool pinyinWord(std::string_view word) {
+  auto syllables = [](std::string_view w) {
+    return splits(w, [&](std::size_t i, const auto& end) { pinyinSyllable(w, i, end); });
+  };
+  // The northern "r" after a syllable ("nar", "zher", "yidianr").
+  return syllables(word) || (word.size() > 2 && word.ends_with('r') && syllables(word.substr(0, word.size() - 1)));
+}
+
+bool pinyinMarked(std::string_view word) {
+  if (contains(word, "q") || contains(word, "x") || contains(word, "zh")) return true;
+  for (std::string_view final : {"iao", "ian", "iang", "iong", "uang", "uai", "uo", "ui", "iu"})
+    if (contains(word, final)) return true;
+  return false;
+}
+
 std::vector<std::string> cyrillicReadings(std::string_view w, std::size_t limit) {
   if (w.size() > kLongestWord) return {};
-  static constexpr std::string_view kVowels = "аеёиоуыэюя";
-  auto afterVowel = [](const std::string& s) {
-    if (s.empty()) return true;
-    for (std::size_t i = 0; i < kVowels.size(); i += 2)
-      if (s.ends_with(kVowels.substr(i, 2))) return true;
-    return false;
-  };
-  std::vector<std::string> out{""};
-  auto add = [&](std::initializer_list<std::string_view> options) {
-    std::vector<std::string> next;
-    for (const std::string& o : out)
-      for (std::string_view opt : options)
-        if (next.size() < limit) next.push_back(o + std::string(opt));
-    out = std::move(next);
-  };
-  static constexpr std::array<std::pair<std::string_view, std::string_view>, 7> digraphs{
-      {{"shch", "щ"}, {"zh", "ж"}, {"kh", "х"}, {"ch", "ч"}, {"sh", "ш"}, {"sch", "щ"}, {"ts", "ц"}}};
-  static constexpr std::array<std::pair<std::string_view, std::string_view>, 8> iotated{
-      {{"yo", "ё"}, {"jo", "ё"}, {"yu", "ю"}, {"ju", "ю"}, {"ya", "я"}, {"ja", "я"}, {"ye", "е"}, {"je", "е"}}};
-  std::size_t i = 0;
-  while (i < w.size()) {
-    const bool vowelBefore = afterVowel(out.front());
-    bool done = false;
-    for (const auto& [latin, cyr] : digraphs)
-      if (startsWith(w, i, latin)) {
-        if (latin == "ts")
-          add({cyr, "тс", "тьс"});  // "tsya": "ться"
-        else if (latin == "sch")
-          add({cyr, "сч"});  // "schet": "счет"
-        else if (latin != "kh" && i + latin.size() == w.size())
-          add({cyr, std::string(cyr) + "ь"});  // "pomoshch": "помощь", "noch": "ночь"
-        else
-          add({cyr});
-        i += latin.size();
-        done = true;
-        break;
-      }
-    if (done) continue;
-    for (const auto& [latin, cyr] : iotated)
-      if (startsWith(w, i, latin)) {
-        // After a consonant a hard or soft sign may stand before it
-        // ("vyezd": "выезд", "obyavlenie").
-        if (vowelBefore) {
-          add({cyr});
-        } else {
-          const std::string soft = "ь" + std::string(cyr), hard = "ъ" + std::string(cyr), yery = "ы" + std::string(cyr);
-          add({cyr, soft, hard, yery});
-        }
-        i += 2;
-        done = true;
-        break;
-      }
-    if (done) continue;
-    const char c = w[i];
-    const char next = i + 1 < w.size() ? w[i + 1] : 0;
-    const bool consonantNext = next != 0 && !vowel(next) && next != 'y' && next != '\'';
-    switch (c) {
-      case 'y':
-        if (vowelBefore)
-          add({"й"});
-        else
-          add({"ы", "й", "и"});
-        break;
-      case 'j': add({"й", "ж"}); break;  // "mojno": "можно"
-      case '\'': add({"ь"}); break;
-      case 'e':
-        if (i == 0 || vowelBefore)
-          add({"е", "э"});
-        else
-          add({"е"});
-        break;
-      case 'i':
-        if (vowelBefore && i > 0)
-          add({"и", "й"});
-        else
-          add({"и"});
-        break;
-      default: {
-        static constexpr std::string_view kLatin = "abvwgdzklmnoprstufhcxq";
-        static constexpr std::array<std::string_view, 22> kCyrillic{"а", "б", "в", "в", "г",  "д", "з", "к",
-                                                                    "л", "м", "н", "о", "п",  "р", "с", "т",
-                                                                    "у", "ф", "х", "ц", "кс", "к"};
-        const std::size_t at = kLatin.find(c);
-        if (at == std::string_view::npos) return {};
-        const std::string_view cyr = kCyrillic[at];
-        // The soft sign is often left out: "skolko" for "сколько", "mozhet
-        // byt" for "может быть".
-        if (std::string_view("lntdszrmvp").find(c) != std::string_view::npos && (next == 0 || consonantNext))
-          add({cyr, std::string(cyr) + "ь"});
-        else
-          add({cyr});
-      }
-    }
-    ++i;
+  CyrillicReadings readings(limit);
+  for (std::size_t i = 0; i < w.size();) {
+    std::size_t used = readDigraph(w, i, readings);
+    if (used == 0) used = readIotated(w, i, readings);
+    if (used == 0) used = readLetter(w, i, readings);
+    if (used == 0) return {};  // a letter translit does not use
+    i += used;
   }
-  return out;
+  return readings.spellings();
 }
 
 bool translitMarked(std::string_view word) {

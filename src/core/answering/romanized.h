@@ -1,7 +1,7 @@
-// How a Latin-letter word reads as Japanese romaji, as romanized Korean or as
-// Russian in translit: the sounds each language allows, and for Russian the
-// spelling dictionary after turning the word into Cyrillic. Words are lower
-// case a-z (long vowels already written plain).
+// How a Latin-letter word reads as Japanese romaji, as romanized Korean, as
+// Chinese pinyin or as Russian in translit: the sounds each language allows,
+// and for Russian the spelling dictionary after turning the word into
+// Cyrillic. Words are lower case a-z (long vowels already written plain).
 #pragma once
 
 #include <string>
@@ -28,6 +28,16 @@ bool koreanWord(std::string_view word);
 // "-nida", "-kkayo"), 1 for the vowels "eo" and "eu" or a doubled "kk" or
 // "jj", else 0.
 int koreanMarks(std::string_view word);
+
+// The word is a sequence of Mandarin syllables in pinyin without tone marks
+// ("qingwen", "zaocan", "tingchechang"; "v" or "u" for "ü").
+bool pinyinWord(std::string_view word);
+
+// Whether a pinyin word has what marks it as pinyin rather than only sounding
+// like it: the initials "q", "x", "zh", or the finals "iao", "ian", "iang",
+// "iong", "uang", "uai", "uo", "ui", "iu" other languages guests write seldom
+// form so.
+bool pinyinMarked(std::string_view word);
 
 // Russian in translit: the spellings a word may stand for in Cyrillic ("skolko"
 // for "сколько", "pozdniy" for "поздний"), at most `limit` of them.
