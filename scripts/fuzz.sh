@@ -10,15 +10,17 @@ command -v clang++ >/dev/null || { echo "fuzz: clang++ is not installed"; exit 1
 build=${QUORVEL_FUZZ_BUILD_DIR:-build-fuzz}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DQUORVEL_FUZZ=ON -DQUORVEL_TESTS=OFF >/dev/null
-targets=(rtf html docx chunker stream embedding index_file lang)
+targets=(rtf html docx chunker pdf_layout stream embedding index_file lang)
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 seeds() {  # the seed files of a target
   case "$1" in
-    rtf) ls tests/fixtures/*.rtf resources/samples/*/*.rtf ;;
-    html) ls tools/sample-hotel-sources/*.html resources/samples/*/*.html ;;
-    docx) ls resources/samples/*/*.docx tests/fuzz/corpus/docx/* ;;
-    chunker) ls resources/samples/*/*.md resources/samples/*/*.txt resources/templates/*/* ;;
+    rtf) ls tests/fixtures/*.rtf tests/fixtures/real-documents/*.rtf resources/samples/*/*.rtf ;;
+    html) ls tools/sample-hotel-sources/*.html resources/samples/*/*.html tests/fixtures/real-documents/*.html ;;
+    docx) ls resources/samples/*/*.docx tests/fixtures/real-documents/*.docx tests/fuzz/corpus/docx/* ;;
+    chunker) ls resources/samples/*/*.md resources/samples/*/*.txt resources/templates/*/* \
+      tests/fixtures/real-documents/*.txt tests/fixtures/real-documents/*.md ;;
+    pdf_layout) ls tests/fuzz/corpus/pdf_layout/* ;;
     *) ls "tests/fuzz/corpus/$1"/* ;;
   esac
 }

@@ -9,7 +9,9 @@
 
 #include <quorvel/document_reader.h>
 
+#include "documents/pdf_layout.h"
 #include "documents/readers.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -65,6 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #elif defined(FUZZ_CHUNKER)
   for (const auto& chunk : quorvel::DocumentReader::chunks("fuzz.txt", bytes)) {
     if (chunk.text.empty() || chunk.id.empty()) __builtin_trap();  // a passage is never empty
+    // A paragraph over 1,000 characters is cut: no passage is longer than
+    // that and its heading.
+    if (quorvel::graphemeCount(chunk.text) > 1001 + quorvel::graphemeCount(chunk.section)) __builtin_trap();
   }
   std::size_t start = 0;
   while (start <= bytes.size()) {
@@ -72,6 +77,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quorvel::DocumentReader::isHeading(bytes.substr(start, end - start));
     start = end + 1;
   }
+#elif defined(FUZZ_PDF_LAYOUT)
+  // Pages of words at places and sizes the bytes choose: eight bytes a word,
+  // a zero byte a new page.
+  std::vector<quorvel::readers::PdfPage> pages(1);
+  pages[0].width = 595;
+  pages[0].height = 842;
+  static const char* const texts[] = {"Room", "12", "EUR", "Page", "1", "of", "3", "the", "-", "\xE2\x80\xA2", "\xC3\xA9", "1."};
+  for (std::size_t i = 0; i + 8 <= size; i += 8) {
+    const uint8_t* b = data + i;
+    if (b[0] == 0) {
+      pages.emplace_back();
+      pages.back().width = b[1] * 4.0;
+      pages.back().height = b[2] * 4.0;
+      continue;
+    }
+    quorvel::readers::PdfWord w;
+    w.text = texts[b[0] % 12];
+    w.x = (b[1] - 16) * 3.0;
+    w.y = b[2] * 3.5;
+    w.width = b[3] % 64;
+    w.height = b[4] % 32;
+    w.fontSize = b[5] % 24;
+    w.spaceAfter = b[6] & 1;
+    pages.back().words.push_back(std::move(w));
+  }
+  quorvel::readers::layoutPdf(pages);
 #else
 #error "no target chosen"
 #endif

@@ -404,9 +404,10 @@ std::optional<std::string> textOfArchive(zip_t* opened) {
   // that cites them.
   const std::map<std::string, std::string> none;
   std::map<std::string, std::string> footnotes, endnotes;
-  for (auto [part, texts] : {std::pair{"word/footnotes.xml", &footnotes}, std::pair{"word/endnotes.xml", &endnotes}}) {
+  for (const auto& part : {std::pair{"word/footnotes.xml", &footnotes}, std::pair{"word/endnotes.xml", &endnotes}}) {
     std::vector<Block> ignored;
-    withPart(archive.get(), part, read,
+    std::map<std::string, std::string>* texts = part.second;
+    withPart(archive.get(), part.first, read,
              [&](xmlTextReaderPtr r) { return PartReader(styles, none, none).read(r, ignored, texts); });
   }
 
