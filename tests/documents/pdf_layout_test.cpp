@@ -63,6 +63,20 @@ TEST(PdfLayout, ParagraphsFromLineGapsAndAPageBreakJoined) {
             "Bicycles are lent at the desk.");
 }
 
+TEST(PdfLayout, ShortLinesEndTheirParagraphWrappedOnesGoOn) {
+  // A printed export: every record its own line, close together.
+  PdfPage p = page();
+  line(p, 50, 100, "PARKING");
+  line(p, 50, 112, "Parking: EUR 15 per night");
+  line(p, 50, 124, "Spaces: 8");
+  // Prose wrapped at the column's edge, whose next word would not have fitted.
+  line(p, 50, 136, "The garage entrance is in the side street behind the house and the gate opens with");
+  line(p, 50, 148, "your room key, day and night.");
+  EXPECT_EQ(layoutPdf({p}),
+            "PARKING\n\nParking: EUR 15 per night\n\nSpaces: 8\n\n"
+            "The garage entrance is in the side street behind the house and the gate opens with your room key, day and night.");
+}
+
 TEST(PdfLayout, TwoColumnsAreReadOneAfterTheOther) {
   PdfPage p = page();
   line(p, 50, 60, "Lindenhof News", 20);

@@ -332,8 +332,29 @@ std::vector<Paragraph> paragraphsOf(const std::vector<Line>& lines, double body)
     std::sort(pitches.begin(), pitches.end());
     pitch = pitches[(pitches.size() - 1) / 4];
   }
+  // The right edge of each column's text: a line ends a paragraph when the
+  // next line's first word would have fitted after it (a line of a record,
+  // the last line of a paragraph); a wrapped line is full.
+  std::vector<double> rightEdge(lines.size(), 0);
+  for (std::size_t start = 0; start < lines.size();) {
+    std::size_t end = start + 1;
+    while (end < lines.size() && !lines[end].columnStart) ++end;
+    double edge = 0;
+    for (std::size_t i = start; i < end; ++i)
+      if (lines[i].segments.size() == 1) edge = std::max(edge, lines[i].segments.front().x1);
+    for (std::size_t i = start; i < end; ++i) rightEdge[i] = edge;
+    start = end;
+  }
+  auto firstWordWidth = [](const Line& l) {
+    const Segment& s = l.segments.front();
+    const std::size_t chars = std::max<std::size_t>(graphemeCount(s.text), 1);
+    const std::size_t word = graphemeCount(std::string_view(s.text).substr(0, s.text.find(' ')));
+    return (s.x1 - s.x0) / static_cast<double>(chars) * static_cast<double>(word);
+  };
+
   std::vector<Paragraph> out;
   const Line* prev = nullptr;
+  std::size_t index = 0;
   const Line* opening = nullptr;  // the first line of the paragraph being built
   const Line* lastRow = nullptr;  // the table row being built
   for (const Line& l : lines) {
@@ -356,11 +377,14 @@ std::vector<Paragraph> paragraphsOf(const std::vector<Line>& lines, double body)
         for (auto i = lastRow->segments.begin(); i != cell; ++i) at = rows.find('\t', at) + 1;
         rows.insert(std::min(rows.find('\t', at), rows.size()), " " + text);
         prev = &l;
+        ++index;
         continue;
       }
     }
+    const bool endedShort = prev && !row && prev->segments.size() == 1 &&
+                            rightEdge[index - 1] - prev->segments.back().x1 > firstWordWidth(l) + 0.5 * l.size;
     bool fresh = !close || out.empty() || (!runsOn && std::abs(l.size - prev->size) > 0.8) || opensListItem(text) ||
-                 row != out.back().table;
+                 row != out.back().table || (!runsOn && endedShort);
     // A list item's own lines are indented past its mark; a line back at the
     // mark is the text after the list.
     if (!fresh && !row && opening && opensListItem(opening->text()) && l.x0() <= opening->x0() + 1) fresh = true;
@@ -380,6 +404,7 @@ std::vector<Paragraph> paragraphsOf(const std::vector<Line>& lines, double body)
     if (fresh && !row && l.size >= body * 1.15 && body > 0) out.back().level = l.size >= body * 1.5 ? 1 : 2;
     prev = &l;
     lastRow = row ? &l : nullptr;
+    ++index;
   }
   // A heading is short: a long paragraph in large type is body text.
   for (Paragraph& p : out)
