@@ -36,7 +36,9 @@ const std::string kUsage =
     "quorvel-cli ask \"question\"   answer from the documents [--template=checkin|breakfast|transfer|rules|complaint]\n"
     "quorvel-cli bench q.json r.json\n"
     "quorvel-cli gaps             what guests asked that the documents do not answer [--days N] [--json]\n"
-    "quorvel-cli stop             stop the local model\n";
+    "quorvel-cli stop             stop the local model\n"
+    "A message given to ask on standard input (quorvel-cli ask < message.txt) is never in sight of\n"
+    "other users of the computer; one given as an argument is hidden once read, not before.\n";
 
 TEST(Cli, UsageForNoOrUnknownCommand) {
   for (const auto& args : std::vector<std::vector<std::string>>{{}, {"help"}, {"--help"}, {"nosuch"}, {"Import"}}) {
@@ -351,6 +353,38 @@ TEST_F(CliAskTest, TemplatesAndStandardInput) {
   r = runCli({"ask", "\u0415\u0441\u0442\u044c \u043b\u0438 \u0441\u0430\u0443\u043d\u0430?"}, env);
   EXPECT_EQ(lines(r.out).at(0), Lang::notInDocs("ru"));
   EXPECT_TRUE(lines(r.out).at(1).ends_with(" ru"));
+}
+
+// Every user of the computer can read a process's arguments: the guest's
+// message is gone from them before the model is asked, for all the seconds
+// the reply takes; the chosen template may stay.
+TEST_F(CliAskTest, TheGuestsMessageIsOutOfOtherUsersSightWhileTheReplyIsWritten) {
+  test::stopModelServers();  // started again by the ask, with a slow model
+  const fs::path record = dir / "requests.jsonl";
+  env["QUORVEL_STANDIN_REPLY_DELAY_MS"] = "4000";
+  env["QUORVEL_STANDIN_RECORD"] = record.string();
+  Subprocess::Options o;
+  o.environment = test::environmentWith(env);
+  Subprocess ask({QUORVEL_CLI, "ask", "--template=checkin", "Hello, I am Anna Kowalska,", "passport PL998877, room 12"},
+                 o);
+  ASSERT_TRUE(ask.started());
+  ASSERT_TRUE(test::waitFor([&] {
+    return fs::exists(record) && readText(record).find("/v1/chat/completions") != std::string::npos;
+  }));
+  ASSERT_TRUE(ask.running());  // the reply is still being written
+  const std::string seen = readText("/proc/" + std::to_string(ask.pid()) + "/cmdline");
+  EXPECT_EQ(seen.find("Kowalska"), std::string::npos);
+  EXPECT_EQ(seen.find("PL998877"), std::string::npos);
+  EXPECT_EQ(seen.substr(0, seen.find('\0')), QUORVEL_CLI);
+  EXPECT_NE(seen.find("--template=checkin"), std::string::npos);
+  if (const auto other = test::commandLineSeenByAnotherUser(ask.pid())) {
+    EXPECT_NE(other->find("--template=checkin"), std::string::npos) << "nothing read";
+    EXPECT_EQ(other->find("PL998877"), std::string::npos);
+  }
+  EXPECT_EQ(ask.wait(std::chrono::minutes(2)).status, 0);
+  // The answering had the whole message.
+  const auto history = nlohmann::json::parse(lines(readText(dir / "home/history.jsonl")).back());
+  EXPECT_EQ(history["question"], "Hello, I am Anna Kowalska, passport PL998877, room 12");
 }
 
 TEST_F(CliAskTest, ModelServerFaultsAreErrorsNotAnswers) {

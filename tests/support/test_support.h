@@ -2,7 +2,11 @@
 // overrides that undo themselves, and running the built programs.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -107,6 +111,14 @@ namespace quorvel::test {
 void stopModelServers();
 // Kills the chat server on its port, as a crash would.
 void killChatServer();
+
+// /proc/<pid>/cmdline as another user (nobody) reads it: what every user of
+// the computer sees of a process's arguments. Needs root (nullopt without).
+std::optional<std::string> commandLineSeenByAnotherUser(pid_t pid);
+
+// Asks `condition` until it holds (true) or `limit` has passed (false): a
+// guard against hanging, never a measure of speed.
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::minutes(1));
 
 // The smallest whole model file: a GGUF header without tensors.
 std::string emptyGguf();

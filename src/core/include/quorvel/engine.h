@@ -30,6 +30,7 @@ class Engine {
     damaged,        // a model file is damaged
     didNotStart,    // a server exited or never answered
     portTaken,      // another program listens on a port
+    noKey,          // the servers' key cannot be made: they are not started
     serverStopped,  // a ready server went away
     other,
   };
