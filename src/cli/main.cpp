@@ -101,7 +101,9 @@ int importCommand() {
   const int64_t copied = DocImport::paths(paths, &skipped);
   for (const auto& s : skipped) err("quorvel-cli: skipped " + printable(s));
   out("imported: " + std::to_string(copied));
-  return 0;
+  // Nothing came in and something was refused: a script must not take that
+  // for success.
+  return copied == 0 && !skipped.empty() ? 1 : 0;
 }
 
 int setupCommand() {

@@ -98,6 +98,36 @@ TEST(Cli, UnlistableFolderContributesNothing) {
   EXPECT_EQ(r.out, "imported: 0\n");
 }
 
+// Special files and a file of gigabytes named as documents: each is named
+// on standard error, and an import of nothing else is no success.
+TEST(Cli, ImportNamesWhatIsNoDocumentAndFailsWhenNothingCameIn) {
+  TempDir dir;
+  fs::create_directories(dir / "from");
+  auto refused = test::makeSpecialFiles(dir / "from");
+  refused.erase("folder.pdf");  // named by itself, a folder gives its entries
+  writeText(dir / "from/big.txt", "");
+  fs::resize_file(dir / "from/big.txt", 2'147'483'648u);  // sparse: no disk
+  refused["big.txt"] = "too large: 2148 MB (a document may have at most 50 MB)";
+  std::vector<std::string> args{"import"};
+  for (const auto& [name, why] : refused) args.push_back((dir / "from" / name).string());
+  const std::map<std::string, std::string> env{{"QUORVEL_HOME", (dir / "home").string()}};
+  auto r = runCli(args, env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "imported: 0\n");
+  for (const auto& [name, why] : refused)
+    EXPECT_NE(r.err.find("quorvel-cli: skipped " + (dir / "from" / name).string() + ": " + why + "\n"),
+              std::string::npos)
+        << r.err;
+  EXPECT_TRUE(fs::is_empty(dir / "home/documents"));
+  // Beside a document: that one comes in, the others are still named.
+  writeText(dir / "rules.txt", "Quiet after 22:00.");
+  args.push_back((dir / "rules.txt").string());
+  r = runCli(args, env);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "imported: 1\n");
+  EXPECT_NE(r.err.find("big.txt: too large"), std::string::npos) << r.err;
+}
+
 class CliEngineTest : public ::testing::Test {
  protected:
   TempDir dir;
@@ -530,11 +560,30 @@ TEST_F(CliEngineTest, HostileNamesAndFilesInTheDocumentsFolder) {
   r = runCli({"index"}, env);
   EXPECT_EQ(r.status, 0) << r.err;
   const std::string outside = fs::canonical(dir / "outside").string();
-  EXPECT_EQ(r.out, "not read: secret.txt (a link to " + outside + "/secret.txt, outside " +
-                       fs::canonical(docs).string() + ")\nnot read: zero.md (a system file (/dev/zero), never read)\n" +
+  EXPECT_EQ(r.out, "not read: pipe.txt (a FIFO (named pipe), not a document)\nnot read: secret.txt (a link to " +
+                       outside + "/secret.txt, outside " + fs::canonical(docs).string() +
+                       ")\nnot read: zero.md (a system file (/dev/zero), never read)\n" +
                        r.out.substr(r.out.rfind("files:")));
   EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nfiles: 2, passages: 2, \d+\.\d s\n$)"))) << r.out;
   EXPECT_TRUE(nlohmann::json::accept(readText(dir / "home/index.json")));
+}
+
+// In the documents folder, whatever put them there: what is no document
+// or far too large for one is named with the reason and never read; the
+// other documents are indexed as usual.
+TEST_F(CliEngineTest, WhatIsNoDocumentOrTooLargeIsNamedAndTheRestIndexed) {
+  test::prepareStandInHome(dir / "home");
+  const fs::path docs = dir / "home/documents";
+  auto refused = test::makeSpecialFiles(docs);
+  writeText(docs / "big.txt", "");
+  fs::resize_file(docs / "big.txt", 2'147'483'648u);  // sparse: no disk
+  refused["big.txt"] = "too large: 2148 MB (a document may have at most 50 MB)";
+  writeText(docs / "rules.md", "# Breakfast\n\nBreakfast is served from 7:00.");
+  auto r = runCli({"index"}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const auto& [name, why] : refused)
+    EXPECT_NE(r.out.find("not read: " + name + " (" + why + ")\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nfiles: 1, passages: 1, \d+\.\d s\n$)"))) << r.out;
 }
 
 TEST_F(CliEngineTest, AProgramOfAnotherKindOnTheChatPortIsNotUsed) {

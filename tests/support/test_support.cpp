@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -104,6 +106,25 @@ std::vector<std::string> environmentWith(const std::map<std::string, std::string
   for (const auto& [k, v] : env)
     if (!v.empty()) environment.push_back(k + "=" + v);
   return environment;
+}
+
+std::map<std::string, std::string> makeSpecialFiles(const fs::path& dir) {
+  std::map<std::string, std::string> made;
+  if (::mkfifo((dir / "fifo.txt").c_str(), 0600) == 0) made["fifo.txt"] = "a FIFO (named pipe), not a document";
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  const std::string path = (dir / "socket.md").string();
+  if (path.size() < sizeof a.sun_path) {
+    std::copy(path.begin(), path.end(), a.sun_path);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) made["socket.md"] = "a socket, not a document";
+  }
+  ::close(fd);
+  fs::create_directories(dir / "folder.pdf");
+  made["folder.pdf"] = "a folder, not a document";
+  if (::mknod((dir / "device.rtf").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0)
+    made["device.rtf"] = "a device, not a document";
+  return made;
 }
 
 RunResult run(const std::string& program, const std::vector<std::string>& args,

@@ -91,6 +91,11 @@ struct RunResult {
 // as a child process's environment.
 std::vector<std::string> environmentWith(const std::map<std::string, std::string>& env);
 
+// Makes, in `dir`, files named as documents that are none: a FIFO
+// (fifo.txt), a socket (socket.md), a folder (folder.pdf) and, as root, a
+// device (device.rtf). Returns each name with the reason it is refused for.
+std::map<std::string, std::string> makeSpecialFiles(const fs::path& dir);
+
 // Runs a program with the current environment plus `env` (an empty value
 // unsets the variable); `input` is its standard input (closed when nullopt).
 RunResult run(const std::string& program, const std::vector<std::string>& args,
