@@ -11,6 +11,7 @@
 #include <quorvel/lang.h>
 
 #include "fixture_builders.h"
+#include "platform/text.h"
 #include "test_support.h"
 
 namespace quorvel {
@@ -142,6 +143,32 @@ long residentKB() {
   for (std::string l; std::getline(status, l);)
     if (l.rfind("VmRSS:", 0) == 0) return std::stol(l.substr(6));
   return 0L;
+}
+
+// A date that cannot be right neither counts in the period nor goes
+// unsaid: before the clock's range (it used to wrap round to 2262 and count
+// in the last day), in the future, or a day the month does not have.
+TEST(Gaps, ImpossibleAndFutureDatesAreNamedNotCounted) {
+  TempDir dir;
+  const auto file = dir / "history.jsonl";
+  const TimePoint now = std::chrono::system_clock::now();
+  auto dated = [](const std::string& question, TimePoint when, const std::string& date = "") {
+    Answer a = test::historyAnswer(question, true, "en", when);
+    a.text = Lang::notInDocs("en");
+    std::string l = a.toJson() + "\n";
+    if (!date.empty()) l.replace(l.find(isoDate(when)), 20, date);
+    return l;
+  };
+  std::ofstream(file) << dated("Is there a sauna?", now - std::chrono::hours(2))
+                      << dated("Long ago?", now, "1677-09-21T00:00:00Z")
+                      << dated("Next week?", now + std::chrono::hours(24 * 7))
+                      << dated("Leap day?", now, "2025-02-29T10:00:00Z")
+                      << dated("A little ahead?", now + std::chrono::hours(1));  // a clock set back
+  const Gaps::Reading r = Gaps::read(file, now - std::chrono::hours(24));
+  EXPECT_EQ(r.damagedLines, 3);
+  EXPECT_EQ(r.answers, 2);
+  ASSERT_EQ(r.messages.size(), 2u);
+  for (const auto& m : r.messages) EXPECT_NE(m.text, "Long ago?");
 }
 
 // Earlier versions recorded a message whole: a line of megabytes is a valid

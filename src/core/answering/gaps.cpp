@@ -193,7 +193,8 @@ void dropOldest(std::unordered_map<std::string, Merged>& byKey, std::size_t keep
   }
 }
 
-void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j, Gaps::Reading& out, TimePoint since) {
+void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j, Gaps::Reading& out, TimePoint since,
+         TimePoint until) {
   const auto question = j.find("question"), text = j.find("text"), notInDocs = j.find("notInDocs"),
              language = j.find("language"), date = j.find("date");
   if (question == j.end() || !question->is_string() || text == j.end() || !text->is_string() || notInDocs == j.end() ||
@@ -202,8 +203,10 @@ void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j
     ++out.damagedLines;
     return;
   }
+  // A date that cannot be right (none, or in the future: it would count in
+  // every period for years) is named among the damaged lines, not counted.
   const auto when = parseIsoDate(date->get<std::string>());
-  if (!when) {
+  if (!when || *when > until) {
     ++out.damagedLines;
     return;
   }
@@ -282,6 +285,9 @@ Gaps::Reading Gaps::read(const fs::path& file, TimePoint since) {
   std::ifstream in(file, std::ios::binary);
   if (!in) return out;
   std::unordered_map<std::string, Merged> byKey;
+  // A day's grace: a clock set back a little leaves recent answers a little
+  // ahead of it.
+  const TimePoint until = std::chrono::system_clock::now() + std::chrono::hours(24);
   // By blocks, never a whole line of any length in memory.
   ShortenedLine line;
   bool seen = false;  // a byte of the current line, even a line break's absence
@@ -291,7 +297,7 @@ Gaps::Reading Gaps::read(const fs::path& file, TimePoint since) {
     } else if (!trimUtf8(line.text(), isSpaceOrNewline).empty()) {
       const auto j = nlohmann::json::parse(line.text(), nullptr, /*allow_exceptions=*/false);
       if (j.is_object())
-        add(byKey, j, out, since);
+        add(byKey, j, out, since, until);
       else
         ++out.damagedLines;
     }
