@@ -372,9 +372,14 @@ TEST_F(EngineTest, ARequestGoesOnlyToOurServer) {
   test::prepareStandInHome(home.path());
   engine.start();
   ASSERT_EQ(engine.state(), State::ready());
+  Engine reusing;  // found the servers running: knows them by their ports only
+  reusing.start();
+  ASSERT_EQ(reusing.state(), State::ready());
   test::killChatServer();
   OtherUser other;
   other.listen(Engine::chatPort);
+  EXPECT_FALSE(reusing.checkServers());
+  EXPECT_EQ(reusing.state().problem, Engine::Problem::serverStopped);
   try {
     Chat::complete("Answer.", "GUEST MESSAGE:\nhi");
     ADD_FAILURE() << "a reply from another user's program";

@@ -337,7 +337,10 @@ bool Engine::checkServers(std::chrono::milliseconds settle) {
   // A server that is dying has closed its connections a moment before its
   // port and its exit show: a caller whose request just broke waits a little.
   const auto until = std::chrono::steady_clock::now() + settle;
-  while (!died && listening(chatPort) && listening(embedPort)) {
+  // Another user's program that took a port after our server there died is
+  // no server of ours, however well it answers the door.
+  auto there = [](int port) { return listening(port) && tcp::listener(port) != tcp::Owner::other; };
+  while (!died && there(chatPort) && there(embedPort)) {
     if (std::chrono::steady_clock::now() >= until) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::lock_guard<std::mutex> lock(mu_);
