@@ -431,6 +431,19 @@ TEST_F(EngineTest, ANewKeyRestartsOurServersWithIt) {
     EXPECT_FALSE(Chat::complete("Answer.", "SOURCES:\n[1] (a.txt)\nHi.\n\nGUEST MESSAGE:\nhi").first.empty()) << what;
   }
   EXPECT_EQ(test::readText(elsewhere / "key"), std::string(48, 'a') + "\n");
+
+  // A program that stays ready (the app) notices at its next look, and its
+  // next start restarts the servers with the new key.
+  Engine staying;
+  staying.start();
+  ASSERT_EQ(staying.state(), State::ready());
+  EXPECT_TRUE(staying.checkServers());
+  fs::remove(file);
+  EXPECT_FALSE(staying.checkServers());
+  EXPECT_EQ(staying.state().problem, Engine::Problem::serverStopped);
+  staying.start();
+  ASSERT_EQ(staying.state(), State::ready());
+  EXPECT_FALSE(Chat::complete("Answer.", "SOURCES:\n[1] (a.txt)\nHi.\n\nGUEST MESSAGE:\nhi").first.empty());
 }
 
 // Without a key (here its place is taken by a folder) no server starts:

@@ -219,7 +219,8 @@ void Engine::start() {
 
   // Never a server without the key: any user could read its slots, its
   // properties (the support folder's path) and get embeddings.
-  if (LocalHTTP::apiKey().empty()) return fail(noKey(), Problem::noKey);
+  const std::string key = LocalHTTP::apiKey();
+  if (key.empty()) return fail(noKey(), Problem::noKey);
   // A server already answering is used only when it is this user's, serves
   // our model and knows our key.
   const OnPort chatOn = look(chatPort, chatURL(), chatModel->file);
@@ -233,6 +234,7 @@ void Engine::start() {
   {
     std::lock_guard<std::mutex> lock(mu_);
     if (gen != generation_) return;  // stopped meanwhile
+    key_ = key;
     if (!chatUp) {
       children_->chat =
           launch(exe->string(), "chat",
@@ -328,12 +330,17 @@ bool listening(int port) {
 bool Engine::checkServers(std::chrono::milliseconds settle) {
   uint64_t gen = 0;
   bool died = false;
+  std::string key;
   {
     std::lock_guard<std::mutex> lock(mu_);
     if (state_.kind != State::Kind::ready) return true;
     gen = generation_;
     died = children_->anyDied();
+    key = key_;
   }
+  // A key deleted, emptied or spent meanwhile has been made anew: servers
+  // that know only the old one refuse every request until restarted.
+  died = died || LocalHTTP::apiKey() != key;
   // A server that is dying has closed its connections a moment before its
   // port and its exit show: a caller whose request just broke waits a little.
   const auto until = std::chrono::steady_clock::now() + settle;
