@@ -34,6 +34,13 @@ add_custom_target(quorvel_engine ALL DEPENDS ${QUORVEL_ENGINE_DIR}/llama-server)
 
 # lib/, not the multiarch library folder: the programs find the server from
 # their own place (<prefix>/bin/../lib/quorvel/llama), whatever the prefix.
-install(DIRECTORY ${QUORVEL_ENGINE_DIR}/ DESTINATION lib/quorvel/llama USE_SOURCE_PERMISSIONS)
+# Modes set here, never the build tree's: a build under umask 002 would ship
+# a server that the group may replace. The server a program (0755), the
+# libraries plain files (0644), their links as links.
+install(DIRECTORY ${QUORVEL_ENGINE_DIR}/ DESTINATION lib/quorvel/llama
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+  DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE
+  PATTERN llama-server
+  PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 # dpkg-shlibdeps reads the server's needs from the package's own libraries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${QUORVEL_ENGINE_DIR})

@@ -84,3 +84,5 @@ cp -a "$entry/engine/." "$out/"
 find "$out" -maxdepth 1 -type l -name 'lib*.so' -delete
 strip "$out/llama-server"
 find "$out" -maxdepth 1 -type f -name 'lib*.so*' -exec strip --strip-unneeded {} + -exec chmod 0644 {} +
+# The build's umask (002 gives 0775) is not the engine's mode.
+chmod 0755 "$out" "$out/llama-server"

@@ -9,7 +9,7 @@ packages=(
   libicu-dev nlohmann-json3-dev libsimdjson-dev
   libcurl4-openssl-dev ca-certificates libcpp-httplib-dev
   libpoppler-cpp-dev poppler-utils libzip-dev libxml2-dev libcld2-dev libfasttext-dev libhunspell-dev hunspell-ru
-  antiword catdoc procps
+  antiword catdoc procps iproute2 util-linux
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-translations-l10n qt6-l10n-tools qt6-tools-dev xvfb xauth fonts-dejavu-core dbus-daemon
   dpkg-dev lintian debootstrap qemu-user
   libtesseract-dev tesseract-ocr-eng tesseract-ocr-rus

@@ -1,6 +1,7 @@
 #include "app_states.h"
 
 #include <quorvel/models.h>
+#include <quorvel/paths.h>
 
 namespace quorvel::app {
 
@@ -67,6 +68,9 @@ QString EngineStatus::failure() const {
       return tr("port %1 is used by another program (quorvel-cli stop ends a model server of ours)")
           .arg(message.section(QLatin1Char(' '), 1, 1));
     case Problem::serverStopped: return tr("the model server stopped");
+    case Problem::noKey:
+      return tr("the model servers were not started: their key cannot be made in %1")
+          .arg(QString::fromStdString((Paths::support() / "server.key").string()));
     case Problem::none:
     case Problem::other: break;
   }
@@ -116,6 +120,9 @@ QString EngineStatus::advice() const {
     case Problem::didNotStart:
       return tr("Press \u201CTry again\u201D. If it fails again, restart the computer: it frees the memory.");
     case Problem::portTaken:
+      return tr("Another program holds the model's port: close it (or ask who runs it), then press \u201CTry again\u201D.");
+    case Problem::noKey:
+      return tr("Make room on the disk, or remove what is in the way of the key file, then press \u201CTry again\u201D.");
     case Problem::none:
     case Problem::other: break;
   }

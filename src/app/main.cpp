@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include <quorvel/debug.h>
 #include <quorvel/document_reader.h>
@@ -96,6 +97,9 @@ int main(int argc, char** argv) {
   QApplication::setDesktopFileName(QStringLiteral("quorvel"));
   QApplication::setWindowIcon(appIcon());
   const LaunchOptions options = LaunchOptions::parse(QApplication::arguments());
+  // The guest's message, read: out of other users' sight (/proc/<pid>/cmdline).
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::string_view(argv[i]) == "--ask") startup::hideArgument(argv[i + 1]);
   // One instance per support folder: a second start shows the first one's
   // window and ends (a run for pictures or tests always runs itself).
   if (!options.exit && !options.snapshot && AppDelegate::handOver()) return 0;

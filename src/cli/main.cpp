@@ -83,7 +83,9 @@ constexpr std::string_view kUsage =
     "[--template=checkin|breakfast|transfer|rules|complaint]\n"
     "quorvel-cli bench q.json r.json\n"
     "quorvel-cli gaps             what guests asked that the documents do not answer [--days N] [--json]\n"
-    "quorvel-cli stop             stop the local model";
+    "quorvel-cli stop             stop the local model\n"
+    "A message given to ask on standard input (quorvel-cli ask < message.txt) is never in sight of\n"
+    "other users of the computer; one given as an argument is hidden once read, not before.";
 
 // Status when an error escapes a command (1 is the engine's).
 constexpr int kErrorStatus = 2;
@@ -99,7 +101,9 @@ int importCommand() {
   const int64_t copied = DocImport::paths(paths, &skipped);
   for (const auto& s : skipped) err("quorvel-cli: skipped " + printable(s));
   out("imported: " + std::to_string(copied));
-  return 0;
+  // Nothing came in and something was refused: a script must not take that
+  // for success.
+  return copied == 0 && !skipped.empty() ? 1 : 0;
 }
 
 int setupCommand() {
@@ -383,6 +387,11 @@ int run() {
 int main(int argc, char** argv) {
   startup::limitOcrThreads(argv);
   args.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
+  // The guest's message, read: out of other users' sight before any
+  // request is made (the reply can take seconds).
+  if (!args.empty() && args[0] == "ask")
+    for (int i = 2; i < argc; ++i)
+      if (std::string_view(argv[i]).rfind("--template=", 0) != 0) startup::hideArgument(argv[i]);
   if (std::getenv("QUORVEL_DEBUG") != nullptr)
     debug::setSink([](std::string_view line) { writeLine(STDERR_FILENO, line); });
   try {

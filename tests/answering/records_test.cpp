@@ -107,6 +107,21 @@ TEST(Records, DatesParseWithOrWithoutFraction) {
   EXPECT_FALSE(parseIsoDate("2025-06-01T08:30:00Zjunk").has_value());
 }
 
+// Dates the clock cannot hold are none, never wrapped round to the other
+// end of its range; nor is a day the month does not have.
+TEST(Records, DatesOutsideTheClocksRangeOrCalendarAreNone) {
+  EXPECT_FALSE(parseIsoDate("1677-09-21T00:00:00Z").has_value());  // would read as 2262-04-11
+  EXPECT_FALSE(parseIsoDate("2262-04-12T00:00:00Z").has_value());
+  EXPECT_FALSE(parseIsoDate("0001-01-01T00:00:00Z").has_value());
+  EXPECT_FALSE(parseIsoDate("9999-12-31T23:59:59Z").has_value());
+  EXPECT_FALSE(parseIsoDate("2025-02-31T08:00:00Z").has_value());
+  EXPECT_FALSE(parseIsoDate("2025-02-29T08:00:00Z").has_value());
+  EXPECT_EQ(isoDate(*parseIsoDate("2024-02-29T08:00:00Z")), "2024-02-29T08:00:00Z");
+  EXPECT_EQ(isoDate(*parseIsoDate("1677-09-22T00:00:00Z")), "1677-09-22T00:00:00Z");
+  EXPECT_EQ(isoDate(*parseIsoDate("2262-04-10T23:59:59Z")), "2262-04-10T23:59:59Z");
+  EXPECT_EQ(isoDate(*parseIsoDate("2016-12-31T23:59:60Z")), "2016-12-31T23:59:59Z");  // a leap second
+}
+
 TEST(Records, SnippetCountsUserPerceivedCharacters) {
   EXPECT_EQ(Source::snippetOf("short text"), "short text");
   std::string text;

@@ -53,6 +53,36 @@ class SnapshotTest : public QObject {
     QVERIFY(shot.width() >= 900 && shot.height() >= 600);
   }
 
+  // The guest's message of --ask is gone from the app's arguments, which
+  // every user can read, before the model is asked.
+  void theMessageOfAskIsOutOfOtherUsersSight() {
+    quorvel::test::stopModelServers();
+    TempDir dir;
+    quorvel::test::prepareStandInHome(dir / "home");
+    const fs::path record = dir / "requests.jsonl";
+    Subprocess::Options o;
+    o.environment = quorvel::test::environmentWith({{"QUORVEL_HOME", (dir / "home").string()},
+                                                    {"XDG_RUNTIME_DIR", dir.path().string()},
+                                                    {"QT_QPA_PLATFORM", "offscreen"},
+                                                    {"QUORVEL_STANDIN_REPLY_DELAY_MS", "4000"},
+                                                    {"QUORVEL_STANDIN_RECORD", record.string()}});
+    Subprocess app({QUORVEL_APP, "--background", "--ask", "I am Anna Kowalska, passport PL998877", "--exit"}, o);
+    QVERIFY(app.started());
+    QVERIFY(quorvel::test::waitFor([&] {
+      return fs::exists(record) && readText(record).find("/v1/chat/completions") != std::string::npos;
+    }));
+    QVERIFY(app.running());
+    const std::string seen = readText("/proc/" + std::to_string(app.pid()) + "/cmdline");
+    QVERIFY2(seen.find("PL998877") == std::string::npos, seen.c_str());
+    QVERIFY(seen.find("--background") != std::string::npos);
+    if (const auto other = quorvel::test::commandLineSeenByAnotherUser(app.pid())) {
+      QVERIFY(other->find("--background") != std::string::npos);
+      QVERIFY(other->find("PL998877") == std::string::npos);
+    }
+    ::kill(app.pid(), SIGTERM);
+    QVERIFY(!app.wait(std::chrono::minutes(2)).timedOut);
+  }
+
   // Ended by a signal (a logout, kill), the app quits as by its menu: the
   // servers it started stop, its socket goes.
   void aTerminatedAppStopsItsServersAndLeavesNoSocket() {

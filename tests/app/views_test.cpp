@@ -219,8 +219,12 @@ class ViewsTest : public QObject {
              qPrintable(QString::number(status->height())));
     QVERIFY(status->width() <= panel.width());
     QCOMPARE(panel.badge()->startButton()->text(), QStringLiteral("Try again"));
+    // Another program holds the port: no restart of the computer mends that.
+    QCOMPARE(model.status().advice(), QStringLiteral("Another program holds the model's port: close it (or ask who "
+                                                     "runs it), then press \u201CTry again\u201D."));
 
     QCOMPARE(translations::use(QLocale(QLocale::Russian)), QStringLiteral("ru"));
+    QVERIFY(model.status().advice().startsWith(QStringLiteral("Порт модели занят другой программой")));
     panel.badge()->refresh();
     QCOMPARE(status->text(),
              QStringLiteral(

@@ -36,7 +36,9 @@ const std::string kUsage =
     "quorvel-cli ask \"question\"   answer from the documents [--template=checkin|breakfast|transfer|rules|complaint]\n"
     "quorvel-cli bench q.json r.json\n"
     "quorvel-cli gaps             what guests asked that the documents do not answer [--days N] [--json]\n"
-    "quorvel-cli stop             stop the local model\n";
+    "quorvel-cli stop             stop the local model\n"
+    "A message given to ask on standard input (quorvel-cli ask < message.txt) is never in sight of\n"
+    "other users of the computer; one given as an argument is hidden once read, not before.\n";
 
 TEST(Cli, UsageForNoOrUnknownCommand) {
   for (const auto& args : std::vector<std::vector<std::string>>{{}, {"help"}, {"--help"}, {"nosuch"}, {"Import"}}) {
@@ -94,6 +96,36 @@ TEST(Cli, UnlistableFolderContributesNothing) {
                   {{"QUORVEL_HOME", (dir / "home").string()}});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "imported: 0\n");
+}
+
+// Special files and a file of gigabytes named as documents: each is named
+// on standard error, and an import of nothing else is no success.
+TEST(Cli, ImportNamesWhatIsNoDocumentAndFailsWhenNothingCameIn) {
+  TempDir dir;
+  fs::create_directories(dir / "from");
+  auto refused = test::makeSpecialFiles(dir / "from");
+  refused.erase("folder.pdf");  // named by itself, a folder gives its entries
+  writeText(dir / "from/big.txt", "");
+  fs::resize_file(dir / "from/big.txt", 2'147'483'648u);  // sparse: no disk
+  refused["big.txt"] = "too large: 2148 MB (a document may have at most 50 MB)";
+  std::vector<std::string> args{"import"};
+  for (const auto& [name, why] : refused) args.push_back((dir / "from" / name).string());
+  const std::map<std::string, std::string> env{{"QUORVEL_HOME", (dir / "home").string()}};
+  auto r = runCli(args, env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "imported: 0\n");
+  for (const auto& [name, why] : refused)
+    EXPECT_NE(r.err.find("quorvel-cli: skipped " + (dir / "from" / name).string() + ": " + why + "\n"),
+              std::string::npos)
+        << r.err;
+  EXPECT_TRUE(fs::is_empty(dir / "home/documents"));
+  // Beside a document: that one comes in, the others are still named.
+  writeText(dir / "rules.txt", "Quiet after 22:00.");
+  args.push_back((dir / "rules.txt").string());
+  r = runCli(args, env);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "imported: 1\n");
+  EXPECT_NE(r.err.find("big.txt: too large"), std::string::npos) << r.err;
 }
 
 class CliEngineTest : public ::testing::Test {
@@ -389,6 +421,38 @@ TEST_F(CliAskTest, TemplatesAndStandardInput) {
   EXPECT_TRUE(lines(r.out).at(1).ends_with(" ru"));
 }
 
+// Every user of the computer can read a process's arguments: the guest's
+// message is gone from them before the model is asked, for all the seconds
+// the reply takes; the chosen template may stay.
+TEST_F(CliAskTest, TheGuestsMessageIsOutOfOtherUsersSightWhileTheReplyIsWritten) {
+  test::stopModelServers();  // started again by the ask, with a slow model
+  const fs::path record = dir / "requests.jsonl";
+  env["QUORVEL_STANDIN_REPLY_DELAY_MS"] = "4000";
+  env["QUORVEL_STANDIN_RECORD"] = record.string();
+  Subprocess::Options o;
+  o.environment = test::environmentWith(env);
+  Subprocess ask({QUORVEL_CLI, "ask", "--template=checkin", "Hello, I am Anna Kowalska,", "passport PL998877, room 12"},
+                 o);
+  ASSERT_TRUE(ask.started());
+  ASSERT_TRUE(test::waitFor([&] {
+    return fs::exists(record) && readText(record).find("/v1/chat/completions") != std::string::npos;
+  }));
+  ASSERT_TRUE(ask.running());  // the reply is still being written
+  const std::string seen = readText("/proc/" + std::to_string(ask.pid()) + "/cmdline");
+  EXPECT_EQ(seen.find("Kowalska"), std::string::npos);
+  EXPECT_EQ(seen.find("PL998877"), std::string::npos);
+  EXPECT_EQ(seen.substr(0, seen.find('\0')), QUORVEL_CLI);
+  EXPECT_NE(seen.find("--template=checkin"), std::string::npos);
+  if (const auto other = test::commandLineSeenByAnotherUser(ask.pid())) {
+    EXPECT_NE(other->find("--template=checkin"), std::string::npos) << "nothing read";
+    EXPECT_EQ(other->find("PL998877"), std::string::npos);
+  }
+  EXPECT_EQ(ask.wait(std::chrono::minutes(2)).status, 0);
+  // The answering had the whole message.
+  const auto history = nlohmann::json::parse(lines(readText(dir / "home/history.jsonl")).back());
+  EXPECT_EQ(history["question"], "Hello, I am Anna Kowalska, passport PL998877, room 12");
+}
+
 TEST_F(CliAskTest, ModelServerFaultsAreErrorsNotAnswers) {
   for (const char* fault : {"QUORVEL_STANDIN_ERROR", "QUORVEL_STANDIN_MISSING_FIELDS"}) {
     test::stopModelServers();
@@ -403,7 +467,8 @@ TEST_F(CliAskTest, ModelServerFaultsAreErrorsNotAnswers) {
   test::stopModelServers();
 }
 
-TEST_F(CliAskTest, AHugeMessageIsCutToFitAndRecordedWhole) {
+// The history keeps the message as the answering used it, no more.
+TEST_F(CliAskTest, AHugeMessageIsCutToFitAndRecordedAsAnswered) {
   test::stopModelServers();
   env["QUORVEL_STANDIN_RECORD"] = (dir / "requests.jsonl").string();
   std::string message = "What time is breakfast? ";
@@ -421,7 +486,7 @@ TEST_F(CliAskTest, AHugeMessageIsCutToFitAndRecordedWhole) {
   }
   EXPECT_GE(chats, 1u);
   const auto stored = nlohmann::json::parse(lines(readText(dir / "home/history.jsonl")).back());
-  EXPECT_EQ(stored["question"].get<std::string>().size(), message.size());
+  EXPECT_EQ(stored["question"], message.substr(0, 1000) + "\u2026");
 }
 
 TEST_F(CliAskTest, AnAnswerThatCannotBeRecordedIsStillGivenWithAWarning) {
@@ -532,11 +597,30 @@ TEST_F(CliEngineTest, HostileNamesAndFilesInTheDocumentsFolder) {
   r = runCli({"index"}, env);
   EXPECT_EQ(r.status, 0) << r.err;
   const std::string outside = fs::canonical(dir / "outside").string();
-  EXPECT_EQ(r.out, "not read: secret.txt (a link to " + outside + "/secret.txt, outside " +
-                       fs::canonical(docs).string() + ")\nnot read: zero.md (a system file (/dev/zero), never read)\n" +
+  EXPECT_EQ(r.out, "not read: pipe.txt (a FIFO (named pipe), not a document)\nnot read: secret.txt (a link to " +
+                       outside + "/secret.txt, outside " + fs::canonical(docs).string() +
+                       ")\nnot read: zero.md (a system file (/dev/zero), never read)\n" +
                        r.out.substr(r.out.rfind("files:")));
   EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nfiles: 2, passages: 2, \d+\.\d s\n$)"))) << r.out;
   EXPECT_TRUE(nlohmann::json::accept(readText(dir / "home/index.json")));
+}
+
+// In the documents folder, whatever put them there: what is no document
+// or far too large for one is named with the reason and never read; the
+// other documents are indexed as usual.
+TEST_F(CliEngineTest, WhatIsNoDocumentOrTooLargeIsNamedAndTheRestIndexed) {
+  test::prepareStandInHome(dir / "home");
+  const fs::path docs = dir / "home/documents";
+  auto refused = test::makeSpecialFiles(docs);
+  writeText(docs / "big.txt", "");
+  fs::resize_file(docs / "big.txt", 2'147'483'648u);  // sparse: no disk
+  refused["big.txt"] = "too large: 2148 MB (a document may have at most 50 MB)";
+  writeText(docs / "rules.md", "# Breakfast\n\nBreakfast is served from 7:00.");
+  auto r = runCli({"index"}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const auto& [name, why] : refused)
+    EXPECT_NE(r.out.find("not read: " + name + " (" + why + ")\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nfiles: 1, passages: 1, \d+\.\d s\n$)"))) << r.out;
 }
 
 TEST_F(CliEngineTest, AProgramOfAnotherKindOnTheChatPortIsNotUsed) {

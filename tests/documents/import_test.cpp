@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <map>
 
 #include <quorvel/doc_import.h>
 #include <quorvel/doc_index.h>
@@ -115,6 +116,62 @@ TEST(Import, FifosAndDevicesAreSkippedWithoutWaiting) {
   EXPECT_EQ(DocImport::files({src / "x.txt", src / "zero.txt", src / "rules.txt"}), 1);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
   EXPECT_EQ(documentNames(), std::vector<std::string>{"rules.txt"});
+}
+
+// What is named as a document but is none, or is far too large for one, is
+// not imported, and each is named with the reason; the rest comes in.
+TEST(Import, SpecialAndHugeFilesAreNamedAndNotImported) {
+  TempHome home;
+  TempDir src;
+  auto expected = test::makeSpecialFiles(src.path());
+  // Sparse: gigabytes of size, no disk.
+  for (const auto& [name, size] :
+       std::vector<std::pair<std::string, std::uintmax_t>>{{"big.txt", 2'147'483'648u}, {"brochure.pdf", 200'000'001u}}) {
+    writeText(src / name, "");
+    fs::resize_file(src / name, size);
+  }
+  expected["big.txt"] = "too large: 2148 MB (a document may have at most 50 MB)";
+  expected["brochure.pdf"] = "too large: 201 MB (a document may have at most 200 MB)";
+  writeText(src / "rules.txt", "Quiet after 22:00.");
+  std::vector<std::string> skipped;
+  EXPECT_EQ(DocImport::paths({src.path()}, &skipped), 1);
+  EXPECT_EQ(documentNames(), std::vector<std::string>{"rules.txt"});
+  std::map<std::string, std::string> named;
+  for (const auto& line : skipped) {
+    const auto colon = line.find(": ");
+    named[fs::path(line.substr(0, colon)).filename().string()] = line.substr(colon + 2);
+  }
+  EXPECT_EQ(named, expected);
+  // Named one by one, the same.
+  skipped.clear();
+  EXPECT_EQ(DocImport::paths({src / "fifo.txt", src / "big.txt"}, &skipped), 0);
+  EXPECT_EQ(skipped.size(), 2u);
+}
+
+// The limits at the start of reading, whatever put the file there: the
+// size of its file by kind (pictures make PDF and Office files large), and
+// the text a small file may unpack to.
+TEST(DocumentReader, RefusesWhatIsNoDocumentBeforeReadingIt) {
+  TempDir dir;
+  for (const auto& [name, size] : std::vector<std::pair<std::string, std::uintmax_t>>{
+           {"just.txt", 50'000'000u}, {"over.md", 50'000'001u}, {"scan.pdf", 120'000'000u}, {"huge.html", 4'000'000'000u}}) {
+    writeText(dir / name, "");
+    fs::resize_file(dir / name, size);
+  }
+  EXPECT_EQ(DocumentReader::refusal(dir / "just.txt"), std::nullopt);
+  EXPECT_EQ(DocumentReader::refusal(dir / "scan.pdf"), std::nullopt);
+  EXPECT_EQ(DocumentReader::refusal(dir / "missing.txt"), std::nullopt);
+  std::vector<std::string> notes;
+  EXPECT_FALSE(DocumentReader::text(dir / "over.md", &notes));
+  EXPECT_EQ(notes, std::vector<std::string>{"too large: 51 MB (a document may have at most 50 MB)"});
+  notes.clear();
+  EXPECT_FALSE(DocumentReader::text(dir / "huge.html", &notes));
+  EXPECT_EQ(notes, std::vector<std::string>{"too large: 4000 MB (a document may have at most 50 MB)"});
+  for (const auto& [name, why] : test::makeSpecialFiles(dir.path())) {
+    notes.clear();
+    EXPECT_FALSE(DocumentReader::text(dir / name, &notes)) << name;
+    EXPECT_EQ(notes, std::vector<std::string>{why}) << name;
+  }
 }
 
 // A folder unpacked from an archive may hold links to anything: only what

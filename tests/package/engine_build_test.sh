@@ -41,8 +41,14 @@ printf '#include <stdio.h>\nint llama_answer(void);\nint main(void) { printf("%%
 touch "$tree/ggml/CMakeLists.txt"
 
 export QUORVEL_ENGINE_CACHE="$work/cache"
-build() { "$src_dir/scripts/build-engine.sh" "$tree" "$work/out" 2>&1; }
+# Built under a umask that lets the group write: the engine's modes are its
+# own all the same.
+build() { (umask 002 && "$src_dir/scripts/build-engine.sh" "$tree" "$work/out" 2>&1); }
 out=$(build) || fail "the first build failed: $out"
+[ "$(stat -c %a "$work/out/llama-server")" = 755 ] || fail "llama-server has mode $(stat -c %a "$work/out/llama-server")"
+for lib in "$work/out"/lib*.so*; do
+  [ -L "$lib" ] || [ "$(stat -c %a "$lib")" = 644 ] || fail "$(basename "$lib") has mode $(stat -c %a "$lib")"
+done
 echo "$out" | grep -q "building llama-server" || fail "the first build did not build: $out"
 [ "$("$work/out/llama-server")" = 42 ] || fail "the built server does not run"
 readelf -d "$work/out/llama-server" | grep -q 'RUNPATH.*\$ORIGIN' || fail "the server does not look beside itself"

@@ -15,7 +15,9 @@ if dpkg-query -W -f='${Status}' quorvel 2>/dev/null | grep -q 'install ok instal
 fi
 
 fail() { echo "package test: FAILED: $*" >&2; exit 1; }
-deb=$(scripts/package.sh)
+# Under a umask that lets the group write: what is installed has its own
+# modes all the same.
+deb=$(umask 002 && scripts/package.sh)
 echo "package test: $deb"
 dpkg-deb --field "$deb" Depends | grep -q 'libqt6widgets6' || fail "Depends does not name the Qt libraries"
 dpkg-deb --field "$deb" Depends | grep -q 'poppler-utils' || fail "Depends does not name poppler-utils (pdftoppm)"
@@ -84,6 +86,12 @@ engine=/usr/lib/quorvel/llama/llama-server
 if dpkg-deb -c "$deb" | grep "\.$engine\$" >/dev/null; then
   bundled=yes
   [ -x "$engine" ] || fail "$engine is missing"
+  # The server a program nobody else may change, the libraries plain files.
+  [ "$(stat -c %a "$engine")" = 755 ] || fail "$engine has mode $(stat -c %a "$engine")"
+  for lib in /usr/lib/quorvel/llama/lib*.so*; do
+    [ -L "$lib" ] || [ "$(stat -c %a "$lib")" = 644 ] || fail "$lib has mode $(stat -c %a "$lib")"
+  done
+  [ "$(stat -c %a /usr/lib/quorvel/llama)" = 755 ] || fail "/usr/lib/quorvel/llama has mode $(stat -c %a /usr/lib/quorvel/llama)"
   ! dpkg -L quorvel | grep -q '^/usr/share/quorvel/.*\.so' || fail "libraries were installed under /usr/share"
   # The CPU backend is picked when the server starts: on this CPU and on an
   # old one without AVX (Nehalem, under qemu), each loads one and, with the
@@ -130,7 +138,10 @@ if [ "$bundled" != no-models ]; then
   if [ "$bundled" = yes ]; then
     # The tiny models write word salad: the reply's shape is what counts.
     echo "$out" | tail -n 1 | grep -Eq '^  [0-9]+ tok/s · [0-9.]+ s · en$' || fail "ask said: $out"
-    ran=$(pgrep -af 'llama-server.*--port 18431' | head -n 1 | cut -d' ' -f2)
+    # The process that listens on the port, not the first of that name:
+    # another run's server on this computer may have the same command line.
+    pid=$(ss -Hltnp 'sport = :18431' | grep -o 'pid=[0-9]*' | head -n 1 | cut -d= -f2)
+    ran=$([ -n "$pid" ] && readlink "/proc/$pid/exe" || true)
     [ "$ran" = "$engine" ] || fail "the chat server ran from ${ran:-nowhere}, not $engine"
   else
     echo "$out" | grep -q '7:00' || fail "ask said: $out"

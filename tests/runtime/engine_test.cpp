@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -16,6 +17,7 @@
 
 #include "platform/local_http.h"
 #include "platform/process.h"
+#include "runtime/servers.h"
 #include "test_support.h"
 
 namespace quorvel {
@@ -298,35 +300,165 @@ TEST_F(EngineTest, ServersWantTheKeyThatNoOtherUserCanRead) {
     const auto cmdline = test::readText(entry.path() / "cmdline");
     EXPECT_EQ(cmdline.find(key), std::string::npos) << entry.path();
   }
+  // Nor does a server list or save its slots: nothing of ours uses them.
+  for (int port : {Engine::chatPort, Engine::embedPort}) {
+    const auto pid = servers::listenerProcess(port);
+    ASSERT_TRUE(pid);
+    EXPECT_NE(test::readText("/proc/" + std::to_string(*pid) + "/cmdline").find(std::string("--no-slots\0", 11)),
+              std::string::npos);
+  }
 }
 
-// A server of another user on our port is not used, even when it claims
-// our model file (anyone can name a file so).
-TEST_F(EngineTest, AnotherUsersServerOnOurPortIsNeverUsed) {
+// Another user's program on a model port: a folder that user can read
+// (with a model file of our name: anyone can name a file so), the stand-in
+// run as that user, and the requests it was sent with the key each carried.
+class OtherUser {
+ public:
+  OtherUser() {
+    fs::create_directories(folder_);
+    fs::permissions(folder_, fs::perms::all);
+    test::writeText(folder_ / ModelCatalog::chat()[0].file, "GGUF");
+    fs::permissions(folder_ / ModelCatalog::chat()[0].file, fs::perms(0644));
+  }
+  ~OtherUser() {
+    server_.kill();
+    fs::remove_all(folder_);
+  }
+  // Listens on `port` as user 65534; `loading`: /health says 503 for ever.
+  void listen(int port, bool loading = false) {
+    Subprocess::Options o;
+    o.environment = test::environmentWith({{"QUORVEL_STANDIN_RECORD_KEYS", requests().string()},
+                                           {"QUORVEL_STANDIN_LOAD_MS", loading ? "3600000" : "0"}});
+    server_ = Subprocess({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", QUORVEL_STANDIN, "-m",
+                          (folder_ / ModelCatalog::chat()[0].file).string(), "--host", "127.0.0.1", "--port",
+                          std::to_string(port)},
+                         o);
+    ASSERT_TRUE(test::waitFor([&] { return LocalHTTP::getStatus("http://127.0.0.1:" + std::to_string(port) +
+                                                                "/health", std::chrono::seconds(1)) != 0; }));
+  }
+  fs::path requests() const { return folder_ / "requests.txt"; }
+  // Whether any request that reached it carried a key.
+  bool sawAKey() const {
+    return fs::exists(requests()) && test::readText(requests()).find("Bearer") != std::string::npos;
+  }
+
+ private:
+  fs::path folder_ = fs::path("/tmp") / ("quorvel-other-" + std::to_string(::getpid()));
+  Subprocess server_;
+};
+
+// A server of another user on our port is not used and never sent our key,
+// whether it answers as our server would or not at all.
+TEST_F(EngineTest, AnotherUsersProgramOnOurPortIsSentNoKeyAndNamed) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a server as another user";
   test::prepareStandInHome(home.path());
-  // A model file of the same name that the other user can read.
-  const fs::path theirs = fs::path("/tmp") / ("quorvel-other-" + std::to_string(::getpid()));
-  fs::create_directories(theirs);
-  fs::permissions(theirs, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                              fs::perms::others_read | fs::perms::others_exec);
-  test::writeText(theirs / "qwen3-1.7b-q4_k_m.gguf", "GGUF");
-  fs::permissions(theirs / "qwen3-1.7b-q4_k_m.gguf",
-                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
-  Subprocess::Options o;
-  Subprocess other({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", QUORVEL_STANDIN, "-m",
-                    (theirs / "qwen3-1.7b-q4_k_m.gguf").string(), "--host", "127.0.0.1", "--port", "18431"},
-                   o);
-  ASSERT_TRUE(other.started());
-  for (int i = 0; i < 200 && !answers(Engine::chatPort); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  ASSERT_TRUE(answers(Engine::chatPort));
+  const State taken =
+      State::failed("port 18431 is used by another program (quorvel-cli stop ends a model server of ours)",
+                    Engine::Problem::portTaken);
+  for (bool loading : {false, true}) {
+    OtherUser other;
+    other.listen(Engine::chatPort, loading);
+    engine.start();
+    EXPECT_EQ(engine.state(), taken) << loading;
+    EXPECT_FALSE(other.sawAKey()) << test::readText(other.requests());
+    EXPECT_FALSE(answers(Engine::embedPort)) << "nothing of ours was started";
+  }
+}
+
+// Our server dies and another user takes its port while we are ready: the
+// next request is refused on its connection, before the key is sent.
+TEST_F(EngineTest, ARequestGoesOnlyToOurServer) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a server as another user";
+  test::prepareStandInHome(home.path());
+  engine.start();
+  ASSERT_EQ(engine.state(), State::ready());
+  Engine reusing;  // found the servers running: knows them by their ports only
+  reusing.start();
+  ASSERT_EQ(reusing.state(), State::ready());
+  test::killChatServer();
+  OtherUser other;
+  other.listen(Engine::chatPort);
+  EXPECT_FALSE(reusing.checkServers());
+  EXPECT_EQ(reusing.state().problem, Engine::Problem::serverStopped);
+  try {
+    Chat::complete("Answer.", "GUEST MESSAGE:\nhi");
+    ADD_FAILURE() << "a reply from another user's program";
+  } catch (const HttpError& e) {
+    EXPECT_NE(std::string(e.what()).find("another user's"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(other.sawAKey()) << test::readText(other.requests());
+  engine.stop();
+  Engine after;
+  after.start();
+  EXPECT_EQ(after.state().problem, Engine::Problem::portTaken);
+  EXPECT_FALSE(other.sawAKey()) << test::readText(other.requests());
+}
+
+// The key deleted, emptied, readable by others (spent) or replaced by a
+// link while our servers run: a new key, and our servers restarted with it,
+// never "port 18431 is used by another program".
+TEST_F(EngineTest, ANewKeyRestartsOurServersWithIt) {
+  test::prepareStandInHome(home.path());
+  engine.start();
+  ASSERT_EQ(engine.state(), State::ready());
+  const fs::path file = LocalHTTP::apiKeyFile();
+  TempDir elsewhere;
+  test::writeText(elsewhere / "key", std::string(48, 'a') + "\n");
+  const std::vector<std::pair<std::string, std::function<void()>>> changes{
+      {"deleted", [&] { fs::remove(file); }},
+      {"emptied", [&] { test::writeText(file, ""); }},
+      {"readable by others", [&] { fs::permissions(file, fs::perms(0644)); }},
+      {"a link", [&] {
+         fs::remove(file);
+         fs::create_symlink(elsewhere / "key", file);
+       }},
+  };
+  for (const auto& [what, change] : changes) {
+    const std::string before = test::readText(file);
+    const auto chatBefore = servers::listenerProcess(Engine::chatPort);
+    const auto embedBefore = servers::listenerProcess(Engine::embedPort);
+    change();
+    Engine next;
+    next.start();
+    ASSERT_EQ(next.state(), State::ready()) << what;
+    const std::string key = LocalHTTP::apiKey();
+    EXPECT_NE(key + "\n", before) << what;
+    EXPECT_NE(key, std::string(48, 'a')) << what;
+    EXPECT_FALSE(fs::is_symlink(file)) << what;
+    EXPECT_EQ(test::permissions(file), 0600u) << what;
+    EXPECT_NE(servers::listenerProcess(Engine::chatPort), chatBefore) << what;
+    EXPECT_NE(servers::listenerProcess(Engine::embedPort), embedBefore) << what;
+    EXPECT_FALSE(Chat::complete("Answer.", "SOURCES:\n[1] (a.txt)\nHi.\n\nGUEST MESSAGE:\nhi").first.empty()) << what;
+  }
+  EXPECT_EQ(test::readText(elsewhere / "key"), std::string(48, 'a') + "\n");
+
+  // A program that stays ready (the app) notices at its next look, and its
+  // next start restarts the servers with the new key.
+  Engine staying;
+  staying.start();
+  ASSERT_EQ(staying.state(), State::ready());
+  EXPECT_TRUE(staying.checkServers());
+  fs::remove(file);
+  EXPECT_FALSE(staying.checkServers());
+  EXPECT_EQ(staying.state().problem, Engine::Problem::serverStopped);
+  staying.start();
+  ASSERT_EQ(staying.state(), State::ready());
+  EXPECT_FALSE(Chat::complete("Answer.", "SOURCES:\n[1] (a.txt)\nHi.\n\nGUEST MESSAGE:\nhi").first.empty());
+}
+
+// Without a key (here its place is taken by a folder) no server starts:
+// any user could otherwise read its slots and properties and use it.
+TEST_F(EngineTest, NoServerStartsWithoutAKey) {
+  test::prepareStandInHome(home.path());
+  fs::create_directories(LocalHTTP::apiKeyFile() / "in-the-way");
   engine.start();
   EXPECT_EQ(engine.state(),
-            State::failed("port 18431 is used by another program (quorvel-cli stop ends a model server of ours)",
-                          Engine::Problem::portTaken));
-  other.kill();
-  fs::remove_all(theirs);
+            State::failed("the model servers were not started: their key cannot be made in " +
+                              LocalHTTP::apiKeyFile().string() +
+                              " (without one any user of this computer could use them)",
+                          Engine::Problem::noKey));
+  EXPECT_FALSE(answers(Engine::chatPort));
+  EXPECT_FALSE(answers(Engine::embedPort));
 }
 
 class ChatTest : public EngineTest {

@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -106,6 +108,25 @@ std::vector<std::string> environmentWith(const std::map<std::string, std::string
   return environment;
 }
 
+std::map<std::string, std::string> makeSpecialFiles(const fs::path& dir) {
+  std::map<std::string, std::string> made;
+  if (::mkfifo((dir / "fifo.txt").c_str(), 0600) == 0) made["fifo.txt"] = "a FIFO (named pipe), not a document";
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  const std::string path = (dir / "socket.md").string();
+  if (path.size() < sizeof a.sun_path) {
+    std::copy(path.begin(), path.end(), a.sun_path);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) made["socket.md"] = "a socket, not a document";
+  }
+  ::close(fd);
+  fs::create_directories(dir / "folder.pdf");
+  made["folder.pdf"] = "a folder, not a document";
+  if (::mknod((dir / "device.rtf").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0)
+    made["device.rtf"] = "a device, not a document";
+  return made;
+}
+
 RunResult run(const std::string& program, const std::vector<std::string>& args,
               const std::map<std::string, std::string>& env, const std::optional<std::string>& input) {
   TempDir io;
@@ -136,7 +157,10 @@ RunResult run(const std::string& program, const std::vector<std::string>& args,
 
 #include <thread>
 
+#include <signal.h>
+
 #include "platform/local_http.h"
+#include "runtime/servers.h"
 #include <quorvel/engine.h>
 #include <quorvel/models.h>
 
@@ -164,8 +188,11 @@ bool portFree(int port) {
 void stopModelServers() {
   Engine().stopAll();
   // Servers of the earlier tests' support folders are not this one's: the
-  // tests end every model server on the ports (the tool itself never does).
-  Subprocess::run({"/usr/bin/pkill", "-f", "llama-server.*--port 1843[12]"}, std::chrono::seconds(10), 0);
+  // tests end whatever listens on the ports (the tool itself never does).
+  // By the port's listener, never by a name: a run of the tests in another
+  // network namespace has servers of the same name on the same ports.
+  for (int port : {Engine::chatPort, Engine::embedPort})
+    if (const auto pid = servers::listenerProcess(port); pid && *pid != ::getpid()) ::kill(*pid, SIGTERM);
   // Every server of ours is gone; the next test may need the ports at once.
   for (int i = 0; i < 500; ++i) {
     if (portFree(Engine::chatPort) && portFree(Engine::embedPort)) return;
@@ -177,7 +204,7 @@ void stopModelServers() {
 
 void killChatServer() {
   // SIGKILL: a crash, with no shutdown of its own.
-  Subprocess::run({"/usr/bin/pkill", "-KILL", "-f", "llama-server.*--port 18431"}, std::chrono::seconds(10), 0);
+  if (const auto pid = servers::listenerProcess(Engine::chatPort); pid && *pid != ::getpid()) ::kill(*pid, SIGKILL);
   for (int i = 0; i < 500 && !portFree(Engine::chatPort); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
@@ -237,6 +264,27 @@ void serveChunked(httplib::Response& res, const std::string& body) {
     sink.write(body.data() + offset, std::min<size_t>(65536, body.size() - offset));
     return true;
   });
+}
+
+}  // namespace quorvel::test
+
+namespace quorvel::test {
+
+std::optional<std::string> commandLineSeenByAnotherUser(pid_t pid) {
+  if (::geteuid() != 0) return std::nullopt;
+  const auto r = Subprocess::run({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "/bin/cat",
+                                  "/proc/" + std::to_string(pid) + "/cmdline"},
+                                 std::chrono::seconds(10), 1 << 20);
+  return r.out;
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 }  // namespace quorvel::test

@@ -2,7 +2,11 @@
 // overrides that undo themselves, and running the built programs.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -87,6 +91,11 @@ struct RunResult {
 // as a child process's environment.
 std::vector<std::string> environmentWith(const std::map<std::string, std::string>& env);
 
+// Makes, in `dir`, files named as documents that are none: a FIFO
+// (fifo.txt), a socket (socket.md), a folder (folder.pdf) and, as root, a
+// device (device.rtf). Returns each name with the reason it is refused for.
+std::map<std::string, std::string> makeSpecialFiles(const fs::path& dir);
+
 // Runs a program with the current environment plus `env` (an empty value
 // unsets the variable); `input` is its standard input (closed when nullopt).
 RunResult run(const std::string& program, const std::vector<std::string>& args,
@@ -107,6 +116,14 @@ namespace quorvel::test {
 void stopModelServers();
 // Kills the chat server on its port, as a crash would.
 void killChatServer();
+
+// /proc/<pid>/cmdline as another user (nobody) reads it: what every user of
+// the computer sees of a process's arguments. Needs root (nullopt without).
+std::optional<std::string> commandLineSeenByAnotherUser(pid_t pid);
+
+// Asks `condition` until it holds (true) or `limit` has passed (false): a
+// guard against hanging, never a measure of speed.
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::minutes(1));
 
 // The smallest whole model file: a GGUF header without tensors.
 std::string emptyGguf();

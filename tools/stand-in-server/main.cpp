@@ -64,7 +64,8 @@ Options parse(int argc, char** argv) {
                                                  {"-c", true},           {"-ngl", true},          {"-np", true},
                                                  {"-b", true},           {"-ub", true},           {"--pooling", true},
                                                  {"--no-webui", false},  {"--offline", false},    {"--jinja", false},
-                                                 {"--embedding", false}, {"--api-key-file", true}};
+                                                 {"--embedding", false}, {"--api-key-file", true},
+                                                 {"--no-slots", false}};
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -102,6 +103,19 @@ void record(const std::string& path, const httplib::Request& req) {
   const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0600);
   if (fd >= 0) {
     if (::write(fd, text.data(), text.size()) < 0) std::perror("record");
+    ::close(fd);
+  }
+}
+
+// Every request's path and the key it carried, one line each, for tests
+// that check whom the key is sent to.
+void recordKey(const httplib::Request& req) {
+  const std::string file = env("QUORVEL_STANDIN_RECORD_KEYS");
+  if (file.empty()) return;
+  const std::string line = req.path + " " + req.get_header_value("Authorization") + "\n";
+  const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0666);
+  if (fd >= 0) {
+    if (::write(fd, line.data(), line.size()) < 0) std::perror("record");
     ::close(fd);
   }
 }
@@ -153,6 +167,7 @@ int main(int argc, char** argv) {
   // As the real server: with a key, every endpoint but /health and the model
   // list wants it, as "Authorization: Bearer <key>".
   server.set_pre_routing_handler([&](const httplib::Request& req, httplib::Response& res) {
+    recordKey(req);
     if (o.apiKey.empty() || req.path == "/health" || req.path == "/v1/health" || req.path == "/models" ||
         req.path == "/v1/models")
       return httplib::Server::HandlerResponse::Unhandled;
@@ -218,6 +233,8 @@ int main(int argc, char** argv) {
       if (!m.is_object() || !m.contains("content") || !m["content"].is_string()) continue;
       (m.value("role", "") == "system" ? system : user) = m["content"].get<std::string>();
     }
+    // A slow model: the reply takes this long to begin.
+    std::this_thread::sleep_for(std::chrono::milliseconds(envInt("QUORVEL_STANDIN_REPLY_DELAY_MS", 0)));
     const std::string reply = standin::chatReply(system, user);
     const auto parts = pieces(reply);
     const bool missing = fault("QUORVEL_STANDIN_MISSING_FIELDS", o);

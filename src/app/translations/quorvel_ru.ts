@@ -296,99 +296,114 @@
 <context>
     <name>quorvel::app::EngineStatus</name>
     <message>
-        <location filename="../app_states.cpp" line="46"/>
+        <location filename="../app_states.cpp" line="47"/>
         <source>Model stopped</source>
         <translation>Модель остановлена</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="46"/>
+        <location filename="../app_states.cpp" line="47"/>
         <source>Not installed — open to install</source>
         <translation>Не установлен — откройте и установите</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="47"/>
+        <location filename="../app_states.cpp" line="48"/>
         <source>Starting the local model…</source>
         <translation>Запускаю локальную модель…</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="48"/>
+        <location filename="../app_states.cpp" line="49"/>
         <source>Writing a reply…</source>
         <translation>Пишу ответ…</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="48"/>
+        <location filename="../app_states.cpp" line="49"/>
         <source>Ready · works offline</source>
         <translation>Готов · работает без интернета</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="49"/>
+        <location filename="../app_states.cpp" line="50"/>
         <source>Error: %1</source>
         <translation>Ошибка: %1</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="61"/>
+        <location filename="../app_states.cpp" line="62"/>
         <source>engine not found</source>
         <translation>не найден сервер модели (llama-server)</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="62"/>
+        <location filename="../app_states.cpp" line="63"/>
         <source>model not downloaded</source>
         <translation>модель не скачана</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="63"/>
+        <location filename="../app_states.cpp" line="64"/>
         <source>search model not downloaded</source>
         <translation>модель поиска не скачана</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="64"/>
+        <location filename="../app_states.cpp" line="65"/>
         <source>model file damaged: %1</source>
         <translation>файл модели повреждён: %1</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="65"/>
+        <location filename="../app_states.cpp" line="66"/>
         <source>model server did not start (see logs)</source>
         <translation>сервер модели не запустился (см. журналы)</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="67"/>
+        <location filename="../app_states.cpp" line="68"/>
         <source>port %1 is used by another program (quorvel-cli stop ends a model server of ours)</source>
         <translation>порт %1 занят другой программой (quorvel-cli stop останавливает наш сервер модели)</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="69"/>
+        <location filename="../app_states.cpp" line="70"/>
         <source>the model server stopped</source>
         <translation>сервер модели остановился</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="99"/>
+        <location filename="../app_states.cpp" line="72"/>
+        <source>the model servers were not started: their key cannot be made in %1</source>
+        <translation>серверы модели не запущены: их ключ нельзя создать в %1</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="103"/>
         <source>Quorvel&apos;s model server is missing from its installation: reinstall Quorvel (sudo apt install --reinstall quorvel).</source>
         <translation>В установке Quorvel нет сервера модели: переустановите Quorvel (sudo apt install --reinstall quorvel).</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="102"/>
+        <location filename="../app_states.cpp" line="106"/>
         <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
         <translation>llama-server не установлен: установите его (sudo apt install llama.cpp) и нажмите «Попробовать снова».</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="111"/>
+        <location filename="../app_states.cpp" line="115"/>
         <source>A model file is damaged: install it again on the setup screen.</source>
         <translation>Файл модели повреждён: установите его заново на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="113"/>
+        <location filename="../app_states.cpp" line="117"/>
         <source>The model files are missing: install them on the setup screen.</source>
         <translation>Нет файлов моделей: установите их на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="115"/>
+        <location filename="../app_states.cpp" line="119"/>
         <source>Press “Start again”, or write the reply: the model starts first.</source>
         <translation>Нажмите «Запустить снова» или напишите ответ: модель сначала запустится.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="117"/>
+        <location filename="../app_states.cpp" line="121"/>
         <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
         <translation>Нажмите «Попробовать снова». Если не выйдет, перезагрузите компьютер: это освободит память.</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="123"/>
+        <source>Another program holds the model&apos;s port: close it (or ask who runs it), then press “Try again”.</source>
+        <translation>Порт модели занят другой программой: закройте её (или спросите, кто её запустил), затем нажмите «Попробовать снова».</translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="125"/>
+        <source>Make room on the disk, or remove what is in the way of the key file, then press “Try again”.</source>
+        <translation>Освободите место на диске или уберите то, что мешает файлу ключа, затем нажмите «Попробовать снова».</translation>
     </message>
 </context>
 <context>

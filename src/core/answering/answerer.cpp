@@ -124,9 +124,6 @@ constexpr const char* kRecheckSystem =
 // Requests must stay inside the servers' context of 8,192 tokens.
 constexpr std::size_t kPassageCharacters = 2400;
 constexpr std::size_t kSourcesTokenBudget = 6000;
-// A guest message is answered from its first 1,000 user-perceived characters
-// (a pasted letter still fits beside the SOURCES); history keeps it whole.
-constexpr std::size_t kMessageCharacters = 1000;
 
 // One token per CJK, kana or Hangul character, one per three others.
 std::size_t estimatedTokens(std::string_view text) {
@@ -340,12 +337,18 @@ std::vector<int64_t> Answerer::citedNumbers(const std::string& text, std::size_t
   return out;
 }
 
+std::string Answerer::asAnswered(const std::string& message) {
+  // A pasted letter still fits beside the SOURCES. Room is left for the
+  // ellipsis, so that a message already cut is cut again to itself.
+  std::string kept = graphemePrefix(message, kMessageCharacters);
+  if (kept.size() > kMessageBytes - 3) kept = graphemePrefixBytes(kept, kMessageBytes - 3);
+  return kept.size() < message.size() ? kept + "\u2026" : message;
+}
+
 Answerer::Prepared Answerer::prepare(const std::string& fullMessage, const ReplyTemplate* tmpl,
                                      const std::optional<std::string>& replyLanguage) {
   Prepared p;
-  p.message = graphemeCount(fullMessage) > kMessageCharacters
-                  ? graphemePrefix(fullMessage, kMessageCharacters) + "\u2026"
-                  : fullMessage;
+  p.message = asAnswered(fullMessage);
   const std::string& message = p.message;
   if (replyLanguage)
     p.code = *replyLanguage;
@@ -435,7 +438,7 @@ Answer Answerer::answer(const std::string& fullMessage, const ReplyTemplate* tmp
       a.sources.push_back(Source{n, c.file, c.section, Source::snippetOf(c.text)});
     }
   }
-  a.question = !fullMessage.empty() ? fullMessage : (tmpl ? tmpl->en : std::string());
+  a.question = !fullMessage.empty() ? p.message : (tmpl ? tmpl->en : std::string());
   a.language = code;
   if (tmpl) a.templateId = tmpl->id;
   a.tokens = count.tokens;

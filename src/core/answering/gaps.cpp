@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <set>
 #include <unordered_map>
 
+#include <quorvel/answerer.h>
 #include <quorvel/embedder.h>
 #include <quorvel/engine.h>
 #include <quorvel/lang.h>
@@ -35,8 +37,110 @@ static_assert(Gaps::kJoin > 0.6f && Gaps::kJoin < 0.9f);
 
 namespace {
 
-// A line longer than this is no answer of ours: skipped unread.
-constexpr std::size_t kLongestLine = 1 << 20;
+// A history line with each of its strings cut to kKeptString characters,
+// made while the line streams past: an earlier version recorded messages
+// whole, and a line of megabytes is no less an answer of ours. A character
+// here is a byte or an escape (each gives at least one byte), so what is
+// kept of a question is always more than asAnswered() uses, and an old
+// record and a new one of one message group alike.
+class ShortenedLine {
+ public:
+  static constexpr std::size_t kKeptString = 20 << 10;
+  // Past this even with its strings cut, a line is none of ours.
+  static constexpr std::size_t kLongest = 1 << 20;
+
+  void add(std::string_view data) {
+    std::size_t i = 0, quote = std::string_view::npos;
+    while (i < data.size() && out_.size() <= kLongest) {
+      if (!inString_) {
+        const std::size_t found = data.find('"', i);
+        const std::size_t end = found == std::string_view::npos ? data.size() : found + 1;
+        out_.append(data.substr(i, end - i));
+        i = end;
+        if (found != std::string_view::npos) {
+          inString_ = true;
+          dropping_ = false;
+          kept_ = 0;
+          escape_ = std::string::npos;
+        }
+        continue;
+      }
+      if (escaped_) {  // the character after a backslash: part of its escape
+        if (data[i] == 'u') hexLeft_ = 4;
+        keep(data.substr(i, 1), 0);
+        escaped_ = false;
+        ++i;
+        continue;
+      }
+      if (hexLeft_ > 0) {  // the digits of \uXXXX
+        const std::size_t n = std::min(hexLeft_, data.size() - i);
+        keep(data.substr(i, n), 0);
+        hexLeft_ -= n;
+        i += n;
+        continue;
+      }
+      // The next quote or backslash, by memchr: a long message is most of
+      // the history's bytes.
+      if (quote == std::string_view::npos || quote < i) quote = data.find('"', i);
+      const std::size_t end = quote == std::string_view::npos ? data.size() : quote;
+      const void* slash = std::memchr(data.data() + i, '\\', end - i);
+      const std::size_t j =
+          slash != nullptr ? static_cast<std::size_t>(static_cast<const char*>(slash) - data.data()) : end;
+      keep(data.substr(i, j - i), j - i);
+      i = j;
+      if (i == data.size()) break;
+      if (data[i] == '"') {
+        out_.push_back('"');
+        inString_ = false;
+      } else {
+        const std::size_t at = out_.size();
+        keep(data.substr(i, 1), 1);
+        if (!dropping_) escape_ = at;
+        escaped_ = true;
+      }
+      ++i;
+    }
+  }
+  // The line so far: whole JSON when the line was.
+  const std::string& text() const { return out_; }
+  bool tooLong() const { return out_.size() > kLongest; }
+  void clear() {
+    out_.clear();
+    inString_ = escaped_ = dropping_ = false;
+    hexLeft_ = 0;
+  }
+
+ private:
+  // Keeps `piece` (`characters` of the string) while there is room; the
+  // first piece that has none starts the dropping, which ends with the string.
+  void keep(std::string_view piece, std::size_t characters) {
+    if (dropping_) return;
+    if (kept_ + characters <= kKeptString) {
+      out_.append(piece);
+      kept_ += characters;
+      return;
+    }
+    dropping_ = true;
+    if (characters == piece.size()) {  // plain bytes: those that fit, never half a UTF-8 character
+      std::size_t fits = kKeptString - kept_;
+      while (fits > 0 && (static_cast<unsigned char>(piece[fits]) & 0xC0) == 0x80) --fits;
+      out_.append(piece.substr(0, fits));
+    }
+    // An escape is kept whole or not at all (its backslash opens it), but a
+    // surrogate pair is two escapes: a high half at the end loses its low one.
+    const auto high = [&](std::size_t at) {
+      return at != std::string::npos && at + 6 == out_.size() && out_[at + 1] == 'u' &&
+             (out_[at + 2] | 0x20) == 'd' && std::string_view("89abAB").find(out_[at + 3]) != std::string_view::npos;
+    };
+    if (high(escape_)) out_.resize(escape_);
+  }
+
+  std::string out_;
+  bool inString_ = false, escaped_ = false, dropping_ = false;
+  std::size_t hexLeft_ = 0;  // digits of a \uXXXX escape still to come
+  std::size_t kept_ = 0;     // characters of the current string kept
+  std::size_t escape_ = std::string::npos;  // where the current string's last escape begins in out_
+};
 
 // One message whatever its spacing and case.
 std::string keyOf(std::string_view text) {
@@ -89,7 +193,8 @@ void dropOldest(std::unordered_map<std::string, Merged>& byKey, std::size_t keep
   }
 }
 
-void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j, Gaps::Reading& out, TimePoint since) {
+void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j, Gaps::Reading& out, TimePoint since,
+         TimePoint until) {
   const auto question = j.find("question"), text = j.find("text"), notInDocs = j.find("notInDocs"),
              language = j.find("language"), date = j.find("date");
   if (question == j.end() || !question->is_string() || text == j.end() || !text->is_string() || notInDocs == j.end() ||
@@ -98,8 +203,10 @@ void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j
     ++out.damagedLines;
     return;
   }
+  // A date that cannot be right (none, or in the future: it would count in
+  // every period for years) is named among the damaged lines, not counted.
   const auto when = parseIsoDate(date->get<std::string>());
-  if (!when) {
+  if (!when || *when > until) {
     ++out.damagedLines;
     return;
   }
@@ -109,7 +216,9 @@ void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j
   // Half-answered: the reply ends with the sentence that the rest is not in
   // the documents.
   const bool gap = notInDocs->get<bool>() || endsWith(text->get_ref<const std::string&>(), Lang::partial(code));
-  const std::string& asked = question->get_ref<const std::string&>();
+  // As the answering used it (what newer records hold anyway): an old
+  // record's message of megabytes groups as its newer copies do.
+  const std::string asked = Answerer::asAnswered(question->get_ref<const std::string&>());
   if (!gap || trimUtf8(asked, isSpaceOrNewline).empty()) return;
   Merged& m = byKey[keyOf(asked)];
   Gaps::Message& msg = m.message;
@@ -176,21 +285,24 @@ Gaps::Reading Gaps::read(const fs::path& file, TimePoint since) {
   std::ifstream in(file, std::ios::binary);
   if (!in) return out;
   std::unordered_map<std::string, Merged> byKey;
+  // A day's grace: a clock set back a little leaves recent answers a little
+  // ahead of it.
+  const TimePoint until = std::chrono::system_clock::now() + std::chrono::hours(24);
   // By blocks, never a whole line of any length in memory.
-  std::string line;
-  bool tooLong = false;
+  ShortenedLine line;
+  bool seen = false;  // a byte of the current line, even a line break's absence
   auto finishLine = [&] {
-    if (tooLong) {
+    if (line.tooLong()) {
       ++out.damagedLines;
-    } else if (!trimUtf8(line, isSpaceOrNewline).empty()) {
-      const auto j = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
+    } else if (!trimUtf8(line.text(), isSpaceOrNewline).empty()) {
+      const auto j = nlohmann::json::parse(line.text(), nullptr, /*allow_exceptions=*/false);
       if (j.is_object())
-        add(byKey, j, out, since);
+        add(byKey, j, out, since, until);
       else
         ++out.damagedLines;
     }
     line.clear();
-    tooLong = false;
+    seen = false;
     if (byKey.size() > 4 * kMaxMessages) dropOldest(byKey, 2 * kMaxMessages, out.leftOut);
   };
   std::vector<char> block(1 << 16);
@@ -198,17 +310,13 @@ Gaps::Reading Gaps::read(const fs::path& file, TimePoint since) {
     const std::string_view data(block.data(), static_cast<std::size_t>(in.gcount()));
     std::size_t start = 0;
     for (std::size_t nl; (nl = data.find('\n', start)) != std::string_view::npos; start = nl + 1) {
-      if (!tooLong) line.append(data.substr(start, nl - start));
-      tooLong = tooLong || line.size() > kLongestLine;
+      line.add(data.substr(start, nl - start));
       finishLine();
     }
-    if (!tooLong) line.append(data.substr(start));
-    if (line.size() > kLongestLine) {
-      tooLong = true;
-      line.clear();
-    }
+    line.add(data.substr(start));
+    seen = seen || start < data.size();
   }
-  if (!line.empty() || tooLong) finishLine();  // a last line without its line break
+  if (seen) finishLine();  // a last line without its line break
   dropOldest(byKey, kMaxMessages, out.leftOut);
   for (auto& [key, m] : byKey) {
     m.message.templateId = mostUsed(m.templates);

@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <system_error>
@@ -28,17 +30,26 @@ fs::path standardised(const fs::path& p) {
 
 // Copies `from` into a fresh temporary file in `folder` and renames it to
 // `to`: a failed copy leaves an earlier document of that name untouched.
-bool copyInto(const fs::path& from, const fs::path& folder, const fs::path& to) {
+// At most `limit` bytes: a file that grows past it while being copied is
+// not imported (`why` says so).
+bool copyInto(const fs::path& from, const fs::path& folder, const fs::path& to, std::uint64_t limit,
+              std::string& why) {
   UniqueFd in = openRegular(from);  // never a FIFO or a device: those would hang or never end
   if (!in) return false;
   std::string tmp = (folder / ".import-XXXXXX").string();
   UniqueFd out(::mkostemp(tmp.data(), O_CLOEXEC));  // mode 0600: the hotel's private documents
   if (!out) return false;
   char buf[1 << 16];
+  std::uint64_t copied = 0;
   for (;;) {
     const ssize_t n = ::read(in.get(), buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
     if (n == 0) return commitFile(std::move(out), tmp, to);
+    copied += static_cast<std::uint64_t>(std::max<ssize_t>(n, 0));
+    if (copied > limit) {
+      why = DocumentReader::tooLarge(copied, limit);
+      break;
+    }
     if (n < 0 || !writeAll(out.get(), std::string_view(buf, static_cast<std::size_t>(n)))) break;
   }
   out.close();
@@ -62,6 +73,12 @@ bool importOne(const fs::path& source, const fs::path& within, const fs::path& f
     why = *outside;
     return false;
   }
+  // Neither a FIFO, socket, device or folder nor a file of gigabytes:
+  // named, so that "imported: 0" never comes without a word why.
+  if (auto refused = DocumentReader::refusal(source)) {
+    why = *refused;
+    return false;
+  }
   const fs::path destination = folder / name;
   if (standardised(destination) == standardised(source)) return false;
   // The same file reached by another road (a symbolic link into the
@@ -69,7 +86,7 @@ bool importOne(const fs::path& source, const fs::path& within, const fs::path& f
   // destination would destroy the only copy.
   std::error_code ec;
   if (fs::equivalent(source, destination, ec) && !ec) return false;
-  return copyInto(source, folder, destination);
+  return copyInto(source, folder, destination, DocumentReader::maxFileBytes(source), why);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <quorvel/document_reader.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,6 +32,31 @@ std::string DocumentReader::extensionOf(const fs::path& file) {
 bool DocumentReader::isAllowed(const fs::path& file) {
   const std::string ext = extensionOf(file);
   return std::find(allowed.begin(), allowed.end(), ext) != allowed.end();
+}
+
+std::uint64_t DocumentReader::maxFileBytes(const fs::path& file) {
+  const std::string ext = extensionOf(file);
+  const bool pictures = ext == "pdf" || ext == "docx" || ext == "doc" || ext == "rtf";
+  return pictures ? kMaxPictureFileBytes : kMaxTextBytes;
+}
+
+std::string DocumentReader::tooLarge(std::uint64_t bytes, std::uint64_t limit, bool ofText) {
+  // Rounded up: a file just over the limit must not read as the limit.
+  return "too large: " + std::to_string((bytes + 999'999) / 1'000'000) + (ofText ? " MB of text" : " MB") +
+         " (a document may have at most " + std::to_string(limit / 1'000'000) + " MB)";
+}
+
+std::optional<std::string> DocumentReader::refusal(const fs::path& file) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return std::nullopt;  // gone, or a broken link: nothing to name
+  if (S_ISFIFO(st.st_mode)) return "a FIFO (named pipe), not a document";
+  if (S_ISSOCK(st.st_mode)) return "a socket, not a document";
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "a device, not a document";
+  if (S_ISDIR(st.st_mode)) return "a folder, not a document";
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  const std::uint64_t limit = maxFileBytes(file);
+  if (static_cast<std::uint64_t>(st.st_size) > limit) return tooLarge(static_cast<std::uint64_t>(st.st_size), limit);
+  return std::nullopt;
 }
 
 namespace {
@@ -70,7 +96,12 @@ std::optional<std::string> DocumentReader::text(const fs::path& of, std::vector<
     return std::nullopt;
   }
   // The readers open the file by name; a FIFO or a device there would hang
-  // them or never end.
+  // them or never end, and a file of gigabytes would take the memory.
+  if (auto why = refusal(of)) {
+    debug::line("READ: " + of.string() + ": ", *why);
+    note(*why);
+    return std::nullopt;
+  }
   if (!openRegular(of)) {
     debug::line("READ: not a regular file: ", of.string());
     note("not a regular file that can be opened");
@@ -79,6 +110,11 @@ std::optional<std::string> DocumentReader::text(const fs::path& of, std::vector<
   const std::size_t before = notes ? notes->size() : 0;
   try {
     auto text = readByKind(of, ext, notes);
+    // A small file can unpack to much text (a compressed PDF or zip).
+    if (text && text->size() > kMaxTextBytes) {
+      note(tooLarge(text->size(), kMaxTextBytes, /*ofText=*/true));
+      return std::nullopt;
+    }
     if (!text) {
       debug::line("READ: no text from ", of.string());
       // The reader may have said why; otherwise the file is not what its

@@ -95,8 +95,8 @@ int64_t DocIndex::count(const std::string& file) const {
 
 namespace {
 
-// The documents of the folder (name and modification time) and the links
-// among them that lead out of it, with the reason.
+// The documents of the folder (name and modification time), and those of
+// its entries named as documents that are not read, with the reason.
 struct Listing {
   std::map<std::string, double> current;
   std::map<std::string, std::string> refused;
@@ -112,9 +112,15 @@ Listing list(const fs::path& folder) {
       out.refused[p.filename().string()] = *why;
       continue;
     }
-    // Only regular files are documents: a FIFO or a device is never read.
+    // Only regular files of a document's size are documents: a FIFO, a
+    // socket or a device is never opened, a file of gigabytes never read.
+    // Each is named, so that the hotel knows why its answers lack it.
+    if (auto why = DocumentReader::refusal(p)) {
+      out.refused[p.filename().string()] = *why;
+      continue;
+    }
     std::error_code kind;
-    if (!it->is_regular_file(kind)) continue;
+    if (!it->is_regular_file(kind)) continue;  // a link to nothing
     out.current[p.filename().string()] = modificationTime(p);
   }
   return out;

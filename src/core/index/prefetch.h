@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include <quorvel/document_reader.h>
 #include <quorvel/records.h>
 
 namespace quorvel {
@@ -26,8 +27,10 @@ struct Prepared {
 };
 
 // Prepares the documents of a list in order on a thread of its own, at most
-// sixteen ahead of the consumer (memory stays bounded). Stops early when
-// destroyed.
+// sixteen ahead of the consumer and, past the first, no more than 64 MB of
+// passages ahead: memory stays bounded by one document (itself bounded, see
+// DocumentReader::kMaxTextBytes) plus that, whatever the documents' sizes.
+// Stops early when destroyed.
 class Prefetcher {
  public:
   Prefetcher(const std::vector<std::string>& names, std::function<Prepared(const std::string&)> prepare)
@@ -52,6 +55,7 @@ class Prefetcher {
     }
     Prepared p = std::move(ready_.front());
     ready_.pop_front();
+    readyBytes_ -= weight(p);
     cv_.notify_all();
     if (p.error) std::rethrow_exception(p.error);
     return p;
@@ -59,11 +63,22 @@ class Prefetcher {
 
  private:
   static constexpr std::size_t kAhead = 16;
+  static constexpr std::size_t kBytesAhead = 64u << 20;
+  // About what a prepared document holds: its passages and their words.
+  static std::size_t weight(const Prepared& p) {
+    std::size_t bytes = 0;
+    if (p.chunks)
+      for (const auto& c : *p.chunks) bytes += c.text.size() + c.section.size() + c.id.size();
+    for (const auto& w : p.words) bytes += w.size() * sizeof(uint64_t);
+    return bytes;
+  }
   void run() {
     for (const auto& name : names_) {
       {
         std::unique_lock<std::mutex> lock(mu_);
-        cv_.wait(lock, [this] { return stop_ || ready_.size() < kAhead; });
+        cv_.wait(lock, [this] {
+          return stop_ || ready_.empty() || (ready_.size() < kAhead && readyBytes_ < kBytesAhead);
+        });
         if (stop_) return;
       }
       Prepared p;
@@ -73,6 +88,7 @@ class Prefetcher {
         p.error = std::current_exception();
       }
       std::lock_guard<std::mutex> lock(mu_);
+      readyBytes_ += weight(p);
       ready_.push_back(std::move(p));
       cv_.notify_all();
     }
@@ -82,6 +98,7 @@ class Prefetcher {
   std::mutex mu_;
   std::condition_variable cv_;
   std::deque<Prepared> ready_;
+  std::size_t readyBytes_ = 0;  // the weight() of what is in ready_
   bool stop_ = false;
   std::thread thread_;  // last: started once everything above exists
 };

@@ -1,17 +1,20 @@
 #include "platform/local_http.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
 #include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <exception>
-#include <map>
 #include <memory>
 #include <mutex>
 
 #include <quorvel/paths.h>
 
 #include "platform/file_util.h"
+#include "platform/tcp_owner.h"
 #include "platform/text.h"
 
 namespace quorvel {
@@ -40,13 +43,32 @@ CURL* handle() {
 
 struct Headers {
   curl_slist* list = nullptr;
-  explicit Headers(bool json) {
+  Headers(bool json, bool key) {
     if (json) list = curl_slist_append(list, "Content-Type: application/json");
-    if (const std::string key = LocalHTTP::apiKey(); !key.empty())
-      list = curl_slist_append(list, ("Authorization: Bearer " + key).c_str());
+    if (const std::string k = key ? LocalHTTP::apiKey() : std::string(); !k.empty())
+      list = curl_slist_append(list, ("Authorization: Bearer " + k).c_str());
   }
   ~Headers() { curl_slist_free_all(list); }
 };
+
+// Asked by curl once connected, before a byte of the request goes out: a
+// request that carries the key goes only to a server of this user. The
+// listener checked before the request may have gone and another user's
+// program taken the port since; the connection itself cannot change.
+int onlyToOurs(void* refused, char*, char*, int port, int localPort) {
+  if (tcp::peerIsOurs(port, localPort)) return CURL_PREREQFUNC_OK;
+  *static_cast<bool*>(refused) = true;
+  return CURL_PREREQFUNC_ABORT;
+}
+
+void sendKeyOnlyToOurs(CURL* c, bool* refused) {
+  curl_easy_setopt(c, CURLOPT_PREREQFUNCTION, onlyToOurs);
+  curl_easy_setopt(c, CURLOPT_PREREQDATA, refused);
+}
+
+std::string notOurs(const std::string& url) {
+  return "refused: the program listening at " + url + " is another user's, not our model server";
+}
 
 // A fresh key: 24 random bytes as hex.
 std::string newKey() {
@@ -94,7 +116,9 @@ void perform(const std::string& url, const std::string& payload, const std::func
              std::chrono::seconds idle, const std::function<bool()>& stopped = {}) {
   if (!LocalHTTP::isLoopback(url)) throw NotLocal();
   CURL* c = handle();
-  Headers headers(true);
+  Headers headers(true, true);
+  bool refused = false;
+  sendKeyOnlyToOurs(c, &refused);
   char errbuf[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(c, CURLOPT_URL, url.c_str());
   curl_easy_setopt(c, CURLOPT_POST, 1L);
@@ -120,6 +144,7 @@ void perform(const std::string& url, const std::string& payload, const std::func
   }
   const CURLcode rc = curl_easy_perform(c);
   if (s.error) std::rethrow_exception(s.error);
+  if (refused) throw HttpError(notOurs(url));
   if (rc != CURLE_OK) {
     const std::string why = errbuf[0] != '\0' ? errbuf : curl_easy_strerror(rc);
     throw HttpError("model server at " + url + " did not answer: " + why);
@@ -160,10 +185,12 @@ void LocalHTTP::postStreaming(const std::string& url, const nlohmann::json& body
   perform(url, body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), onData, idle);
 }
 
-long LocalHTTP::getStatus(const std::string& url, std::chrono::milliseconds timeout, std::string* body) {
+long LocalHTTP::getStatus(const std::string& url, std::chrono::milliseconds timeout, std::string* body, bool withKey) {
   if (!isLoopback(url)) return 0;
   CURL* c = handle();
-  Headers headers(false);
+  Headers headers(false, withKey);
+  bool refused = false;
+  if (withKey) sendKeyOnlyToOurs(c, &refused);
   curl_easy_setopt(c, CURLOPT_URL, url.c_str());
   curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.list);
   curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
@@ -184,24 +211,37 @@ long LocalHTTP::getStatus(const std::string& url, std::chrono::milliseconds time
 
 std::filesystem::path LocalHTTP::apiKeyFile() { return Paths::support() / "server.key"; }
 
+namespace {
+
+// The key in the file, when the file can be trusted with it: a regular file
+// (not a link to one elsewhere), this user's, readable by nobody else. A key
+// that another program may have read is spent.
+std::string keptKey(const std::filesystem::path& file) {
+  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  struct stat st {};
+  if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+      (st.st_mode & 077) != 0 || st.st_size > 4096)
+    return {};
+  char buf[4096];
+  const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+  std::string key(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+  while (!key.empty() && (key.back() == '\n' || key.back() == '\r')) key.pop_back();
+  return plausibleKey(key) ? key : std::string();
+}
+
+}  // namespace
+
 std::string LocalHTTP::apiKey() {
-  // Read once per support folder: every request asks.
+  // Read at every request (a small file): a key deleted, emptied or spent
+  // while the servers run is replaced, and the engine restarts our servers
+  // with the new one.
   static std::mutex mu;
-  static std::map<std::string, std::string> known;
   const std::filesystem::path file = apiKeyFile();
   std::lock_guard<std::mutex> lock(mu);
-  if (auto it = known.find(file.string()); it != known.end()) return it->second;
-  std::string key;
-  if (auto text = readFile(file)) {
-    key = *text;
-    while (!key.empty() && (key.back() == '\n' || key.back() == '\r')) key.pop_back();
-  }
-  if (!plausibleKey(key)) {
-    Paths::ensure();
-    key = newKey();
-    if (key.empty() || !writeFileAtomically(file, key + "\n")) return {};
-  }
-  known[file.string()] = key;
+  if (std::string key = keptKey(file); !key.empty()) return key;
+  Paths::ensure();
+  std::string key = newKey();
+  if (key.empty() || !writeFileAtomically(file, key + "\n")) return {};
   return key;
 }
 

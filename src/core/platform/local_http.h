@@ -48,8 +48,11 @@ struct LocalHTTP {
                             std::chrono::seconds idle = kIdleLimit);
 
   // GET with a time-out; the HTTP status, or 0 when there was no answer.
-  // With `body`, the reply's first bytes (up to 64 KB) are kept there.
-  static long getStatus(const std::string& url, std::chrono::milliseconds timeout, std::string* body = nullptr);
+  // With `body`, the reply's first bytes (up to 64 KB) are kept there. The
+  // key goes only with `withKey` (/health wants none), and then only to a
+  // server of this user, as with every POST (0 otherwise).
+  static long getStatus(const std::string& url, std::chrono::milliseconds timeout, std::string* body = nullptr,
+                        bool withKey = false);
 
   // Whether the URL's host is exactly 127.0.0.1.
   static bool isLoopback(std::string_view url);
@@ -57,7 +60,9 @@ struct LocalHTTP {
   // The key the model servers are started with (--api-key-file) and that
   // every request carries, so that other users of the computer and web pages
   // (the server allows every origin) cannot use them. Kept in the support
-  // folder (mode 0600), made on first use; empty when it cannot be made.
+  // folder (mode 0600, opened without following a link), made on first use
+  // and made anew when it is missing, damaged or readable by anyone else;
+  // empty when it cannot be made.
   static std::string apiKey();
   static std::filesystem::path apiKeyFile();
 };

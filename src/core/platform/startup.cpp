@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -20,6 +21,12 @@ void limitOcrThreads(char** argv) {
   if (n <= 0) return;
   self[n] = '\0';
   ::execv(self, argv);  // returns only when it failed: go on as we are
+}
+
+void hideArgument(char* arg) {
+  // Zeros, not another text: the kernel then shows the arguments before it
+  // and nothing of this one (a text in its place could be taken for it).
+  if (arg != nullptr) std::memset(arg, 0, std::strlen(arg));
 }
 
 }  // namespace quorvel::startup

@@ -203,10 +203,24 @@ std::optional<TimePoint> parseIsoDate(std::string_view s) {
   if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31 || tm.tm_hour > 23 || tm.tm_min > 59 ||
       tm.tm_sec > 60)
     return std::nullopt;
+  const int year = tm.tm_year, month = tm.tm_mon, mday = tm.tm_mday;
+  tm.tm_sec = std::min(tm.tm_sec, 59);  // a leap second stays in its day
   tm.tm_year -= 1900;
   tm.tm_mon -= 1;
   const std::time_t tt = timegm(&tm);
-  return std::chrono::system_clock::from_time_t(tt);
+  // A day the month does not have (February 31) is no date: timegm would
+  // move it into the next month.
+  std::tm back{};
+  if (gmtime_r(&tt, &back) == nullptr || back.tm_year + 1900 != year || back.tm_mon + 1 != month ||
+      back.tm_mday != mday)
+    return std::nullopt;
+  // The clock counts nanoseconds from 1970 in 64 bits: outside about
+  // 1677-2262 a date would wrap round (1677 read as 2262).
+  using std::chrono::seconds;
+  const auto earliest = std::chrono::ceil<seconds>(TimePoint::min().time_since_epoch()).count();
+  const auto latest = std::chrono::floor<seconds>(TimePoint::max().time_since_epoch()).count();
+  if (tt < earliest || tt > latest) return std::nullopt;
+  return TimePoint(std::chrono::duration_cast<TimePoint::duration>(seconds(tt)));
 }
 
 std::string excerpt(std::string_view bytes, std::size_t max) {

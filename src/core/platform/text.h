@@ -41,6 +41,8 @@ using TimePoint = std::chrono::system_clock::time_point;
 // 2025-06-01T08:30:00Z: UTC, whole seconds (a fraction is dropped).
 std::string isoDate(TimePoint t);
 // Reads the form above; a fraction of a second is accepted and dropped.
+// Nothing for a day the month does not have, or a date the clock cannot
+// hold (before 1677-09-22, after 2262-04-11).
 std::optional<TimePoint> parseIsoDate(std::string_view s);
 
 }  // namespace quorvel

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -18,6 +19,7 @@
 
 #include "platform/local_http.h"
 #include "platform/process.h"
+#include "platform/tcp_owner.h"
 #include "runtime/servers.h"
 
 namespace quorvel {
@@ -91,26 +93,80 @@ bool Engine::setStateIf(uint64_t generation, State s) {
 }
 
 bool Engine::healthy(const std::string& baseURL) {
+  // No key: /health wants none, and whoever listens may read what is sent.
   return LocalHTTP::getStatus(baseURL + "/health", std::chrono::seconds(1)) == 200;
 }
 
 namespace {
 
-// Whether the server answering at baseURL serves the model file `file`: a
-// server that this process did not start is used only then (a server of the
-// other Quorvel program is; any other program on the port never gets a
-// guest's message).
-bool serves(const std::string& baseURL, const std::string& file) {
-  std::string body;
-  if (LocalHTTP::getStatus(baseURL + "/props", std::chrono::seconds(2), &body) != 200) return false;
-  const auto props = nlohmann::json::parse(body, nullptr, /*allow_exceptions=*/false);
-  if (!props.is_object()) return false;
-  const auto it = props.find("model_path");
-  return it != props.end() && it->is_string() && std::filesystem::path(it->get<std::string>()).filename() == file;
-}
-
 std::string portTaken(int port) {
   return "port " + std::to_string(port) + " is used by another program (quorvel-cli stop ends a model server of ours)";
+}
+
+std::string noKey() {
+  return "the model servers were not started: their key cannot be made in " + LocalHTTP::apiKeyFile().string() +
+         " (without one any user of this computer could use them)";
+}
+
+// SIGTERM to each, then SIGKILL to what has not ended in time: a server can
+// hang in its own shutdown, holding its memory (gigabytes) and its port.
+void endServers(const std::vector<pid_t>& pids) {
+  std::vector<std::pair<pid_t, unsigned long long>> running;
+  for (pid_t pid : pids) {
+    const unsigned long long started = servers::startTime(pid);
+    if (started != 0 && ::kill(pid, SIGTERM) == 0) running.emplace_back(pid, started);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + Subprocess::kTermGrace;
+  for (;;) {
+    std::erase_if(running, [](const auto& p) { return servers::startTime(p.first) != p.second; });
+    if (running.empty()) break;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      for (const auto& [pid, started] : running) ::kill(pid, SIGKILL);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+// What holds a model port before a start.
+enum class OnPort {
+  free,      // nothing that answers: ours is launched
+  reusable,  // our server of our model, with our key
+  staleKey,  // our server, started with a key that has since been replaced
+  taken,     // another user's program, or one that serves another model
+};
+
+OnPort look(int port, const std::string& baseURL, const std::string& file) {
+  // The owner first: another user's listener gets no request at all.
+  switch (tcp::listener(port)) {
+    case tcp::Owner::none: return OnPort::free;
+    case tcp::Owner::other: return OnPort::taken;
+    case tcp::Owner::us: break;
+  }
+  if (LocalHTTP::getStatus(baseURL + "/health", std::chrono::seconds(1)) != 200) return OnPort::free;
+  // Anyone can make a server name our model file: the key decides too.
+  std::string body;
+  const long status = LocalHTTP::getStatus(baseURL + "/props", std::chrono::seconds(2), &body, /*withKey=*/true);
+  if (status == 401) {
+    const auto pid = servers::listenerProcess(port);
+    const auto mine = servers::ours();
+    return pid && std::find(mine.begin(), mine.end(), *pid) != mine.end() ? OnPort::staleKey : OnPort::taken;
+  }
+  if (status != 200) return OnPort::taken;
+  const auto props = nlohmann::json::parse(body, nullptr, /*allow_exceptions=*/false);
+  if (!props.is_object()) return OnPort::taken;
+  const auto it = props.find("model_path");
+  const bool ours =
+      it != props.end() && it->is_string() && std::filesystem::path(it->get<std::string>()).filename() == file;
+  return ours ? OnPort::reusable : OnPort::taken;
+}
+
+// Ends our server on `port` (started with a key since replaced) and waits
+// until the port is free for its successor.
+void endStale(int port) {
+  if (const auto pid = servers::listenerProcess(port)) endServers({*pid});
+  for (int i = 0; i < 100 && tcp::listener(port) != tcp::Owner::none; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 Subprocess launch(const std::string& exe, const std::string& name, const std::vector<std::string>& args) {
@@ -125,11 +181,9 @@ Subprocess launch(const std::string& exe, const std::string& name, const std::ve
   std::vector<std::string> argv{exe};
   argv.insert(argv.end(), args.begin(), args.end());
   // Only requests that carry the key are served; it is read from its file,
-  // never written on the command line where every user can see it.
-  if (!LocalHTTP::apiKey().empty()) {
-    argv.push_back("--api-key-file");
-    argv.push_back(LocalHTTP::apiKeyFile().string());
-  }
+  // never written on the command line where every user can see it. No slot
+  // is ever saved or listed: nothing of ours uses them.
+  argv.insert(argv.end(), {"--no-slots", "--api-key-file", LocalHTTP::apiKeyFile().string()});
   Subprocess p(argv, o);
   p.detach();
   if (p.started()) servers::remember(p.pid());
@@ -163,18 +217,24 @@ void Engine::start() {
     if (auto why = ModelCatalog::damage(m))
       return fail(kDamaged + ModelCatalog::path(m).string() + " (" + *why + ")", Problem::damaged);
 
-  const bool chatUp = healthy(chatURL());
-  const bool embedUp = healthy(embedURL());
-  // A server already answering is used only when it is this user's and
-  // serves our model: anyone can make a server name our model file.
-  if (chatUp && !(servers::listenerIsOurs(chatPort) && serves(chatURL(), chatModel->file)))
-    return fail(portTaken(chatPort), Problem::portTaken);
-  if (embedUp && !(servers::listenerIsOurs(embedPort) && serves(embedURL(), ModelCatalog::embedding().file)))
-    return fail(portTaken(embedPort), Problem::portTaken);
+  // Never a server without the key: any user could read its slots, its
+  // properties (the support folder's path) and get embeddings.
+  const std::string key = LocalHTTP::apiKey();
+  if (key.empty()) return fail(noKey(), Problem::noKey);
+  // A server already answering is used only when it is this user's, serves
+  // our model and knows our key.
+  const OnPort chatOn = look(chatPort, chatURL(), chatModel->file);
+  if (chatOn == OnPort::taken) return fail(portTaken(chatPort), Problem::portTaken);
+  const OnPort embedOn = look(embedPort, embedURL(), ModelCatalog::embedding().file);
+  if (embedOn == OnPort::taken) return fail(portTaken(embedPort), Problem::portTaken);
+  if (chatOn == OnPort::staleKey) endStale(chatPort);
+  if (embedOn == OnPort::staleKey) endStale(embedPort);
+  const bool chatUp = chatOn == OnPort::reusable, embedUp = embedOn == OnPort::reusable;
   const std::string models = Paths::models().string();
   {
     std::lock_guard<std::mutex> lock(mu_);
     if (gen != generation_) return;  // stopped meanwhile
+    key_ = key;
     if (!chatUp) {
       children_->chat =
           launch(exe->string(), "chat",
@@ -194,10 +254,10 @@ void Engine::start() {
     }
   }
   for (int poll = 0;; ++poll) {
-    // Answering, and ours: a server of another user that took the port
-    // first is not (ours then exits, unable to listen).
-    if (healthy(chatURL()) && healthy(embedURL()) && servers::listenerIsOurs(chatPort) &&
-        servers::listenerIsOurs(embedPort)) {
+    // Ours, then answering: a server of another user that took the port
+    // first is sent nothing (ours then exits, unable to listen).
+    if (servers::listenerIsOurs(chatPort) && servers::listenerIsOurs(embedPort) && healthy(chatURL()) &&
+        healthy(embedURL())) {
       setStateIf(gen, State::ready());
       return;
     }
@@ -217,6 +277,10 @@ void Engine::start() {
         state_ = State::stopped();
       }
       notify(State::stopped());
+      // Another program took the port before ours could listen: no restart
+      // of the computer mends that.
+      for (int port : {chatPort, embedPort})
+        if (tcp::listener(port) == tcp::Owner::other) return fail(portTaken(port), Problem::portTaken);
       return fail(kDidNotStart, Problem::didNotStart);
     }
   }
@@ -239,23 +303,7 @@ void Engine::stopAll() {
   // Only the servers of this support folder: those it started, and any of
   // this user's that serve a model file of its own. A pattern over every
   // process would end other users' and other support folders' servers.
-  std::vector<std::pair<pid_t, unsigned long long>> running;
-  for (pid_t pid : servers::ours()) {
-    const unsigned long long started = servers::startTime(pid);
-    if (started != 0 && ::kill(pid, SIGTERM) == 0) running.emplace_back(pid, started);
-  }
-  // A server can hang in its own shutdown, holding its memory (gigabytes)
-  // and perhaps its port: what has not ended in time is killed.
-  const auto deadline = std::chrono::steady_clock::now() + Subprocess::kTermGrace;
-  for (;;) {
-    std::erase_if(running, [](const auto& p) { return servers::startTime(p.first) != p.second; });
-    if (running.empty()) break;
-    if (std::chrono::steady_clock::now() >= deadline) {
-      for (const auto& [pid, started] : running) ::kill(pid, SIGKILL);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  endServers(servers::ours());
   servers::forget();
   setState(State::stopped());
 }
@@ -282,16 +330,24 @@ bool listening(int port) {
 bool Engine::checkServers(std::chrono::milliseconds settle) {
   uint64_t gen = 0;
   bool died = false;
+  std::string key;
   {
     std::lock_guard<std::mutex> lock(mu_);
     if (state_.kind != State::Kind::ready) return true;
     gen = generation_;
     died = children_->anyDied();
+    key = key_;
   }
+  // A key deleted, emptied or spent meanwhile has been made anew: servers
+  // that know only the old one refuse every request until restarted.
+  died = died || LocalHTTP::apiKey() != key;
   // A server that is dying has closed its connections a moment before its
   // port and its exit show: a caller whose request just broke waits a little.
   const auto until = std::chrono::steady_clock::now() + settle;
-  while (!died && listening(chatPort) && listening(embedPort)) {
+  // Another user's program that took a port after our server there died is
+  // no server of ours, however well it answers the door.
+  auto there = [](int port) { return listening(port) && tcp::listener(port) != tcp::Owner::other; };
+  while (!died && there(chatPort) && there(embedPort)) {
     if (std::chrono::steady_clock::now() >= until) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::lock_guard<std::mutex> lock(mu_);

@@ -13,6 +13,7 @@
 #include <quorvel/paths.h>
 
 #include "platform/file_util.h"
+#include "platform/tcp_owner.h"
 
 namespace quorvel::servers {
 
@@ -111,28 +112,30 @@ std::vector<pid_t> ours() {
   return {found.begin(), found.end()};
 }
 
-bool listenerIsOurs(int port) {
-  const uid_t me = ::geteuid();
-  bool any = false;
-  for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-    const auto text = readFile(table);
-    if (!text) continue;
-    std::istringstream lines(*text);
-    std::string line;
-    std::getline(lines, line);  // the column names
-    while (std::getline(lines, line)) {
-      std::istringstream f(line);
-      std::string slot, local, remote, state, queues, timer, retransmits;
-      unsigned long uid = 0;
-      if (!(f >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid)) continue;
-      if (state != "0A") continue;  // not listening
-      const auto colon = local.rfind(':');
-      if (colon == std::string::npos || std::strtol(local.c_str() + colon + 1, nullptr, 16) != port) continue;
-      if (uid != me) return false;
-      any = true;
+bool listenerIsOurs(int port) { return tcp::listener(port) == tcp::Owner::us; }
+
+std::optional<pid_t> listenerProcess(int port) {
+  const auto inode = tcp::listenerInode(port);
+  if (!inode) return std::nullopt;
+  const std::string socket = "socket:[" + std::to_string(*inode) + "]";
+  std::optional<pid_t> found;
+  DIR* proc = ::opendir("/proc");
+  if (proc == nullptr) return std::nullopt;
+  while (const dirent* e = ::readdir(proc)) {
+    char* end = nullptr;
+    const long pid = std::strtol(e->d_name, &end, 10);
+    if (pid <= 1 || *end != '\0') continue;
+    // Another user's descriptors cannot be read anyway (unless we are root).
+    std::error_code ec;
+    for (fs::directory_iterator fd("/proc/" + std::string(e->d_name) + "/fd", ec), stop; !ec && fd != stop;
+         fd.increment(ec)) {
+      std::error_code lec;
+      if (fs::read_symlink(fd->path(), lec).string() == socket && !lec) found = static_cast<pid_t>(pid);
     }
+    if (found) break;
   }
-  return any;
+  ::closedir(proc);
+  return found;
 }
 
 void forget() {

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ std::vector<pid_t> ours();
 // say. A server of another user on our port is never sent a guest's message,
 // whatever it claims to serve.
 bool listenerIsOurs(int port);
+
+// The process that holds the socket listening on `port`, when it can be
+// seen (our own processes always can).
+std::optional<pid_t> listenerProcess(int port);
 
 // Forgets every server remembered.
 void forget();

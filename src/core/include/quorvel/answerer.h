@@ -25,11 +25,20 @@ class Answerer {
 
   // Throws what the search or the main model call throws; nothing is then
   // recorded. Problems of the checking calls never throw. A very long
-  // message is answered from its first 1,000 characters (the requests must
-  // fit the model's context) and recorded whole.
+  // message is answered and recorded as asAnswered() gives it.
   Answer answer(const std::string& message, const ReplyTemplate* tmpl = nullptr,
                 const std::optional<std::string>& replyLanguage = std::nullopt,
                 const Chat::TokenCallback& onToken = {});
+
+  // A guest message as it is answered and recorded: its first 1,000
+  // user-perceived characters, and no more than 16 KB with "\u2026" after a
+  // cut (a character may carry any number of combining marks). A message
+  // given as answered comes back as it is.
+  // The requests must fit the model's context; the history keeps no more of
+  // a guest's words than were used, and stays quick to read.
+  static constexpr std::size_t kMessageCharacters = 1000;
+  static constexpr std::size_t kMessageBytes = 16 << 10;
+  static std::string asAnswered(const std::string& message);
 
   // One reply's prompts, with what they were made from.
   struct Prepared {

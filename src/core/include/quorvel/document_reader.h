@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -31,6 +32,25 @@ struct DocumentReader {
   // ("" when there is none).
   static std::string extensionOf(const std::filesystem::path& file);
   static bool isAllowed(const std::filesystem::path& file);
+
+  // The most a document may hold, in bytes of its file and of its text. A
+  // hotel's longest document (house rules, a price list, a brochure) has
+  // well under 1 MB of text; 50 MB is some 25,000 pages, so a file over it
+  // is a log, an export or a mistake, and reading it would take the
+  // computer's memory (a document's text is held a few times over while it
+  // is cut and embedded). PDF and Office files also carry pictures and
+  // scans, which take room but give little text: their files may have
+  // 200 MB, their text the same 50 MB.
+  static constexpr std::uint64_t kMaxTextBytes = 50'000'000;
+  static constexpr std::uint64_t kMaxPictureFileBytes = 200'000'000;
+  static std::uint64_t maxFileBytes(const std::filesystem::path& file);
+  // "too large: 2148 MB (a document may have at most 50 MB)", for a size over
+  // the limit; "… MB of text (…)" with `ofText`.
+  static std::string tooLarge(std::uint64_t bytes, std::uint64_t limit, bool ofText = false);
+  // Why the file at `file` (links followed) is no document to import or
+  // read: not a regular file ("a FIFO, not a document", a socket, a device,
+  // a folder), or a file over maxFileBytes. Nothing when it may be read.
+  static std::optional<std::string> refusal(const std::filesystem::path& file);
 
   // The plain text of a document, or nothing when its kind is not accepted
   // (the file is then not opened) or it cannot be read. Never throws.

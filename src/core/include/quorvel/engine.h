@@ -30,6 +30,7 @@ class Engine {
     damaged,        // a model file is damaged
     didNotStart,    // a server exited or never answered
     portTaken,      // another program listens on a port
+    noKey,          // the servers' key cannot be made: they are not started
     serverStopped,  // a ready server went away
     other,
   };
@@ -72,7 +73,8 @@ class Engine {
   void stopAll();
 
   // While ready: whether both servers are still there. A server this
-  // process launched that has exited, or a port that refuses connections,
+  // process launched that has exited, a port that refuses connections or
+  // that another user's program took, or a key made anew since the start
   // makes the state failed (serverStopped) and returns false. Cheap (no
   // request is sent), so it can be asked every second and after every
   // failed request; a server busy with a long reply still counts as there.
@@ -99,6 +101,7 @@ class Engine {
   State state_;                         // guarded by mu_
   uint64_t generation_ = 0;             // guarded by mu_; each start() and stop() begins a new one
   std::unique_ptr<Children> children_;  // guarded by mu_
+  std::string key_;                     // guarded by mu_; the key the servers in use know
 };
 
 }  // namespace quorvel

@@ -38,7 +38,7 @@ struct Gaps {
 
   struct Reading {
     std::vector<Message> messages;  // most recently asked first
-    int64_t damagedLines = 0;       // lines that are not an answer: skipped
+    int64_t damagedLines = 0;       // lines that are not an answer, or dated impossibly or in the future: skipped
     int64_t leftOut = 0;            // asks of older messages beyond kMaxMessages
     int64_t answers = 0;            // answers of the period
   };

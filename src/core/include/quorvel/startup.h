@@ -11,4 +11,10 @@ namespace quorvel::startup {
 // environment sets a limit.
 void limitOcrThreads(char** argv);
 
+// Overwrites an argument in place, once it has been read: every user of the
+// computer can read a process's arguments (/proc/<pid>/cmdline), and a
+// guest's message names the guest. Between the start and this call the
+// message can still be seen: standard input keeps even that instant private.
+void hideArgument(char* arg);
+
 }  // namespace quorvel::startup
