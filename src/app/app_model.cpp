@@ -42,6 +42,12 @@ QStringList resourceEntries(const QString& relative) {
   return out;
 }
 
+QString trimmedStart(const QString& text) {
+  qsizetype i = 0;
+  while (i < text.size() && text[i].isSpace()) ++i;
+  return text.mid(i);
+}
+
 }  // namespace
 
 AppModel::AppModel()
@@ -271,9 +277,10 @@ void AppModel::write(Done done) {
   // The server goes on with a reading of this very prompt (the reply takes
   // it up where it is); any other is given up, so the reply waits for none.
   readAheadTimer_->stop();
-  if (aheadKey_ != choiceKey()) stopReadAhead();
-  aheadKey_ = choiceKey();
+  if (aheadKey_ != reply_.choice()) stopReadAhead();
+  aheadKey_ = reply_.choice();
   reply_.replied_ = false;
+  reply_.writtenFor_ = reply_.choice();
   reply_.failure_.clear();
   reply_.error_.clear();
   reply_.answer_.clear();
@@ -293,12 +300,13 @@ void AppModel::write(Done done) {
         worker->checkCancelled();
         const QString text = QString::fromStdString(piece);
         CoreWorker::reply(this, [this, text] {
-          reply_.answer_ += text;
+          // The model's first piece often begins with a space (" Breakfast").
+          reply_.answer_ += reply_.answer_.isEmpty() ? trimmedStart(text) : text;
           emit reply_.changed();
         });
       });
       CoreWorker::reply(this, [this, a, done = std::move(done)] {
-        reply_.answer_ = QString::fromStdString(a.text);
+        reply_.answer_ = QString::fromStdString(a.text).trimmed();
         reply_.sources_ = a.sources;
         reply_.notInDocs_ = a.notInDocs;
         reply_.lastTPS_ = a.tokensPerSecond;
@@ -332,12 +340,6 @@ std::optional<std::string> AppModel::chosenLanguage() const {
   return reply_.language_.toStdString();
 }
 
-QString AppModel::choiceKey() const {
-  const QChar sep(0x1f);
-  return reply_.guestText_ + sep + (reply_.template_ ? QString::fromStdString(reply_.template_->id) : QString()) + sep +
-         reply_.language_;
-}
-
 void AppModel::scheduleReadAhead() { readAheadTimer_->start(); }
 
 void AppModel::stopReadAhead() {
@@ -347,7 +349,7 @@ void AppModel::stopReadAhead() {
 
 void AppModel::readAhead() {
   if (!status_.ready() || !canAsk()) return;  // canAsk: no reply running, something to reply to
-  const QString key = choiceKey();
+  const QString key = reply_.choice();
   if (key == aheadKey_) return;  // read already, or being read
   stopReadAhead();
   aheadKey_ = key;
@@ -406,10 +408,11 @@ void AppModel::answerClipboard(Done done) {
   });
 }
 
-bool AppModel::copyAnswer() {
-  // Half a reply pasted to a guest reads as a whole one.
-  if (!reply_.replied_ || reply_.busy_) return false;
-  QGuiApplication::clipboard()->setText(reply_.answer_);
+bool AppModel::copyAnswer(bool forGuest) {
+  // Half a reply pasted to a guest reads as a whole one; so does the reply
+  // to the previous message.
+  if (!reply_.replied() || reply_.busy_) return false;
+  QGuiApplication::clipboard()->setText(forGuest ? ReplyState::forGuest(reply_.answer_) : reply_.answer_);
   return true;
 }
 

@@ -67,8 +67,10 @@ class AppModel : public QObject {
   void reindex(Done done = {});
   void ask(Done done = {});
   void answerClipboard(Done done = {});
-  // Copies the reply when it is whole; false (clipboard untouched) otherwise.
-  bool copyAnswer();
+  // Copies the reply when it is whole and written for the message shown;
+  // false (clipboard untouched) otherwise. For the guest: without the
+  // source numbers and Markdown emphasis.
+  bool copyAnswer(bool forGuest = false);
   void toggleEngine(Done done = {});
   void pickDocuments();
   void addDocuments(const QStringList& paths);
@@ -114,8 +116,6 @@ class AppModel : public QObject {
 
   void scheduleReadAhead();
   void readAhead();
-  // What a reply would be written for: message, template and language.
-  QString choiceKey() const;
   // The reply language chosen; none for the guest's own.
   std::optional<std::string> chosenLanguage() const;
   void stopReadAhead();

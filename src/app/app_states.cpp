@@ -1,5 +1,10 @@
 #include "app_states.h"
 
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTextBoundaryFinder>
+
+#include <quorvel/answerer.h>
 #include <quorvel/models.h>
 
 namespace quorvel::app {
@@ -11,11 +16,51 @@ void DocumentsState::reload() {
   emit changed();
 }
 
+QString boundedMessage(const QString& text, bool* cut) {
+  // Counted in user-perceived characters, as the answering counts them; a
+  // paste of megabytes is walked only as far as the bound.
+  QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+  qsizetype end = 0;
+  std::size_t n = 0;
+  for (; n < Answerer::kMessageCharacters; ++n) {
+    const qsizetype next = graphemes.toNextBoundary();
+    if (next < 0) break;
+    end = next;
+  }
+  const bool longer = n == Answerer::kMessageCharacters && graphemes.toNextBoundary() >= 0;
+  if (cut) *cut = longer;
+  return longer ? text.left(end) + QChar(0x2026) : text;
+}
+
+QString withoutEmphasis(QString text) {
+  static const QRegularExpression emphasis(QStringLiteral("(\\*\\*|__|\\*|`)(?=\\S)(.+?)(?<=\\S)\\1"));
+  return text.replace(emphasis, QStringLiteral("\\2"));
+}
+
 void ReplyState::setGuestText(const QString& text) {
-  if (text == guestText_) return;
-  guestText_ = text;
+  bool cut = false;
+  const QString held = boundedMessage(text, &cut);
+  if (held == guestText_ && cut == cut_) return;
+  const bool other = held != guestText_;
+  guestText_ = held;
+  cut_ = cut;
   emit changed();
-  emit choiceChanged();
+  if (other) emit choiceChanged();
+}
+
+QString ReplyState::choice() const {
+  const QChar sep(0x1f);
+  return guestText_ + sep + (template_ ? QString::fromStdString(template_->id) : QString()) + sep + language_;
+}
+
+QString ReplyState::forGuest(const QString& reply) {
+  // The numbers of the sources are for the receptionist, with the space
+  // before them: "rates [1]." becomes "rates.".
+  static const QRegularExpression citation(QStringLiteral("[ \\t]*\\[\\d+(?:\\s*[,\u060C\u3001]\\s*\\d+)*\\]"));
+  QString text = withoutEmphasis(QString(reply).remove(citation));
+  QStringList lines = text.split(QLatin1Char('\n'));
+  for (QString& line : lines) line = line.trimmed();
+  return lines.join(QLatin1Char('\n')).trimmed();
 }
 
 void ReplyState::setReplyTemplate(const ReplyTemplate* t) {

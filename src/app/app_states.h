@@ -124,13 +124,25 @@ class ReplyState : public QObject {
   void setReplyTemplate(const ReplyTemplate* t);
   void setLanguage(const QString& code);
 
+  // The message as pasted was longer than the answering uses: it holds
+  // the first kMessageCharacters of it and a "…".
+  bool cut() const { return cut_; }
+  // What a reply is written for: message, template and language.
+  QString choice() const;
+
   const QString& answer() const { return answer_; }
+  // A reply as the guest gets it: no source numbers ("[1]"), no Markdown
+  // emphasis.
+  static QString forGuest(const QString& reply);
   const std::vector<Source>& sources() const { return sources_; }
   bool notInDocs() const { return notInDocs_; }
   bool busy() const { return busy_; }
+  // The reply shown was written for another message, template or language
+  // than the ones now chosen: it belongs to the previous message.
+  bool outdated() const { return !answer_.isEmpty() && writtenFor_ != choice(); }
   // The reply shown is whole: written to its end for the message it shows.
   // Only then can it be copied.
-  bool replied() const { return replied_; }
+  bool replied() const { return replied_ && !outdated(); }
   // The reply shown broke off (the model server died, an error came): what
   // there is of it stays visible, marked, and cannot be copied.
   bool unfinished() const { return !busy_ && !replied_ && !answer_.isEmpty(); }
@@ -148,9 +160,11 @@ class ReplyState : public QObject {
  private:
   friend class AppModel;
   QString guestText_;
+  bool cut_ = false;
   const ReplyTemplate* template_ = nullptr;
   QString language_ = QStringLiteral("auto");
   QString answer_;
+  QString writtenFor_;  // choice() when the reply shown was asked for
   std::vector<Source> sources_;
   bool notInDocs_ = false;
   bool busy_ = false;
@@ -160,6 +174,12 @@ class ReplyState : public QObject {
   QString speed_;
   double lastTPS_ = 0;
 };
+
+// The message as the app holds it: a longer paste is cut to the
+// characters the answering uses, with a "…" after them.
+QString boundedMessage(const QString& text, bool* cut = nullptr);
+// Markdown emphasis ("**", "*", "__", "`") taken away, what it marks kept.
+QString withoutEmphasis(QString text);
 
 // What guests asked that the documents do not answer.
 class GapsState : public QObject {

@@ -373,6 +373,86 @@ class AppModelTest : public QObject {
     QCOMPARE(chats().size() - before, std::size_t{1 + 2});  // the reading, then the reply and its check
   }
 
+  // Once the message, template or language differs from what the reply was
+  // written for, the reply belongs to the previous message: it cannot be
+  // copied, by either Copy; a reply written while the message changed is
+  // no reply to the new one either.
+  void aReplyToThePreviousMessageCannotBeCopied() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeRules();
+    AppModel model;
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    model.reply().setGuestText(QStringLiteral("What time is breakfast?"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QVERIFY(model.reply().replied() && !model.reply().outdated());
+
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const auto refused = [&](const char* what) {
+      clipboard->setText(QStringLiteral("kept"));
+      QVERIFY2(model.reply().outdated() && !model.reply().replied(), what);
+      QVERIFY2(!model.copyAnswer() && !model.copyAnswer(true), what);
+      QCOMPARE(clipboard->text(), QStringLiteral("kept"));
+    };
+    model.reply().setGuestText(QStringLiteral("Is parking free?"));
+    refused("another message");
+    model.reply().setGuestText(QStringLiteral("What time is breakfast?"));
+    QVERIFY(model.reply().replied());  // the message it was written for again
+    model.reply().setLanguage(QStringLiteral("de"));
+    refused("another language");
+    model.reply().setLanguage(QStringLiteral("auto"));
+    model.reply().setReplyTemplate(&ReplyTemplate::hotel()[1]);
+    refused("another task");
+    model.reply().setReplyTemplate(nullptr);
+    QVERIFY(model.copyAnswer());
+
+    bool written = false;
+    model.ask([&] { written = true; });
+    model.reply().setGuestText(QStringLiteral("Is parking free?"));
+    QVERIFY(QTest::qWaitFor([&] { return written; }, 30000));
+    refused("changed while written");
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QVERIFY(model.copyAnswer());
+    QCOMPARE(clipboard->text(), QStringLiteral("Parking in the courtyard is free for guests [1]."));
+  }
+
+  // The guest's copy has no source numbers and no Markdown emphasis; the
+  // described Copy keeps the reply as shown. A reply whose first piece
+  // begins with a space (as the real server's do) shows without it.
+  void copyForTheGuest() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeText(Paths::documents() / "rules.md",
+              "# Departure\n\nA **late departure** until **16:00** costs *IDR 250,000*.");
+    ScopedEnv space("QUORVEL_STANDIN_LEADING_SPACE", "1");  // read by the servers launched now
+    AppModel model;
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QStringList shown;
+    connect(&model.reply(), &ReplyState::changed, this, [&] {
+      if (!model.reply().answer().isEmpty()) shown << model.reply().answer();
+    });
+    model.reply().setGuestText(QStringLiteral("How much is a late departure?"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QVERIFY(shown.size() > 3);
+    for (const QString& s : shown) QVERIFY2(!s.startsWith(QLatin1Char(' ')), qPrintable(s));
+    QVERIFY(model.copyAnswer());
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QStringLiteral("A **late departure** until **16:00** costs *IDR 250,000* [1]."));
+    QVERIFY(model.copyAnswer(/*forGuest=*/true));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("A late departure until 16:00 costs IDR 250,000."));
+
+    const auto guest = [](const char* reply) { return ReplyState::forGuest(QString::fromUtf8(reply)); };
+    QCOMPARE(guest("Breakfast is included in all room rates [1]."),
+             QStringLiteral("Breakfast is included in all room rates."));
+    QCOMPARE(guest("Check-in from 14:00 [1][2], check-out until 11:00 [2, 3]. Parking is free [4]"),
+             QStringLiteral("Check-in from 14:00, check-out until 11:00. Parking is free"));
+    QCOMPARE(guest("朝食は7時からです[1]。"), QStringLiteral("朝食は7時からです。"));
+    QCOMPARE(guest("Line one [1]\n[2] Line __two__ with `code`"), QStringLiteral("Line one\nLine two with code"));
+    // What only looks like a mark or a number stays.
+    QCOMPARE(guest("Rooms 2 * 3 m, file_name_here, price [ask us], 5*"),
+             QStringLiteral("Rooms 2 * 3 m, file_name_here, price [ask us], 5*"));
+  }
+
   void quittingDuringAReplyEndsCleanly() {
     AppHome home;
     prepareStandInHome(home.home.path());

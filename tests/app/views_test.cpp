@@ -2,6 +2,7 @@
 // what their controls do. No model server is needed: the engine's state is
 // reported to the model as the engine would.
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -138,7 +139,7 @@ class ViewsTest : public QObject {
     QPlainTextEdit* message = panel.messageEditor();
     message->setFocus(Qt::OtherFocusReason);
     QVERIFY(QTest::qWaitFor([&] { return message->hasFocus(); }, 2000));
-    std::vector<QWidget*> expected{panel.replyButton(), panel.copyButton()};
+    std::vector<QWidget*> expected{panel.replyButton(), panel.copyButton(), panel.guestCopyButton()};
     for (QToolButton* b : panel.templateButtons()) expected.push_back(b);
     expected.push_back(panel.languagePicker());
     expected.push_back(message);  // and round again
@@ -153,6 +154,82 @@ class ViewsTest : public QObject {
       if (w != message) QVERIFY2(w->grab().toImage() != unfocused, w->metaObject()->className());
     }
     QCOMPARE(message->toPlainText(), QStringLiteral("When is breakfast?"));  // no tab typed into it
+  }
+
+  // Paste guest A's message, write, paste guest B's: the reply is marked as
+  // A's, greyed, and neither Copy can be pressed until B's is written.
+  void theReplyToThePreviousMessageIsMarked() {
+    AppHome home;
+    withBreakfastRules(home);
+    AppModel model;
+    AskPanel panel(model);
+    panel.resize(900, 640);
+    panel.show();
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QPlainTextEdit* message = panel.messageEditor();
+    auto paste = [&](const QString& text) {
+      QGuiApplication::clipboard()->setText(text);
+      message->setFocus();
+      message->selectAll();
+      QTest::keyClick(message, Qt::Key_V, Qt::ControlModifier);
+    };
+    paste(QStringLiteral("When is breakfast?"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QVERIFY(panel.outdatedTag()->isHidden());
+    QVERIFY(panel.copyButton()->isEnabled() && panel.guestCopyButton()->isEnabled());
+    const QImage current = panel.replyText()->grab().toImage();
+
+    paste(QStringLiteral("Is there a sauna?"));
+    QCOMPARE(model.reply().guestText(), QStringLiteral("Is there a sauna?"));
+    QVERIFY(!panel.outdatedTag()->isHidden());
+    QCOMPARE(panel.outdatedTag()->text(), QStringLiteral("written for the previous message"));
+    QVERIFY(!panel.copyButton()->isEnabled() && !panel.guestCopyButton()->isEnabled());
+    QVERIFY(!panel.copyButton()->toolTip().isEmpty());
+    QVERIFY(panel.replyText()->grab().toImage() != current);  // greyed
+
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QVERIFY(panel.outdatedTag()->isHidden());
+    QVERIFY(panel.copyButton()->isEnabled());
+    QVERIFY(!panel.notInDocsTag()->isHidden());
+  }
+
+  // A paste of megabytes: the box and the model hold the first 1,000
+  // characters and a "…", and the line under the box says so. Counted in
+  // characters as a reader sees them, not in UTF-16 units.
+  void aHugePasteIsCutAndSaysSo() {
+    AppHome home;
+    AppModel model;
+    AskPanel panel(model);
+    panel.resize(900, 640);
+    panel.show();
+    QPlainTextEdit* message = panel.messageEditor();
+    QVERIFY(panel.cutNote()->isHidden());
+    const QString sentence = QStringLiteral("Hello, can we check in early? ");  // 30 characters
+    QGuiApplication::clipboard()->setText(sentence.repeated(200000));        // 6 MB
+    message->setFocus();
+    QTest::keyClick(message, Qt::Key_V, Qt::ControlModifier);
+    QVERIFY2(message->document()->characterCount() <= 1002, qPrintable(QString::number(message->document()->characterCount())));
+    const QString held = model.reply().guestText();
+    QCOMPARE(held, sentence.repeated(34).left(1000) + QChar(0x2026));
+    QCOMPARE(message->toPlainText(), held);
+    QVERIFY(model.reply().cut());
+    QVERIFY(!panel.cutNote()->isHidden());
+    QVERIFY2(panel.cutNote()->text().contains(QStringLiteral("1,000")), qPrintable(panel.cutNote()->text()));
+
+    // Typing on at the end keeps the bound; a short message takes the note away.
+    QTest::keyClicks(message, QStringLiteral("more"));
+    QCOMPARE(model.reply().guestText(), held);
+    message->clear();
+    QVERIFY(panel.cutNote()->isHidden());
+    QVERIFY(!model.reply().cut());
+
+    // "é" written as e and a combining accent: one character, two units.
+    const QString accented = QStringLiteral("e\u0301");
+    model.reply().setGuestText(accented.repeated(1000));
+    QVERIFY(!model.reply().cut());
+    model.reply().setGuestText(accented.repeated(1001));
+    QCOMPARE(model.reply().guestText(), accented.repeated(1000) + QChar(0x2026));
+    QCOMPARE(message->toPlainText(), model.reply().guestText());
   }
 
   void theLanguagePickerStoresCodes() {
@@ -426,9 +503,27 @@ class ViewsTest : public QObject {
     view.gaps()->groups()->setCurrentRow(1);
     QCOMPARE(view.gaps()->messages()->count(), 1);
     QCOMPARE(view.gaps()->messages()->item(0)->text(), QStringLiteral("Gibt es eine Sauna?"));
+    // "Ask it again" writes the reply to the question; the reply to another
+    // message written before is not left under it.
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    model.reply().setGuestText(QStringLiteral("When is breakfast?"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    view.showGaps();
+    QVERIFY(QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000));
+    for (int row = 0; row < view.gaps()->groups()->count(); ++row)
+      if (view.gaps()->groups()->item(row)->text().contains(QStringLiteral("Sauna")))
+        view.gaps()->groups()->setCurrentRow(row);
+    QCOMPARE(view.gaps()->messages()->item(0)->text(), QStringLiteral("Gibt es eine Sauna?"));
     view.gaps()->askAgain()->click();
     QCOMPARE(view.ask()->messageEditor()->toPlainText(), QStringLiteral("Gibt es eine Sauna?"));
     QVERIFY(!view.gaps()->isVisibleTo(&view));
+    QVERIFY(model.reply().busy());
+    QVERIFY(QTest::qWaitFor([&] { return !model.reply().busy(); }, 30000));
+    QVERIFY(model.reply().replied() && !model.reply().outdated());
+    QVERIFY(model.reply().notInDocs());
+    QVERIFY(view.ask()->outdatedTag()->isHidden());
+    quorvel::test::stopModelServers();
+    pretendEngine(model, Engine::State::stopped());
 
     // A list being made when the history is cleared never shows.
     view.showGaps();
@@ -442,6 +537,23 @@ class ViewsTest : public QObject {
     view.showGaps();
     QVERIFY(QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000));
     QCOMPARE(view.gaps()->info()->text(), QStringLiteral("No guest messages in the last 30 days."));
+  }
+
+  // The receptionist's first act is Ctrl+V: the focus starts in the
+  // message box.
+  void theFocusStartsInTheMessageBox() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    AppModel model;
+    MainWindow window(model);
+    window.present();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QPlainTextEdit* message = window.content()->main()->ask()->messageEditor();
+    QVERIFY2(QApplication::focusWidget() == message,
+             QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none");
+    QGuiApplication::clipboard()->setText(QStringLiteral("Is there a sauna?"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(model.reply().guestText(), QStringLiteral("Is there a sauna?"));
   }
 
   void theWindowShowsTheSetupScreenUntilTheModelsAreThere() {

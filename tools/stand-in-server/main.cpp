@@ -218,7 +218,8 @@ int main(int argc, char** argv) {
       if (!m.is_object() || !m.contains("content") || !m["content"].is_string()) continue;
       (m.value("role", "") == "system" ? system : user) = m["content"].get<std::string>();
     }
-    const std::string reply = standin::chatReply(system, user);
+    // As llama-server's tokenizer often does, the reply may begin with a space.
+    const std::string reply = (env("QUORVEL_STANDIN_LEADING_SPACE") == "1" ? " " : "") + standin::chatReply(system, user);
     const auto parts = pieces(reply);
     const bool missing = fault("QUORVEL_STANDIN_MISSING_FIELDS", o);
     if (!body.value("stream", false)) {

@@ -124,9 +124,6 @@ constexpr const char* kRecheckSystem =
 // Requests must stay inside the servers' context of 8,192 tokens.
 constexpr std::size_t kPassageCharacters = 2400;
 constexpr std::size_t kSourcesTokenBudget = 6000;
-// A guest message is answered from its first 1,000 user-perceived characters
-// (a pasted letter still fits beside the SOURCES); history keeps it whole.
-constexpr std::size_t kMessageCharacters = 1000;
 
 // One token per CJK, kana or Hangul character, one per three others.
 std::size_t estimatedTokens(std::string_view text) {
