@@ -257,7 +257,9 @@ void AppDelegate::launch(std::function<void()> done) {
         next();
       });
     });
-  if (options_.exit) steps->push_back([this](auto) { quit(); });
+  // A run for pictures ends once they are written, with an engine or
+  // without one.
+  if (options_.exit || options_.snapshot) steps->push_back([this](auto) { quit(); });
   runSteps(steps, 0, std::move(done));
 }
 

@@ -38,8 +38,8 @@ class AppDelegate : public QObject {
 
   // Runs the launch steps in order: start the servers when the models are
   // there, --samples (then 3 s), --ask, --gaps (once its list is made),
-  // --snapshot (after 1 s), --open-menu (after 0.8 s). `done` follows the
-  // last.
+  // --snapshot (after 1 s), --open-menu (after 0.8 s), then quits after
+  // --snapshot or --exit. `done` follows the last.
   void launch(std::function<void()> done = {});
   // Stops the servers this process launched, then ends the app.
   void quit();

@@ -436,12 +436,14 @@ void AppModel::addDocuments(const QStringList& paths) { importThenReindex(paths)
 
 void AppModel::importThenReindex(const QStringList& paths) {
   DocImport::paths(toPaths(paths));
+  reloadFiles();  // listed at once, read or not
   reindex();
 }
 
 void AppModel::remove(const std::string& name) {
   std::error_code ec;
   fs::remove(Paths::documents() / name, ec);
+  reloadFiles();
   reindex();
 }
 

@@ -4,15 +4,33 @@
 #include <QStringList>
 #include <QTextBoundaryFinder>
 
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
 #include <quorvel/answerer.h>
+#include <quorvel/document_reader.h>
 #include <quorvel/models.h>
 
 namespace quorvel::app {
+
+namespace fs = std::filesystem;
 
 void DocumentsState::reload() {
   files_ = DocIndex::shared().fileNames();
   problems_ = DocIndex::shared().problems();
   passages_ = static_cast<int64_t>(DocIndex::shared().chunkCount());
+  // What the folder holds is listed even before it can be read (no model
+  // server yet): an empty list would say that nothing was loaded.
+  std::set<std::string> known(files_.begin(), files_.end());
+  for (const auto& p : problems_) known.insert(p.file);
+  unread_.clear();
+  std::error_code ec;
+  for (fs::directory_iterator it(Paths::documents(), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (DocumentReader::isAllowed(it->path()) && known.count(name) == 0) unread_.push_back(name);
+  }
+  std::sort(unread_.begin(), unread_.end());
   emit changed();
 }
 

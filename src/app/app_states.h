@@ -86,7 +86,12 @@ class EngineStatus : public QObject {
 class DocumentsState : public QObject {
   Q_OBJECT
  public:
+  // The documents with passages.
   const std::vector<std::string>& files() const { return files_; }
+  // The documents of the folder that are neither among files() nor among
+  // problems(): not read yet (the model is not running, or the reading has
+  // not come to them), or read without any passage.
+  const std::vector<std::string>& unread() const { return unread_; }
   int64_t passages() const { return passages_; }
   // Documents that could not be read, or only partly, with the reason.
   const std::vector<DocIndex::Problem>& problems() const { return problems_; }
@@ -105,6 +110,7 @@ class DocumentsState : public QObject {
   // Takes the names, passages and problems from the index.
   void reload();
   std::vector<std::string> files_;
+  std::vector<std::string> unread_;
   std::vector<DocIndex::Problem> problems_;
   int64_t passages_ = 0;
   bool reading_ = false;

@@ -53,6 +53,31 @@ class SnapshotTest : public QObject {
     QVERIFY(shot.width() >= 900 && shot.height() >= 600);
   }
 
+  // Models in place but no engine (a build without the bundled one): a run
+  // for pictures writes them and ends, as it does with an engine.
+  void aPictureRunWithoutAnEngineEnds() {
+    TempDir dir;
+    quorvel::test::prepareStandInHome(dir / "home");
+    fs::remove(dir / "home/engine/llama-server");
+    for (const bool engine : {false, true}) {
+      if (engine) fs::create_symlink(QUORVEL_STANDIN, dir / "home/engine/llama-server");
+      const fs::path shots = dir / (engine ? "with" : "without");
+      Subprocess::Options o;
+      o.environment = quorvel::test::environmentWith({{"QUORVEL_HOME", (dir / "home").string()},
+                                                      {"XDG_RUNTIME_DIR", dir.path().string()},
+                                                      {"PATH", (dir / "nothing").string()},
+                                                      {"QT_QPA_PLATFORM", "offscreen"}});
+      Subprocess app({QUORVEL_APP, "--background", "--samples", "--ask", "When is breakfast?", "--snapshot",
+                      shots.string()},
+                     o);
+      QVERIFY(app.started());
+      const auto ended = app.wait(std::chrono::minutes(2));
+      QVERIFY2(!ended.timedOut, engine ? "with an engine" : "without an engine");
+      QCOMPARE(ended.status, 0);
+      QVERIFY(fs::exists(shots / "window.png") && fs::exists(shots / "menu.png"));
+    }
+  }
+
   // Ended by a signal (a logout, kill), the app quits as by its menu: the
   // servers it started stop, its socket goes.
   void aTerminatedAppStopsItsServersAndLeavesNoSocket() {

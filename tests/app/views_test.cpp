@@ -450,6 +450,36 @@ class ViewsTest : public QObject {
     QVERIFY(!panel.spinning());
   }
 
+  // Without a model server nothing can be read, but the documents of the
+  // folder are listed, each saying why it is not read yet; once the model
+  // runs they are read and counted.
+  void documentsAreListedBeforeTheyCanBeRead() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    fs::remove(home.home.path() / "engine/llama-server");
+    AppModel model;
+    DocsPanel panel(model);
+    panel.resize(270, 640);
+    panel.show();
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QCOMPARE(model.status().state().problem, Engine::Problem::notFound);
+    model.addSamples();
+    const int samples = panel.list()->count();
+    QVERIFY2(samples >= 5, qPrintable(QString::number(samples)));
+    QVERIFY(panel.dropHint()->isHidden());
+    for (int i = 0; i < samples; ++i) {
+      auto* why = panel.list()->itemWidget(panel.list()->item(i))->findChild<QLabel*>(QStringLiteral("docProblem"));
+      QVERIFY(why != nullptr);
+      QCOMPARE(why->text(), QStringLiteral("Not read yet: the model is not running"));
+    }
+
+    fs::create_symlink(QUORVEL_STANDIN, home.home.path() / "engine/llama-server");
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QCOMPARE(panel.list()->count(), samples);
+    QVERIFY(panel.list()->findChildren<QLabel*>(QStringLiteral("docProblem")).isEmpty());
+    QVERIFY(model.documents().passages() > 0);
+  }
+
   // The screen (set up or main) is chosen by looking at the model files on
   // disk: not once for each streamed piece of a reply.
   void aStreamedReplyLooksAtNoFiles() {
