@@ -19,6 +19,7 @@
 
 #include "core_worker.h"
 #include "notifications.h"
+#include "reasons.h"
 #include "theme.h"
 #include "translations.h"
 
@@ -175,7 +176,7 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
       const QString why = QString::fromUtf8(e.what());
       CoreWorker::reply(this, [this, why, done = std::move(done)] {
         setup_.step_.clear();
-        setup_.error_ = tr("Download failed: %1").arg(why);
+        setup_.error_ = Reasons::download(why);
         setup_.progress_.reset();
         emit setup_.changed();
         if (done) done();
@@ -246,7 +247,8 @@ void AppModel::reindex(Done done) {
       documents_.reading_ = false;
       documents_.readingLine_.clear();
       // A reading that succeeds takes away the failure of the one before.
-      documents_.readError_ = error;
+      documents_.readError_ =
+          error.isEmpty() ? QString() : tr("The documents could not be read: %1").arg(Reasons::documents(error));
       reloadFiles();
       emit reply_.changed();  // the note line
       if (done) done();
@@ -324,7 +326,7 @@ void AppModel::write(Done done) {
       CoreWorker::reply(this, [this, why, done = std::move(done)] {
         const bool died = status_.state().kind == Engine::State::Kind::failed &&
                           status_.state().problem == Engine::Problem::serverStopped;
-        reply_.failure_ = died ? status_.failure() : why;
+        reply_.failure_ = died ? status_.failure() : Reasons::reply(why);
         reply_.error_ = (died ? tr("The reply was not finished: %1. \u201CWrite reply\u201D starts it again.")
                               : tr("The reply was not finished: %1"))
                             .arg(reply_.failure_);

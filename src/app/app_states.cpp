@@ -12,6 +12,8 @@
 #include <quorvel/document_reader.h>
 #include <quorvel/models.h>
 
+#include "reasons.h"
+
 namespace quorvel::app {
 
 namespace fs = std::filesystem;
@@ -133,7 +135,7 @@ QString EngineStatus::failure() const {
     case Problem::none:
     case Problem::other: break;
   }
-  return message;
+  return Reasons::engine(message);
 }
 
 bool EngineStatus::canStart() const {

@@ -19,6 +19,7 @@
 #include <quorvel/paths.h>
 
 #include "app_model.h"
+#include "reasons.h"
 #include "shared_views.h"
 #include "theme.h"
 
@@ -257,13 +258,13 @@ void DocsPanel::refresh() {
     // Those not read first: they need the reader's attention.
     for (const auto& [name, why] : problems)
       if (std::find(shown_.begin(), shown_.end(), name) == shown_.end())
-        add(name, std::nullopt, tr("Not read: %1").arg(QString::fromStdString(why)));
+        add(name, std::nullopt, tr("Not read: %1").arg(Reasons::reading(why)));
     for (const std::string& name : shownUnread_)
       add(name, waiting.isEmpty() ? std::optional<int64_t>(0) : std::nullopt, waiting);
     for (const std::string& name : shown_) {
       const auto it = problems.find(name);
       add(name, DocIndex::shared().count(name),
-          it == problems.end() ? QString() : tr("Partly read: %1").arg(QString::fromStdString(it->second)));
+          it == problems.end() ? QString() : tr("Partly read: %1").arg(Reasons::reading(it->second)));
     }
   }
   list_->fitRows();

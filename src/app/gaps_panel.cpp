@@ -11,6 +11,7 @@
 #include <quorvel/paths.h>
 
 #include "app_model.h"
+#include "reasons.h"
 #include "shared_views.h"
 #include "theme.h"
 #include "translations.h"
@@ -116,7 +117,7 @@ void GapsPanel::refresh() {
   if (state.finding())
     info = tr("Reading the conversation history\u2026");
   else if (!state.error().isEmpty())
-    info = tr("The list could not be made: %1").arg(state.error());
+    info = tr("The list could not be made: %1").arg(Reasons::documents(state.error()));
   else if (r.answers == 0)
     info = tr("No guest messages in the last %n day(s).", nullptr, state.days());
   else if (r.groups.empty())

@@ -79,7 +79,9 @@ class AppModelTest : public QObject {
              QStringLiteral("1/1 \u00B7 %1 \u00B7 %2 MB").arg(QString::fromStdString(chat.title)).arg(chat.sizeMB));
     QCOMPARE(model.setup().progress(), std::optional<double>(0.0));
     QVERIFY(QTest::qWaitFor([&] { return finished; }, 30000));
-    QVERIFY2(model.setup().error().startsWith(QStringLiteral("Download failed: ")), qPrintable(model.setup().error()));
+    QVERIFY2(model.setup().error().startsWith(QStringLiteral(
+                 "The model could not be downloaded: the download server refused the file. Try again later. (")),
+             qPrintable(model.setup().error()));
     QCOMPARE(model.setup().step(), QString());
     QVERIFY(model.setup().error().contains(QStringLiteral("404")));
     QVERIFY(!model.setup().progress());

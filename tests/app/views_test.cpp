@@ -23,6 +23,7 @@
 #include "fixture_builders.h"
 #include "gaps_panel.h"
 #include "main_window.h"
+#include "reasons.h"
 #include "setup_view.h"
 #include "shared_views.h"
 #include "theme.h"
@@ -323,15 +324,26 @@ class ViewsTest : public QObject {
     QVERIFY(await([&](auto done) { model.install(done); }));
     QLabel* error = setup.errorLine();
     QVERIFY(!error->isHidden());
+    // A plain sentence first, the technical words after it, "failed" once.
     QVERIFY2(error->text().startsWith(QStringLiteral(
-                 "Download failed: download of qwen3-embedding-0.6b-q8_0.gguf failed: host unreachable (")) &&
-                 error->text().endsWith(QLatin1Char(')')),
+                 "The model could not be downloaded: the download server cannot be reached. Check the internet "
+                 "connection, then try again. (qwen3-embedding-0.6b-q8_0.gguf: host unreachable (")) &&
+                 error->text().endsWith(QLatin1Char(')')) && !error->text().contains(QStringLiteral("download of")),
              qPrintable(error->text()));
     QTest::qWait(50);
     const int lines = error->fontMetrics().horizontalAdvance(error->text()) / error->width() + 1;
     QVERIFY2(error->height() >= lines * error->fontMetrics().lineSpacing(),
              qPrintable(QString::number(error->height())));
     QVERIFY(!setup.installButton()->isHidden());  // and it can be tried again
+
+    // In Russian, the sentence is Russian.
+    translations::use(QLocale(QLocale::Russian));
+    QVERIFY(await([&](auto done) { model.install(done); }));
+    translations::use(QLocale(QLocale::English));
+    QVERIFY2(error->text().startsWith(QStringLiteral(
+                 "Модель не скачалась: нет связи с сервером загрузки. Проверьте подключение к интернету и "
+                 "попробуйте снова. (qwen3-embedding-0.6b-q8_0.gguf: host unreachable (")),
+             qPrintable(error->text()));
   }
 
   // A damaged document is listed, first, with why it was not read, until it
@@ -380,6 +392,39 @@ class ViewsTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return model.reReads() > reads && !model.documents().reading(); }, 30000));
     QCOMPARE(panel.list()->count(), 2);
     QVERIFY(model.documents().problems().empty());
+  }
+
+  // The reasons the core gives in English reach the window in its
+  // language, the technical part after the plain words.
+  void reasonsInTheWindowsLanguage() {
+    const auto reading = [](const char* why) { return Reasons::reading(why); };
+    QCOMPARE(reading("the PDF is damaged"), QStringLiteral("the PDF is damaged"));
+    QCOMPARE(reading("a reason of tomorrow"), QStringLiteral("a reason of tomorrow"));
+    QCOMPARE(translations::use(QLocale(QLocale::Russian)), QStringLiteral("ru"));
+    const QString pdf = reading("the PDF is damaged");
+    const QString docx = reading("damaged, or not a .docx document");
+    const QString empty = reading("empty");
+    const QString scans = reading(
+        "page 3 could not be drawn within 30 s; scanned pages from page 5 to 60 not read: a document has at most 50 "
+        "scanned pages read");
+    const QString thrown = reading("could not be read: std::bad_alloc");
+    const QString unknown = reading("a reason of tomorrow");
+    const QString reply = Reasons::reply(QStringLiteral("the model server's reply ended before it was complete"));
+    const QString engine = Reasons::engine(QStringLiteral("no key could be made"));
+    const QString documents = Reasons::documents(QStringLiteral("cannot save /x/index.json: No space left on device"));
+    translations::use(QLocale(QLocale::English));
+    QCOMPARE(pdf, QStringLiteral("PDF-файл повреждён"));
+    QCOMPARE(docx, QStringLiteral("файл повреждён или это не документ .docx"));
+    QCOMPARE(empty, QStringLiteral("файл пустой"));
+    QCOMPARE(scans, QStringLiteral("страницу 3 не удалось отрисовать за 30 с; отсканированные страницы с 5 по 60 не "
+                                   "прочитаны: в одном документе читается не больше 50 отсканированных страниц"));
+    QCOMPARE(thrown, QStringLiteral("не удалось прочитать (std::bad_alloc)"));
+    QCOMPARE(unknown, QStringLiteral("не удалось прочитать (a reason of tomorrow)"));
+    QCOMPARE(reply,
+             QStringLiteral("ответ модели оборвался (the model server's reply ended before it was complete)"));
+    QCOMPARE(engine, QStringLiteral("модель не удалось запустить (no key could be made)"));
+    QCOMPARE(documents, QStringLiteral("прочитанные документы не удалось сохранить (cannot save /x/index.json: No "
+                                       "space left on device)"));
   }
 
   void snippetsShowTheTextNotItsMarkdown() {
