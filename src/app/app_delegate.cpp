@@ -12,6 +12,7 @@
 #include <QLocalSocket>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 #include <cstdlib>
@@ -77,7 +78,7 @@ AppDelegate::AppDelegate(const LaunchOptions& options) : options_(options), wind
     openWindow();
     showGaps();
   };
-  actions.clearHistory = [this] { model_.clearHistory(); };
+  actions.clearHistory = [this] { clearHistory(); };
   actions.quit = [this] { quit(); };
   tray_ = std::make_unique<Tray>(model_, std::move(actions));
   model_.notify = [this](const QString& title, const QString& text) { tray_->notify(title, text); };
@@ -199,6 +200,24 @@ void AppDelegate::listenForOtherStarts() {
 }
 
 void AppDelegate::openWindow() { window_.present(); }
+
+void AppDelegate::clearHistory() {
+  // One slip in the tray menu, next to Quit, must not wipe every recorded
+  // reply and the unanswered questions: it asks first, "Cancel" the default.
+  const int count = History::count();
+  const bool sure = confirmClearHistory ? confirmClearHistory(count) : [&] {
+    QMessageBox box(QMessageBox::Question, tr("Clear conversation history"),
+                    tr("Delete the %n recorded reply(s) and the list of unanswered questions? This cannot be undone.",
+                       nullptr, count),
+                    QMessageBox::NoButton, window_.isVisible() ? &window_ : nullptr);
+    QPushButton* yes = box.addButton(tr("Clear history"), QMessageBox::DestructiveRole);
+    QPushButton* no = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+  }();
+  if (sure) model_.clearHistory();
+}
 
 void AppDelegate::quit() {
   Engine::shared().stop();

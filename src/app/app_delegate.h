@@ -56,6 +56,12 @@ class AppDelegate : public QObject {
   // there is none.
   static bool handOver();
 
+  // Asks before the conversation history (`count` replies) and the list of
+  // unanswered questions are deleted; a dialog unless set (the tests).
+  std::function<bool(int count)> confirmClearHistory;
+  // Clears the history once the receptionist said yes.
+  void clearHistory();
+
   AppModel& model() { return model_; }
   MainWindow& window() { return window_; }
   Tray& tray() { return *tray_; }

@@ -113,13 +113,21 @@ AppModel::~AppModel() {
 QString AppModel::note() const {
   if (reply_.busy_) return {};
   if (!reply_.error_.isEmpty()) return reply_.error_;
+  // "Write reply" cannot be pressed for the engine: the line says why.
+  if (!status_.ready() && !status_.startsOnReply()) {
+    if (status_.state().kind == Engine::State::Kind::starting)
+      return tr("The model is starting: a reply can be written in a moment.");
+    if (status_.state().kind == Engine::State::Kind::failed)
+      return tr("No reply can be written: %1").arg(status_.failure());
+    return tr("No reply can be written: the model is not installed.");
+  }
   if (!documents_.readError_.isEmpty()) return documents_.readError_;
   return reply_.speed_;
 }
 
 bool AppModel::canAsk() const {
   if (reply_.busy_ || (reply_.guestText_.isEmpty() && reply_.template_ == nullptr)) return false;
-  return status_.ready() || status_.serverWentAway();
+  return status_.ready() || status_.startsOnReply();
 }
 
 QString AppModel::speedLine(double tokensPerSecond, double seconds) {
@@ -266,7 +274,8 @@ void AppModel::ask(Done done) {
     return;
   }
   if (status_.ready()) return write(std::move(done));
-  // The server went away: it is started again, then the reply written.
+  // Stopped, or the server went away: it is started again, then the reply
+  // written.
   startEngine([this, done = std::move(done)]() mutable {
     if (status_.ready() && canAsk())
       write(std::move(done));

@@ -46,11 +46,12 @@ class AppModel : public QObject {
   GapsState& gaps() { return gaps_; }
 
   // The line beside "Write reply": why the last reply broke off, else why
-  // the last reading of the documents failed, else the last reply's speed;
-  // empty while a reply is written.
+  // the engine keeps a reply from being written, else why the last reading
+  // of the documents failed, else the last reply's speed; empty while a
+  // reply is written.
   QString note() const;
-  // Whether "Write reply" may be pressed: with the engine ready, or after a
-  // server went away (the reply then starts it again first).
+  // Whether "Write reply" may be pressed: with the engine ready, or stopped,
+  // or after a server went away (the reply then starts it first).
   bool canAsk() const;
   // "42 tokens/s · 3.1 s · offline", in the app's language.
   static QString speedLine(double tokensPerSecond, double seconds);

@@ -142,6 +142,10 @@ bool EngineStatus::canStart() const {
   return (state_.kind == Engine::State::Kind::stopped || state_.kind == Engine::State::Kind::failed) && modelsReady();
 }
 
+bool EngineStatus::startsOnReply() const {
+  return (state_.kind == Engine::State::Kind::stopped || serverWentAway()) && modelsReady();
+}
+
 bool EngineStatus::serverWentAway() const {
   return state_.kind == Engine::State::Kind::failed && state_.problem == Engine::Problem::serverStopped &&
          modelsReady();

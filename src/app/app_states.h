@@ -66,6 +66,9 @@ class EngineStatus : public QObject {
   bool canStart() const;
   // A server went away while ready: a reply starts the engine again.
   bool serverWentAway() const;
+  // A reply starts the engine first: it was stopped (by "Stop model") or
+  // a server went away, and the models are there.
+  bool startsOnReply() const;
 
   // One reply model and the search model are on disk.
   static bool modelsReady();

@@ -1,14 +1,17 @@
 // The app as a program: the start-up switches, one instance per support
 // folder, quitting, and the watched documents folder.
 #include <QFileInfo>
+#include <QMenu>
 #include <QTest>
 
 #include <quorvel/doc_index.h>
 #include <quorvel/engine.h>
+#include <quorvel/history.h>
 #include <quorvel/models.h>
 
 #include "app_delegate.h"
 #include "app_test_support.h"
+#include "fixture_builders.h"
 #include "platform/local_http.h"
 #include "translations.h"
 
@@ -58,6 +61,39 @@ class LaunchTest : public QObject {
     const QString folder = QFileInfo(socket).absolutePath();
     QVERIFY2(socket.startsWith(QLatin1Char('/')) && folder != QStringLiteral("/tmp"), qPrintable(socket));
     QCOMPARE(quorvel::test::permissions(folder.toStdString()) & 077u, 0u);
+  }
+
+  // "Clear conversation history" in the tray asks first: "no" keeps every
+  // recorded reply.
+  void clearingTheHistoryAsksFirst() {
+    AppHome home;
+    for (const char* q : {"Do you have a gym?", "Is there a sauna?"})
+      QVERIFY(History::append(historyAnswer(q, true, "en", std::chrono::system_clock::now())));
+    LaunchOptions options;
+    options.background = true;
+    AppDelegate app(options);
+    std::vector<int> asked;
+    bool answer = false;
+    app.confirmClearHistory = [&](int count) {
+      asked.push_back(count);
+      return answer;
+    };
+    auto clear = [&] {
+      QMenu menu;
+      app.tray().fill(menu);
+      QAction* found = nullptr;
+      for (QAction* a : menu.actions())
+        if (a->text().startsWith(QStringLiteral("Clear conversation history"))) found = a;
+      QVERIFY(found != nullptr);
+      found->trigger();
+    };
+    clear();
+    QCOMPARE(asked, std::vector<int>{2});
+    QCOMPARE(History::count(), 2);
+    answer = true;
+    clear();
+    QCOMPARE(asked, (std::vector<int>{2, 2}));
+    QCOMPARE(History::count(), 0);
   }
 
   void quittingStopsTheServersThisProcessLaunched() {

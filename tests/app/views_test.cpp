@@ -54,9 +54,16 @@ class ViewsTest : public QObject {
     QCOMPARE(reply->text(), QStringLiteral("Write reply"));
 
     model.reply().setGuestText(QStringLiteral("When is breakfast?"));
-    QVERIFY(!reply->isEnabled());  // the engine is not ready
+    // The engine cannot start: the line beside the button says why.
+    pretendEngine(model, Engine::State::failed("engine not found", Engine::Problem::notFound));
+    QVERIFY(!reply->isEnabled());
+    QCOMPARE(panel.noteLine()->text(), QStringLiteral("No reply can be written: engine not found"));
+    pretendEngine(model, Engine::State::starting());
+    QVERIFY(!reply->isEnabled());
+    QCOMPARE(panel.noteLine()->text(), QStringLiteral("The model is starting: a reply can be written in a moment."));
     pretendEngine(model, Engine::State::ready());
     QVERIFY(reply->isEnabled());
+    QVERIFY(panel.noteLine()->text().isEmpty());
     model.reply().setGuestText(QString());
     QVERIFY(!reply->isEnabled());
     model.reply().setGuestText(QStringLiteral("   "));  // emptiness, not blankness, counts
@@ -155,6 +162,25 @@ class ViewsTest : public QObject {
       if (w != message) QVERIFY2(w->grab().toImage() != unfocused, w->metaObject()->className());
     }
     QCOMPARE(message->toPlainText(), QStringLiteral("When is breakfast?"));  // no tab typed into it
+  }
+
+  // After "Stop model", "Write reply" starts the model and writes, as after
+  // a crash.
+  void aStoppedModelStartsOnWriteReply() {
+    AppHome home;
+    withBreakfastRules(home);
+    AppModel model;
+    AskPanel panel(model);
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    model.reply().setGuestText(QStringLiteral("When is breakfast?"));
+    model.toggleEngine();
+    QVERIFY(QTest::qWaitFor([&] { return model.status().state() == Engine::State::stopped(); }, 30000));
+    QVERIFY(panel.replyButton()->isEnabled());
+    QVERIFY(panel.noteLine()->text().isEmpty());
+    panel.replyButton()->click();
+    QVERIFY(QTest::qWaitFor([&] { return model.reply().replied(); }, 60000));
+    QCOMPARE(model.status().state(), Engine::State::ready());
+    QVERIFY(model.reply().answer().startsWith(QStringLiteral("Breakfast is served")));
   }
 
   // Paste guest A's message, write, paste guest B's: the reply is marked as

@@ -187,58 +187,81 @@
 <context>
     <name>quorvel::app::AppDelegate</name>
     <message>
-        <location filename="../app_delegate.cpp" line="97"/>
+        <location filename="../app_delegate.cpp" line="98"/>
         <source>About Quorvel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="99"/>
+        <location filename="../app_delegate.cpp" line="100"/>
         <source>Quorvel answers hotel guests from the hotel&apos;s own documents, on this computer.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="102"/>
+        <location filename="../app_delegate.cpp" line="103"/>
         <source>Hide</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="103"/>
+        <location filename="../app_delegate.cpp" line="104"/>
         <source>Quit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="106"/>
+        <location filename="../app_delegate.cpp" line="107"/>
         <source>Edit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="112"/>
+        <location filename="../app_delegate.cpp" line="113"/>
         <source>Cut</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="113"/>
+        <location filename="../app_delegate.cpp" line="114"/>
         <source>Copy</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="114"/>
+        <location filename="../app_delegate.cpp" line="115"/>
         <source>Paste</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="115"/>
+        <location filename="../app_delegate.cpp" line="116"/>
         <source>Select All</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="117"/>
+        <location filename="../app_delegate.cpp" line="118"/>
         <source>Window</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="118"/>
+        <location filename="../app_delegate.cpp" line="119"/>
         <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="209"/>
+        <source>Clear conversation history</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../app_delegate.cpp" line="210"/>
+        <source>Delete the %n recorded reply(s) and the list of unanswered questions? This cannot be undone.</source>
+        <translation>
+            <numerusform>Delete the %n recorded reply and the list of unanswered questions? This cannot be undone.</numerusform>
+            <numerusform>Delete the %n recorded replies and the list of unanswered questions? This cannot be undone.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="213"/>
+        <source>Clear history</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="214"/>
+        <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -255,52 +278,67 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="126"/>
+        <location filename="../app_model.cpp" line="119"/>
+        <source>The model is starting: a reply can be written in a moment.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="121"/>
+        <source>No reply can be written: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="122"/>
+        <source>No reply can be written: the model is not installed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="134"/>
         <source>%1 tokens/s · %2 s · offline</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="234"/>
+        <location filename="../app_model.cpp" line="242"/>
         <source>Reading %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="251"/>
+        <location filename="../app_model.cpp" line="259"/>
         <source>The documents could not be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="330"/>
+        <location filename="../app_model.cpp" line="339"/>
         <source>The reply was not finished: %1. “Write reply” starts it again.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="331"/>
+        <location filename="../app_model.cpp" line="340"/>
         <source>The reply was not finished: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="395"/>
+        <location filename="../app_model.cpp" line="404"/>
         <source>No reply: the clipboard holds no text</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="396"/>
+        <location filename="../app_model.cpp" line="405"/>
         <source>No reply: another reply is being written — try again in a moment</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="398"/>
+        <location filename="../app_model.cpp" line="407"/>
         <source>No reply: the model is not running — start it first</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="405"/>
+        <location filename="../app_model.cpp" line="414"/>
         <source>Reply copied to the clipboard</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="407"/>
+        <location filename="../app_model.cpp" line="416"/>
         <source>No reply: %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -551,32 +589,32 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="164"/>
+        <location filename="../app_states.cpp" line="168"/>
         <source>Quorvel&apos;s model server is missing from its installation: reinstall Quorvel (sudo apt install --reinstall quorvel).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="167"/>
+        <location filename="../app_states.cpp" line="171"/>
         <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="176"/>
+        <location filename="../app_states.cpp" line="180"/>
         <source>A model file is damaged: install it again on the setup screen.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="178"/>
+        <location filename="../app_states.cpp" line="182"/>
         <source>The model files are missing: install them on the setup screen.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="180"/>
+        <location filename="../app_states.cpp" line="184"/>
         <source>Press “Start again”, or write the reply: the model starts first.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="182"/>
+        <location filename="../app_states.cpp" line="186"/>
         <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
         <translation type="unfinished"></translation>
     </message>

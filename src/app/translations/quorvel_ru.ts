@@ -187,59 +187,83 @@
 <context>
     <name>quorvel::app::AppDelegate</name>
     <message>
-        <location filename="../app_delegate.cpp" line="97"/>
+        <location filename="../app_delegate.cpp" line="98"/>
         <source>About Quorvel</source>
         <translation>Об Quorvel</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="99"/>
+        <location filename="../app_delegate.cpp" line="100"/>
         <source>Quorvel answers hotel guests from the hotel&apos;s own documents, on this computer.</source>
         <translation>Quorvel отвечает гостям по документам гостиницы, на этом компьютере.</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="102"/>
+        <location filename="../app_delegate.cpp" line="103"/>
         <source>Hide</source>
         <translation>Скрыть</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="103"/>
+        <location filename="../app_delegate.cpp" line="104"/>
         <source>Quit</source>
         <translation>Выйти</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="106"/>
+        <location filename="../app_delegate.cpp" line="107"/>
         <source>Edit</source>
         <translation>Правка</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="112"/>
+        <location filename="../app_delegate.cpp" line="113"/>
         <source>Cut</source>
         <translation>Вырезать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="113"/>
+        <location filename="../app_delegate.cpp" line="114"/>
         <source>Copy</source>
         <translation>Копировать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="114"/>
+        <location filename="../app_delegate.cpp" line="115"/>
         <source>Paste</source>
         <translation>Вставить</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="115"/>
+        <location filename="../app_delegate.cpp" line="116"/>
         <source>Select All</source>
         <translation>Выделить всё</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="117"/>
+        <location filename="../app_delegate.cpp" line="118"/>
         <source>Window</source>
         <translation>Окно</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="118"/>
+        <location filename="../app_delegate.cpp" line="119"/>
         <source>Close</source>
         <translation>Закрыть</translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="209"/>
+        <source>Clear conversation history</source>
+        <translation>Очистить историю разговоров</translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../app_delegate.cpp" line="210"/>
+        <source>Delete the %n recorded reply(s) and the list of unanswered questions? This cannot be undone.</source>
+        <translation>
+            <numerusform>Удалить %n сохранённый ответ и список вопросов без ответа? Это нельзя отменить.</numerusform>
+            <numerusform>Удалить %n сохранённых ответа и список вопросов без ответа? Это нельзя отменить.</numerusform>
+            <numerusform>Удалить %n сохранённых ответов и список вопросов без ответа? Это нельзя отменить.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="213"/>
+        <source>Clear history</source>
+        <translation>Очистить историю</translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="214"/>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
     </message>
 </context>
 <context>
@@ -255,52 +279,67 @@
         <translation>Документы (%1)</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="126"/>
+        <location filename="../app_model.cpp" line="119"/>
+        <source>The model is starting: a reply can be written in a moment.</source>
+        <translation>Модель запускается: ответ можно будет написать через мгновение.</translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="121"/>
+        <source>No reply can be written: %1</source>
+        <translation>Ответ не написать: %1</translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="122"/>
+        <source>No reply can be written: the model is not installed.</source>
+        <translation>Ответ не написать: модель не установлена.</translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="134"/>
         <source>%1 tokens/s · %2 s · offline</source>
         <translation>%1 ток/с · %2 с · без интернета</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="234"/>
+        <location filename="../app_model.cpp" line="242"/>
         <source>Reading %1</source>
         <translation>Читаю %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="251"/>
+        <location filename="../app_model.cpp" line="259"/>
         <source>The documents could not be read: %1</source>
         <translation>Документы не прочитаны: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="330"/>
+        <location filename="../app_model.cpp" line="339"/>
         <source>The reply was not finished: %1. “Write reply” starts it again.</source>
         <translation>Ответ не дописан: %1. «Написать ответ» запустит его снова.</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="331"/>
+        <location filename="../app_model.cpp" line="340"/>
         <source>The reply was not finished: %1</source>
         <translation>Ответ не дописан: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="395"/>
+        <location filename="../app_model.cpp" line="404"/>
         <source>No reply: the clipboard holds no text</source>
         <translation>Ответа нет: в буфере нет текста</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="396"/>
+        <location filename="../app_model.cpp" line="405"/>
         <source>No reply: another reply is being written — try again in a moment</source>
         <translation>Ответа нет: пишется другой ответ — попробуйте чуть позже</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="398"/>
+        <location filename="../app_model.cpp" line="407"/>
         <source>No reply: the model is not running — start it first</source>
         <translation>Ответа нет: модель не запущена — сначала запустите её</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="405"/>
+        <location filename="../app_model.cpp" line="414"/>
         <source>Reply copied to the clipboard</source>
         <translation>Ответ скопирован в буфер</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="407"/>
+        <location filename="../app_model.cpp" line="416"/>
         <source>No reply: %1</source>
         <translation>Ответа нет: %1</translation>
     </message>
@@ -552,32 +591,32 @@
         <translation>сервер модели остановился</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="164"/>
+        <location filename="../app_states.cpp" line="168"/>
         <source>Quorvel&apos;s model server is missing from its installation: reinstall Quorvel (sudo apt install --reinstall quorvel).</source>
         <translation>В установке Quorvel нет сервера модели: переустановите Quorvel (sudo apt install --reinstall quorvel).</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="167"/>
+        <location filename="../app_states.cpp" line="171"/>
         <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
         <translation>llama-server не установлен: установите его (sudo apt install llama.cpp) и нажмите «Попробовать снова».</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="176"/>
+        <location filename="../app_states.cpp" line="180"/>
         <source>A model file is damaged: install it again on the setup screen.</source>
         <translation>Файл модели повреждён: установите его заново на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="178"/>
+        <location filename="../app_states.cpp" line="182"/>
         <source>The model files are missing: install them on the setup screen.</source>
         <translation>Нет файлов моделей: установите их на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="180"/>
+        <location filename="../app_states.cpp" line="184"/>
         <source>Press “Start again”, or write the reply: the model starts first.</source>
         <translation>Нажмите «Запустить снова» или напишите ответ: модель сначала запустится.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="182"/>
+        <location filename="../app_states.cpp" line="186"/>
         <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
         <translation>Нажмите «Попробовать снова». Если не выйдет, перезагрузите компьютер: это освободит память.</translation>
     </message>
