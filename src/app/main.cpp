@@ -96,9 +96,9 @@ int main(int argc, char** argv) {
   QApplication::setDesktopFileName(QStringLiteral("quorvel"));
   QApplication::setWindowIcon(appIcon());
   const LaunchOptions options = LaunchOptions::parse(QApplication::arguments());
-  // One instance per support folder: a second start shows the first one's
-  // window and ends (a run for pictures or tests always runs itself).
-  if (!options.exit && !options.snapshot && AppDelegate::handOver()) return 0;
+  // One instance per support folder: a second start hands its switches to
+  // the first one and ends (a run for pictures or tests always runs itself).
+  if (!options.exit && !options.snapshot && AppDelegate::handOver(options)) return 0;
   darkPalette(app);
   translations::use();
   debugToLog();
