@@ -9,12 +9,15 @@
 #include <QThreadPool>
 #include <chrono>
 #include <filesystem>
+#include <utility>
+#include <set>
 
 #include <quorvel/answerer.h>
 #include <quorvel/doc_import.h>
 #include <quorvel/doc_index.h>
 #include <quorvel/document_reader.h>
 #include <quorvel/history.h>
+#include <quorvel/lang.h>
 #include <quorvel/paths.h>
 
 #include "core_worker.h"
@@ -114,6 +117,7 @@ QString AppModel::note() const {
   if (reply_.busy_) return {};
   if (!reply_.error_.isEmpty()) return reply_.error_;
   // "Write reply" cannot be pressed for the engine: the line says why.
+  if (stopping_) return tr("The model is stopping\u2026");
   if (!status_.ready() && !status_.startsOnReply()) {
     if (status_.state().kind == Engine::State::Kind::starting)
       return tr("The model is starting: a reply can be written in a moment.");
@@ -126,7 +130,7 @@ QString AppModel::note() const {
 }
 
 bool AppModel::canAsk() const {
-  if (reply_.busy_ || (reply_.guestText_.isEmpty() && reply_.template_ == nullptr)) return false;
+  if (reply_.busy_ || stopping_ || (reply_.guestText_.isEmpty() && reply_.template_ == nullptr)) return false;
   return status_.ready() || status_.startsOnReply();
 }
 
@@ -206,6 +210,10 @@ void AppModel::finishInstall(Done done) {
 void AppModel::startEngine(Done done) {
   if (!EngineStatus::modelsReady()) {
     if (done) done();
+    return;
+  }
+  if (stopping_) {
+    afterStop_.push_back([this, done = std::move(done)]() mutable { startEngine(std::move(done)); });
     return;
   }
   worker_->post([this, done = std::move(done)]() mutable {
@@ -430,8 +438,19 @@ bool AppModel::copyAnswer(bool forGuest) {
 void AppModel::toggleEngine(Done done) {
   if (status_.ready()) {
     // Ending the servers can take seconds (and waits for hung ones): off the
-    // GUI thread, and apart from the core thread, which may be busy.
-    QThreadPool::globalInstance()->start([] { Engine::shared().stopAll(); });
+    // GUI thread, and apart from the core thread, which may be busy. The
+    // state says "stopped" before the last of them is swept away: nothing
+    // starts until then, or the sweep would end the new servers too.
+    stopping_ = true;
+    emit status_.changed();
+    QThreadPool::globalInstance()->start([this] {
+      Engine::shared().stopAll();
+      CoreWorker::reply(this, [this] {
+        stopping_ = false;
+        emit status_.changed();
+        for (auto& run : std::exchange(afterStop_, {})) run();
+      });
+    });
     if (done) done();
     return;
   }
@@ -476,6 +495,13 @@ void AppModel::findGaps(Done done) {
     try {
       // A model the receptionist stopped stays stopped: then by text.
       result = Gaps::find(days, /*start=*/false);
+      // The history keeps the reply's language, which the receptionist may
+      // have chosen: the list shows the languages the guests wrote in.
+      for (Gaps::Group& g : result.groups) {
+        std::set<std::string> written;
+        for (const std::string& example : g.examples) written.insert(Lang::detect(example));
+        g.languages.assign(written.begin(), written.end());
+      }
     } catch (const std::exception& e) {
       error = QString::fromUtf8(e.what());
     }

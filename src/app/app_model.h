@@ -143,6 +143,8 @@ class AppModel : public QObject {
   GapsState gaps_;
   int gapsGeneration_ = 0;  // a list made before the history was cleared is dropped
   QTimer* serverWatch_ = nullptr;
+  bool stopping_ = false;                  // "Stop model" is ending the servers
+  std::vector<std::function<void()>> afterStop_;  // starts asked for meanwhile
   // The reading ahead has a thread of its own: a reply never waits for it.
   std::unique_ptr<CoreWorker> ahead_;
   QTimer* readAheadTimer_ = nullptr;

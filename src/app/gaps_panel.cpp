@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <chrono>
 
+#include <quorvel/lang.h>
 #include <quorvel/paths.h>
 
 #include "app_model.h"
@@ -22,13 +23,16 @@ namespace {
 
 QString day(TimePoint t) {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
-  // In the window's language, whatever the desktop's.
-  return QLocale(translations::language()).toString(QDateTime::fromMSecsSinceEpoch(ms).date(), QLocale::ShortFormat);
+  // In the window's language, whatever the desktop's, with the month by
+  // name: "12/9/26" reads as 12 September in most of the world.
+  return QLocale(translations::language())
+      .toString(QDateTime::fromMSecsSinceEpoch(ms).date(), QStringLiteral("d MMM yyyy"));
 }
 
-QString joined(const std::vector<std::string>& items) {
+// The languages by name, as the reply language picker names them.
+QString languageNames(const std::vector<std::string>& codes) {
   QStringList out;
-  for (const auto& s : items) out << QString::fromStdString(s);
+  for (const auto& code : codes) out << QString::fromStdString(Lang::nativeName(code));
   return out.join(QStringLiteral(", "));
 }
 
@@ -136,7 +140,7 @@ void GapsPanel::refresh() {
   for (const Gaps::Group& g : r.groups) {
     QString when = day(g.first);
     if (day(g.last) != when) when += QStringLiteral(" \u2013 ") + day(g.last);
-    QString details = joined(g.languages) + QStringLiteral(" \u00B7 ") + when;
+    QString details = languageNames(g.languages) + QStringLiteral(" \u00B7 ") + when;
     if (g.documentsChangedSince) details += QStringLiteral(" \u00B7 ") + tr("documents changed since");
     groups_->addItem(
         QStringLiteral("%1 \u00D7  %2\n%3").arg(g.count).arg(QString::fromStdString(g.representative), details));

@@ -174,8 +174,10 @@ class ViewsTest : public QObject {
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
     model.reply().setGuestText(QStringLiteral("When is breakfast?"));
     model.toggleEngine();
-    QVERIFY(QTest::qWaitFor([&] { return model.status().state() == Engine::State::stopped(); }, 30000));
-    QVERIFY(panel.replyButton()->isEnabled());
+    QVERIFY(!panel.replyButton()->isEnabled());  // while the servers are ended
+    QCOMPARE(panel.noteLine()->text(), QStringLiteral("The model is stopping\u2026"));
+    QVERIFY(QTest::qWaitFor([&] { return panel.replyButton()->isEnabled(); }, 30000));
+    QCOMPARE(model.status().state(), Engine::State::stopped());
     QVERIFY(panel.noteLine()->text().isEmpty());
     panel.replyButton()->click();
     QVERIFY(QTest::qWaitFor([&] { return model.reply().replied(); }, 60000));
@@ -618,7 +620,7 @@ class ViewsTest : public QObject {
     view.gaps()->askAgain()->click();
     QCOMPARE(view.ask()->messageEditor()->toPlainText(), QStringLiteral("Gibt es eine Sauna?"));
     QVERIFY(!view.gaps()->isVisibleTo(&view));
-    QVERIFY(model.reply().busy());
+    QVERIFY2(model.reply().busy(), qPrintable(model.status().text()));
     QVERIFY(QTest::qWaitFor([&] { return !model.reply().busy(); }, 30000));
     QVERIFY(model.reply().replied() && !model.reply().outdated());
     QVERIFY(model.reply().notInDocs());
@@ -638,6 +640,50 @@ class ViewsTest : public QObject {
     view.showGaps();
     QVERIFY(QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000));
     QCOMPARE(view.gaps()->info()->text(), QStringLiteral("No guest messages in the last 30 days."));
+  }
+
+  // Each question of the list shows the language the guest wrote in, by
+  // name (not the reply language the receptionist chose), and dates with
+  // the month named in the window's language; a reply task run without a
+  // message is no guest's question.
+  void theUnansweredListNamesTheGuestsLanguageAndDates() {
+    AppHome home;
+    const auto now = std::chrono::system_clock::now();
+    const auto ask = [&](const std::string& q, const std::string& lang, const std::string& templ = "") {
+      QVERIFY(History::append(historyAnswer(q, true, lang, now, templ)));
+    };
+    ask("\uC870\uC2DD\uC740 \uBA87 \uC2DC\uBD80\uD130 \uC778\uAC00\uC694?", "ru");  // Korean, replied in Russian
+    ask("\u671D\u98DF\u306F\u4F55\u6642\u304B\u3089\u3067\u3059\u304B\uFF1F", "ru");  // Japanese
+    ask("Gibt es eine Sauna im Hotel?", "de");
+    ask("Complaint", "en", "complaint");  // the task alone
+    const QDate today = QDate::currentDate();
+    auto listed = [&](const QLocale& locale) {
+      translations::use(locale);
+      AppModel model;
+      GapsPanel panel(model);
+      model.findGaps();
+      [[maybe_unused]] const bool made = QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000);
+      QStringList rows;
+      for (int i = 0; i < panel.groups()->count(); ++i) rows << panel.groups()->item(i)->text();
+      translations::use(QLocale(QLocale::English));
+      return rows.join(QLatin1Char('\n'));
+    };
+    const QString en = listed(QLocale(QLocale::English));
+    QVERIFY2(en.contains(QStringLiteral("\uD55C\uAD6D\uC5B4 \u00B7")), qPrintable(en));  // 한국어
+    QVERIFY2(en.contains(QStringLiteral("\u65E5\u672C\u8A9E \u00B7")), qPrintable(en));  // 日本語
+    QVERIFY2(en.contains(QStringLiteral("Deutsch \u00B7")), qPrintable(en));
+    QVERIFY2(!en.contains(QStringLiteral("\u0420\u0443\u0441\u0441\u043A\u0438\u0439")) && !en.contains(QStringLiteral(" ru ")),
+             qPrintable(en));  // no Русский: nobody wrote Russian
+    QVERIFY2(!en.contains(QStringLiteral("Complaint")), qPrintable(en));
+    QCOMPARE(en.count(QLatin1Char('\n')) + 1, 3 * 2);  // three questions of two lines
+    const QString month = QLocale(QLocale::English).monthName(today.month(), QLocale::ShortFormat);
+    QVERIFY2(en.contains(QStringLiteral("%1 %2 %3").arg(today.day()).arg(month).arg(today.year())), qPrintable(en));
+    QVERIFY2(!en.contains(QLatin1Char('/')), qPrintable(en));
+    const QString ru = listed(QLocale(QLocale::Russian));
+    const QString russianMonth = QLocale(QLocale::Russian).toString(today, QStringLiteral("MMM"));
+    QVERIFY2(ru.contains(QStringLiteral("%1 %2 %3").arg(today.day()).arg(russianMonth).arg(today.year())) &&
+                 russianMonth.front().script() == QChar::Script_Cyrillic,
+             qPrintable(ru));
   }
 
   // The receptionist's first act is Ctrl+V: the focus starts in the

@@ -187,67 +187,67 @@
 <context>
     <name>quorvel::app::AppDelegate</name>
     <message>
-        <location filename="../app_delegate.cpp" line="98"/>
+        <location filename="../app_delegate.cpp" line="125"/>
         <source>About Quorvel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="100"/>
+        <location filename="../app_delegate.cpp" line="127"/>
         <source>Quorvel answers hotel guests from the hotel&apos;s own documents, on this computer.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="103"/>
+        <location filename="../app_delegate.cpp" line="130"/>
         <source>Hide</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="104"/>
+        <location filename="../app_delegate.cpp" line="131"/>
         <source>Quit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="107"/>
+        <location filename="../app_delegate.cpp" line="134"/>
         <source>Edit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="113"/>
+        <location filename="../app_delegate.cpp" line="140"/>
         <source>Cut</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="114"/>
+        <location filename="../app_delegate.cpp" line="141"/>
         <source>Copy</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="115"/>
+        <location filename="../app_delegate.cpp" line="142"/>
         <source>Paste</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="116"/>
+        <location filename="../app_delegate.cpp" line="143"/>
         <source>Select All</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="118"/>
+        <location filename="../app_delegate.cpp" line="145"/>
         <source>Window</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="119"/>
+        <location filename="../app_delegate.cpp" line="146"/>
         <source>Close</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="209"/>
+        <location filename="../app_delegate.cpp" line="252"/>
         <source>Clear conversation history</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location filename="../app_delegate.cpp" line="210"/>
+        <location filename="../app_delegate.cpp" line="253"/>
         <source>Delete the %n recorded reply(s) and the list of unanswered questions? This cannot be undone.</source>
         <translation>
             <numerusform>Delete the %n recorded reply and the list of unanswered questions? This cannot be undone.</numerusform>
@@ -255,12 +255,12 @@
         </translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="213"/>
+        <location filename="../app_delegate.cpp" line="256"/>
         <source>Clear history</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="214"/>
+        <location filename="../app_delegate.cpp" line="257"/>
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
@@ -268,77 +268,82 @@
 <context>
     <name>quorvel::app::AppModel</name>
     <message>
-        <location filename="../app_model.cpp" line="92"/>
+        <location filename="../app_model.cpp" line="95"/>
         <source>Hotel rules, prices, contracts — they stay on this computer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="93"/>
+        <location filename="../app_model.cpp" line="96"/>
         <source>Documents (%1)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="119"/>
+        <location filename="../app_model.cpp" line="120"/>
+        <source>The model is stopping…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="123"/>
         <source>The model is starting: a reply can be written in a moment.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="121"/>
+        <location filename="../app_model.cpp" line="125"/>
         <source>No reply can be written: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="122"/>
+        <location filename="../app_model.cpp" line="126"/>
         <source>No reply can be written: the model is not installed.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="134"/>
+        <location filename="../app_model.cpp" line="138"/>
         <source>%1 tokens/s · %2 s · offline</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="242"/>
+        <location filename="../app_model.cpp" line="250"/>
         <source>Reading %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="259"/>
+        <location filename="../app_model.cpp" line="267"/>
         <source>The documents could not be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="339"/>
+        <location filename="../app_model.cpp" line="347"/>
         <source>The reply was not finished: %1. “Write reply” starts it again.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="340"/>
+        <location filename="../app_model.cpp" line="348"/>
         <source>The reply was not finished: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="404"/>
+        <location filename="../app_model.cpp" line="412"/>
         <source>No reply: the clipboard holds no text</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="405"/>
+        <location filename="../app_model.cpp" line="413"/>
         <source>No reply: another reply is being written — try again in a moment</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="407"/>
+        <location filename="../app_model.cpp" line="415"/>
         <source>No reply: the model is not running — start it first</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="414"/>
+        <location filename="../app_model.cpp" line="422"/>
         <source>Reply copied to the clipboard</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="416"/>
+        <location filename="../app_model.cpp" line="424"/>
         <source>No reply: %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -622,52 +627,52 @@
 <context>
     <name>quorvel::app::GapsPanel</name>
     <message>
-        <location filename="../gaps_panel.cpp" line="52"/>
+        <location filename="../gaps_panel.cpp" line="56"/>
         <source>Guests asked, not in your documents</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="54"/>
+        <location filename="../gaps_panel.cpp" line="58"/>
         <source>Look again</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="58"/>
+        <location filename="../gaps_panel.cpp" line="62"/>
         <source>Back to the reply</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="79"/>
+        <location filename="../gaps_panel.cpp" line="83"/>
         <source>The guests&apos; words</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="86"/>
+        <location filename="../gaps_panel.cpp" line="90"/>
         <source>Open documents folder</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="91"/>
+        <location filename="../gaps_panel.cpp" line="95"/>
         <source>Ask it again</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="94"/>
+        <location filename="../gaps_panel.cpp" line="98"/>
         <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="118"/>
+        <location filename="../gaps_panel.cpp" line="122"/>
         <source>Reading the conversation history…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="120"/>
+        <location filename="../gaps_panel.cpp" line="124"/>
         <source>The list could not be made: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="122"/>
+        <location filename="../gaps_panel.cpp" line="126"/>
         <source>No guest messages in the last %n day(s).</source>
         <translation>
             <numerusform>No guest messages in the last day.</numerusform>
@@ -675,7 +680,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="124"/>
+        <location filename="../gaps_panel.cpp" line="128"/>
         <source>Every guest message of the last %n day(s) was answered from your documents.</source>
         <translation>
             <numerusform>Every guest message of the last day was answered from your documents.</numerusform>
@@ -683,7 +688,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="126"/>
+        <location filename="../gaps_panel.cpp" line="130"/>
         <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
         <translation>
             <numerusform>The last day: %1 questions the documents did not answer. Write the answers into a document of the folder.</numerusform>
@@ -691,12 +696,12 @@
         </translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="131"/>
+        <location filename="../gaps_panel.cpp" line="135"/>
         <source>(Grouped by exact text: the search model is not running.)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="140"/>
+        <location filename="../gaps_panel.cpp" line="144"/>
         <source>documents changed since</source>
         <translation type="unfinished"></translation>
     </message>

@@ -187,67 +187,67 @@
 <context>
     <name>quorvel::app::AppDelegate</name>
     <message>
-        <location filename="../app_delegate.cpp" line="98"/>
+        <location filename="../app_delegate.cpp" line="125"/>
         <source>About Quorvel</source>
         <translation>Об Quorvel</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="100"/>
+        <location filename="../app_delegate.cpp" line="127"/>
         <source>Quorvel answers hotel guests from the hotel&apos;s own documents, on this computer.</source>
         <translation>Quorvel отвечает гостям по документам гостиницы, на этом компьютере.</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="103"/>
+        <location filename="../app_delegate.cpp" line="130"/>
         <source>Hide</source>
         <translation>Скрыть</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="104"/>
+        <location filename="../app_delegate.cpp" line="131"/>
         <source>Quit</source>
         <translation>Выйти</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="107"/>
+        <location filename="../app_delegate.cpp" line="134"/>
         <source>Edit</source>
         <translation>Правка</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="113"/>
+        <location filename="../app_delegate.cpp" line="140"/>
         <source>Cut</source>
         <translation>Вырезать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="114"/>
+        <location filename="../app_delegate.cpp" line="141"/>
         <source>Copy</source>
         <translation>Копировать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="115"/>
+        <location filename="../app_delegate.cpp" line="142"/>
         <source>Paste</source>
         <translation>Вставить</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="116"/>
+        <location filename="../app_delegate.cpp" line="143"/>
         <source>Select All</source>
         <translation>Выделить всё</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="118"/>
+        <location filename="../app_delegate.cpp" line="145"/>
         <source>Window</source>
         <translation>Окно</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="119"/>
+        <location filename="../app_delegate.cpp" line="146"/>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="209"/>
+        <location filename="../app_delegate.cpp" line="252"/>
         <source>Clear conversation history</source>
         <translation>Очистить историю разговоров</translation>
     </message>
     <message numerus="yes">
-        <location filename="../app_delegate.cpp" line="210"/>
+        <location filename="../app_delegate.cpp" line="253"/>
         <source>Delete the %n recorded reply(s) and the list of unanswered questions? This cannot be undone.</source>
         <translation>
             <numerusform>Удалить %n сохранённый ответ и список вопросов без ответа? Это нельзя отменить.</numerusform>
@@ -256,12 +256,12 @@
         </translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="213"/>
+        <location filename="../app_delegate.cpp" line="256"/>
         <source>Clear history</source>
         <translation>Очистить историю</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="214"/>
+        <location filename="../app_delegate.cpp" line="257"/>
         <source>Cancel</source>
         <translation>Отмена</translation>
     </message>
@@ -269,77 +269,82 @@
 <context>
     <name>quorvel::app::AppModel</name>
     <message>
-        <location filename="../app_model.cpp" line="92"/>
+        <location filename="../app_model.cpp" line="95"/>
         <source>Hotel rules, prices, contracts — they stay on this computer</source>
         <translation>Правила, цены, договоры — они останутся только на этом компьютере</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="93"/>
+        <location filename="../app_model.cpp" line="96"/>
         <source>Documents (%1)</source>
         <translation>Документы (%1)</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="119"/>
+        <location filename="../app_model.cpp" line="120"/>
+        <source>The model is stopping…</source>
+        <translation>Модель останавливается…</translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="123"/>
         <source>The model is starting: a reply can be written in a moment.</source>
         <translation>Модель запускается: ответ можно будет написать через мгновение.</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="121"/>
+        <location filename="../app_model.cpp" line="125"/>
         <source>No reply can be written: %1</source>
         <translation>Ответ не написать: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="122"/>
+        <location filename="../app_model.cpp" line="126"/>
         <source>No reply can be written: the model is not installed.</source>
         <translation>Ответ не написать: модель не установлена.</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="134"/>
+        <location filename="../app_model.cpp" line="138"/>
         <source>%1 tokens/s · %2 s · offline</source>
         <translation>%1 ток/с · %2 с · без интернета</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="242"/>
+        <location filename="../app_model.cpp" line="250"/>
         <source>Reading %1</source>
         <translation>Читаю %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="259"/>
+        <location filename="../app_model.cpp" line="267"/>
         <source>The documents could not be read: %1</source>
         <translation>Документы не прочитаны: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="339"/>
+        <location filename="../app_model.cpp" line="347"/>
         <source>The reply was not finished: %1. “Write reply” starts it again.</source>
         <translation>Ответ не дописан: %1. «Написать ответ» запустит его снова.</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="340"/>
+        <location filename="../app_model.cpp" line="348"/>
         <source>The reply was not finished: %1</source>
         <translation>Ответ не дописан: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="404"/>
+        <location filename="../app_model.cpp" line="412"/>
         <source>No reply: the clipboard holds no text</source>
         <translation>Ответа нет: в буфере нет текста</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="405"/>
+        <location filename="../app_model.cpp" line="413"/>
         <source>No reply: another reply is being written — try again in a moment</source>
         <translation>Ответа нет: пишется другой ответ — попробуйте чуть позже</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="407"/>
+        <location filename="../app_model.cpp" line="415"/>
         <source>No reply: the model is not running — start it first</source>
         <translation>Ответа нет: модель не запущена — сначала запустите её</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="414"/>
+        <location filename="../app_model.cpp" line="422"/>
         <source>Reply copied to the clipboard</source>
         <translation>Ответ скопирован в буфер</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="416"/>
+        <location filename="../app_model.cpp" line="424"/>
         <source>No reply: %1</source>
         <translation>Ответа нет: %1</translation>
     </message>
@@ -624,52 +629,52 @@
 <context>
     <name>quorvel::app::GapsPanel</name>
     <message>
-        <location filename="../gaps_panel.cpp" line="52"/>
+        <location filename="../gaps_panel.cpp" line="56"/>
         <source>Guests asked, not in your documents</source>
         <translation>Гости спрашивали, в документах нет</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="54"/>
+        <location filename="../gaps_panel.cpp" line="58"/>
         <source>Look again</source>
         <translation>Проверить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="58"/>
+        <location filename="../gaps_panel.cpp" line="62"/>
         <source>Back to the reply</source>
         <translation>К ответу гостю</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="79"/>
+        <location filename="../gaps_panel.cpp" line="83"/>
         <source>The guests&apos; words</source>
         <translation>Слова гостей</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="86"/>
+        <location filename="../gaps_panel.cpp" line="90"/>
         <source>Open documents folder</source>
         <translation>Открыть папку документов</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="91"/>
+        <location filename="../gaps_panel.cpp" line="95"/>
         <source>Ask it again</source>
         <translation>Спросить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="94"/>
+        <location filename="../gaps_panel.cpp" line="98"/>
         <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
         <translation>Ставит вопрос в поле ответа: если вы дописали ответ в документ, ответ покажет, есть ли он теперь в документах</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="118"/>
+        <location filename="../gaps_panel.cpp" line="122"/>
         <source>Reading the conversation history…</source>
         <translation>Читаю историю разговоров…</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="120"/>
+        <location filename="../gaps_panel.cpp" line="124"/>
         <source>The list could not be made: %1</source>
         <translation>Список не составлен: %1</translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="122"/>
+        <location filename="../gaps_panel.cpp" line="126"/>
         <source>No guest messages in the last %n day(s).</source>
         <translation>
             <numerusform>За последний %n день сообщений гостей нет.</numerusform>
@@ -678,7 +683,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="124"/>
+        <location filename="../gaps_panel.cpp" line="128"/>
         <source>Every guest message of the last %n day(s) was answered from your documents.</source>
         <translation>
             <numerusform>На все сообщения гостей за последний %n день ответ нашёлся в документах.</numerusform>
@@ -687,7 +692,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="126"/>
+        <location filename="../gaps_panel.cpp" line="130"/>
         <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
         <translation>
             <numerusform>За последний %n день: вопросов без ответа в документах — %1. Допишите ответы в документ из папки.</numerusform>
@@ -696,12 +701,12 @@
         </translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="131"/>
+        <location filename="../gaps_panel.cpp" line="135"/>
         <source>(Grouped by exact text: the search model is not running.)</source>
         <translation>(Сгруппировано по точному тексту: модель поиска не запущена.)</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="140"/>
+        <location filename="../gaps_panel.cpp" line="144"/>
         <source>documents changed since</source>
         <translation>документы с тех пор менялись</translation>
     </message>
