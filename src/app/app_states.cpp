@@ -36,6 +36,13 @@ void DocumentsState::reload() {
   emit changed();
 }
 
+std::size_t DocumentsState::listed() const {
+  std::set<std::string> names(files_.begin(), files_.end());
+  names.insert(unread_.begin(), unread_.end());
+  for (const auto& p : problems_) names.insert(p.file);
+  return names.size();
+}
+
 QString boundedMessage(const QString& text, bool* cut) {
   // Counted in user-perceived characters, as the answering counts them; a
   // paste of megabytes is walked only as far as the bound.

@@ -96,6 +96,9 @@ class DocumentsState : public QObject {
   // not come to them), or read without any passage.
   const std::vector<std::string>& unread() const { return unread_; }
   int64_t passages() const { return passages_; }
+  // How many documents the panel lists: with passages, not read, or not
+  // read yet.
+  std::size_t listed() const;
   // Documents that could not be read, or only partly, with the reason.
   const std::vector<DocIndex::Problem>& problems() const { return problems_; }
   // A reading is under way.

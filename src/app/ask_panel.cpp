@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QTextLayout>
 
 #include <quorvel/answerer.h>
 #include <quorvel/lang.h>
@@ -150,6 +151,47 @@ QWidget* AskPanel::makeTemplates() {
   capsuleScroll->setFixedHeight(capsules->sizeHint().height());
   capsuleScroll->setFocusPolicy(Qt::NoFocus);  // its capsules take the focus, not the frame around them
   return capsuleScroll;
+}
+
+SnippetLabel::SnippetLabel(const QString& text, bool cut, int lines, QWidget* parent)
+    : QLabel(parent), full_(text), cut_(cut), lines_(lines) {
+  setWordWrap(true);
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  fit();
+}
+
+void SnippetLabel::resizeEvent(QResizeEvent* e) {
+  QLabel::resizeEvent(e);
+  fit();
+}
+
+void SnippetLabel::fit() {
+  const int width = contentsRect().width();
+  if (width <= 0) return setText(full_);
+  // Laid out as the label wraps it; what is past the last line that fits
+  // goes, back to the end of a word, and "…" says so.
+  QTextLayout layout(full_, font());
+  QTextOption option;
+  option.setWrapMode(QTextOption::WordWrap);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  int end = 0, lastStart = 0, lines = 0;
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width);
+    if (++lines > lines_) break;
+    lastStart = line.textStart();
+    end = line.textStart() + line.textLength();
+  }
+  layout.endLayout();
+  if (end >= full_.size() && !cut_) return setText(full_);
+  // Back to the end of a word, with room for the "…" on the last line.
+  static const QRegularExpression space(QStringLiteral("\\s"));
+  const QString ellipsis(QChar(0x2026));
+  qsizetype at = end;
+  do at = full_.lastIndexOf(space, at - 1);
+  while (at > lastStart && fontMetrics().horizontalAdvance(full_.mid(lastStart, at - lastStart) + ellipsis) > width);
+  setText(full_.left(at > 0 ? at : end).trimmed() + ellipsis);
 }
 
 void MessageEditor::insertFromMimeData(const QMimeData* source) {
@@ -362,11 +404,12 @@ void AskPanel::refreshSources() {
     // Wrapped at the panel's width rather than widening it.
     file->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lines->addWidget(file);
-    auto* snippet = makeLabel(plainSnippet(QString::fromStdString(s.snippet)), font::caption, white(0.6));
-    snippet->setWordWrap(true);
-    snippet->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // The snippet is the passage's start: one of full length was cut from it.
+    const bool cut = Source::snippetOf(s.snippet + " ") == s.snippet;
+    auto* snippet = styleLabel(new SnippetLabel(plainSnippet(QString::fromStdString(s.snippet)), cut, 3), font::caption,
+                               white(0.6));
+    snippet->setObjectName(QStringLiteral("snippet"));
     snippet->setMaximumHeight(snippet->fontMetrics().lineSpacing() * 3 + 2);  // at most three lines
-    snippet->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lines->addWidget(snippet);
     row->addLayout(lines, 1);
     sourceRows_->addLayout(row);

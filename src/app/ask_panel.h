@@ -21,6 +21,23 @@ namespace quorvel::app {
 class AppModel;
 class Spinner;
 
+// A source's snippet in at most `lines` lines at the label's width: a
+// longer one (or one the passage was cut from) ends at a word with "…".
+class SnippetLabel : public QLabel {
+ public:
+  SnippetLabel(const QString& text, bool cut, int lines, QWidget* parent = nullptr);
+  const QString& fullText() const { return full_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  void fit();
+  QString full_;
+  bool cut_;
+  int lines_;
+};
+
 // The guest's message box: a paste or a drop is cut to what the answering
 // uses before the box takes it, so that megabytes never get in.
 class MessageEditor : public QPlainTextEdit {

@@ -53,7 +53,11 @@ QListWidget* makeList() {
 GapsPanel::GapsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
   auto* column = screenColumn(this, 18, 12, 10);
   auto* header = new QHBoxLayout;
-  header->addWidget(makeLabel(tr("Guests asked, not in your documents"), font::title2 + 3, gold(), true));
+  auto* title = makeLabel(tr("Unanswered questions"), font::title2 + 3, gold(), true);
+  // Never cut at the smallest window, in any language: it wraps instead.
+  title->setWordWrap(true);
+  title->setObjectName(QStringLiteral("gapsTitle"));
+  header->addWidget(title, 1);
   header->addStretch(1);
   auto* again = new QPushButton(symbol(QStringLiteral("arrow.clockwise")), tr("Look again"));
   again->setObjectName(QStringLiteral("plain"));

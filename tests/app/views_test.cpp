@@ -27,6 +27,7 @@
 #include "setup_view.h"
 #include "shared_views.h"
 #include "theme.h"
+#include "tray.h"
 
 using namespace quorvel;
 using namespace quorvel::app;
@@ -455,6 +456,49 @@ class ViewsTest : public QObject {
                                        "space left on device)"));
   }
 
+  // A snippet longer than its three lines, or cut from its passage, ends
+  // at a word with "…"; one that fits stays as it is.
+  void snippetsEndAtAWord() {
+    const QString text = QStringLiteral("Breakfast is served on the terrace from seven until half past ten, and "
+                                        "guests who leave early may ask for a packed breakfast at the front desk the "
+                                        "evening before departure");
+    for (const bool cut : {false, true}) {
+      SnippetLabel label(text, cut, 3);
+      label.resize(cut ? 900 : 160, 60);
+      label.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&label));
+      const QString shown = label.text();
+      QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
+      const QString kept = shown.chopped(1);
+      QVERIFY2(text.startsWith(kept + QLatin1Char(' ')), qPrintable(shown));  // never half a word
+    }
+    SnippetLabel whole(QStringLiteral("Parking is free."), false, 3);
+    whole.resize(300, 60);
+    whole.show();
+    QCOMPARE(whole.text(), QStringLiteral("Parking is free."));
+  }
+
+  // The list's title is whole at the smallest window, in Russian too.
+  void theUnansweredTitleIsWholeAtTheSmallestSize() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    translations::use(QLocale(QLocale::Russian));
+    AppModel model;
+    MainWindow window(model);
+    translations::use(QLocale(QLocale::English));
+    window.resize(900, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.content()->main()->showGaps();
+    QVERIFY(QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000));
+    auto* title = window.content()->main()->gaps()->findChild<QLabel*>(QStringLiteral("gapsTitle"));
+    QVERIFY(title != nullptr);
+    QCOMPARE(title->text(), QStringLiteral("Вопросы без ответа"));
+    QVERIFY2(title->width() >= title->fontMetrics().horizontalAdvance(title->text()) ||
+                 title->height() >= title->heightForWidth(title->width()),
+             qPrintable(QString::number(title->width())));
+  }
+
   void snippetsShowTheTextNotItsMarkdown() {
     const auto plain = [](const char* md) { return AskPanel::plainSnippet(QString::fromUtf8(md)); };
     QCOMPARE(plain("## Parking\n\nParking in the **courtyard** is *free* for guests."),
@@ -545,6 +589,17 @@ class ViewsTest : public QObject {
       QVERIFY(why != nullptr);
       QCOMPARE(why->text(), QStringLiteral("Not read yet: the model is not running"));
     }
+
+    // Each reason whole (not clipped to one line), and the tray counts what
+    // the panel lists.
+    QTest::qWait(50);
+    for (QLabel* why : panel.list()->findChildren<QLabel*>(QStringLiteral("docProblem")))
+      QVERIFY2(why->height() >= why->heightForWidth(why->width()), qPrintable(QString::number(why->height())));
+    Tray tray(model, {});
+    const auto rows = tray.rows();
+    QVERIFY(std::any_of(rows.begin(), rows.end(), [&](const MenuRow& r) {
+      return r.title.startsWith(QStringLiteral("Documents: %1 \u00B7").arg(samples));
+    }));
 
     fs::create_symlink(QUORVEL_STANDIN, home.home.path() / "engine/llama-server");
     QVERIFY(await([&](auto done) { model.startEngine(done); }));

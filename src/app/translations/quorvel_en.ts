@@ -159,27 +159,27 @@
 <context>
     <name>ReplyTemplate</name>
     <message>
-        <location filename="../ask_panel.cpp" line="25"/>
+        <location filename="../ask_panel.cpp" line="26"/>
         <source>Check-in / out</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="25"/>
+        <location filename="../ask_panel.cpp" line="26"/>
         <source>Breakfast</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="26"/>
+        <location filename="../ask_panel.cpp" line="27"/>
         <source>Transfer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="26"/>
+        <location filename="../ask_panel.cpp" line="27"/>
         <source>House rules</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="27"/>
+        <location filename="../ask_panel.cpp" line="28"/>
         <source>Complaint</source>
         <translation type="unfinished"></translation>
     </message>
@@ -351,83 +351,83 @@
 <context>
     <name>quorvel::app::AskPanel</name>
     <message>
-        <location filename="../ask_panel.cpp" line="75"/>
+        <location filename="../ask_panel.cpp" line="76"/>
         <source>Guest&apos;s language</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="113"/>
+        <location filename="../ask_panel.cpp" line="114"/>
         <source>Reply to a guest</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="178"/>
+        <location filename="../ask_panel.cpp" line="220"/>
         <source>The message is long: the reply uses its first %L1 characters, the rest was left out.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="225"/>
+        <location filename="../ask_panel.cpp" line="267"/>
         <source>Reply</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="226"/>
+        <location filename="../ask_panel.cpp" line="268"/>
         <source>not in the documents</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="230"/>
+        <location filename="../ask_panel.cpp" line="272"/>
         <source>not finished — do not send</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="234"/>
+        <location filename="../ask_panel.cpp" line="276"/>
         <source>written for the previous message</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="239"/>
+        <location filename="../ask_panel.cpp" line="281"/>
         <source>Copy</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="243"/>
+        <location filename="../ask_panel.cpp" line="285"/>
         <source>Copy for the guest</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="245"/>
-        <location filename="../ask_panel.cpp" line="330"/>
+        <location filename="../ask_panel.cpp" line="287"/>
+        <location filename="../ask_panel.cpp" line="372"/>
         <source>Copies the reply without the source numbers ([1]) and without Markdown marks (**)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="263"/>
+        <location filename="../ask_panel.cpp" line="305"/>
         <source>Where it comes from</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="297"/>
+        <location filename="../ask_panel.cpp" line="339"/>
         <source>Optional: the guest&apos;s message (template works without it)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="298"/>
+        <location filename="../ask_panel.cpp" line="340"/>
         <source>Paste the guest&apos;s message in any language…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="307"/>
+        <location filename="../ask_panel.cpp" line="349"/>
         <source>Writing…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="307"/>
+        <location filename="../ask_panel.cpp" line="349"/>
         <source>Write reply</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="325"/>
+        <location filename="../ask_panel.cpp" line="367"/>
         <source>The reply shown was written for the previous message: write the reply to this one</source>
         <translation type="unfinished"></translation>
     </message>
@@ -529,97 +529,97 @@
 <context>
     <name>quorvel::app::EngineStatus</name>
     <message>
-        <location filename="../app_states.cpp" line="111"/>
+        <location filename="../app_states.cpp" line="118"/>
         <source>Model stopped</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="111"/>
+        <location filename="../app_states.cpp" line="118"/>
         <source>Not installed — open to install</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="112"/>
+        <location filename="../app_states.cpp" line="119"/>
         <source>Starting the local model…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="113"/>
+        <location filename="../app_states.cpp" line="120"/>
         <source>Writing a reply…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="113"/>
+        <location filename="../app_states.cpp" line="120"/>
         <source>Ready · works offline</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="114"/>
+        <location filename="../app_states.cpp" line="121"/>
         <source>Error: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="126"/>
+        <location filename="../app_states.cpp" line="133"/>
         <source>engine not found</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="127"/>
+        <location filename="../app_states.cpp" line="134"/>
         <source>model not downloaded</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="128"/>
+        <location filename="../app_states.cpp" line="135"/>
         <source>search model not downloaded</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="129"/>
+        <location filename="../app_states.cpp" line="136"/>
         <source>model file damaged: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="130"/>
+        <location filename="../app_states.cpp" line="137"/>
         <source>model server did not start (see logs)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="132"/>
+        <location filename="../app_states.cpp" line="139"/>
         <source>port %1 is used by another program (quorvel-cli stop ends a model server of ours)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="134"/>
+        <location filename="../app_states.cpp" line="141"/>
         <source>the model server stopped</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="168"/>
+        <location filename="../app_states.cpp" line="175"/>
         <source>Quorvel&apos;s model server is missing from its installation: reinstall Quorvel (sudo apt install --reinstall quorvel).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="171"/>
+        <location filename="../app_states.cpp" line="178"/>
         <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="180"/>
+        <location filename="../app_states.cpp" line="187"/>
         <source>A model file is damaged: install it again on the setup screen.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="182"/>
+        <location filename="../app_states.cpp" line="189"/>
         <source>The model files are missing: install them on the setup screen.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="184"/>
+        <location filename="../app_states.cpp" line="191"/>
         <source>Press “Start again”, or write the reply: the model starts first.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="186"/>
+        <location filename="../app_states.cpp" line="193"/>
         <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -628,51 +628,51 @@
     <name>quorvel::app::GapsPanel</name>
     <message>
         <location filename="../gaps_panel.cpp" line="56"/>
-        <source>Guests asked, not in your documents</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../gaps_panel.cpp" line="58"/>
-        <source>Look again</source>
+        <source>Unanswered questions</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../gaps_panel.cpp" line="62"/>
+        <source>Look again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="66"/>
         <source>Back to the reply</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="83"/>
+        <location filename="../gaps_panel.cpp" line="87"/>
         <source>The guests&apos; words</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="90"/>
+        <location filename="../gaps_panel.cpp" line="94"/>
         <source>Open documents folder</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="95"/>
+        <location filename="../gaps_panel.cpp" line="99"/>
         <source>Ask it again</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="98"/>
+        <location filename="../gaps_panel.cpp" line="102"/>
         <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="122"/>
+        <location filename="../gaps_panel.cpp" line="126"/>
         <source>Reading the conversation history…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="124"/>
+        <location filename="../gaps_panel.cpp" line="128"/>
         <source>The list could not be made: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="126"/>
+        <location filename="../gaps_panel.cpp" line="130"/>
         <source>No guest messages in the last %n day(s).</source>
         <translation>
             <numerusform>No guest messages in the last day.</numerusform>
@@ -680,7 +680,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="128"/>
+        <location filename="../gaps_panel.cpp" line="132"/>
         <source>Every guest message of the last %n day(s) was answered from your documents.</source>
         <translation>
             <numerusform>Every guest message of the last day was answered from your documents.</numerusform>
@@ -688,7 +688,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="130"/>
+        <location filename="../gaps_panel.cpp" line="134"/>
         <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
         <translation>
             <numerusform>The last day: %1 questions the documents did not answer. Write the answers into a document of the folder.</numerusform>
@@ -696,12 +696,12 @@
         </translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="135"/>
+        <location filename="../gaps_panel.cpp" line="139"/>
         <source>(Grouped by exact text: the search model is not running.)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="144"/>
+        <location filename="../gaps_panel.cpp" line="148"/>
         <source>documents changed since</source>
         <translation type="unfinished"></translation>
     </message>
@@ -765,67 +765,67 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="107"/>
+        <location filename="../tray.cpp" line="108"/>
         <source>Documents: %1 · passages: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="109"/>
+        <location filename="../tray.cpp" line="110"/>
         <source>Network: this computer only — nothing is sent</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="111"/>
+        <location filename="../tray.cpp" line="112"/>
         <source>Open Quorvel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="112"/>
+        <location filename="../tray.cpp" line="113"/>
         <source>Reply to the question in the clipboard</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="114"/>
+        <location filename="../tray.cpp" line="115"/>
         <source>Add documents…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="115"/>
+        <location filename="../tray.cpp" line="116"/>
         <source>Add hotel templates</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="116"/>
+        <location filename="../tray.cpp" line="117"/>
         <source>Open documents folder</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="117"/>
+        <location filename="../tray.cpp" line="118"/>
         <source>Re-read documents</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="118"/>
-        <source>Guests asked, not in your documents…</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../tray.cpp" line="121"/>
-        <source>Stop model (free memory)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../tray.cpp" line="121"/>
-        <source>Start model</source>
+        <location filename="../tray.cpp" line="120"/>
+        <source>Unanswered questions…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../tray.cpp" line="123"/>
-        <source>Clear conversation history (%1)</source>
+        <source>Stop model (free memory)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="123"/>
+        <source>Start model</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../tray.cpp" line="125"/>
+        <source>Clear conversation history (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="127"/>
         <source>Quit Quorvel</source>
         <translation type="unfinished"></translation>
     </message>

@@ -159,27 +159,27 @@
 <context>
     <name>ReplyTemplate</name>
     <message>
-        <location filename="../ask_panel.cpp" line="25"/>
+        <location filename="../ask_panel.cpp" line="26"/>
         <source>Check-in / out</source>
         <translation>Заезд и выезд</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="25"/>
+        <location filename="../ask_panel.cpp" line="26"/>
         <source>Breakfast</source>
         <translation>Завтрак</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="26"/>
+        <location filename="../ask_panel.cpp" line="27"/>
         <source>Transfer</source>
         <translation>Трансфер</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="26"/>
+        <location filename="../ask_panel.cpp" line="27"/>
         <source>House rules</source>
         <translation>Правила</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="27"/>
+        <location filename="../ask_panel.cpp" line="28"/>
         <source>Complaint</source>
         <translation>Жалоба</translation>
     </message>
@@ -352,83 +352,83 @@
 <context>
     <name>quorvel::app::AskPanel</name>
     <message>
-        <location filename="../ask_panel.cpp" line="75"/>
+        <location filename="../ask_panel.cpp" line="76"/>
         <source>Guest&apos;s language</source>
         <translation>Язык гостя</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="113"/>
+        <location filename="../ask_panel.cpp" line="114"/>
         <source>Reply to a guest</source>
         <translation>Ответ гостю</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="178"/>
+        <location filename="../ask_panel.cpp" line="220"/>
         <source>The message is long: the reply uses its first %L1 characters, the rest was left out.</source>
         <translation>Сообщение длинное: для ответа берутся его первые %L1 символов, остальное отброшено.</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="225"/>
+        <location filename="../ask_panel.cpp" line="267"/>
         <source>Reply</source>
         <translation>Ответ</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="226"/>
+        <location filename="../ask_panel.cpp" line="268"/>
         <source>not in the documents</source>
         <translation>в документах нет</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="230"/>
+        <location filename="../ask_panel.cpp" line="272"/>
         <source>not finished — do not send</source>
         <translation>не дописан — не отправляйте</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="234"/>
+        <location filename="../ask_panel.cpp" line="276"/>
         <source>written for the previous message</source>
         <translation>написан для предыдущего сообщения</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="239"/>
+        <location filename="../ask_panel.cpp" line="281"/>
         <source>Copy</source>
         <translation>Копировать</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="243"/>
+        <location filename="../ask_panel.cpp" line="285"/>
         <source>Copy for the guest</source>
         <translation>Копировать для гостя</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="245"/>
-        <location filename="../ask_panel.cpp" line="330"/>
+        <location filename="../ask_panel.cpp" line="287"/>
+        <location filename="../ask_panel.cpp" line="372"/>
         <source>Copies the reply without the source numbers ([1]) and without Markdown marks (**)</source>
         <translation>Копирует ответ без номеров источников ([1]) и без разметки Markdown (**)</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="263"/>
+        <location filename="../ask_panel.cpp" line="305"/>
         <source>Where it comes from</source>
         <translation>Откуда взято</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="297"/>
+        <location filename="../ask_panel.cpp" line="339"/>
         <source>Optional: the guest&apos;s message (template works without it)</source>
         <translation>Не обязательно: сообщение гостя (шаблон работает и без него)</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="298"/>
+        <location filename="../ask_panel.cpp" line="340"/>
         <source>Paste the guest&apos;s message in any language…</source>
         <translation>Вставьте сообщение гостя на любом языке…</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="307"/>
+        <location filename="../ask_panel.cpp" line="349"/>
         <source>Writing…</source>
         <translation>Пишу…</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="307"/>
+        <location filename="../ask_panel.cpp" line="349"/>
         <source>Write reply</source>
         <translation>Написать ответ</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="325"/>
+        <location filename="../ask_panel.cpp" line="367"/>
         <source>The reply shown was written for the previous message: write the reply to this one</source>
         <translation>Этот ответ написан для предыдущего сообщения: напишите ответ на это</translation>
     </message>
@@ -531,97 +531,97 @@
 <context>
     <name>quorvel::app::EngineStatus</name>
     <message>
-        <location filename="../app_states.cpp" line="111"/>
+        <location filename="../app_states.cpp" line="118"/>
         <source>Model stopped</source>
         <translation>Модель остановлена</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="111"/>
+        <location filename="../app_states.cpp" line="118"/>
         <source>Not installed — open to install</source>
         <translation>Не установлен — откройте и установите</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="112"/>
+        <location filename="../app_states.cpp" line="119"/>
         <source>Starting the local model…</source>
         <translation>Запускаю локальную модель…</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="113"/>
+        <location filename="../app_states.cpp" line="120"/>
         <source>Writing a reply…</source>
         <translation>Пишу ответ…</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="113"/>
+        <location filename="../app_states.cpp" line="120"/>
         <source>Ready · works offline</source>
         <translation>Готов · работает без интернета</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="114"/>
+        <location filename="../app_states.cpp" line="121"/>
         <source>Error: %1</source>
         <translation>Ошибка: %1</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="126"/>
+        <location filename="../app_states.cpp" line="133"/>
         <source>engine not found</source>
         <translation>не найден сервер модели (llama-server)</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="127"/>
+        <location filename="../app_states.cpp" line="134"/>
         <source>model not downloaded</source>
         <translation>модель не скачана</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="128"/>
+        <location filename="../app_states.cpp" line="135"/>
         <source>search model not downloaded</source>
         <translation>модель поиска не скачана</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="129"/>
+        <location filename="../app_states.cpp" line="136"/>
         <source>model file damaged: %1</source>
         <translation>файл модели повреждён: %1</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="130"/>
+        <location filename="../app_states.cpp" line="137"/>
         <source>model server did not start (see logs)</source>
         <translation>сервер модели не запустился (см. журналы)</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="132"/>
+        <location filename="../app_states.cpp" line="139"/>
         <source>port %1 is used by another program (quorvel-cli stop ends a model server of ours)</source>
         <translation>порт %1 занят другой программой (quorvel-cli stop останавливает наш сервер модели)</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="134"/>
+        <location filename="../app_states.cpp" line="141"/>
         <source>the model server stopped</source>
         <translation>сервер модели остановился</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="168"/>
+        <location filename="../app_states.cpp" line="175"/>
         <source>Quorvel&apos;s model server is missing from its installation: reinstall Quorvel (sudo apt install --reinstall quorvel).</source>
         <translation>В установке Quorvel нет сервера модели: переустановите Quorvel (sudo apt install --reinstall quorvel).</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="171"/>
+        <location filename="../app_states.cpp" line="178"/>
         <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
         <translation>llama-server не установлен: установите его (sudo apt install llama.cpp) и нажмите «Попробовать снова».</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="180"/>
+        <location filename="../app_states.cpp" line="187"/>
         <source>A model file is damaged: install it again on the setup screen.</source>
         <translation>Файл модели повреждён: установите его заново на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="182"/>
+        <location filename="../app_states.cpp" line="189"/>
         <source>The model files are missing: install them on the setup screen.</source>
         <translation>Нет файлов моделей: установите их на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="184"/>
+        <location filename="../app_states.cpp" line="191"/>
         <source>Press “Start again”, or write the reply: the model starts first.</source>
         <translation>Нажмите «Запустить снова» или напишите ответ: модель сначала запустится.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="186"/>
+        <location filename="../app_states.cpp" line="193"/>
         <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
         <translation>Нажмите «Попробовать снова». Если не выйдет, перезагрузите компьютер: это освободит память.</translation>
     </message>
@@ -630,51 +630,51 @@
     <name>quorvel::app::GapsPanel</name>
     <message>
         <location filename="../gaps_panel.cpp" line="56"/>
-        <source>Guests asked, not in your documents</source>
-        <translation>Гости спрашивали, в документах нет</translation>
+        <source>Unanswered questions</source>
+        <translation>Вопросы без ответа</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="58"/>
+        <location filename="../gaps_panel.cpp" line="62"/>
         <source>Look again</source>
         <translation>Проверить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="62"/>
+        <location filename="../gaps_panel.cpp" line="66"/>
         <source>Back to the reply</source>
         <translation>К ответу гостю</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="83"/>
+        <location filename="../gaps_panel.cpp" line="87"/>
         <source>The guests&apos; words</source>
         <translation>Слова гостей</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="90"/>
+        <location filename="../gaps_panel.cpp" line="94"/>
         <source>Open documents folder</source>
         <translation>Открыть папку документов</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="95"/>
+        <location filename="../gaps_panel.cpp" line="99"/>
         <source>Ask it again</source>
         <translation>Спросить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="98"/>
+        <location filename="../gaps_panel.cpp" line="102"/>
         <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
         <translation>Ставит вопрос в поле ответа: если вы дописали ответ в документ, ответ покажет, есть ли он теперь в документах</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="122"/>
+        <location filename="../gaps_panel.cpp" line="126"/>
         <source>Reading the conversation history…</source>
         <translation>Читаю историю разговоров…</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="124"/>
+        <location filename="../gaps_panel.cpp" line="128"/>
         <source>The list could not be made: %1</source>
         <translation>Список не составлен: %1</translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="126"/>
+        <location filename="../gaps_panel.cpp" line="130"/>
         <source>No guest messages in the last %n day(s).</source>
         <translation>
             <numerusform>За последний %n день сообщений гостей нет.</numerusform>
@@ -683,7 +683,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="128"/>
+        <location filename="../gaps_panel.cpp" line="132"/>
         <source>Every guest message of the last %n day(s) was answered from your documents.</source>
         <translation>
             <numerusform>На все сообщения гостей за последний %n день ответ нашёлся в документах.</numerusform>
@@ -692,7 +692,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="130"/>
+        <location filename="../gaps_panel.cpp" line="134"/>
         <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
         <translation>
             <numerusform>За последний %n день: вопросов без ответа в документах — %1. Допишите ответы в документ из папки.</numerusform>
@@ -701,12 +701,12 @@
         </translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="135"/>
+        <location filename="../gaps_panel.cpp" line="139"/>
         <source>(Grouped by exact text: the search model is not running.)</source>
         <translation>(Сгруппировано по точному тексту: модель поиска не запущена.)</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="144"/>
+        <location filename="../gaps_panel.cpp" line="148"/>
         <source>documents changed since</source>
         <translation>документы с тех пор менялись</translation>
     </message>
@@ -770,67 +770,67 @@
         <translation>Последний ответ: %1 ток/с</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="107"/>
+        <location filename="../tray.cpp" line="108"/>
         <source>Documents: %1 · passages: %2</source>
         <translation>Документов: %1 · фрагментов: %2</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="109"/>
+        <location filename="../tray.cpp" line="110"/>
         <source>Network: this computer only — nothing is sent</source>
         <translation>Сеть: только этот компьютер — ничего не уходит</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="111"/>
+        <location filename="../tray.cpp" line="112"/>
         <source>Open Quorvel</source>
         <translation>Открыть Quorvel</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="112"/>
+        <location filename="../tray.cpp" line="113"/>
         <source>Reply to the question in the clipboard</source>
         <translation>Ответить на вопрос из буфера</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="114"/>
+        <location filename="../tray.cpp" line="115"/>
         <source>Add documents…</source>
         <translation>Добавить документы…</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="115"/>
+        <location filename="../tray.cpp" line="116"/>
         <source>Add hotel templates</source>
         <translation>Добавить шаблоны гостиницы</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="116"/>
+        <location filename="../tray.cpp" line="117"/>
         <source>Open documents folder</source>
         <translation>Открыть папку документов</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="117"/>
+        <location filename="../tray.cpp" line="118"/>
         <source>Re-read documents</source>
         <translation>Перечитать документы</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="118"/>
-        <source>Guests asked, not in your documents…</source>
-        <translation>Гости спрашивали, в документах нет…</translation>
+        <location filename="../tray.cpp" line="120"/>
+        <source>Unanswered questions…</source>
+        <translation>Вопросы без ответа…</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="121"/>
+        <location filename="../tray.cpp" line="123"/>
         <source>Stop model (free memory)</source>
         <translation>Остановить модель (освободить память)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="121"/>
+        <location filename="../tray.cpp" line="123"/>
         <source>Start model</source>
         <translation>Запустить модель</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="123"/>
+        <location filename="../tray.cpp" line="125"/>
         <source>Clear conversation history (%1)</source>
         <translation>Очистить историю разговоров (%1)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="125"/>
+        <location filename="../tray.cpp" line="127"/>
         <source>Quit Quorvel</source>
         <translation>Выйти из Quorvel</translation>
     </message>
