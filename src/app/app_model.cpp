@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSettings>
 #include <QThreadPool>
 #include <chrono>
 #include <filesystem>
@@ -91,9 +92,16 @@ AppModel::AppModel()
     for (std::string_view ext : DocumentReader::allowed)
       kinds << QStringLiteral("*.") + QString::fromUtf8(ext.data(), ext.size());
     const QString patterns = kinds.join(QLatin1Char(' '));
-    return QFileDialog::getOpenFileNames(nullptr,
-                                         tr("Hotel rules, prices, contracts \u2014 they stay on this computer"),
-                                         QString(), tr("Documents (%1)").arg(patterns));
+    // The folder documents were last added from, else the user's home: never
+    // the folder the app happened to be started in.
+    QSettings settings;
+    const QString from = settings.value(QStringLiteral("documents/lastFolder"), QDir::homePath()).toString();
+    const QStringList chosen = QFileDialog::getOpenFileNames(
+        nullptr, tr("Hotel rules, prices, contracts \u2014 they stay on this computer"),
+        QDir(from).exists() ? from : QDir::homePath(), tr("Documents (%1)").arg(patterns));
+    if (!chosen.isEmpty())
+      settings.setValue(QStringLiteral("documents/lastFolder"), QFileInfo(chosen.front()).absolutePath());
+    return chosen;
   };
   reloadFiles();
 }
@@ -283,8 +291,16 @@ void AppModel::ask(Done done) {
   }
   if (status_.ready()) return write(std::move(done));
   // Stopped, or the server went away: it is started again, then the reply
-  // written.
+  // written. Meanwhile the old (perhaps unfinished) reply is gone and the
+  // button says a reply is on its way.
+  reply_.answer_.clear();
+  reply_.sources_.clear();
+  reply_.error_.clear();
+  reply_.failure_.clear();
+  reply_.notInDocs_ = false;
+  setBusy(true);
   startEngine([this, done = std::move(done)]() mutable {
+    setBusy(false);
     if (status_.ready() && canAsk())
       write(std::move(done));
     else if (done)

@@ -175,8 +175,12 @@ QString EngineStatus::installServerAdvice(bool bundled) {
     return tr(
         "Quorvel's model server is missing from its installation: reinstall Quorvel "
         "(sudo apt install --reinstall quorvel).");
+  // Debian 12 has no llama.cpp package: the package is one way, a build of
+  // Quorvel with its engine the other.
   return tr(
-      "llama-server is not installed: install it (sudo apt install llama.cpp), then press \u201CTry again\u201D.");
+      "llama-server is not installed: install the llama.cpp package (Debian 13 or later: sudo apt install "
+      "llama.cpp) or build Quorvel with its engine (cmake -DQUORVEL_BUNDLE_ENGINE=ON), then press \u201CTry "
+      "again\u201D.");
 }
 
 QString EngineStatus::advice() const {

@@ -21,6 +21,8 @@ namespace quorvel::app {
 
 namespace {
 
+constexpr qsizetype kQuestionShown = 200;
+
 QString day(TimePoint t) {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
   // In the window's language, whatever the desktop's, with the month by
@@ -146,8 +148,10 @@ void GapsPanel::refresh() {
     if (day(g.last) != when) when += QStringLiteral(" \u2013 ") + day(g.last);
     QString details = languageNames(g.languages) + QStringLiteral(" \u00B7 ") + when;
     if (g.documentsChangedSince) details += QStringLiteral(" \u00B7 ") + tr("documents changed since");
-    groups_->addItem(
-        QStringLiteral("%1 \u00D7  %2\n%3").arg(g.count).arg(QString::fromStdString(g.representative), details));
+    // A long question takes a few lines, not the whole list.
+    QString question = QString::fromStdString(g.representative).simplified();
+    if (question.size() > kQuestionShown) question = question.left(kQuestionShown).trimmed() + QChar(0x2026);
+    groups_->addItem(QStringLiteral("%1 \u00D7  %2\n%3").arg(g.count).arg(question, details));
   }
   // Nothing to list: the sentence above says why, and no empty box.
   groups_->setVisible(!r.groups.empty());

@@ -268,82 +268,82 @@
 <context>
     <name>quorvel::app::AppModel</name>
     <message>
-        <location filename="../app_model.cpp" line="95"/>
+        <location filename="../app_model.cpp" line="100"/>
         <source>Hotel rules, prices, contracts — they stay on this computer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="96"/>
+        <location filename="../app_model.cpp" line="101"/>
         <source>Documents (%1)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="120"/>
+        <location filename="../app_model.cpp" line="128"/>
         <source>The model is stopping…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="123"/>
+        <location filename="../app_model.cpp" line="131"/>
         <source>The model is starting: a reply can be written in a moment.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="125"/>
+        <location filename="../app_model.cpp" line="133"/>
         <source>No reply can be written: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="126"/>
+        <location filename="../app_model.cpp" line="134"/>
         <source>No reply can be written: the model is not installed.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="138"/>
+        <location filename="../app_model.cpp" line="146"/>
         <source>%1 tokens/s · %2 s · offline</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="250"/>
+        <location filename="../app_model.cpp" line="258"/>
         <source>Reading %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="267"/>
+        <location filename="../app_model.cpp" line="275"/>
         <source>The documents could not be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="347"/>
+        <location filename="../app_model.cpp" line="363"/>
         <source>The reply was not finished: %1. “Write reply” starts it again.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="348"/>
+        <location filename="../app_model.cpp" line="364"/>
         <source>The reply was not finished: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="412"/>
+        <location filename="../app_model.cpp" line="428"/>
         <source>No reply: the clipboard holds no text</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="413"/>
+        <location filename="../app_model.cpp" line="429"/>
         <source>No reply: another reply is being written — try again in a moment</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="415"/>
+        <location filename="../app_model.cpp" line="431"/>
         <source>No reply: the model is not running — start it first</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="422"/>
+        <location filename="../app_model.cpp" line="438"/>
         <source>Reply copied to the clipboard</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="424"/>
+        <location filename="../app_model.cpp" line="440"/>
         <source>No reply: %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -599,27 +599,27 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="178"/>
-        <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../app_states.cpp" line="187"/>
-        <source>A model file is damaged: install it again on the setup screen.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../app_states.cpp" line="189"/>
-        <source>The model files are missing: install them on the setup screen.</source>
+        <location filename="../app_states.cpp" line="180"/>
+        <source>llama-server is not installed: install the llama.cpp package (Debian 13 or later: sudo apt install llama.cpp) or build Quorvel with its engine (cmake -DQUORVEL_BUNDLE_ENGINE=ON), then press “Try again”.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../app_states.cpp" line="191"/>
-        <source>Press “Start again”, or write the reply: the model starts first.</source>
+        <source>A model file is damaged: install it again on the setup screen.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../app_states.cpp" line="193"/>
+        <source>The model files are missing: install them on the setup screen.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="195"/>
+        <source>Press “Start again”, or write the reply: the model starts first.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_states.cpp" line="197"/>
         <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -627,52 +627,52 @@
 <context>
     <name>quorvel::app::GapsPanel</name>
     <message>
-        <location filename="../gaps_panel.cpp" line="56"/>
+        <location filename="../gaps_panel.cpp" line="58"/>
         <source>Unanswered questions</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="62"/>
+        <location filename="../gaps_panel.cpp" line="64"/>
         <source>Look again</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="66"/>
+        <location filename="../gaps_panel.cpp" line="68"/>
         <source>Back to the reply</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="87"/>
+        <location filename="../gaps_panel.cpp" line="89"/>
         <source>The guests&apos; words</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="94"/>
+        <location filename="../gaps_panel.cpp" line="96"/>
         <source>Open documents folder</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="99"/>
+        <location filename="../gaps_panel.cpp" line="101"/>
         <source>Ask it again</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="102"/>
+        <location filename="../gaps_panel.cpp" line="104"/>
         <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="126"/>
+        <location filename="../gaps_panel.cpp" line="128"/>
         <source>Reading the conversation history…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="128"/>
+        <location filename="../gaps_panel.cpp" line="130"/>
         <source>The list could not be made: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="130"/>
+        <location filename="../gaps_panel.cpp" line="132"/>
         <source>No guest messages in the last %n day(s).</source>
         <translation>
             <numerusform>No guest messages in the last day.</numerusform>
@@ -680,7 +680,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="132"/>
+        <location filename="../gaps_panel.cpp" line="134"/>
         <source>Every guest message of the last %n day(s) was answered from your documents.</source>
         <translation>
             <numerusform>Every guest message of the last day was answered from your documents.</numerusform>
@@ -688,7 +688,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="134"/>
+        <location filename="../gaps_panel.cpp" line="136"/>
         <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
         <translation>
             <numerusform>The last day: %1 questions the documents did not answer. Write the answers into a document of the folder.</numerusform>
@@ -696,12 +696,12 @@
         </translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="139"/>
+        <location filename="../gaps_panel.cpp" line="141"/>
         <source>(Grouped by exact text: the search model is not running.)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="148"/>
+        <location filename="../gaps_panel.cpp" line="150"/>
         <source>documents changed since</source>
         <translation type="unfinished"></translation>
     </message>
@@ -747,7 +747,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../setup_view.cpp" line="51"/>
+        <location filename="../setup_view.cpp" line="53"/>
         <source>Install in one step</source>
         <translation type="unfinished"></translation>
     </message>

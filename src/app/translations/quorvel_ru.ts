@@ -269,82 +269,82 @@
 <context>
     <name>quorvel::app::AppModel</name>
     <message>
-        <location filename="../app_model.cpp" line="95"/>
+        <location filename="../app_model.cpp" line="100"/>
         <source>Hotel rules, prices, contracts — they stay on this computer</source>
         <translation>Правила, цены, договоры — они останутся только на этом компьютере</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="96"/>
+        <location filename="../app_model.cpp" line="101"/>
         <source>Documents (%1)</source>
         <translation>Документы (%1)</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="120"/>
+        <location filename="../app_model.cpp" line="128"/>
         <source>The model is stopping…</source>
         <translation>Модель останавливается…</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="123"/>
+        <location filename="../app_model.cpp" line="131"/>
         <source>The model is starting: a reply can be written in a moment.</source>
         <translation>Модель запускается: ответ можно будет написать через мгновение.</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="125"/>
+        <location filename="../app_model.cpp" line="133"/>
         <source>No reply can be written: %1</source>
         <translation>Ответ не написать: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="126"/>
+        <location filename="../app_model.cpp" line="134"/>
         <source>No reply can be written: the model is not installed.</source>
         <translation>Ответ не написать: модель не установлена.</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="138"/>
+        <location filename="../app_model.cpp" line="146"/>
         <source>%1 tokens/s · %2 s · offline</source>
         <translation>%1 ток/с · %2 с · без интернета</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="250"/>
+        <location filename="../app_model.cpp" line="258"/>
         <source>Reading %1</source>
         <translation>Читаю %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="267"/>
+        <location filename="../app_model.cpp" line="275"/>
         <source>The documents could not be read: %1</source>
         <translation>Документы не прочитаны: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="347"/>
+        <location filename="../app_model.cpp" line="363"/>
         <source>The reply was not finished: %1. “Write reply” starts it again.</source>
         <translation>Ответ не дописан: %1. «Написать ответ» запустит его снова.</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="348"/>
+        <location filename="../app_model.cpp" line="364"/>
         <source>The reply was not finished: %1</source>
         <translation>Ответ не дописан: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="412"/>
+        <location filename="../app_model.cpp" line="428"/>
         <source>No reply: the clipboard holds no text</source>
         <translation>Ответа нет: в буфере нет текста</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="413"/>
+        <location filename="../app_model.cpp" line="429"/>
         <source>No reply: another reply is being written — try again in a moment</source>
         <translation>Ответа нет: пишется другой ответ — попробуйте чуть позже</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="415"/>
+        <location filename="../app_model.cpp" line="431"/>
         <source>No reply: the model is not running — start it first</source>
         <translation>Ответа нет: модель не запущена — сначала запустите её</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="422"/>
+        <location filename="../app_model.cpp" line="438"/>
         <source>Reply copied to the clipboard</source>
         <translation>Ответ скопирован в буфер</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="424"/>
+        <location filename="../app_model.cpp" line="440"/>
         <source>No reply: %1</source>
         <translation>Ответа нет: %1</translation>
     </message>
@@ -601,27 +601,27 @@
         <translation>В установке Quorvel нет сервера модели: переустановите Quorvel (sudo apt install --reinstall quorvel).</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="178"/>
-        <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
-        <translation>llama-server не установлен: установите его (sudo apt install llama.cpp) и нажмите «Попробовать снова».</translation>
+        <location filename="../app_states.cpp" line="180"/>
+        <source>llama-server is not installed: install the llama.cpp package (Debian 13 or later: sudo apt install llama.cpp) or build Quorvel with its engine (cmake -DQUORVEL_BUNDLE_ENGINE=ON), then press “Try again”.</source>
+        <translation>llama-server не установлен: установите пакет llama.cpp (Debian 13 и новее: sudo apt install llama.cpp) или соберите Quorvel вместе с его сервером (cmake -DQUORVEL_BUNDLE_ENGINE=ON), затем нажмите «Попробовать снова».</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="187"/>
+        <location filename="../app_states.cpp" line="191"/>
         <source>A model file is damaged: install it again on the setup screen.</source>
         <translation>Файл модели повреждён: установите его заново на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="189"/>
+        <location filename="../app_states.cpp" line="193"/>
         <source>The model files are missing: install them on the setup screen.</source>
         <translation>Нет файлов моделей: установите их на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="191"/>
+        <location filename="../app_states.cpp" line="195"/>
         <source>Press “Start again”, or write the reply: the model starts first.</source>
         <translation>Нажмите «Запустить снова» или напишите ответ: модель сначала запустится.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="193"/>
+        <location filename="../app_states.cpp" line="197"/>
         <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
         <translation>Нажмите «Попробовать снова». Если не выйдет, перезагрузите компьютер: это освободит память.</translation>
     </message>
@@ -629,52 +629,52 @@
 <context>
     <name>quorvel::app::GapsPanel</name>
     <message>
-        <location filename="../gaps_panel.cpp" line="56"/>
+        <location filename="../gaps_panel.cpp" line="58"/>
         <source>Unanswered questions</source>
         <translation>Вопросы без ответа</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="62"/>
+        <location filename="../gaps_panel.cpp" line="64"/>
         <source>Look again</source>
         <translation>Проверить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="66"/>
+        <location filename="../gaps_panel.cpp" line="68"/>
         <source>Back to the reply</source>
         <translation>К ответу гостю</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="87"/>
+        <location filename="../gaps_panel.cpp" line="89"/>
         <source>The guests&apos; words</source>
         <translation>Слова гостей</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="94"/>
+        <location filename="../gaps_panel.cpp" line="96"/>
         <source>Open documents folder</source>
         <translation>Открыть папку документов</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="99"/>
+        <location filename="../gaps_panel.cpp" line="101"/>
         <source>Ask it again</source>
         <translation>Спросить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="102"/>
+        <location filename="../gaps_panel.cpp" line="104"/>
         <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
         <translation>Ставит вопрос в поле ответа: если вы дописали ответ в документ, ответ покажет, есть ли он теперь в документах</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="126"/>
+        <location filename="../gaps_panel.cpp" line="128"/>
         <source>Reading the conversation history…</source>
         <translation>Читаю историю разговоров…</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="128"/>
+        <location filename="../gaps_panel.cpp" line="130"/>
         <source>The list could not be made: %1</source>
         <translation>Список не составлен: %1</translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="130"/>
+        <location filename="../gaps_panel.cpp" line="132"/>
         <source>No guest messages in the last %n day(s).</source>
         <translation>
             <numerusform>За последний %n день сообщений гостей нет.</numerusform>
@@ -683,7 +683,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="132"/>
+        <location filename="../gaps_panel.cpp" line="134"/>
         <source>Every guest message of the last %n day(s) was answered from your documents.</source>
         <translation>
             <numerusform>На все сообщения гостей за последний %n день ответ нашёлся в документах.</numerusform>
@@ -692,7 +692,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="134"/>
+        <location filename="../gaps_panel.cpp" line="136"/>
         <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
         <translation>
             <numerusform>За последний %n день: вопросов без ответа в документах — %1. Допишите ответы в документ из папки.</numerusform>
@@ -701,12 +701,12 @@
         </translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="139"/>
+        <location filename="../gaps_panel.cpp" line="141"/>
         <source>(Grouped by exact text: the search model is not running.)</source>
         <translation>(Сгруппировано по точному тексту: модель поиска не запущена.)</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="148"/>
+        <location filename="../gaps_panel.cpp" line="150"/>
         <source>documents changed since</source>
         <translation>документы с тех пор менялись</translation>
     </message>
@@ -752,7 +752,7 @@
         <translation>Один раз скачаются бесплатные открытые модели (~3 ГБ). Дальше — без интернета.</translation>
     </message>
     <message>
-        <location filename="../setup_view.cpp" line="51"/>
+        <location filename="../setup_view.cpp" line="53"/>
         <source>Install in one step</source>
         <translation>Установить в один шаг</translation>
     </message>
