@@ -12,9 +12,11 @@
 #include <QLocalSocket>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 #include <cstdlib>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,32 @@ LaunchOptions LaunchOptions::parse(const QStringList& args) {
   return o;
 }
 
+QByteArray LaunchOptions::handOverLines() const {
+  QByteArray out;
+  if (!background) out += "show\n";
+  // Base64: a guest's message may hold line breaks of its own.
+  if (ask) out += "ask " + ask->toUtf8().toBase64() + "\n";
+  if (gaps) out += "gaps\n";
+  if (openMenu) out += "open-menu\n";
+  return out;
+}
+
+LaunchOptions LaunchOptions::fromHandOver(const QByteArray& lines) {
+  LaunchOptions o;
+  o.background = true;
+  for (const QByteArray& line : lines.split('\n')) {
+    if (line == "show")
+      o.background = false;
+    else if (line.startsWith("ask "))
+      o.ask = QString::fromUtf8(QByteArray::fromBase64(line.mid(4)));
+    else if (line == "gaps")
+      o.gaps = true;
+    else if (line == "open-menu")
+      o.openMenu = true;
+  }
+  return o;
+}
+
 AppDelegate::AppDelegate(const LaunchOptions& options) : options_(options), window_(model_) {
   buildMainMenu();
   TrayActions actions;
@@ -77,7 +105,7 @@ AppDelegate::AppDelegate(const LaunchOptions& options) : options_(options), wind
     openWindow();
     showGaps();
   };
-  actions.clearHistory = [this] { model_.clearHistory(); };
+  actions.clearHistory = [this] { clearHistory(); };
   actions.quit = [this] { quit(); };
   tray_ = std::make_unique<Tray>(model_, std::move(actions));
   model_.notify = [this](const QString& title, const QString& text) { tray_->notify(title, text); };
@@ -162,7 +190,7 @@ QString AppDelegate::instanceName() {
   return {};  // no private place: no single-instance socket at all
 }
 
-bool AppDelegate::handOver() {
+bool AppDelegate::handOver(const LaunchOptions& options) {
   const QString name = instanceName();
   if (name.isEmpty()) return false;
   QLocalSocket socket;
@@ -170,8 +198,11 @@ bool AppDelegate::handOver() {
   if (!socket.waitForConnected(1000)) return false;
   // Only to ourselves: whoever else listens there gets nothing.
   if (!peerIsMe(socket.socketDescriptor())) return false;
-  socket.write("show\n");
-  socket.waitForBytesWritten(1000);
+  socket.write(options.handOverLines());
+  // A long message may take more than one write: all of it goes, or the
+  // start says it could not hand over.
+  while (socket.bytesToWrite() > 0)
+    if (!socket.waitForBytesWritten(5000)) return false;
   socket.disconnectFromServer();
   return true;
 }
@@ -190,15 +221,46 @@ void AppDelegate::listenForOtherStarts() {
         s->deleteLater();
         continue;
       }
-      connect(s, &QLocalSocket::readyRead, this, [this, s] {
-        if (s->readAll().startsWith("show")) openWindow();
+      // The other start's switches are run once it has said all and gone.
+      auto received = std::make_shared<QByteArray>();
+      connect(s, &QLocalSocket::readyRead, this, [s, received] { *received += s->readAll(); });
+      connect(s, &QLocalSocket::disconnected, this, [this, s, received] {
+        *received += s->readAll();
+        s->deleteLater();
+        const LaunchOptions handed = LaunchOptions::fromHandOver(*received);
+        if (!handed.background) openWindow();
+        auto steps = std::make_shared<std::vector<Step>>();
+        addSwitchSteps(*steps, handed);
+        // While this instance's own start-up runs, the handed-over steps
+        // wait for its end (the model may not be up yet).
+        if (launching_)
+          afterLaunch_.push_back([steps] { runSteps(steps, 0, {}); });
+        else
+          runSteps(steps, 0, {});
       });
-      connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
     }
   });
 }
 
 void AppDelegate::openWindow() { window_.present(); }
+
+void AppDelegate::clearHistory() {
+  // One slip in the tray menu, next to Quit, must not wipe every recorded
+  // reply and the unanswered questions: it asks first, "Cancel" the default.
+  const int count = History::count();
+  const bool sure = confirmClearHistory ? confirmClearHistory(count) : [&] {
+    QMessageBox box(QMessageBox::Question, tr("Clear conversation history"),
+                    tr("Delete the %n recorded reply(s) and the list of unanswered questions? This cannot be undone.",
+                       nullptr, count),
+                    QMessageBox::NoButton, window_.isVisible() ? &window_ : nullptr);
+    QPushButton* yes = box.addButton(tr("Clear history"), QMessageBox::DestructiveRole);
+    QPushButton* no = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+  }();
+  if (sure) model_.clearHistory();
+}
 
 void AppDelegate::quit() {
   Engine::shared().stop();
@@ -211,6 +273,49 @@ void AppDelegate::snapshot(const QString& folder) {
   QDir().mkpath(folder);
   window_.snapshot(QDir(folder).filePath(QStringLiteral("window.png")));
   Tray::preview(tray_->rows(), model_.status().color()).save(QDir(folder).filePath(QStringLiteral("menu.png")), "PNG");
+}
+
+void AppDelegate::addSwitchSteps(std::vector<Step>& steps, const LaunchOptions& options) {
+  if (options.ask)
+    steps.push_back([this, text = *options.ask](auto next) {
+      // A reply under way (to an earlier hand-over, say) is written to its
+      // end first: the message is never dropped.
+      // So is a model still starting.
+      auto write = [this, text, next] {
+        model_.reply().setGuestText(text);
+        model_.ask(next);
+      };
+      auto free = [this] {
+        return !model_.reply().busy() && model_.status().state().kind != Engine::State::Kind::starting;
+      };
+      if (free()) return write();
+      auto waits = std::make_shared<std::vector<QMetaObject::Connection>>();
+      auto check = [waits, free, write] {
+        if (waits->empty() || !free()) return;
+        for (const auto& c : *waits) disconnect(c);
+        waits->clear();
+        write();
+      };
+      waits->push_back(connect(&model_.reply(), &ReplyState::changed, this, check));
+      waits->push_back(connect(&model_.status(), &EngineStatus::changed, this, check));
+    });
+  if (options.gaps)
+    steps.push_back([this](auto next) {
+      showGaps();
+      auto waiting = std::make_shared<QMetaObject::Connection>();
+      *waiting = connect(&model_.gaps(), &GapsState::changed, this, [this, waiting, next] {
+        if (model_.gaps().finding()) return;
+        disconnect(*waiting);
+        next();
+      });
+    });
+  if (options.openMenu)
+    steps.push_back([this](auto next) {
+      QTimer::singleShot(800, this, [this, next] {
+        tray_->openMenu();
+        next();
+      });
+    });
 }
 
 void AppDelegate::launch(std::function<void()> done) {
@@ -228,21 +333,11 @@ void AppDelegate::launch(std::function<void()> done) {
       model_.addSamples();
       QTimer::singleShot(3000, this, next);
     });
-  if (options_.ask)
-    steps->push_back([this, text = *options_.ask](auto next) {
-      model_.reply().setGuestText(text);
-      model_.ask(next);
-    });
-  if (options_.gaps)
-    steps->push_back([this](auto next) {
-      showGaps();
-      auto waiting = std::make_shared<QMetaObject::Connection>();
-      *waiting = connect(&model_.gaps(), &GapsState::changed, this, [this, waiting, next] {
-        if (model_.gaps().finding()) return;
-        disconnect(*waiting);
-        next();
-      });
-    });
+  std::vector<Step> switches;
+  addSwitchSteps(switches, options_);
+  auto openMenu = options_.openMenu ? std::optional<Step>(switches.back()) : std::nullopt;
+  if (openMenu) switches.pop_back();  // after the pictures
+  steps->insert(steps->end(), switches.begin(), switches.end());
   if (options_.snapshot)
     steps->push_back([this, folder = *options_.snapshot](auto next) {
       QTimer::singleShot(1000, this, [this, folder, next] {
@@ -250,15 +345,16 @@ void AppDelegate::launch(std::function<void()> done) {
         next();
       });
     });
-  if (options_.openMenu)
-    steps->push_back([this](auto next) {
-      QTimer::singleShot(800, this, [this, next] {
-        tray_->openMenu();
-        next();
-      });
-    });
-  if (options_.exit) steps->push_back([this](auto) { quit(); });
-  runSteps(steps, 0, std::move(done));
+  if (openMenu) steps->push_back(*openMenu);
+  // A run for pictures ends once they are written, with an engine or
+  // without one.
+  if (options_.exit || options_.snapshot) steps->push_back([this](auto) { quit(); });
+  launching_ = true;
+  runSteps(steps, 0, [this, done = std::move(done)] {
+    launching_ = false;
+    for (auto& run : std::exchange(afterLaunch_, {})) run();
+    if (done) done();
+  });
 }
 
 }  // namespace quorvel::app

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "app_model.h"
 #include "main_window.h"
@@ -28,6 +29,11 @@ struct LaunchOptions {
   bool exit = false;  // quit once the steps are done (pictures, tests)
 
   static LaunchOptions parse(const QStringList& args);
+
+  // What a second start hands to the running instance: one line per step
+  // ("show", "ask <message in base64>", "gaps", "open-menu"), and back.
+  QByteArray handOverLines() const;
+  static LaunchOptions fromHandOver(const QByteArray& lines);
 };
 
 class AppDelegate : public QObject {
@@ -38,8 +44,8 @@ class AppDelegate : public QObject {
 
   // Runs the launch steps in order: start the servers when the models are
   // there, --samples (then 3 s), --ask, --gaps (once its list is made),
-  // --snapshot (after 1 s), --open-menu (after 0.8 s). `done` follows the
-  // last.
+  // --snapshot (after 1 s), --open-menu (after 0.8 s), then quits after
+  // --snapshot or --exit. `done` follows the last.
   void launch(std::function<void()> done = {});
   // Stops the servers this process launched, then ends the app.
   void quit();
@@ -52,9 +58,16 @@ class AppDelegate : public QObject {
 
   // The name other starts of the program look for (one per support folder).
   static QString instanceName();
-  // Hands over to a running instance (it shows its window); false when
-  // there is none.
-  static bool handOver();
+  // Hands the switches of this start over to a running instance (it shows
+  // its window unless --background, writes the reply to --ask, shows
+  // --gaps, opens the menu); false when there is none.
+  static bool handOver(const LaunchOptions& options = {});
+
+  // Asks before the conversation history (`count` replies) and the list of
+  // unanswered questions are deleted; a dialog unless set (the tests).
+  std::function<bool(int count)> confirmClearHistory;
+  // Clears the history once the receptionist said yes.
+  void clearHistory();
 
   AppModel& model() { return model_; }
   MainWindow& window() { return window_; }
@@ -63,8 +76,13 @@ class AppDelegate : public QObject {
  private:
   void buildMainMenu();
   void listenForOtherStarts();
+  // The steps of the switches another start can hand over, in the order
+  // the launch runs them: --ask, --gaps, --open-menu.
+  void addSwitchSteps(std::vector<std::function<void(std::function<void()>)>>& steps, const LaunchOptions& options);
 
   LaunchOptions options_;
+  bool launching_ = false;                        // launch() has not come to its end
+  std::vector<std::function<void()>> afterLaunch_;  // what other starts handed over meanwhile
   AppModel model_;
   MainWindow window_;
   std::unique_ptr<Tray> tray_;

@@ -6,19 +6,24 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSettings>
 #include <QThreadPool>
 #include <chrono>
 #include <filesystem>
+#include <utility>
+#include <set>
 
 #include <quorvel/answerer.h>
 #include <quorvel/doc_import.h>
 #include <quorvel/doc_index.h>
 #include <quorvel/document_reader.h>
 #include <quorvel/history.h>
+#include <quorvel/lang.h>
 #include <quorvel/paths.h>
 
 #include "core_worker.h"
 #include "notifications.h"
+#include "reasons.h"
 #include "theme.h"
 #include "translations.h"
 
@@ -40,6 +45,12 @@ QStringList resourceEntries(const QString& relative) {
   QStringList out;
   for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) out << dir.filePath(name);
   return out;
+}
+
+QString trimmedStart(const QString& text) {
+  qsizetype i = 0;
+  while (i < text.size() && text[i].isSpace()) ++i;
+  return text.mid(i);
 }
 
 }  // namespace
@@ -81,9 +92,16 @@ AppModel::AppModel()
     for (std::string_view ext : DocumentReader::allowed)
       kinds << QStringLiteral("*.") + QString::fromUtf8(ext.data(), ext.size());
     const QString patterns = kinds.join(QLatin1Char(' '));
-    return QFileDialog::getOpenFileNames(nullptr,
-                                         tr("Hotel rules, prices, contracts \u2014 they stay on this computer"),
-                                         QString(), tr("Documents (%1)").arg(patterns));
+    // The folder documents were last added from, else the user's home: never
+    // the folder the app happened to be started in.
+    QSettings settings;
+    const QString from = settings.value(QStringLiteral("documents/lastFolder"), QDir::homePath()).toString();
+    const QStringList chosen = QFileDialog::getOpenFileNames(
+        nullptr, tr("Hotel rules, prices, contracts \u2014 they stay on this computer"),
+        QDir(from).exists() ? from : QDir::homePath(), tr("Documents (%1)").arg(patterns));
+    if (!chosen.isEmpty())
+      settings.setValue(QStringLiteral("documents/lastFolder"), QFileInfo(chosen.front()).absolutePath());
+    return chosen;
   };
   reloadFiles();
 }
@@ -106,13 +124,22 @@ AppModel::~AppModel() {
 QString AppModel::note() const {
   if (reply_.busy_) return {};
   if (!reply_.error_.isEmpty()) return reply_.error_;
+  // "Write reply" cannot be pressed for the engine: the line says why.
+  if (stopping_) return tr("The model is stopping\u2026");
+  if (!status_.ready() && !status_.startsOnReply()) {
+    if (status_.state().kind == Engine::State::Kind::starting)
+      return tr("The model is starting: a reply can be written in a moment.");
+    if (status_.state().kind == Engine::State::Kind::failed)
+      return tr("No reply can be written: %1").arg(status_.failure());
+    return tr("No reply can be written: the model is not installed.");
+  }
   if (!documents_.readError_.isEmpty()) return documents_.readError_;
   return reply_.speed_;
 }
 
 bool AppModel::canAsk() const {
-  if (reply_.busy_ || (reply_.guestText_.isEmpty() && reply_.template_ == nullptr)) return false;
-  return status_.ready() || status_.serverWentAway();
+  if (reply_.busy_ || stopping_ || (reply_.guestText_.isEmpty() && reply_.template_ == nullptr)) return false;
+  return status_.ready() || status_.startsOnReply();
 }
 
 QString AppModel::speedLine(double tokensPerSecond, double seconds) {
@@ -169,7 +196,7 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
       const QString why = QString::fromUtf8(e.what());
       CoreWorker::reply(this, [this, why, done = std::move(done)] {
         setup_.step_.clear();
-        setup_.error_ = tr("Download failed: %1").arg(why);
+        setup_.error_ = Reasons::download(why);
         setup_.progress_.reset();
         emit setup_.changed();
         if (done) done();
@@ -191,6 +218,10 @@ void AppModel::finishInstall(Done done) {
 void AppModel::startEngine(Done done) {
   if (!EngineStatus::modelsReady()) {
     if (done) done();
+    return;
+  }
+  if (stopping_) {
+    afterStop_.push_back([this, done = std::move(done)]() mutable { startEngine(std::move(done)); });
     return;
   }
   worker_->post([this, done = std::move(done)]() mutable {
@@ -240,7 +271,8 @@ void AppModel::reindex(Done done) {
       documents_.reading_ = false;
       documents_.readingLine_.clear();
       // A reading that succeeds takes away the failure of the one before.
-      documents_.readError_ = error;
+      documents_.readError_ =
+          error.isEmpty() ? QString() : tr("The documents could not be read: %1").arg(Reasons::documents(error));
       reloadFiles();
       emit reply_.changed();  // the note line
       if (done) done();
@@ -258,8 +290,17 @@ void AppModel::ask(Done done) {
     return;
   }
   if (status_.ready()) return write(std::move(done));
-  // The server went away: it is started again, then the reply written.
+  // Stopped, or the server went away: it is started again, then the reply
+  // written. Meanwhile the old (perhaps unfinished) reply is gone and the
+  // button says a reply is on its way.
+  reply_.answer_.clear();
+  reply_.sources_.clear();
+  reply_.error_.clear();
+  reply_.failure_.clear();
+  reply_.notInDocs_ = false;
+  setBusy(true);
   startEngine([this, done = std::move(done)]() mutable {
+    setBusy(false);
     if (status_.ready() && canAsk())
       write(std::move(done));
     else if (done)
@@ -271,9 +312,10 @@ void AppModel::write(Done done) {
   // The server goes on with a reading of this very prompt (the reply takes
   // it up where it is); any other is given up, so the reply waits for none.
   readAheadTimer_->stop();
-  if (aheadKey_ != choiceKey()) stopReadAhead();
-  aheadKey_ = choiceKey();
+  if (aheadKey_ != reply_.choice()) stopReadAhead();
+  aheadKey_ = reply_.choice();
   reply_.replied_ = false;
+  reply_.writtenFor_ = reply_.choice();
   reply_.failure_.clear();
   reply_.error_.clear();
   reply_.answer_.clear();
@@ -293,12 +335,13 @@ void AppModel::write(Done done) {
         worker->checkCancelled();
         const QString text = QString::fromStdString(piece);
         CoreWorker::reply(this, [this, text] {
-          reply_.answer_ += text;
+          // The model's first piece often begins with a space (" Breakfast").
+          reply_.answer_ += reply_.answer_.isEmpty() ? trimmedStart(text) : text;
           emit reply_.changed();
         });
       });
       CoreWorker::reply(this, [this, a, done = std::move(done)] {
-        reply_.answer_ = QString::fromStdString(a.text);
+        reply_.answer_ = QString::fromStdString(a.text).trimmed();
         reply_.sources_ = a.sources;
         reply_.notInDocs_ = a.notInDocs;
         reply_.lastTPS_ = a.tokensPerSecond;
@@ -316,7 +359,7 @@ void AppModel::write(Done done) {
       CoreWorker::reply(this, [this, why, done = std::move(done)] {
         const bool died = status_.state().kind == Engine::State::Kind::failed &&
                           status_.state().problem == Engine::Problem::serverStopped;
-        reply_.failure_ = died ? status_.failure() : why;
+        reply_.failure_ = died ? status_.failure() : Reasons::reply(why);
         reply_.error_ = (died ? tr("The reply was not finished: %1. \u201CWrite reply\u201D starts it again.")
                               : tr("The reply was not finished: %1"))
                             .arg(reply_.failure_);
@@ -332,12 +375,6 @@ std::optional<std::string> AppModel::chosenLanguage() const {
   return reply_.language_.toStdString();
 }
 
-QString AppModel::choiceKey() const {
-  const QChar sep(0x1f);
-  return reply_.guestText_ + sep + (reply_.template_ ? QString::fromStdString(reply_.template_->id) : QString()) + sep +
-         reply_.language_;
-}
-
 void AppModel::scheduleReadAhead() { readAheadTimer_->start(); }
 
 void AppModel::stopReadAhead() {
@@ -347,7 +384,7 @@ void AppModel::stopReadAhead() {
 
 void AppModel::readAhead() {
   if (!status_.ready() || !canAsk()) return;  // canAsk: no reply running, something to reply to
-  const QString key = choiceKey();
+  const QString key = reply_.choice();
   if (key == aheadKey_) return;  // read already, or being read
   stopReadAhead();
   aheadKey_ = key;
@@ -406,18 +443,30 @@ void AppModel::answerClipboard(Done done) {
   });
 }
 
-bool AppModel::copyAnswer() {
-  // Half a reply pasted to a guest reads as a whole one.
-  if (!reply_.replied_ || reply_.busy_) return false;
-  QGuiApplication::clipboard()->setText(reply_.answer_);
+bool AppModel::copyAnswer(bool forGuest) {
+  // Half a reply pasted to a guest reads as a whole one; so does the reply
+  // to the previous message.
+  if (!reply_.replied() || reply_.busy_) return false;
+  QGuiApplication::clipboard()->setText(forGuest ? ReplyState::forGuest(reply_.answer_) : reply_.answer_);
   return true;
 }
 
 void AppModel::toggleEngine(Done done) {
   if (status_.ready()) {
     // Ending the servers can take seconds (and waits for hung ones): off the
-    // GUI thread, and apart from the core thread, which may be busy.
-    QThreadPool::globalInstance()->start([] { Engine::shared().stopAll(); });
+    // GUI thread, and apart from the core thread, which may be busy. The
+    // state says "stopped" before the last of them is swept away: nothing
+    // starts until then, or the sweep would end the new servers too.
+    stopping_ = true;
+    emit status_.changed();
+    QThreadPool::globalInstance()->start([this] {
+      Engine::shared().stopAll();
+      CoreWorker::reply(this, [this] {
+        stopping_ = false;
+        emit status_.changed();
+        for (auto& run : std::exchange(afterStop_, {})) run();
+      });
+    });
     if (done) done();
     return;
   }
@@ -433,12 +482,14 @@ void AppModel::addDocuments(const QStringList& paths) { importThenReindex(paths)
 
 void AppModel::importThenReindex(const QStringList& paths) {
   DocImport::paths(toPaths(paths));
+  reloadFiles();  // listed at once, read or not
   reindex();
 }
 
 void AppModel::remove(const std::string& name) {
   std::error_code ec;
   fs::remove(Paths::documents() / name, ec);
+  reloadFiles();
   reindex();
 }
 
@@ -460,6 +511,13 @@ void AppModel::findGaps(Done done) {
     try {
       // A model the receptionist stopped stays stopped: then by text.
       result = Gaps::find(days, /*start=*/false);
+      // The history keeps the reply's language, which the receptionist may
+      // have chosen: the list shows the languages the guests wrote in.
+      for (Gaps::Group& g : result.groups) {
+        std::set<std::string> written;
+        for (const std::string& example : g.examples) written.insert(Lang::detect(example));
+        g.languages.assign(written.begin(), written.end());
+      }
     } catch (const std::exception& e) {
       error = QString::fromUtf8(e.what());
     }

@@ -46,11 +46,12 @@ class AppModel : public QObject {
   GapsState& gaps() { return gaps_; }
 
   // The line beside "Write reply": why the last reply broke off, else why
-  // the last reading of the documents failed, else the last reply's speed;
-  // empty while a reply is written.
+  // the engine keeps a reply from being written, else why the last reading
+  // of the documents failed, else the last reply's speed; empty while a
+  // reply is written.
   QString note() const;
-  // Whether "Write reply" may be pressed: with the engine ready, or after a
-  // server went away (the reply then starts it again first).
+  // Whether "Write reply" may be pressed: with the engine ready, or stopped,
+  // or after a server went away (the reply then starts it first).
   bool canAsk() const;
   // "42 tokens/s · 3.1 s · offline", in the app's language.
   static QString speedLine(double tokensPerSecond, double seconds);
@@ -67,8 +68,10 @@ class AppModel : public QObject {
   void reindex(Done done = {});
   void ask(Done done = {});
   void answerClipboard(Done done = {});
-  // Copies the reply when it is whole; false (clipboard untouched) otherwise.
-  bool copyAnswer();
+  // Copies the reply when it is whole and written for the message shown;
+  // false (clipboard untouched) otherwise. For the guest: without the
+  // source numbers and Markdown emphasis.
+  bool copyAnswer(bool forGuest = false);
   void toggleEngine(Done done = {});
   void pickDocuments();
   void addDocuments(const QStringList& paths);
@@ -114,8 +117,6 @@ class AppModel : public QObject {
 
   void scheduleReadAhead();
   void readAhead();
-  // What a reply would be written for: message, template and language.
-  QString choiceKey() const;
   // The reply language chosen; none for the guest's own.
   std::optional<std::string> chosenLanguage() const;
   void stopReadAhead();
@@ -142,6 +143,8 @@ class AppModel : public QObject {
   GapsState gaps_;
   int gapsGeneration_ = 0;  // a list made before the history was cleared is dropped
   QTimer* serverWatch_ = nullptr;
+  bool stopping_ = false;                  // "Stop model" is ending the servers
+  std::vector<std::function<void()>> afterStop_;  // starts asked for meanwhile
   // The reading ahead has a thread of its own: a reply never waits for it.
   std::unique_ptr<CoreWorker> ahead_;
   QTimer* readAheadTimer_ = nullptr;

@@ -1,22 +1,94 @@
 #include "app_states.h"
 
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include <quorvel/answerer.h>
+#include <quorvel/document_reader.h>
 #include <quorvel/models.h>
 #include <quorvel/paths.h>
 
+#include "reasons.h"
+
 namespace quorvel::app {
+
+namespace fs = std::filesystem;
 
 void DocumentsState::reload() {
   files_ = DocIndex::shared().fileNames();
   problems_ = DocIndex::shared().problems();
   passages_ = static_cast<int64_t>(DocIndex::shared().chunkCount());
+  // What the folder holds is listed even before it can be read (no model
+  // server yet): an empty list would say that nothing was loaded.
+  std::set<std::string> known(files_.begin(), files_.end());
+  for (const auto& p : problems_) known.insert(p.file);
+  unread_.clear();
+  std::error_code ec;
+  for (fs::directory_iterator it(Paths::documents(), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (DocumentReader::isAllowed(it->path()) && known.count(name) == 0) unread_.push_back(name);
+  }
+  std::sort(unread_.begin(), unread_.end());
   emit changed();
 }
 
+std::size_t DocumentsState::listed() const {
+  std::set<std::string> names(files_.begin(), files_.end());
+  names.insert(unread_.begin(), unread_.end());
+  for (const auto& p : problems_) names.insert(p.file);
+  return names.size();
+}
+
+QString boundedMessage(const QString& text, bool* cut) {
+  // Counted in user-perceived characters, as the answering counts them; a
+  // paste of megabytes is walked only as far as the bound.
+  QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+  qsizetype end = 0;
+  std::size_t n = 0;
+  for (; n < Answerer::kMessageCharacters; ++n) {
+    const qsizetype next = graphemes.toNextBoundary();
+    if (next < 0) break;
+    end = next;
+  }
+  const bool longer = n == Answerer::kMessageCharacters && graphemes.toNextBoundary() >= 0;
+  if (cut) *cut = longer;
+  return longer ? text.left(end) + QChar(0x2026) : text;
+}
+
+QString withoutEmphasis(QString text) {
+  static const QRegularExpression emphasis(QStringLiteral("(\\*\\*|__|\\*|`)(?=\\S)(.+?)(?<=\\S)\\1"));
+  return text.replace(emphasis, QStringLiteral("\\2"));
+}
+
 void ReplyState::setGuestText(const QString& text) {
-  if (text == guestText_) return;
-  guestText_ = text;
+  bool cut = false;
+  const QString held = boundedMessage(text, &cut);
+  if (held == guestText_ && cut == cut_) return;
+  const bool other = held != guestText_;
+  guestText_ = held;
+  cut_ = cut;
   emit changed();
-  emit choiceChanged();
+  if (other) emit choiceChanged();
+}
+
+QString ReplyState::choice() const {
+  const QChar sep(0x1f);
+  return guestText_ + sep + (template_ ? QString::fromStdString(template_->id) : QString()) + sep + language_;
+}
+
+QString ReplyState::forGuest(const QString& reply) {
+  // The numbers of the sources are for the receptionist, with the space
+  // before them: "rates [1]." becomes "rates.".
+  static const QRegularExpression citation(QStringLiteral("[ \\t]*\\[\\d+(?:\\s*[,\u060C\u3001]\\s*\\d+)*\\]"));
+  QString text = withoutEmphasis(QString(reply).remove(citation));
+  QStringList lines = text.split(QLatin1Char('\n'));
+  for (QString& line : lines) line = line.trimmed();
+  return lines.join(QLatin1Char('\n')).trimmed();
 }
 
 void ReplyState::setReplyTemplate(const ReplyTemplate* t) {
@@ -74,11 +146,15 @@ QString EngineStatus::failure() const {
     case Problem::none:
     case Problem::other: break;
   }
-  return message;
+  return Reasons::engine(message);
 }
 
 bool EngineStatus::canStart() const {
   return (state_.kind == Engine::State::Kind::stopped || state_.kind == Engine::State::Kind::failed) && modelsReady();
+}
+
+bool EngineStatus::startsOnReply() const {
+  return (state_.kind == Engine::State::Kind::stopped || serverWentAway()) && modelsReady();
 }
 
 bool EngineStatus::serverWentAway() const {
@@ -103,8 +179,12 @@ QString EngineStatus::installServerAdvice(bool bundled) {
     return tr(
         "Quorvel's model server is missing from its installation: reinstall Quorvel "
         "(sudo apt install --reinstall quorvel).");
+  // Debian 12 has no llama.cpp package: the package is one way, a build of
+  // Quorvel with its engine the other.
   return tr(
-      "llama-server is not installed: install it (sudo apt install llama.cpp), then press \u201CTry again\u201D.");
+      "llama-server is not installed: install the llama.cpp package (Debian 13 or later: sudo apt install "
+      "llama.cpp) or build Quorvel with its engine (cmake -DQUORVEL_BUNDLE_ENGINE=ON), then press \u201CTry "
+      "again\u201D.");
 }
 
 QString EngineStatus::advice() const {

@@ -66,6 +66,9 @@ class EngineStatus : public QObject {
   bool canStart() const;
   // A server went away while ready: a reply starts the engine again.
   bool serverWentAway() const;
+  // A reply starts the engine first: it was stopped (by "Stop model") or
+  // a server went away, and the models are there.
+  bool startsOnReply() const;
 
   // One reply model and the search model are on disk.
   static bool modelsReady();
@@ -86,8 +89,16 @@ class EngineStatus : public QObject {
 class DocumentsState : public QObject {
   Q_OBJECT
  public:
+  // The documents with passages.
   const std::vector<std::string>& files() const { return files_; }
+  // The documents of the folder that are neither among files() nor among
+  // problems(): not read yet (the model is not running, or the reading has
+  // not come to them), or read without any passage.
+  const std::vector<std::string>& unread() const { return unread_; }
   int64_t passages() const { return passages_; }
+  // How many documents the panel lists: with passages, not read, or not
+  // read yet.
+  std::size_t listed() const;
   // Documents that could not be read, or only partly, with the reason.
   const std::vector<DocIndex::Problem>& problems() const { return problems_; }
   // A reading is under way.
@@ -105,6 +116,7 @@ class DocumentsState : public QObject {
   // Takes the names, passages and problems from the index.
   void reload();
   std::vector<std::string> files_;
+  std::vector<std::string> unread_;
   std::vector<DocIndex::Problem> problems_;
   int64_t passages_ = 0;
   bool reading_ = false;
@@ -124,13 +136,25 @@ class ReplyState : public QObject {
   void setReplyTemplate(const ReplyTemplate* t);
   void setLanguage(const QString& code);
 
+  // The message as pasted was longer than the answering uses: it holds
+  // the first kMessageCharacters of it and a "…".
+  bool cut() const { return cut_; }
+  // What a reply is written for: message, template and language.
+  QString choice() const;
+
   const QString& answer() const { return answer_; }
+  // A reply as the guest gets it: no source numbers ("[1]"), no Markdown
+  // emphasis.
+  static QString forGuest(const QString& reply);
   const std::vector<Source>& sources() const { return sources_; }
   bool notInDocs() const { return notInDocs_; }
   bool busy() const { return busy_; }
+  // The reply shown was written for another message, template or language
+  // than the ones now chosen: it belongs to the previous message.
+  bool outdated() const { return !answer_.isEmpty() && writtenFor_ != choice(); }
   // The reply shown is whole: written to its end for the message it shows.
   // Only then can it be copied.
-  bool replied() const { return replied_; }
+  bool replied() const { return replied_ && !outdated(); }
   // The reply shown broke off (the model server died, an error came): what
   // there is of it stays visible, marked, and cannot be copied.
   bool unfinished() const { return !busy_ && !replied_ && !answer_.isEmpty(); }
@@ -148,9 +172,11 @@ class ReplyState : public QObject {
  private:
   friend class AppModel;
   QString guestText_;
+  bool cut_ = false;
   const ReplyTemplate* template_ = nullptr;
   QString language_ = QStringLiteral("auto");
   QString answer_;
+  QString writtenFor_;  // choice() when the reply shown was asked for
   std::vector<Source> sources_;
   bool notInDocs_ = false;
   bool busy_ = false;
@@ -160,6 +186,12 @@ class ReplyState : public QObject {
   QString speed_;
   double lastTPS_ = 0;
 };
+
+// The message as the app holds it: a longer paste is cut to the
+// characters the answering uses, with a "…" after them.
+QString boundedMessage(const QString& text, bool* cut = nullptr);
+// Markdown emphasis ("**", "*", "__", "`") taken away, what it marks kept.
+QString withoutEmphasis(QString text);
 
 // What guests asked that the documents do not answer.
 class GapsState : public QObject {

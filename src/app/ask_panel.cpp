@@ -6,7 +6,9 @@
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QTextLayout>
 
+#include <quorvel/answerer.h>
 #include <quorvel/lang.h>
 #include <quorvel/reply_template.h>
 
@@ -45,7 +47,6 @@ QString AskPanel::plainSnippet(const QString& markdown) {
   static const QRegularExpression bullet(QStringLiteral("(^|\\n)[ \\t]*(?:[-*+]|\\d+[.)])[ \\t]+"));
   static const QRegularExpression quote(QStringLiteral("(^|\\n)[ \\t]*>[ \\t]?"));
   static const QRegularExpression link(QStringLiteral("!?\\[([^\\]]*)\\]\\([^)]*\\)"));
-  static const QRegularExpression emphasis(QStringLiteral("(\\*\\*|__|\\*|`)(?=\\S)(.+?)(?<=\\S)\\1"));
   static const QRegularExpression rule(QStringLiteral("(^|\\n)[ \\t]*\\|?[ \\t]*:?-{3,}[-:| \\t]*(?=\\n|$)"));
   static const QRegularExpression pipes(QStringLiteral("[ \\t]*\\|[ \\t]*"));
   QString s = markdown;
@@ -54,7 +55,7 @@ QString AskPanel::plainSnippet(const QString& markdown) {
   s.replace(bullet, QStringLiteral("\\1"));
   s.replace(quote, QStringLiteral("\\1"));
   s.replace(link, QStringLiteral("\\1"));
-  s.replace(emphasis, QStringLiteral("\\2"));
+  s = withoutEmphasis(s);
   // Table cells read as a list of values.
   QStringList lines = s.split(QLatin1Char('\n'));
   for (QString& line : lines) {
@@ -95,7 +96,7 @@ AskPanel::AskPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
   // The order of the work: the message, its reply, copying it; then the
   // choices that come before a message.
   QWidget* previous = message_;
-  for (QWidget* next : std::initializer_list<QWidget*>{reply_, copy_}) {
+  for (QWidget* next : std::initializer_list<QWidget*>{reply_, copy_, guestCopy_}) {
     setTabOrder(previous, next);
     previous = next;
   }
@@ -152,9 +153,58 @@ QWidget* AskPanel::makeTemplates() {
   return capsuleScroll;
 }
 
+SnippetLabel::SnippetLabel(const QString& text, bool cut, int lines, QWidget* parent)
+    : QLabel(parent), full_(text), cut_(cut), lines_(lines) {
+  setWordWrap(true);
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  fit();
+}
+
+void SnippetLabel::resizeEvent(QResizeEvent* e) {
+  QLabel::resizeEvent(e);
+  fit();
+}
+
+void SnippetLabel::fit() {
+  const int width = contentsRect().width();
+  if (width <= 0) return setText(full_);
+  // Laid out as the label wraps it; what is past the last line that fits
+  // goes, back to the end of a word, and "…" says so.
+  QTextLayout layout(full_, font());
+  QTextOption option;
+  option.setWrapMode(QTextOption::WordWrap);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  int end = 0, lastStart = 0, lines = 0;
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width);
+    if (++lines > lines_) break;
+    lastStart = line.textStart();
+    end = line.textStart() + line.textLength();
+  }
+  layout.endLayout();
+  if (end >= full_.size() && !cut_) return setText(full_);
+  // Back to the end of a word, with room for the "…" on the last line.
+  static const QRegularExpression space(QStringLiteral("\\s"));
+  const QString ellipsis(QChar(0x2026));
+  qsizetype at = end;
+  do at = full_.lastIndexOf(space, at - 1);
+  while (at > lastStart && fontMetrics().horizontalAdvance(full_.mid(lastStart, at - lastStart) + ellipsis) > width);
+  setText(full_.left(at > 0 ? at : end).trimmed() + ellipsis);
+}
+
+void MessageEditor::insertFromMimeData(const QMimeData* source) {
+  if (source->hasText()) insertPlainText(boundedMessage(source->text()));
+}
+
 QWidget* AskPanel::makeMessage() {
-  // The guest's message.
-  message_ = new QPlainTextEdit;
+  // The guest's message, and under it whether it was cut.
+  auto* box = new QWidget;
+  auto* lines = new QVBoxLayout(box);
+  lines->setContentsMargins(0, 0, 0, 0);
+  lines->setSpacing(4);
+  message_ = new MessageEditor;
   message_->setObjectName(QStringLiteral("message"));
   message_->setFixedHeight(110);
   // Tab moves on to "Write reply": a guest's message needs no tab characters.
@@ -162,9 +212,18 @@ QWidget* AskPanel::makeMessage() {
   QPalette pal = message_->palette();
   pal.setColor(QPalette::PlaceholderText, white(0.4));
   message_->setPalette(pal);
-  QObject::connect(message_, &QPlainTextEdit::textChanged, this,
-                   [this] { model_.reply().setGuestText(message_->toPlainText()); });
-  return message_;
+  QObject::connect(message_, &QPlainTextEdit::textChanged, this, [this] {
+    shownMessage_ = message_->toPlainText();
+    model_.reply().setGuestText(shownMessage_);
+  });
+  lines->addWidget(message_);
+  cutNote_ = makeLabel(tr("The message is long: the reply uses its first %L1 characters, the rest was left out.")
+                           .arg(static_cast<qulonglong>(Answerer::kMessageCharacters)),
+                       font::caption, QColor(0xff, 0x9f, 0x0a));
+  cutNote_->setWordWrap(true);
+  cutNote_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  lines->addWidget(cutNote_);
+  return box;
 }
 
 QLayout* AskPanel::makeActions() {
@@ -214,11 +273,20 @@ QWidget* AskPanel::makeResult() {
   unfinished_->setStyleSheet(unfinished_->styleSheet() +
                              QStringLiteral("background: rgba(255,69,58,0.22); border-radius: 8px; padding: 2px 6px;"));
   boxHeader->addWidget(unfinished_);
+  outdated_ = makeLabel(tr("written for the previous message"), font::caption, QColor(0xff, 0x45, 0x3a));
+  outdated_->setStyleSheet(outdated_->styleSheet() +
+                           QStringLiteral("background: rgba(255,69,58,0.22); border-radius: 8px; padding: 2px 6px;"));
+  boxHeader->addWidget(outdated_);
   boxHeader->addStretch(1);
   copy_ = new QPushButton(symbol(QStringLiteral("doc.on.doc")), tr("Copy"));
   copy_->setObjectName(QStringLiteral("plain"));
   QObject::connect(copy_, &QPushButton::clicked, this, [this] { model_.copyAnswer(); });
   boxHeader->addWidget(copy_);
+  guestCopy_ = new QPushButton(symbol(QStringLiteral("doc.on.doc")), tr("Copy for the guest"));
+  guestCopy_->setObjectName(QStringLiteral("plain"));
+  guestCopy_->setToolTip(tr("Copies the reply without the source numbers ([1]) and without Markdown marks (**)"));
+  QObject::connect(guestCopy_, &QPushButton::clicked, this, [this] { model_.copyAnswer(/*forGuest=*/true); });
+  boxHeader->addWidget(guestCopy_);
   boxColumn->addLayout(boxHeader);
 
   answer_ = new QTextEdit;
@@ -260,7 +328,14 @@ void AskPanel::refresh() {
   }
   const int at = language_->findData(model_.reply().language());
   if (at >= 0 && at != language_->currentIndex()) language_->setCurrentIndex(at);
-  if (message_->toPlainText() != model_.reply().guestText()) message_->setPlainText(model_.reply().guestText());
+  // Compared with what the box was last known to hold: the box's text is
+  // not copied out at every status change or streamed piece.
+  if (model_.reply().guestText() != shownMessage_) {
+    shownMessage_ = model_.reply().guestText();
+    message_->setPlainText(shownMessage_);
+    message_->moveCursor(QTextCursor::End);
+  }
+  cutNote_->setVisible(model_.reply().cut());
   const QString placeholder = chosen != nullptr ? tr("Optional: the guest's message (template works without it)")
                                                 : tr("Paste the guest's message in any language\u2026");
   if (message_->placeholderText() != placeholder) {
@@ -280,11 +355,31 @@ void AskPanel::refresh() {
 
   tag_->setVisible(model_.reply().notInDocs());
   unfinished_->setVisible(model_.reply().unfinished());
+  // A reply to another message (or task, or language) than the one shown is
+  // marked as such, greyed, and cannot be copied: it would go to the wrong
+  // guest.
+  const bool outdated = model_.reply().outdated();
+  outdated_->setVisible(outdated);
   // Only a whole reply can be copied: half of one reads as a whole one.
-  copy_->setEnabled(model_.reply().replied());
+  const bool copyable = model_.reply().replied();
+  copy_->setEnabled(copyable);
+  guestCopy_->setEnabled(copyable);
+  const QString why = outdated ? tr("The reply shown was written for the previous message: write the reply to this one")
+                               : QString();
+  if (copy_->toolTip() != why) {
+    copy_->setToolTip(why);
+    guestCopy_->setToolTip(
+        outdated ? why : tr("Copies the reply without the source numbers ([1]) and without Markdown marks (**)"));
+  }
+  const QString style = QStringLiteral("QTextEdit { background: transparent; color: %1; font-size: 15px; }")
+                            .arg(outdated ? QStringLiteral("rgba(255,255,255,0.45)") : QStringLiteral("white"));
+  if (answer_->styleSheet() != style) answer_->setStyleSheet(style);
   // A single space keeps one line of height while there is no reply.
   const QString shown = model_.reply().answer().isEmpty() ? QStringLiteral(" ") : model_.reply().answer();
-  if (answer_->toPlainText() != shown) answer_->setPlainText(shown);
+  if (shownAnswer_ != shown) {
+    shownAnswer_ = shown;
+    answer_->setPlainText(shown);
+  }
   refreshSources();
 }
 
@@ -309,11 +404,12 @@ void AskPanel::refreshSources() {
     // Wrapped at the panel's width rather than widening it.
     file->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lines->addWidget(file);
-    auto* snippet = makeLabel(plainSnippet(QString::fromStdString(s.snippet)), font::caption, white(0.6));
-    snippet->setWordWrap(true);
-    snippet->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // The snippet is the passage's start: one of full length was cut from it.
+    const bool cut = Source::snippetOf(s.snippet + " ") == s.snippet;
+    auto* snippet = styleLabel(new SnippetLabel(plainSnippet(QString::fromStdString(s.snippet)), cut, 3), font::caption,
+                               white(0.6));
+    snippet->setObjectName(QStringLiteral("snippet"));
     snippet->setMaximumHeight(snippet->fontMetrics().lineSpacing() * 3 + 2);  // at most three lines
-    snippet->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lines->addWidget(snippet);
     row->addLayout(lines, 1);
     sourceRows_->addLayout(row);

@@ -19,6 +19,7 @@
 #include <quorvel/paths.h>
 
 #include "app_model.h"
+#include "reasons.h"
 #include "shared_views.h"
 #include "theme.h"
 
@@ -31,7 +32,7 @@ constexpr int kNameRole = Qt::UserRole + 1;  // the document's name as stored (b
 // A document's row: its symbol, its name (cut in the middle when long) and
 // its passage count; for one that was not read, or only partly, a warning
 // and the reason under the name.
-QWidget* docRow(const std::string& name, std::optional<int64_t> count, const std::string& problem) {
+QWidget* docRow(const std::string& name, std::optional<int64_t> count, const QString& problem) {
   auto* row = new QWidget;
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(6, 3, 6, 3);
@@ -39,7 +40,7 @@ QWidget* docRow(const std::string& name, std::optional<int64_t> count, const std
   const QString shown = QString::fromStdString(name);
   const QColor warning(0xff, 0x9f, 0x0a);
   auto* icon = new QLabel;
-  icon->setPixmap(problem.empty() ? symbol(DocsPanel::icon(shown), gold()).pixmap(16, 16)
+  icon->setPixmap(problem.isEmpty() ? symbol(DocsPanel::icon(shown), gold()).pixmap(16, 16)
                                   : symbol(QStringLiteral("exclamationmark.triangle"), warning).pixmap(16, 16));
   layout->addWidget(icon, 0, Qt::AlignTop);
   auto* lines = new QVBoxLayout;
@@ -47,10 +48,8 @@ QWidget* docRow(const std::string& name, std::optional<int64_t> count, const std
   auto* label = styleLabel(new ElidedLabel(shown), font::body, Qt::white);
   label->setObjectName(QStringLiteral("docName"));
   lines->addWidget(label);
-  if (!problem.empty()) {
-    const QString why = QString::fromStdString(problem);
-    auto* reason = makeLabel((count ? DocsPanel::tr("Partly read: %1") : DocsPanel::tr("Not read: %1")).arg(why),
-                             font::caption, warning);
+  if (!problem.isEmpty()) {
+    auto* reason = makeLabel(problem, font::caption, warning);
     reason->setObjectName(QStringLiteral("docProblem"));
     reason->setWordWrap(true);
     reason->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -95,6 +94,28 @@ void DocList::askToRemove(const std::string& name) {
     return box.clickedButton() == yes;
   }();
   if (sure) model_.remove(name);
+}
+
+void DocList::fitRows() {
+  // A wrapped reason is as tall as the list's width makes it, in the font
+  // its style sheet gives it.
+  const int width = viewport()->width();
+  for (int i = 0; i < count(); ++i) {
+    QListWidgetItem* it = item(i);
+    QWidget* row = itemWidget(it);
+    if (row == nullptr) continue;
+    row->ensurePolished();
+    // A few pixels spare: the last line's descenders stay whole.
+    const int height =
+        std::max((row->hasHeightForWidth() ? row->heightForWidth(width) : row->sizeHint().height()) + 4, 26);
+    if (it->sizeHint().height() != height) it->setSizeHint(QSize(0, height));
+  }
+}
+
+bool DocList::viewportEvent(QEvent* e) {
+  // The viewport narrows when the scroll bar appears: the rows wrap anew.
+  if (e->type() == QEvent::Resize) fitRows();
+  return QListWidget::viewportEvent(e);
 }
 
 void DocList::setDropping(bool on) {
@@ -213,32 +234,40 @@ void DocsPanel::refresh() {
   count_->setText(tr("%n passage(s)", nullptr, static_cast<int>(model_.documents().passages())));
   // The rows (and their counts, read from the index) change only with a
   // re-read; rebuilding them at every keystroke elsewhere would be waste.
-  if (model_.documents().files() != shown_ || model_.documents().passages() != shownPassages_ ||
-      model_.documents().problems() != shownProblems_) {
-    shown_ = model_.documents().files();
-    shownPassages_ = model_.documents().passages();
-    shownProblems_ = model_.documents().problems();
+  // A document not read yet says why: the model is not running, or the
+  // reading has not come to it yet.
+  const DocumentsState& docs = model_.documents();
+  const QString waiting = !model_.status().ready() ? tr("Not read yet: the model is not running")
+                          : docs.reading()         ? tr("Not read yet")
+                                                   : QString();
+  if (docs.files() != shown_ || docs.passages() != shownPassages_ || docs.problems() != shownProblems_ ||
+      docs.unread() != shownUnread_ || waiting != shownWaiting_) {
+    shown_ = docs.files();
+    shownPassages_ = docs.passages();
+    shownProblems_ = docs.problems();
+    shownUnread_ = docs.unread();
+    shownWaiting_ = waiting;
     std::map<std::string, std::string> problems;
     for (const auto& p : shownProblems_) problems[p.file] = p.reason;
     list_->clear();
-    auto add = [this](const std::string& name, std::optional<int64_t> count, const std::string& problem) {
+    auto add = [this](const std::string& name, std::optional<int64_t> count, const QString& problem) {
       auto* item = new QListWidgetItem(list_);
       item->setData(kNameRole, QByteArray::fromStdString(name));
-      QWidget* row = docRow(name, count, problem);
-      // A wrapped reason is as tall as the list's width makes it.
-      const int width = std::max(list_->viewport()->width(), 200);
-      const int height = row->hasHeightForWidth() ? row->heightForWidth(width) : row->sizeHint().height();
-      item->setSizeHint(QSize(0, std::max(height, 26)));
-      list_->setItemWidget(item, row);
+      list_->setItemWidget(item, docRow(name, count, problem));
     };
     // Those not read first: they need the reader's attention.
     for (const auto& [name, why] : problems)
-      if (std::find(shown_.begin(), shown_.end(), name) == shown_.end()) add(name, std::nullopt, why);
+      if (std::find(shown_.begin(), shown_.end(), name) == shown_.end())
+        add(name, std::nullopt, tr("Not read: %1").arg(Reasons::reading(why)));
+    for (const std::string& name : shownUnread_)
+      add(name, waiting.isEmpty() ? std::optional<int64_t>(0) : std::nullopt, waiting);
     for (const std::string& name : shown_) {
       const auto it = problems.find(name);
-      add(name, DocIndex::shared().count(name), it == problems.end() ? std::string() : it->second);
+      add(name, DocIndex::shared().count(name),
+          it == problems.end() ? QString() : tr("Partly read: %1").arg(Reasons::reading(it->second)));
     }
   }
+  list_->fitRows();
   hint_->setVisible(list_->count() == 0);
   spinner_->setVisible(model_.documents().reading());
   badge_->refresh();

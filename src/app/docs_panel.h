@@ -28,8 +28,11 @@ class DocList : public QListWidget {
   void askToRemove(const std::string& name);
   // The question before a removal; a dialog when empty. For the tests.
   std::function<bool(const QString& name)> confirm;
+  // Makes each row as tall as its wrapped text needs at the list's width.
+  void fitRows();
 
  protected:
+  bool viewportEvent(QEvent* e) override;
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dragMoveEvent(QDragMoveEvent* e) override;
   void dragLeaveEvent(QDragLeaveEvent* e) override;
@@ -69,6 +72,8 @@ class DocsPanel : public QWidget {
   PrivacyBadge* badge_;
   std::vector<std::string> shown_;
   std::vector<DocIndex::Problem> shownProblems_;
+  std::vector<std::string> shownUnread_;
+  QString shownWaiting_;
   int64_t shownPassages_ = -1;
 };
 

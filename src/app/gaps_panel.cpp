@@ -8,9 +8,11 @@
 #include <QVBoxLayout>
 #include <chrono>
 
+#include <quorvel/lang.h>
 #include <quorvel/paths.h>
 
 #include "app_model.h"
+#include "reasons.h"
 #include "shared_views.h"
 #include "theme.h"
 #include "translations.h"
@@ -19,15 +21,20 @@ namespace quorvel::app {
 
 namespace {
 
+constexpr qsizetype kQuestionShown = 200;
+
 QString day(TimePoint t) {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
-  // In the window's language, whatever the desktop's.
-  return QLocale(translations::language()).toString(QDateTime::fromMSecsSinceEpoch(ms).date(), QLocale::ShortFormat);
+  // In the window's language, whatever the desktop's, with the month by
+  // name: "12/9/26" reads as 12 September in most of the world.
+  return QLocale(translations::language())
+      .toString(QDateTime::fromMSecsSinceEpoch(ms).date(), QStringLiteral("d MMM yyyy"));
 }
 
-QString joined(const std::vector<std::string>& items) {
+// The languages by name, as the reply language picker names them.
+QString languageNames(const std::vector<std::string>& codes) {
   QStringList out;
-  for (const auto& s : items) out << QString::fromStdString(s);
+  for (const auto& code : codes) out << QString::fromStdString(Lang::nativeName(code));
   return out.join(QStringLiteral(", "));
 }
 
@@ -48,7 +55,11 @@ QListWidget* makeList() {
 GapsPanel::GapsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
   auto* column = screenColumn(this, 18, 12, 10);
   auto* header = new QHBoxLayout;
-  header->addWidget(makeLabel(tr("Guests asked, not in your documents"), font::title2 + 3, gold(), true));
+  auto* title = makeLabel(tr("Unanswered questions"), font::title2 + 3, gold(), true);
+  // Never cut at the smallest window, in any language: it wraps instead.
+  title->setWordWrap(true);
+  title->setObjectName(QStringLiteral("gapsTitle"));
+  header->addWidget(title, 1);
   header->addStretch(1);
   auto* again = new QPushButton(symbol(QStringLiteral("arrow.clockwise")), tr("Look again"));
   again->setObjectName(QStringLiteral("plain"));
@@ -116,7 +127,7 @@ void GapsPanel::refresh() {
   if (state.finding())
     info = tr("Reading the conversation history\u2026");
   else if (!state.error().isEmpty())
-    info = tr("The list could not be made: %1").arg(state.error());
+    info = tr("The list could not be made: %1").arg(Reasons::documents(state.error()));
   else if (r.answers == 0)
     info = tr("No guest messages in the last %n day(s).", nullptr, state.days());
   else if (r.groups.empty())
@@ -135,10 +146,12 @@ void GapsPanel::refresh() {
   for (const Gaps::Group& g : r.groups) {
     QString when = day(g.first);
     if (day(g.last) != when) when += QStringLiteral(" \u2013 ") + day(g.last);
-    QString details = joined(g.languages) + QStringLiteral(" \u00B7 ") + when;
+    QString details = languageNames(g.languages) + QStringLiteral(" \u00B7 ") + when;
     if (g.documentsChangedSince) details += QStringLiteral(" \u00B7 ") + tr("documents changed since");
-    groups_->addItem(
-        QStringLiteral("%1 \u00D7  %2\n%3").arg(g.count).arg(QString::fromStdString(g.representative), details));
+    // A long question takes a few lines, not the whole list.
+    QString question = QString::fromStdString(g.representative).simplified();
+    if (question.size() > kQuestionShown) question = question.left(kQuestionShown).trimmed() + QChar(0x2026);
+    groups_->addItem(QStringLiteral("%1 \u00D7  %2\n%3").arg(g.count).arg(question, details));
   }
   // Nothing to list: the sentence above says why, and no empty box.
   groups_->setVisible(!r.groups.empty());

@@ -1,4 +1,4 @@
-// "Guests asked, not in your documents": the questions the documents did not
+// "Unanswered questions": the questions the documents did not
 // answer, largest first; choosing one shows the guests' own words, and the
 // documents folder is a click away to write the answer in.
 #pragma once

@@ -100,9 +100,9 @@ int main(int argc, char** argv) {
   // The guest's message, read: out of other users' sight (/proc/<pid>/cmdline).
   for (int i = 1; i + 1 < argc; ++i)
     if (std::string_view(argv[i]) == "--ask") startup::hideArgument(argv[i + 1]);
-  // One instance per support folder: a second start shows the first one's
-  // window and ends (a run for pictures or tests always runs itself).
-  if (!options.exit && !options.snapshot && AppDelegate::handOver()) return 0;
+  // One instance per support folder: a second start hands its switches to
+  // the first one and ends (a run for pictures or tests always runs itself).
+  if (!options.exit && !options.snapshot && AppDelegate::handOver(options)) return 0;
   darkPalette(app);
   translations::use();
   debugToLog();

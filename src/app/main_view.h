@@ -22,6 +22,9 @@ class MainView : public QSplitter {
   void showGaps();
   void showReply();
 
+ protected:
+  void showEvent(QShowEvent* e) override;
+
  private:
   AppModel& model_;
   DocsPanel* docs_;

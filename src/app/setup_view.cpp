@@ -44,6 +44,8 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
   // system's packages.
   serverAdvice_ = makeLabel(EngineStatus::installServerAdvice(), font::callout, QColor(0xff, 0x9f, 0x0a));
   serverAdvice_->setAlignment(Qt::AlignCenter);
+  serverAdvice_->setWordWrap(true);
+  serverAdvice_->setFixedWidth(640);  // as the error line: wrapped whole, never widening the window
   column->addWidget(serverAdvice_, 0, Qt::AlignHCenter);
 
   // The action area: the button (and the red error line under it), or the

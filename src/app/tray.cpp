@@ -104,7 +104,8 @@ void Tray::fill(QMenu& menu) {
   row(tr("Model: %1").arg(QString::fromStdString(Engine::chatModelTitle())), "cpu");
   if (model_.reply().lastTPS() > 0)
     row(tr("Last reply: %1 tokens/s").arg(model_.reply().lastTPS(), 0, 'f', 0), "speedometer");
-  row(tr("Documents: %1 \u00B7 passages: %2").arg(model_.documents().files().size()).arg(model_.documents().passages()),
+  // The documents the panel lists: read or not.
+  row(tr("Documents: %1 \u00B7 passages: %2").arg(model_.documents().listed()).arg(model_.documents().passages()),
       "doc.on.doc");
   row(tr("Network: this computer only \u2014 nothing is sent"), "lock.shield");
   menu.addSeparator();
@@ -115,7 +116,8 @@ void Tray::fill(QMenu& menu) {
   row(tr("Add hotel templates"), "doc.badge.plus", actions_.addTemplates);
   row(tr("Open documents folder"), "folder", actions_.folder);
   row(tr("Re-read documents"), "arrow.clockwise", actions_.reindex);
-  row(tr("Guests asked, not in your documents\u2026"), "questionmark.bubble", actions_.gaps);
+  // One name for the list, in the window and here.
+  row(tr("Unanswered questions\u2026"), "questionmark.bubble", actions_.gaps);
   menu.addSeparator();
   const bool ready = model_.status().state().kind == Engine::State::Kind::ready;
   row(ready ? tr("Stop model (free memory)") : tr("Start model"), ready ? "stop.circle" : "play.circle",

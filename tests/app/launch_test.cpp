@@ -1,14 +1,20 @@
 // The app as a program: the start-up switches, one instance per support
 // folder, quitting, and the watched documents folder.
 #include <QFileInfo>
+#include <QMenu>
 #include <QTest>
 
 #include <quorvel/doc_index.h>
 #include <quorvel/engine.h>
+#include <quorvel/history.h>
 #include <quorvel/models.h>
 
 #include "app_delegate.h"
+#include "content_view.h"
+#include "gaps_panel.h"
+#include "main_view.h"
 #include "app_test_support.h"
+#include "fixture_builders.h"
 #include "platform/local_http.h"
 #include "translations.h"
 
@@ -58,6 +64,76 @@ class LaunchTest : public QObject {
     const QString folder = QFileInfo(socket).absolutePath();
     QVERIFY2(socket.startsWith(QLatin1Char('/')) && folder != QStringLiteral("/tmp"), qPrintable(socket));
     QCOMPARE(quorvel::test::permissions(folder.toStdString()) & 077u, 0u);
+  }
+
+  // "Clear conversation history" in the tray asks first: "no" keeps every
+  // recorded reply.
+  void clearingTheHistoryAsksFirst() {
+    AppHome home;
+    for (const char* q : {"Do you have a gym?", "Is there a sauna?"})
+      QVERIFY(History::append(historyAnswer(q, true, "en", std::chrono::system_clock::now())));
+    LaunchOptions options;
+    options.background = true;
+    AppDelegate app(options);
+    std::vector<int> asked;
+    bool answer = false;
+    app.confirmClearHistory = [&](int count) {
+      asked.push_back(count);
+      return answer;
+    };
+    auto clear = [&] {
+      QMenu menu;
+      app.tray().fill(menu);
+      QAction* found = nullptr;
+      for (QAction* a : menu.actions())
+        if (a->text().startsWith(QStringLiteral("Clear conversation history"))) found = a;
+      QVERIFY(found != nullptr);
+      found->trigger();
+    };
+    clear();
+    QCOMPARE(asked, std::vector<int>{2});
+    QCOMPARE(History::count(), 2);
+    answer = true;
+    clear();
+    QCOMPARE(asked, (std::vector<int>{2, 2}));
+    QCOMPARE(History::count(), 0);
+  }
+
+  // A second start with --ask, --gaps and --open-menu hands them to the
+  // running instance: the message (line breaks and all) is replied to,
+  // the unanswered questions shown; one handed over while a reply is being
+  // written waits for it, never dropped.
+  void aSecondStartHandsItsSwitchesOver() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeText(Paths::documents() / "rules.md", "Breakfast is served from 7:00 to 10:30 on the terrace.");
+    LaunchOptions first;
+    first.background = true;
+    AppDelegate app(first);
+    QVERIFY(await([&](auto done) { app.launch(done); }));
+    QCOMPARE(app.model().status().state(), Engine::State::ready());
+
+    const auto second = [](const QStringList& args) {
+      return AppDelegate::handOver(LaunchOptions::parse(QStringList{QStringLiteral("Quorvel")} + args));
+    };
+    const QString letter = QStringLiteral("Dear hotel,\nwhen is breakfast?\n\u2014 Anna");
+    QVERIFY(second({QStringLiteral("--background"), QStringLiteral("--ask"), letter}));
+    QVERIFY(QTest::qWaitFor([&] { return app.model().reply().replied(); }, 30000));
+    QCOMPARE(app.model().reply().guestText(), letter);
+    QVERIFY(!app.window().isVisible());  // --background: the window stays as it was
+
+    // Two in a row: the second waits for the first reply.
+    QVERIFY(second({QStringLiteral("--ask"), QStringLiteral("Is there a sauna?")}));
+    QVERIFY(QTest::qWaitFor([&] { return app.model().reply().busy(); }, 10000));
+    QVERIFY(second({QStringLiteral("--ask"), QStringLiteral("Is parking free?")}));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return app.model().reply().replied() && app.model().reply().guestText().startsWith("Is parking"); },
+        30000));
+    QVERIFY(app.window().isVisible());
+    QCOMPARE(History::count(), 3);
+
+    QVERIFY(second({QStringLiteral("--gaps"), QStringLiteral("--open-menu")}));
+    QVERIFY(QTest::qWaitFor([&] { return app.window().content()->main()->gaps()->isVisible(); }, 10000));
   }
 
   void quittingStopsTheServersThisProcessLaunched() {

@@ -36,6 +36,10 @@ class SnapshotTest : public QObject {
     return QImage(QString::fromStdString((dir / "shots/window.png").string()));
   }
 
+  static bool answers(int port) {
+    return LocalHTTP::getStatus("http://127.0.0.1:" + std::to_string(port) + "/health", std::chrono::seconds(1)) == 200;
+  }
+
  private slots:
   void offscreen() {
     const QImage shot = snapshot({"/usr/bin/env"}, {{"QT_QPA_PLATFORM", "offscreen"}});
@@ -83,6 +87,59 @@ class SnapshotTest : public QObject {
     QVERIFY(!app.wait(std::chrono::minutes(2)).timedOut);
   }
 
+  // Models in place but no engine (a build without the bundled one): a run
+  // for pictures writes them and ends, as it does with an engine.
+  void aPictureRunWithoutAnEngineEnds() {
+    TempDir dir;
+    quorvel::test::prepareStandInHome(dir / "home");
+    fs::remove(dir / "home/engine/llama-server");
+    for (const bool engine : {false, true}) {
+      if (engine) fs::create_symlink(QUORVEL_STANDIN, dir / "home/engine/llama-server");
+      const fs::path shots = dir / (engine ? "with" : "without");
+      Subprocess::Options o;
+      o.environment = quorvel::test::environmentWith({{"QUORVEL_HOME", (dir / "home").string()},
+                                                      {"XDG_RUNTIME_DIR", dir.path().string()},
+                                                      {"PATH", (dir / "nothing").string()},
+                                                      {"QT_QPA_PLATFORM", "offscreen"}});
+      Subprocess app({QUORVEL_APP, "--background", "--samples", "--ask", "When is breakfast?", "--snapshot",
+                      shots.string()},
+                     o);
+      QVERIFY(app.started());
+      const auto ended = app.wait(std::chrono::minutes(2));
+      QVERIFY2(!ended.timedOut, engine ? "with an engine" : "without an engine");
+      QCOMPARE(ended.status, 0);
+      QVERIFY(fs::exists(shots / "window.png") && fs::exists(shots / "menu.png"));
+    }
+  }
+
+  // The program started a second time with --ask hands the message to the
+  // running one, which writes the reply (and records it), and ends; also
+  // while the first is still starting its model.
+  void aSecondStartHandsItsMessageOver() {
+    quorvel::test::stopModelServers();
+    TempDir dir;
+    quorvel::test::prepareStandInHome(dir / "home");
+    writeText(dir / "home/documents/rules.md", "Breakfast is served from 7:00 to 10:30 on the terrace.");
+    Subprocess::Options o;
+    o.environment = quorvel::test::environmentWith({{"QUORVEL_HOME", (dir / "home").string()},
+                                                    {"XDG_RUNTIME_DIR", dir.path().string()},
+                                                    {"QT_QPA_PLATFORM", "offscreen"}});
+    Subprocess first({QUORVEL_APP, "--background"}, o);
+    QVERIFY(first.started());
+    QVERIFY(QTest::qWaitFor([&] { return answers(Engine::chatPort) && answers(Engine::embedPort); }, 60000));
+    Subprocess second({QUORVEL_APP, "--background", "--ask", "When is breakfast?"}, o);
+    QVERIFY(second.started());
+    const auto handed = second.wait(std::chrono::minutes(1));
+    QVERIFY(!handed.timedOut);
+    QCOMPARE(handed.status, 0);
+    const fs::path history = dir / "home/history.jsonl";
+    QVERIFY(QTest::qWaitFor(
+        [&] { return fs::exists(history) && readText(history).find("When is breakfast?") != std::string::npos; },
+        60000));
+    ::kill(first.pid(), SIGTERM);
+    QVERIFY(!first.wait(std::chrono::minutes(2)).timedOut);
+  }
+
   // Ended by a signal (a logout, kill), the app quits as by its menu: the
   // servers it started stop, its socket goes.
   void aTerminatedAppStopsItsServersAndLeavesNoSocket() {
@@ -95,10 +152,6 @@ class SnapshotTest : public QObject {
                                                     {"QT_QPA_PLATFORM", "offscreen"}});
     Subprocess app({QUORVEL_APP, "--background"}, o);
     QVERIFY(app.started());
-    auto answers = [](int port) {
-      return LocalHTTP::getStatus("http://127.0.0.1:" + std::to_string(port) + "/health", std::chrono::seconds(1)) ==
-             200;
-    };
     QVERIFY(QTest::qWaitFor([&] { return answers(Engine::chatPort) && answers(Engine::embedPort); }, 60000));
     auto sockets = [&] {
       int n = 0;

@@ -41,7 +41,7 @@ class TrayTest : public QObject {
     QVERIFY(find(rows, QStringLiteral("Start model")) != nullptr);
     QVERIFY(find(rows, QStringLiteral("Stop model")) == nullptr);
     QCOMPARE(rows.back().title, QStringLiteral("Quit Quorvel"));
-    QVERIFY(find(rows, QStringLiteral("Guests asked, not in your documents")) != nullptr);
+    QVERIFY(find(rows, QStringLiteral("Unanswered questions")) != nullptr);
 
     pretendEngine(model, Engine::State::ready());
     rows = tray.rows();

@@ -2,6 +2,7 @@
 // what their controls do. No model server is needed: the engine's state is
 // reported to the model as the engine would.
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -22,9 +23,11 @@
 #include "fixture_builders.h"
 #include "gaps_panel.h"
 #include "main_window.h"
+#include "reasons.h"
 #include "setup_view.h"
 #include "shared_views.h"
 #include "theme.h"
+#include "tray.h"
 
 using namespace quorvel;
 using namespace quorvel::app;
@@ -52,9 +55,16 @@ class ViewsTest : public QObject {
     QCOMPARE(reply->text(), QStringLiteral("Write reply"));
 
     model.reply().setGuestText(QStringLiteral("When is breakfast?"));
-    QVERIFY(!reply->isEnabled());  // the engine is not ready
+    // The engine cannot start: the line beside the button says why.
+    pretendEngine(model, Engine::State::failed("engine not found", Engine::Problem::notFound));
+    QVERIFY(!reply->isEnabled());
+    QCOMPARE(panel.noteLine()->text(), QStringLiteral("No reply can be written: engine not found"));
+    pretendEngine(model, Engine::State::starting());
+    QVERIFY(!reply->isEnabled());
+    QCOMPARE(panel.noteLine()->text(), QStringLiteral("The model is starting: a reply can be written in a moment."));
     pretendEngine(model, Engine::State::ready());
     QVERIFY(reply->isEnabled());
+    QVERIFY(panel.noteLine()->text().isEmpty());
     model.reply().setGuestText(QString());
     QVERIFY(!reply->isEnabled());
     model.reply().setGuestText(QStringLiteral("   "));  // emptiness, not blankness, counts
@@ -138,7 +148,7 @@ class ViewsTest : public QObject {
     QPlainTextEdit* message = panel.messageEditor();
     message->setFocus(Qt::OtherFocusReason);
     QVERIFY(QTest::qWaitFor([&] { return message->hasFocus(); }, 2000));
-    std::vector<QWidget*> expected{panel.replyButton(), panel.copyButton()};
+    std::vector<QWidget*> expected{panel.replyButton(), panel.copyButton(), panel.guestCopyButton()};
     for (QToolButton* b : panel.templateButtons()) expected.push_back(b);
     expected.push_back(panel.languagePicker());
     expected.push_back(message);  // and round again
@@ -153,6 +163,103 @@ class ViewsTest : public QObject {
       if (w != message) QVERIFY2(w->grab().toImage() != unfocused, w->metaObject()->className());
     }
     QCOMPARE(message->toPlainText(), QStringLiteral("When is breakfast?"));  // no tab typed into it
+  }
+
+  // After "Stop model", "Write reply" starts the model and writes, as after
+  // a crash.
+  void aStoppedModelStartsOnWriteReply() {
+    AppHome home;
+    withBreakfastRules(home);
+    AppModel model;
+    AskPanel panel(model);
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    model.reply().setGuestText(QStringLiteral("When is breakfast?"));
+    model.toggleEngine();
+    QVERIFY(!panel.replyButton()->isEnabled());  // while the servers are ended
+    QCOMPARE(panel.noteLine()->text(), QStringLiteral("The model is stopping\u2026"));
+    QVERIFY(QTest::qWaitFor([&] { return panel.replyButton()->isEnabled(); }, 30000));
+    QCOMPARE(model.status().state(), Engine::State::stopped());
+    QVERIFY(panel.noteLine()->text().isEmpty());
+    panel.replyButton()->click();
+    QVERIFY(QTest::qWaitFor([&] { return model.reply().replied(); }, 60000));
+    QCOMPARE(model.status().state(), Engine::State::ready());
+    QVERIFY(model.reply().answer().startsWith(QStringLiteral("Breakfast is served")));
+  }
+
+  // Paste guest A's message, write, paste guest B's: the reply is marked as
+  // A's, greyed, and neither Copy can be pressed until B's is written.
+  void theReplyToThePreviousMessageIsMarked() {
+    AppHome home;
+    withBreakfastRules(home);
+    AppModel model;
+    AskPanel panel(model);
+    panel.resize(900, 640);
+    panel.show();
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QPlainTextEdit* message = panel.messageEditor();
+    auto paste = [&](const QString& text) {
+      QGuiApplication::clipboard()->setText(text);
+      message->setFocus();
+      message->selectAll();
+      QTest::keyClick(message, Qt::Key_V, Qt::ControlModifier);
+    };
+    paste(QStringLiteral("When is breakfast?"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QVERIFY(panel.outdatedTag()->isHidden());
+    QVERIFY(panel.copyButton()->isEnabled() && panel.guestCopyButton()->isEnabled());
+    const QImage current = panel.replyText()->grab().toImage();
+
+    paste(QStringLiteral("Is there a sauna?"));
+    QCOMPARE(model.reply().guestText(), QStringLiteral("Is there a sauna?"));
+    QVERIFY(!panel.outdatedTag()->isHidden());
+    QCOMPARE(panel.outdatedTag()->text(), QStringLiteral("written for the previous message"));
+    QVERIFY(!panel.copyButton()->isEnabled() && !panel.guestCopyButton()->isEnabled());
+    QVERIFY(!panel.copyButton()->toolTip().isEmpty());
+    QVERIFY(panel.replyText()->grab().toImage() != current);  // greyed
+
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QVERIFY(panel.outdatedTag()->isHidden());
+    QVERIFY(panel.copyButton()->isEnabled());
+    QVERIFY(!panel.notInDocsTag()->isHidden());
+  }
+
+  // A paste of megabytes: the box and the model hold the first 1,000
+  // characters and a "…", and the line under the box says so. Counted in
+  // characters as a reader sees them, not in UTF-16 units.
+  void aHugePasteIsCutAndSaysSo() {
+    AppHome home;
+    AppModel model;
+    AskPanel panel(model);
+    panel.resize(900, 640);
+    panel.show();
+    QPlainTextEdit* message = panel.messageEditor();
+    QVERIFY(panel.cutNote()->isHidden());
+    const QString sentence = QStringLiteral("Hello, can we check in early? ");  // 30 characters
+    QGuiApplication::clipboard()->setText(sentence.repeated(200000));        // 6 MB
+    message->setFocus();
+    QTest::keyClick(message, Qt::Key_V, Qt::ControlModifier);
+    QVERIFY2(message->document()->characterCount() <= 1002, qPrintable(QString::number(message->document()->characterCount())));
+    const QString held = model.reply().guestText();
+    QCOMPARE(held, sentence.repeated(34).left(1000) + QChar(0x2026));
+    QCOMPARE(message->toPlainText(), held);
+    QVERIFY(model.reply().cut());
+    QVERIFY(!panel.cutNote()->isHidden());
+    QVERIFY2(panel.cutNote()->text().contains(QStringLiteral("1,000")), qPrintable(panel.cutNote()->text()));
+
+    // Typing on at the end keeps the bound; a short message takes the note away.
+    QTest::keyClicks(message, QStringLiteral("more"));
+    QCOMPARE(model.reply().guestText(), held);
+    message->clear();
+    QVERIFY(panel.cutNote()->isHidden());
+    QVERIFY(!model.reply().cut());
+
+    // "é" written as e and a combining accent: one character, two units.
+    const QString accented = QStringLiteral("e\u0301");
+    model.reply().setGuestText(accented.repeated(1000));
+    QVERIFY(!model.reply().cut());
+    model.reply().setGuestText(accented.repeated(1001));
+    QCOMPARE(model.reply().guestText(), accented.repeated(1000) + QChar(0x2026));
+    QCOMPARE(message->toPlainText(), model.reply().guestText());
   }
 
   void theLanguagePickerStoresCodes() {
@@ -250,15 +357,26 @@ class ViewsTest : public QObject {
     QVERIFY(await([&](auto done) { model.install(done); }));
     QLabel* error = setup.errorLine();
     QVERIFY(!error->isHidden());
+    // A plain sentence first, the technical words after it, "failed" once.
     QVERIFY2(error->text().startsWith(QStringLiteral(
-                 "Download failed: download of qwen3-embedding-0.6b-q8_0.gguf failed: host unreachable (")) &&
-                 error->text().endsWith(QLatin1Char(')')),
+                 "The model could not be downloaded: the download server cannot be reached. Check the internet "
+                 "connection, then try again. (qwen3-embedding-0.6b-q8_0.gguf: host unreachable (")) &&
+                 error->text().endsWith(QLatin1Char(')')) && !error->text().contains(QStringLiteral("download of")),
              qPrintable(error->text()));
     QTest::qWait(50);
     const int lines = error->fontMetrics().horizontalAdvance(error->text()) / error->width() + 1;
     QVERIFY2(error->height() >= lines * error->fontMetrics().lineSpacing(),
              qPrintable(QString::number(error->height())));
     QVERIFY(!setup.installButton()->isHidden());  // and it can be tried again
+
+    // In Russian, the sentence is Russian.
+    translations::use(QLocale(QLocale::Russian));
+    QVERIFY(await([&](auto done) { model.install(done); }));
+    translations::use(QLocale(QLocale::English));
+    QVERIFY2(error->text().startsWith(QStringLiteral(
+                 "Модель не скачалась: нет связи с сервером загрузки. Проверьте подключение к интернету и "
+                 "попробуйте снова. (qwen3-embedding-0.6b-q8_0.gguf: host unreachable (")),
+             qPrintable(error->text()));
   }
 
   // A damaged document is listed, first, with why it was not read, until it
@@ -271,13 +389,20 @@ class ViewsTest : public QObject {
     writeText(Paths::documents() / "rules.md", "Breakfast is served from 7:00 to 10:30 on the terrace.");
     writeText(Paths::documents() / longName.toStdString(), "The sea view room costs 120 euros a night.");
     writeText(Paths::documents() / "prices.pdf", "%PDF-1.4\n1 0 obj << /Type /Catalog");  // cut off
+    writeText(Paths::documents() / "menu.docx", "");
     AppModel model;
     DocsPanel panel(model);
     panel.resize(270, 640);
     panel.show();
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
-    QCOMPARE(panel.list()->count(), 3);
+    QCOMPARE(panel.list()->count(), 4);
     auto rowOf = [&](int i) { return panel.list()->itemWidget(panel.list()->item(i)); };
+    QCOMPARE(rowOf(0)->findChild<ElidedLabel*>()->fullText(), QStringLiteral("menu.docx"));
+    QCOMPARE(rowOf(0)->findChild<QLabel*>(QStringLiteral("docProblem"))->text(),
+             QStringLiteral("Not read: the file is empty"));
+    fs::remove(Paths::documents() / "menu.docx");
+    QVERIFY(await([&](auto done) { model.reindex(done); }));
+    QCOMPARE(panel.list()->count(), 3);
     QCOMPARE(rowOf(0)->findChild<ElidedLabel*>()->fullText(), QStringLiteral("prices.pdf"));
     auto* reason = rowOf(0)->findChild<QLabel*>(QStringLiteral("docProblem"));
     QVERIFY(reason != nullptr);
@@ -307,6 +432,82 @@ class ViewsTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return model.reReads() > reads && !model.documents().reading(); }, 30000));
     QCOMPARE(panel.list()->count(), 2);
     QVERIFY(model.documents().problems().empty());
+  }
+
+  // The reasons the core gives in English reach the window in its
+  // language, the technical part after the plain words.
+  void reasonsInTheWindowsLanguage() {
+    const auto reading = [](const char* why) { return Reasons::reading(why); };
+    QCOMPARE(reading("the PDF is damaged"), QStringLiteral("the PDF is damaged"));
+    QCOMPARE(reading("a reason of tomorrow"), QStringLiteral("a reason of tomorrow"));
+    QCOMPARE(translations::use(QLocale(QLocale::Russian)), QStringLiteral("ru"));
+    const QString pdf = reading("the PDF is damaged");
+    const QString docx = reading("damaged, or not a .docx document");
+    const QString empty = reading("empty");
+    const QString scans = reading(
+        "page 3 could not be drawn within 30 s; scanned pages from page 5 to 60 not read: a document has at most 50 "
+        "scanned pages read");
+    const QString thrown = reading("could not be read: std::bad_alloc");
+    const QString unknown = reading("a reason of tomorrow");
+    const QString reply = Reasons::reply(QStringLiteral("the model server's reply ended before it was complete"));
+    const QString engine = Reasons::engine(QStringLiteral("no key could be made"));
+    const QString documents = Reasons::documents(QStringLiteral("cannot save /x/index.json: No space left on device"));
+    translations::use(QLocale(QLocale::English));
+    QCOMPARE(pdf, QStringLiteral("PDF-файл повреждён"));
+    QCOMPARE(docx, QStringLiteral("файл повреждён или это не документ .docx"));
+    QCOMPARE(empty, QStringLiteral("файл пустой"));
+    QCOMPARE(scans, QStringLiteral("страницу 3 не удалось отрисовать за 30 с; отсканированные страницы с 5 по 60 не "
+                                   "прочитаны: в одном документе читается не больше 50 отсканированных страниц"));
+    QCOMPARE(thrown, QStringLiteral("не удалось прочитать (std::bad_alloc)"));
+    QCOMPARE(unknown, QStringLiteral("не удалось прочитать (a reason of tomorrow)"));
+    QCOMPARE(reply,
+             QStringLiteral("ответ модели оборвался (the model server's reply ended before it was complete)"));
+    QCOMPARE(engine, QStringLiteral("модель не удалось запустить (no key could be made)"));
+    QCOMPARE(documents, QStringLiteral("прочитанные документы не удалось сохранить (cannot save /x/index.json: No "
+                                       "space left on device)"));
+  }
+
+  // A snippet longer than its three lines, or cut from its passage, ends
+  // at a word with "…"; one that fits stays as it is.
+  void snippetsEndAtAWord() {
+    const QString text = QStringLiteral("Breakfast is served on the terrace from seven until half past ten, and "
+                                        "guests who leave early may ask for a packed breakfast at the front desk the "
+                                        "evening before departure");
+    for (const bool cut : {false, true}) {
+      SnippetLabel label(text, cut, 3);
+      label.resize(cut ? 900 : 160, 60);
+      label.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&label));
+      const QString shown = label.text();
+      QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
+      const QString kept = shown.chopped(1);
+      QVERIFY2(text.startsWith(kept + QLatin1Char(' ')), qPrintable(shown));  // never half a word
+    }
+    SnippetLabel whole(QStringLiteral("Parking is free."), false, 3);
+    whole.resize(300, 60);
+    whole.show();
+    QCOMPARE(whole.text(), QStringLiteral("Parking is free."));
+  }
+
+  // The list's title is whole at the smallest window, in Russian too.
+  void theUnansweredTitleIsWholeAtTheSmallestSize() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    translations::use(QLocale(QLocale::Russian));
+    AppModel model;
+    MainWindow window(model);
+    translations::use(QLocale(QLocale::English));
+    window.resize(900, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.content()->main()->showGaps();
+    QVERIFY(QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000));
+    auto* title = window.content()->main()->gaps()->findChild<QLabel*>(QStringLiteral("gapsTitle"));
+    QVERIFY(title != nullptr);
+    QCOMPARE(title->text(), QStringLiteral("Вопросы без ответа"));
+    QVERIFY2(title->width() >= title->fontMetrics().horizontalAdvance(title->text()) ||
+                 title->height() >= title->heightForWidth(title->width()),
+             qPrintable(QString::number(title->width())));
   }
 
   void snippetsShowTheTextNotItsMarkdown() {
@@ -377,6 +578,47 @@ class ViewsTest : public QObject {
     QVERIFY(!panel.spinning());
   }
 
+  // Without a model server nothing can be read, but the documents of the
+  // folder are listed, each saying why it is not read yet; once the model
+  // runs they are read and counted.
+  void documentsAreListedBeforeTheyCanBeRead() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    fs::remove(home.home.path() / "engine/llama-server");
+    AppModel model;
+    DocsPanel panel(model);
+    panel.resize(270, 640);
+    panel.show();
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QCOMPARE(model.status().state().problem, Engine::Problem::notFound);
+    model.addSamples();
+    const int samples = panel.list()->count();
+    QVERIFY2(samples >= 5, qPrintable(QString::number(samples)));
+    QVERIFY(panel.dropHint()->isHidden());
+    for (int i = 0; i < samples; ++i) {
+      auto* why = panel.list()->itemWidget(panel.list()->item(i))->findChild<QLabel*>(QStringLiteral("docProblem"));
+      QVERIFY(why != nullptr);
+      QCOMPARE(why->text(), QStringLiteral("Not read yet: the model is not running"));
+    }
+
+    // Each reason whole (not clipped to one line), and the tray counts what
+    // the panel lists.
+    QTest::qWait(50);
+    for (QLabel* why : panel.list()->findChildren<QLabel*>(QStringLiteral("docProblem")))
+      QVERIFY2(why->height() >= why->heightForWidth(why->width()), qPrintable(QString::number(why->height())));
+    Tray tray(model, {});
+    const auto rows = tray.rows();
+    QVERIFY(std::any_of(rows.begin(), rows.end(), [&](const MenuRow& r) {
+      return r.title.startsWith(QStringLiteral("Documents: %1 \u00B7").arg(samples));
+    }));
+
+    fs::create_symlink(QUORVEL_STANDIN, home.home.path() / "engine/llama-server");
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QCOMPARE(panel.list()->count(), samples);
+    QVERIFY(panel.list()->findChildren<QLabel*>(QStringLiteral("docProblem")).isEmpty());
+    QVERIFY(model.documents().passages() > 0);
+  }
+
   // The screen (set up or main) is chosen by looking at the model files on
   // disk: not once for each streamed piece of a reply.
   void aStreamedReplyLooksAtNoFiles() {
@@ -430,9 +672,27 @@ class ViewsTest : public QObject {
     view.gaps()->groups()->setCurrentRow(1);
     QCOMPARE(view.gaps()->messages()->count(), 1);
     QCOMPARE(view.gaps()->messages()->item(0)->text(), QStringLiteral("Gibt es eine Sauna?"));
+    // "Ask it again" writes the reply to the question; the reply to another
+    // message written before is not left under it.
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    model.reply().setGuestText(QStringLiteral("When is breakfast?"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    view.showGaps();
+    QVERIFY(QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000));
+    for (int row = 0; row < view.gaps()->groups()->count(); ++row)
+      if (view.gaps()->groups()->item(row)->text().contains(QStringLiteral("Sauna")))
+        view.gaps()->groups()->setCurrentRow(row);
+    QCOMPARE(view.gaps()->messages()->item(0)->text(), QStringLiteral("Gibt es eine Sauna?"));
     view.gaps()->askAgain()->click();
     QCOMPARE(view.ask()->messageEditor()->toPlainText(), QStringLiteral("Gibt es eine Sauna?"));
     QVERIFY(!view.gaps()->isVisibleTo(&view));
+    QVERIFY2(model.reply().busy(), qPrintable(model.status().text()));
+    QVERIFY(QTest::qWaitFor([&] { return !model.reply().busy(); }, 30000));
+    QVERIFY(model.reply().replied() && !model.reply().outdated());
+    QVERIFY(model.reply().notInDocs());
+    QVERIFY(view.ask()->outdatedTag()->isHidden());
+    quorvel::test::stopModelServers();
+    pretendEngine(model, Engine::State::stopped());
 
     // A list being made when the history is cleared never shows.
     view.showGaps();
@@ -448,6 +708,70 @@ class ViewsTest : public QObject {
     QCOMPARE(view.gaps()->info()->text(), QStringLiteral("No guest messages in the last 30 days."));
   }
 
+  // Each question of the list shows the language the guest wrote in, by
+  // name (not the reply language the receptionist chose), and dates with
+  // the month named in the window's language; a reply task run without a
+  // message is no guest's question.
+  void theUnansweredListNamesTheGuestsLanguageAndDates() {
+    AppHome home;
+    const auto now = std::chrono::system_clock::now();
+    const auto ask = [&](const std::string& q, const std::string& lang, const std::string& templ = "") {
+      QVERIFY(History::append(historyAnswer(q, true, lang, now, templ)));
+    };
+    ask("\uC870\uC2DD\uC740 \uBA87 \uC2DC\uBD80\uD130 \uC778\uAC00\uC694?", "ru");  // Korean, replied in Russian
+    ask("\u671D\u98DF\u306F\u4F55\u6642\u304B\u3089\u3067\u3059\u304B\uFF1F", "ru");  // Japanese
+    ask("Gibt es eine Sauna im Hotel?", "de");
+    ask("Complaint", "en", "complaint");  // the task alone
+    ask("Could you tell me " + std::string(2000, 'x') + "?", "en");  // a whole letter
+    const QDate today = QDate::currentDate();
+    auto listed = [&](const QLocale& locale) {
+      translations::use(locale);
+      AppModel model;
+      GapsPanel panel(model);
+      model.findGaps();
+      [[maybe_unused]] const bool made = QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000);
+      QStringList rows;
+      for (int i = 0; i < panel.groups()->count(); ++i) rows << panel.groups()->item(i)->text();
+      translations::use(QLocale(QLocale::English));
+      return rows.join(QLatin1Char('\n'));
+    };
+    const QString en = listed(QLocale(QLocale::English));
+    QVERIFY2(en.contains(QStringLiteral("\uD55C\uAD6D\uC5B4 \u00B7")), qPrintable(en));  // 한국어
+    QVERIFY2(en.contains(QStringLiteral("\u65E5\u672C\u8A9E \u00B7")), qPrintable(en));  // 日本語
+    QVERIFY2(en.contains(QStringLiteral("Deutsch \u00B7")), qPrintable(en));
+    QVERIFY2(!en.contains(QStringLiteral("\u0420\u0443\u0441\u0441\u043A\u0438\u0439")) && !en.contains(QStringLiteral(" ru ")),
+             qPrintable(en));  // no Русский: nobody wrote Russian
+    QVERIFY2(!en.contains(QStringLiteral("Complaint")), qPrintable(en));
+    QCOMPARE(en.count(QLatin1Char('\n')) + 1, 4 * 2);  // four questions of two lines
+    QVERIFY2(en.size() < 1000, qPrintable(QString::number(en.size())));  // the letter is shortened with "…"
+    QVERIFY(en.contains(QStringLiteral("x\u2026")));
+    const QString month = QLocale(QLocale::English).monthName(today.month(), QLocale::ShortFormat);
+    QVERIFY2(en.contains(QStringLiteral("%1 %2 %3").arg(today.day()).arg(month).arg(today.year())), qPrintable(en));
+    QVERIFY2(!en.contains(QLatin1Char('/')), qPrintable(en));
+    const QString ru = listed(QLocale(QLocale::Russian));
+    const QString russianMonth = QLocale(QLocale::Russian).toString(today, QStringLiteral("MMM"));
+    QVERIFY2(ru.contains(QStringLiteral("%1 %2 %3").arg(today.day()).arg(russianMonth).arg(today.year())) &&
+                 russianMonth.front().script() == QChar::Script_Cyrillic,
+             qPrintable(ru));
+  }
+
+  // The receptionist's first act is Ctrl+V: the focus starts in the
+  // message box.
+  void theFocusStartsInTheMessageBox() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    AppModel model;
+    MainWindow window(model);
+    window.present();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QPlainTextEdit* message = window.content()->main()->ask()->messageEditor();
+    QVERIFY2(QApplication::focusWidget() == message,
+             QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none");
+    QGuiApplication::clipboard()->setText(QStringLiteral("Is there a sauna?"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(model.reply().guestText(), QStringLiteral("Is there a sauna?"));
+  }
+
   void theWindowShowsTheSetupScreenUntilTheModelsAreThere() {
     AppHome home;
     AppModel model;
@@ -459,7 +783,9 @@ class ViewsTest : public QObject {
     QVERIFY(content->setup()->progressBar()->isHidden());
     // No llama-server on this PATH: the screen says where to read about it.
     QVERIFY(!content->setup()->serverAdvice()->isHidden());
-    QVERIFY(content->setup()->serverAdvice()->text().contains(QStringLiteral("sudo apt install llama.cpp")));
+    // Debian 12 has no package: the advice names the build with the engine too.
+    QVERIFY(content->setup()->serverAdvice()->text().contains(QStringLiteral("Debian 13 or later: sudo apt install llama.cpp")));
+    QVERIFY(content->setup()->serverAdvice()->text().contains(QStringLiteral("-DQUORVEL_BUNDLE_ENGINE=ON")));
 
     prepareStandInHome(home.home.path());
     model.reloadFiles();  // any change of the model

@@ -235,7 +235,8 @@ int main(int argc, char** argv) {
     }
     // A slow model: the reply takes this long to begin.
     std::this_thread::sleep_for(std::chrono::milliseconds(envInt("QUORVEL_STANDIN_REPLY_DELAY_MS", 0)));
-    const std::string reply = standin::chatReply(system, user);
+    // As llama-server's tokenizer often does, the reply may begin with a space.
+    const std::string reply = (env("QUORVEL_STANDIN_LEADING_SPACE") == "1" ? " " : "") + standin::chatReply(system, user);
     const auto parts = pieces(reply);
     const bool missing = fault("QUORVEL_STANDIN_MISSING_FIELDS", o);
     if (!body.value("stream", false)) {

@@ -2,29 +2,184 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ru_RU" sourcelanguage="en">
 <context>
+    <name>Reasons</name>
+    <message>
+        <location filename="../reasons.cpp" line="32"/>
+        <source>the PDF is damaged</source>
+        <translation>PDF-файл повреждён</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="33"/>
+        <source>the PDF is locked with a password</source>
+        <translation>PDF-файл защищён паролем</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="34"/>
+        <source>the file is empty</source>
+        <translation>файл пустой</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="36"/>
+        <source>damaged, or not a .%1 document</source>
+        <translation>файл повреждён или это не документ .%1</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="38"/>
+        <location filename="../reasons.cpp" line="39"/>
+        <location filename="../reasons.cpp" line="73"/>
+        <source>could not be read</source>
+        <translation>не удалось прочитать</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="40"/>
+        <source>not an ordinary file</source>
+        <translation>это не обычный файл</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="42"/>
+        <source>a system file, never read</source>
+        <translation>системный файл, такие не читаются</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="44"/>
+        <source>a link to a file outside the documents folder</source>
+        <translation>ссылка на файл вне папки документов</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="45"/>
+        <source>too large (%1)</source>
+        <translation>слишком большой (%1)</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="47"/>
+        <source>page %1 could not be drawn within %2 s</source>
+        <translation>страницу %1 не удалось отрисовать за %2 с</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="49"/>
+        <source>page %1 could not be drawn</source>
+        <translation>страницу %1 не удалось отрисовать</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="51"/>
+        <source>page %1 took too long to read</source>
+        <translation>страница %1 читалась слишком долго</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="53"/>
+        <source>a document has at most %1 scanned pages read</source>
+        <translation>в одном документе читается не больше %1 отсканированных страниц</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="56"/>
+        <source>a document&apos;s scanned pages may take at most %1 minutes to read</source>
+        <translation>на отсканированные страницы документа отводится не больше %1 минут</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="60"/>
+        <source>scanned pages %1 to %2 not read: %3</source>
+        <translation>отсканированные страницы с %1 по %2 не прочитаны: %3</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="81"/>
+        <source>the download server cannot be reached. Check the internet connection, then try again.</source>
+        <translation>нет связи с сервером загрузки. Проверьте подключение к интернету и попробуйте снова.</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="83"/>
+        <source>the disk is full. Free some space, then try again.</source>
+        <translation>диск заполнен. Освободите место и попробуйте снова.</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="85"/>
+        <source>the file could not be saved on this computer.</source>
+        <translation>файл не удалось сохранить на этом компьютере.</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="87"/>
+        <source>the download server refused the file. Try again later.</source>
+        <translation>сервер загрузки не отдал файл. Попробуйте позже.</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="89"/>
+        <source>what arrived is not the whole model file. Try again.</source>
+        <translation>файл модели пришёл не целиком. Попробуйте снова.</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="91"/>
+        <source>the download broke off. Try again: it goes on where it stopped.</source>
+        <translation>загрузка прервалась. Попробуйте снова: она продолжится с того места, где остановилась.</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="97"/>
+        <source>The model could not be downloaded: %1</source>
+        <translation>Модель не скачалась: %1</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="109"/>
+        <source>the model did not answer</source>
+        <translation>модель не ответила</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="111"/>
+        <source>the model&apos;s reply broke off</source>
+        <translation>ответ модели оборвался</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="113"/>
+        <source>the search model failed</source>
+        <translation>поисковая модель дала сбой</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="115"/>
+        <source>the model reported an error</source>
+        <translation>модель сообщила об ошибке</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="122"/>
+        <source>the documents could not be saved after reading</source>
+        <translation>прочитанные документы не удалось сохранить</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="124"/>
+        <source>the search model did not answer</source>
+        <translation>поисковая модель не ответила</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="126"/>
+        <source>the search model reported an error</source>
+        <translation>поисковая модель сообщила об ошибке</translation>
+    </message>
+    <message>
+        <location filename="../reasons.cpp" line="130"/>
+        <source>the model could not be started</source>
+        <translation>модель не удалось запустить</translation>
+    </message>
+</context>
+<context>
     <name>ReplyTemplate</name>
     <message>
-        <location filename="../ask_panel.cpp" line="24"/>
+        <location filename="../ask_panel.cpp" line="26"/>
         <source>Check-in / out</source>
         <translation>Заезд и выезд</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="24"/>
+        <location filename="../ask_panel.cpp" line="26"/>
         <source>Breakfast</source>
         <translation>Завтрак</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="25"/>
+        <location filename="../ask_panel.cpp" line="27"/>
         <source>Transfer</source>
         <translation>Трансфер</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="25"/>
+        <location filename="../ask_panel.cpp" line="27"/>
         <source>House rules</source>
         <translation>Правила</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="26"/>
+        <location filename="../ask_panel.cpp" line="28"/>
         <source>Complaint</source>
         <translation>Жалоба</translation>
     </message>
@@ -32,120 +187,164 @@
 <context>
     <name>quorvel::app::AppDelegate</name>
     <message>
-        <location filename="../app_delegate.cpp" line="97"/>
+        <location filename="../app_delegate.cpp" line="125"/>
         <source>About Quorvel</source>
         <translation>Об Quorvel</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="99"/>
+        <location filename="../app_delegate.cpp" line="127"/>
         <source>Quorvel answers hotel guests from the hotel&apos;s own documents, on this computer.</source>
         <translation>Quorvel отвечает гостям по документам гостиницы, на этом компьютере.</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="102"/>
+        <location filename="../app_delegate.cpp" line="130"/>
         <source>Hide</source>
         <translation>Скрыть</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="103"/>
+        <location filename="../app_delegate.cpp" line="131"/>
         <source>Quit</source>
         <translation>Выйти</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="106"/>
+        <location filename="../app_delegate.cpp" line="134"/>
         <source>Edit</source>
         <translation>Правка</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="112"/>
+        <location filename="../app_delegate.cpp" line="140"/>
         <source>Cut</source>
         <translation>Вырезать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="113"/>
+        <location filename="../app_delegate.cpp" line="141"/>
         <source>Copy</source>
         <translation>Копировать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="114"/>
+        <location filename="../app_delegate.cpp" line="142"/>
         <source>Paste</source>
         <translation>Вставить</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="115"/>
+        <location filename="../app_delegate.cpp" line="143"/>
         <source>Select All</source>
         <translation>Выделить всё</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="117"/>
+        <location filename="../app_delegate.cpp" line="145"/>
         <source>Window</source>
         <translation>Окно</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="118"/>
+        <location filename="../app_delegate.cpp" line="146"/>
         <source>Close</source>
         <translation>Закрыть</translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="252"/>
+        <source>Clear conversation history</source>
+        <translation>Очистить историю разговоров</translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../app_delegate.cpp" line="253"/>
+        <source>Delete the %n recorded reply(s) and the list of unanswered questions? This cannot be undone.</source>
+        <translation>
+            <numerusform>Удалить %n сохранённый ответ и список вопросов без ответа? Это нельзя отменить.</numerusform>
+            <numerusform>Удалить %n сохранённых ответа и список вопросов без ответа? Это нельзя отменить.</numerusform>
+            <numerusform>Удалить %n сохранённых ответов и список вопросов без ответа? Это нельзя отменить.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="256"/>
+        <source>Clear history</source>
+        <translation>Очистить историю</translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="257"/>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
     </message>
 </context>
 <context>
     <name>quorvel::app::AppModel</name>
     <message>
-        <location filename="../app_model.cpp" line="85"/>
+        <location filename="../app_model.cpp" line="100"/>
         <source>Hotel rules, prices, contracts — they stay on this computer</source>
         <translation>Правила, цены, договоры — они останутся только на этом компьютере</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="86"/>
+        <location filename="../app_model.cpp" line="101"/>
         <source>Documents (%1)</source>
         <translation>Документы (%1)</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="119"/>
+        <location filename="../app_model.cpp" line="128"/>
+        <source>The model is stopping…</source>
+        <translation>Модель останавливается…</translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="131"/>
+        <source>The model is starting: a reply can be written in a moment.</source>
+        <translation>Модель запускается: ответ можно будет написать через мгновение.</translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="133"/>
+        <source>No reply can be written: %1</source>
+        <translation>Ответ не написать: %1</translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="134"/>
+        <source>No reply can be written: the model is not installed.</source>
+        <translation>Ответ не написать: модель не установлена.</translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="146"/>
         <source>%1 tokens/s · %2 s · offline</source>
         <translation>%1 ток/с · %2 с · без интернета</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="172"/>
-        <source>Download failed: %1</source>
-        <translation>Не скачалось: %1</translation>
-    </message>
-    <message>
-        <location filename="../app_model.cpp" line="227"/>
+        <location filename="../app_model.cpp" line="258"/>
         <source>Reading %1</source>
         <translation>Читаю %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="320"/>
+        <location filename="../app_model.cpp" line="275"/>
+        <source>The documents could not be read: %1</source>
+        <translation>Документы не прочитаны: %1</translation>
+    </message>
+    <message>
+        <location filename="../app_model.cpp" line="363"/>
         <source>The reply was not finished: %1. “Write reply” starts it again.</source>
         <translation>Ответ не дописан: %1. «Написать ответ» запустит его снова.</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="321"/>
+        <location filename="../app_model.cpp" line="364"/>
         <source>The reply was not finished: %1</source>
         <translation>Ответ не дописан: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="391"/>
+        <location filename="../app_model.cpp" line="428"/>
         <source>No reply: the clipboard holds no text</source>
         <translation>Ответа нет: в буфере нет текста</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="392"/>
+        <location filename="../app_model.cpp" line="429"/>
         <source>No reply: another reply is being written — try again in a moment</source>
         <translation>Ответа нет: пишется другой ответ — попробуйте чуть позже</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="394"/>
+        <location filename="../app_model.cpp" line="431"/>
         <source>No reply: the model is not running — start it first</source>
         <translation>Ответа нет: модель не запущена — сначала запустите её</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="401"/>
+        <location filename="../app_model.cpp" line="438"/>
         <source>Reply copied to the clipboard</source>
         <translation>Ответ скопирован в буфер</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="403"/>
+        <location filename="../app_model.cpp" line="440"/>
         <source>No reply: %1</source>
         <translation>Ответа нет: %1</translation>
     </message>
@@ -153,80 +352,106 @@
 <context>
     <name>quorvel::app::AskPanel</name>
     <message>
-        <location filename="../ask_panel.cpp" line="75"/>
+        <location filename="../ask_panel.cpp" line="76"/>
         <source>Guest&apos;s language</source>
         <translation>Язык гостя</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="113"/>
+        <location filename="../ask_panel.cpp" line="114"/>
         <source>Reply to a guest</source>
         <translation>Ответ гостю</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="208"/>
+        <location filename="../ask_panel.cpp" line="220"/>
+        <source>The message is long: the reply uses its first %L1 characters, the rest was left out.</source>
+        <translation>Сообщение длинное: для ответа берутся его первые %L1 символов, остальное отброшено.</translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="267"/>
         <source>Reply</source>
         <translation>Ответ</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="209"/>
+        <location filename="../ask_panel.cpp" line="268"/>
         <source>not in the documents</source>
         <translation>в документах нет</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="213"/>
+        <location filename="../ask_panel.cpp" line="272"/>
         <source>not finished — do not send</source>
         <translation>не дописан — не отправляйте</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="218"/>
+        <location filename="../ask_panel.cpp" line="276"/>
+        <source>written for the previous message</source>
+        <translation>написан для предыдущего сообщения</translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="281"/>
         <source>Copy</source>
         <translation>Копировать</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="237"/>
+        <location filename="../ask_panel.cpp" line="285"/>
+        <source>Copy for the guest</source>
+        <translation>Копировать для гостя</translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="287"/>
+        <location filename="../ask_panel.cpp" line="372"/>
+        <source>Copies the reply without the source numbers ([1]) and without Markdown marks (**)</source>
+        <translation>Копирует ответ без номеров источников ([1]) и без разметки Markdown (**)</translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="305"/>
         <source>Where it comes from</source>
         <translation>Откуда взято</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="264"/>
+        <location filename="../ask_panel.cpp" line="339"/>
         <source>Optional: the guest&apos;s message (template works without it)</source>
         <translation>Не обязательно: сообщение гостя (шаблон работает и без него)</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="265"/>
+        <location filename="../ask_panel.cpp" line="340"/>
         <source>Paste the guest&apos;s message in any language…</source>
         <translation>Вставьте сообщение гостя на любом языке…</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="274"/>
+        <location filename="../ask_panel.cpp" line="349"/>
         <source>Writing…</source>
         <translation>Пишу…</translation>
     </message>
     <message>
-        <location filename="../ask_panel.cpp" line="274"/>
+        <location filename="../ask_panel.cpp" line="349"/>
         <source>Write reply</source>
         <translation>Написать ответ</translation>
+    </message>
+    <message>
+        <location filename="../ask_panel.cpp" line="367"/>
+        <source>The reply shown was written for the previous message: write the reply to this one</source>
+        <translation>Этот ответ написан для предыдущего сообщения: напишите ответ на это</translation>
     </message>
 </context>
 <context>
     <name>quorvel::app::DocList</name>
     <message>
-        <location filename="../docs_panel.cpp" line="88"/>
+        <location filename="../docs_panel.cpp" line="87"/>
         <source>Remove document</source>
         <translation>Убрать документ</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="89"/>
+        <location filename="../docs_panel.cpp" line="88"/>
         <source>Remove “%1”? It is deleted from the documents folder, and replies no longer use it.</source>
         <translation>Убрать «%1»? Файл будет удалён из папки документов, и ответы больше не будут на него опираться.</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="91"/>
+        <location filename="../docs_panel.cpp" line="90"/>
         <source>Remove</source>
         <translation>Убрать</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="92"/>
+        <location filename="../docs_panel.cpp" line="91"/>
         <source>Cancel</source>
         <translation>Отмена</translation>
     </message>
@@ -234,57 +459,57 @@
 <context>
     <name>quorvel::app::DocsPanel</name>
     <message>
-        <location filename="../docs_panel.cpp" line="52"/>
+        <location filename="../docs_panel.cpp" line="267"/>
         <source>Partly read: %1</source>
         <translation>Прочитан не весь: %1</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="52"/>
+        <location filename="../docs_panel.cpp" line="261"/>
         <source>Not read: %1</source>
         <translation>Не прочитан: %1</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="78"/>
+        <location filename="../docs_panel.cpp" line="77"/>
         <source>Remove…</source>
         <translation>Убрать…</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="142"/>
+        <location filename="../docs_panel.cpp" line="163"/>
         <source>Documents</source>
         <translation>Документы</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="150"/>
+        <location filename="../docs_panel.cpp" line="171"/>
         <source>Drop files here: rules, prices, contracts (txt, md, pdf, docx).</source>
         <translation>Перетащите сюда файлы: правила, цены, договоры (txt, md, pdf, docx).</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="166"/>
+        <location filename="../docs_panel.cpp" line="187"/>
         <source>Add documents…</source>
         <translation>Добавить документы…</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="167"/>
+        <location filename="../docs_panel.cpp" line="188"/>
         <source>Add hotel templates</source>
         <translation>Добавить шаблоны гостиницы</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="168"/>
+        <location filename="../docs_panel.cpp" line="189"/>
         <source>Load sample hotel</source>
         <translation>Загрузить пример гостиницы</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="169"/>
+        <location filename="../docs_panel.cpp" line="190"/>
         <source>Open folder</source>
         <translation>Открыть папку</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="171"/>
+        <location filename="../docs_panel.cpp" line="192"/>
         <source>Unanswered questions</source>
         <translation>Вопросы без ответа</translation>
     </message>
     <message numerus="yes">
-        <location filename="../docs_panel.cpp" line="213"/>
+        <location filename="../docs_panel.cpp" line="234"/>
         <source>%n passage(s)</source>
         <translation>
             <numerusform>%n фрагмент</numerusform>
@@ -292,116 +517,126 @@
             <numerusform>%n фрагментов</numerusform>
         </translation>
     </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="240"/>
+        <source>Not read yet: the model is not running</source>
+        <translation>Ещё не прочитан: модель не запущена</translation>
+    </message>
+    <message>
+        <location filename="../docs_panel.cpp" line="241"/>
+        <source>Not read yet</source>
+        <translation>Ещё не прочитан</translation>
+    </message>
 </context>
 <context>
     <name>quorvel::app::EngineStatus</name>
     <message>
-        <location filename="../app_states.cpp" line="47"/>
+        <location filename="../app_states.cpp" line="119"/>
         <source>Model stopped</source>
         <translation>Модель остановлена</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="47"/>
+        <location filename="../app_states.cpp" line="119"/>
         <source>Not installed — open to install</source>
         <translation>Не установлен — откройте и установите</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="48"/>
+        <location filename="../app_states.cpp" line="120"/>
         <source>Starting the local model…</source>
         <translation>Запускаю локальную модель…</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="49"/>
+        <location filename="../app_states.cpp" line="121"/>
         <source>Writing a reply…</source>
         <translation>Пишу ответ…</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="49"/>
+        <location filename="../app_states.cpp" line="121"/>
         <source>Ready · works offline</source>
         <translation>Готов · работает без интернета</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="50"/>
+        <location filename="../app_states.cpp" line="122"/>
         <source>Error: %1</source>
         <translation>Ошибка: %1</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="62"/>
+        <location filename="../app_states.cpp" line="134"/>
         <source>engine not found</source>
         <translation>не найден сервер модели (llama-server)</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="63"/>
+        <location filename="../app_states.cpp" line="135"/>
         <source>model not downloaded</source>
         <translation>модель не скачана</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="64"/>
+        <location filename="../app_states.cpp" line="136"/>
         <source>search model not downloaded</source>
         <translation>модель поиска не скачана</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="65"/>
+        <location filename="../app_states.cpp" line="137"/>
         <source>model file damaged: %1</source>
         <translation>файл модели повреждён: %1</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="66"/>
+        <location filename="../app_states.cpp" line="138"/>
         <source>model server did not start (see logs)</source>
         <translation>сервер модели не запустился (см. журналы)</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="68"/>
+        <location filename="../app_states.cpp" line="140"/>
         <source>port %1 is used by another program (quorvel-cli stop ends a model server of ours)</source>
         <translation>порт %1 занят другой программой (quorvel-cli stop останавливает наш сервер модели)</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="70"/>
+        <location filename="../app_states.cpp" line="142"/>
         <source>the model server stopped</source>
         <translation>сервер модели остановился</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="72"/>
+        <location filename="../app_states.cpp" line="144"/>
         <source>the model servers were not started: their key cannot be made in %1</source>
         <translation>серверы модели не запущены: их ключ нельзя создать в %1</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="103"/>
+        <location filename="../app_states.cpp" line="179"/>
         <source>Quorvel&apos;s model server is missing from its installation: reinstall Quorvel (sudo apt install --reinstall quorvel).</source>
         <translation>В установке Quorvel нет сервера модели: переустановите Quorvel (sudo apt install --reinstall quorvel).</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="106"/>
-        <source>llama-server is not installed: install it (sudo apt install llama.cpp), then press “Try again”.</source>
-        <translation>llama-server не установлен: установите его (sudo apt install llama.cpp) и нажмите «Попробовать снова».</translation>
+        <location filename="../app_states.cpp" line="184"/>
+        <source>llama-server is not installed: install the llama.cpp package (Debian 13 or later: sudo apt install llama.cpp) or build Quorvel with its engine (cmake -DQUORVEL_BUNDLE_ENGINE=ON), then press “Try again”.</source>
+        <translation>llama-server не установлен: установите пакет llama.cpp (Debian 13 и новее: sudo apt install llama.cpp) или соберите Quorvel вместе с его сервером (cmake -DQUORVEL_BUNDLE_ENGINE=ON), затем нажмите «Попробовать снова».</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="115"/>
+        <location filename="../app_states.cpp" line="195"/>
         <source>A model file is damaged: install it again on the setup screen.</source>
         <translation>Файл модели повреждён: установите его заново на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="117"/>
+        <location filename="../app_states.cpp" line="197"/>
         <source>The model files are missing: install them on the setup screen.</source>
         <translation>Нет файлов моделей: установите их на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="119"/>
+        <location filename="../app_states.cpp" line="199"/>
         <source>Press “Start again”, or write the reply: the model starts first.</source>
         <translation>Нажмите «Запустить снова» или напишите ответ: модель сначала запустится.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="121"/>
+        <location filename="../app_states.cpp" line="201"/>
         <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
         <translation>Нажмите «Попробовать снова». Если не выйдет, перезагрузите компьютер: это освободит память.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="123"/>
+        <location filename="../app_states.cpp" line="203"/>
         <source>Another program holds the model&apos;s port: close it (or ask who runs it), then press “Try again”.</source>
         <translation>Порт модели занят другой программой: закройте её (или спросите, кто её запустил), затем нажмите «Попробовать снова».</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="125"/>
+        <location filename="../app_states.cpp" line="205"/>
         <source>Make room on the disk, or remove what is in the way of the key file, then press “Try again”.</source>
         <translation>Освободите место на диске или уберите то, что мешает файлу ключа, затем нажмите «Попробовать снова».</translation>
     </message>
@@ -409,52 +644,52 @@
 <context>
     <name>quorvel::app::GapsPanel</name>
     <message>
-        <location filename="../gaps_panel.cpp" line="51"/>
-        <source>Guests asked, not in your documents</source>
-        <translation>Гости спрашивали, в документах нет</translation>
+        <location filename="../gaps_panel.cpp" line="58"/>
+        <source>Unanswered questions</source>
+        <translation>Вопросы без ответа</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="53"/>
+        <location filename="../gaps_panel.cpp" line="64"/>
         <source>Look again</source>
         <translation>Проверить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="57"/>
+        <location filename="../gaps_panel.cpp" line="68"/>
         <source>Back to the reply</source>
         <translation>К ответу гостю</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="78"/>
+        <location filename="../gaps_panel.cpp" line="89"/>
         <source>The guests&apos; words</source>
         <translation>Слова гостей</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="85"/>
+        <location filename="../gaps_panel.cpp" line="96"/>
         <source>Open documents folder</source>
         <translation>Открыть папку документов</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="90"/>
+        <location filename="../gaps_panel.cpp" line="101"/>
         <source>Ask it again</source>
         <translation>Спросить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="93"/>
+        <location filename="../gaps_panel.cpp" line="104"/>
         <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
         <translation>Ставит вопрос в поле ответа: если вы дописали ответ в документ, ответ покажет, есть ли он теперь в документах</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="117"/>
+        <location filename="../gaps_panel.cpp" line="128"/>
         <source>Reading the conversation history…</source>
         <translation>Читаю историю разговоров…</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="119"/>
+        <location filename="../gaps_panel.cpp" line="130"/>
         <source>The list could not be made: %1</source>
         <translation>Список не составлен: %1</translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="121"/>
+        <location filename="../gaps_panel.cpp" line="132"/>
         <source>No guest messages in the last %n day(s).</source>
         <translation>
             <numerusform>За последний %n день сообщений гостей нет.</numerusform>
@@ -463,7 +698,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="123"/>
+        <location filename="../gaps_panel.cpp" line="134"/>
         <source>Every guest message of the last %n day(s) was answered from your documents.</source>
         <translation>
             <numerusform>На все сообщения гостей за последний %n день ответ нашёлся в документах.</numerusform>
@@ -472,7 +707,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="125"/>
+        <location filename="../gaps_panel.cpp" line="136"/>
         <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
         <translation>
             <numerusform>За последний %n день: вопросов без ответа в документах — %1. Допишите ответы в документ из папки.</numerusform>
@@ -481,12 +716,12 @@
         </translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="130"/>
+        <location filename="../gaps_panel.cpp" line="141"/>
         <source>(Grouped by exact text: the search model is not running.)</source>
         <translation>(Сгруппировано по точному тексту: модель поиска не запущена.)</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="139"/>
+        <location filename="../gaps_panel.cpp" line="150"/>
         <source>documents changed since</source>
         <translation>документы с тех пор менялись</translation>
     </message>
@@ -532,7 +767,7 @@
         <translation>Один раз скачаются бесплатные открытые модели (~3 ГБ). Дальше — без интернета.</translation>
     </message>
     <message>
-        <location filename="../setup_view.cpp" line="51"/>
+        <location filename="../setup_view.cpp" line="53"/>
         <source>Install in one step</source>
         <translation>Установить в один шаг</translation>
     </message>
@@ -550,67 +785,67 @@
         <translation>Последний ответ: %1 ток/с</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="107"/>
+        <location filename="../tray.cpp" line="108"/>
         <source>Documents: %1 · passages: %2</source>
         <translation>Документов: %1 · фрагментов: %2</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="109"/>
+        <location filename="../tray.cpp" line="110"/>
         <source>Network: this computer only — nothing is sent</source>
         <translation>Сеть: только этот компьютер — ничего не уходит</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="111"/>
+        <location filename="../tray.cpp" line="112"/>
         <source>Open Quorvel</source>
         <translation>Открыть Quorvel</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="112"/>
+        <location filename="../tray.cpp" line="113"/>
         <source>Reply to the question in the clipboard</source>
         <translation>Ответить на вопрос из буфера</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="114"/>
+        <location filename="../tray.cpp" line="115"/>
         <source>Add documents…</source>
         <translation>Добавить документы…</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="115"/>
+        <location filename="../tray.cpp" line="116"/>
         <source>Add hotel templates</source>
         <translation>Добавить шаблоны гостиницы</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="116"/>
+        <location filename="../tray.cpp" line="117"/>
         <source>Open documents folder</source>
         <translation>Открыть папку документов</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="117"/>
+        <location filename="../tray.cpp" line="118"/>
         <source>Re-read documents</source>
         <translation>Перечитать документы</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="118"/>
-        <source>Guests asked, not in your documents…</source>
-        <translation>Гости спрашивали, в документах нет…</translation>
+        <location filename="../tray.cpp" line="120"/>
+        <source>Unanswered questions…</source>
+        <translation>Вопросы без ответа…</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="121"/>
+        <location filename="../tray.cpp" line="123"/>
         <source>Stop model (free memory)</source>
         <translation>Остановить модель (освободить память)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="121"/>
+        <location filename="../tray.cpp" line="123"/>
         <source>Start model</source>
         <translation>Запустить модель</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="123"/>
+        <location filename="../tray.cpp" line="125"/>
         <source>Clear conversation history (%1)</source>
         <translation>Очистить историю разговоров (%1)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="125"/>
+        <location filename="../tray.cpp" line="127"/>
         <source>Quit Quorvel</source>
         <translation>Выйти из Quorvel</translation>
     </message>

@@ -17,6 +17,7 @@
 #include <quorvel/engine.h>
 #include <quorvel/lang.h>
 #include <quorvel/paths.h>
+#include <quorvel/reply_template.h>
 
 #include "platform/text.h"
 
@@ -193,6 +194,16 @@ void dropOldest(std::unordered_map<std::string, Merged>& byKey, std::size_t keep
   }
 }
 
+// A reply task run without a message is recorded with the task's title as
+// its question ("Complaint"): no guest asked that.
+bool templateOnly(const nlohmann::json& j, const std::string& asked) {
+  const auto t = j.find("template");
+  if (t == j.end() || !t->is_string()) return false;
+  for (const ReplyTemplate& r : ReplyTemplate::hotel())
+    if (r.id == t->get_ref<const std::string&>()) return r.en == asked;
+  return false;
+}
+
 void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j, Gaps::Reading& out, TimePoint since,
          TimePoint until) {
   const auto question = j.find("question"), text = j.find("text"), notInDocs = j.find("notInDocs"),
@@ -219,7 +230,7 @@ void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j
   // As the answering used it (what newer records hold anyway): an old
   // record's message of megabytes groups as its newer copies do.
   const std::string asked = Answerer::asAnswered(question->get_ref<const std::string&>());
-  if (!gap || trimUtf8(asked, isSpaceOrNewline).empty()) return;
+  if (!gap || trimUtf8(asked, isSpaceOrNewline).empty() || templateOnly(j, asked)) return;
   Merged& m = byKey[keyOf(asked)];
   Gaps::Message& msg = m.message;
   if (msg.count == 0) {

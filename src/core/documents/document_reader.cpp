@@ -119,7 +119,10 @@ std::optional<std::string> DocumentReader::text(const fs::path& of, std::vector<
       debug::line("READ: no text from ", of.string());
       // The reader may have said why; otherwise the file is not what its
       // name says, or is damaged.
-      if (notes && notes->size() == before) note("damaged, or not a ." + ext + " document");
+      if (notes && notes->size() == before) {
+        std::error_code ec;
+        note(std::filesystem::file_size(of, ec) == 0 && !ec ? "empty" : "damaged, or not a ." + ext + " document");
+      }
     }
     return text;
   } catch (const std::exception& e) {
