@@ -11,6 +11,7 @@
 #include <set>
 #include <unordered_map>
 
+#include <quorvel/desk_answers.h>
 #include <quorvel/embedder.h>
 #include <quorvel/engine.h>
 #include <quorvel/lang.h>
@@ -37,24 +38,6 @@ namespace {
 
 // A line longer than this is no answer of ours: skipped unread.
 constexpr std::size_t kLongestLine = 1 << 20;
-
-// One message whatever its spacing and case.
-std::string keyOf(std::string_view text) {
-  std::string collapsed;
-  bool space = false;
-  for (char c : trimUtf8(text, isSpaceOrNewline)) {
-    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-      space = true;
-      continue;
-    }
-    if (space && !collapsed.empty()) collapsed.push_back(' ');
-    space = false;
-    collapsed.push_back(c);
-  }
-  std::string folded;
-  icu::UnicodeString::fromUTF8(collapsed).foldCase().toUTF8String(folded);
-  return folded;
-}
 
 bool endsWith(std::string_view text, std::string_view end) {
   return !end.empty() && text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
@@ -111,7 +94,7 @@ void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j
   const bool gap = notInDocs->get<bool>() || endsWith(text->get_ref<const std::string&>(), Lang::partial(code));
   const std::string& asked = question->get_ref<const std::string&>();
   if (!gap || trimUtf8(asked, isSpaceOrNewline).empty()) return;
-  Merged& m = byKey[keyOf(asked)];
+  Merged& m = byKey[foldedKey(asked)];
   Gaps::Message& msg = m.message;
   if (msg.count == 0) {
     msg.text = std::string(trimUtf8(asked, isSpaceOrNewline));
@@ -299,6 +282,7 @@ Gaps::Result Gaps::find(int days, bool start) {
         std::chrono::time_point_cast<TimePoint::duration>(std::chrono::file_clock::to_sys(*newest));
     for (Group& g : r.groups) g.documentsChangedSince = changed > g.last;
   }
+  DeskAnswers::markAnswered(r.groups, DeskAnswers::read());
   return r;
 }
 
@@ -312,7 +296,8 @@ std::string Gaps::toJson(const Result& result, int days) {
                       {"last", isoDate(g.last)},
                       {"template", g.templateId.empty() ? nlohmann::json() : nlohmann::json(g.templateId)},
                       {"examples", g.examples},
-                      {"documentsChangedSince", g.documentsChangedSince}});
+                      {"documentsChangedSince", g.documentsChangedSince},
+                      {"answered", g.answered ? nlohmann::json(isoDate(*g.answered)) : nlohmann::json()}});
   return nlohmann::json{{"days", days},
                         {"groupedBy", result.byMeaning ? "meaning" : "text"},
                         {"whyByText", result.whyByText},
