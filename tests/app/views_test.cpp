@@ -335,6 +335,9 @@ class ViewsTest : public QObject {
     QCOMPARE(docs.passageCount()->text(), QStringLiteral("0 фрагментов"));
     QCOMPARE(DocsPanel::tr("%n passage(s)", nullptr, 1), QStringLiteral("1 фрагмент"));
     QCOMPARE(DocsPanel::tr("%n passage(s)", nullptr, 3), QStringLiteral("3 фрагмента"));
+    AnswerDialog answer(model, QStringLiteral("Есть ли спортзал?"));
+    QCOMPARE(answer.windowTitle(), QStringLiteral("Добавить ответ"));
+    QCOMPARE(answer.saveButton()->text(), QStringLiteral("Сохранить"));
     const bool qts = translations::qtsOwnInstalled();
     const QString cancel = QCoreApplication::translate("QPlatformTheme", "Cancel");
     translations::use(QLocale(QLocale::English));

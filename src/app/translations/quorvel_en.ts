@@ -30,6 +30,80 @@
     </message>
 </context>
 <context>
+    <name>quorvel::app::AnswerDialog</name>
+    <message>
+        <location filename="../answer_dialog.cpp" line="19"/>
+        <location filename="../answer_dialog.cpp" line="25"/>
+        <source>Add the answer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="26"/>
+        <source>It goes into %1 in the documents folder, and every later guest who asks gets it, cited. Ctrl+Return saves, Esc cancels.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="34"/>
+        <source>&amp;Question</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="40"/>
+        <source>&amp;Answer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="44"/>
+        <source>The answer as a guest should read it, in whole sentences.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="58"/>
+        <source>Save</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="61"/>
+        <source>Ask it again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="64"/>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="107"/>
+        <source>The answer could not be saved: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="113"/>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="116"/>
+        <source>Saved. The documents are read again when the model runs.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="121"/>
+        <source>Saved. Reading the documents again…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="130"/>
+        <source>Saved, but the documents could not be read again: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="133"/>
+        <source>Saved and read: the next guest who asks gets this answer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>quorvel::app::AppDelegate</name>
     <message>
         <location filename="../app_delegate.cpp" line="97"/>
@@ -393,52 +467,62 @@
 <context>
     <name>quorvel::app::GapsPanel</name>
     <message>
-        <location filename="../gaps_panel.cpp" line="51"/>
+        <location filename="../gaps_panel.cpp" line="52"/>
         <source>Guests asked, not in your documents</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="53"/>
+        <location filename="../gaps_panel.cpp" line="54"/>
         <source>Look again</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="57"/>
+        <location filename="../gaps_panel.cpp" line="58"/>
         <source>Back to the reply</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="78"/>
+        <location filename="../gaps_panel.cpp" line="79"/>
         <source>The guests&apos; words</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="85"/>
+        <location filename="../gaps_panel.cpp" line="86"/>
         <source>Open documents folder</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="90"/>
+        <location filename="../gaps_panel.cpp" line="91"/>
         <source>Ask it again</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="93"/>
+        <location filename="../gaps_panel.cpp" line="94"/>
         <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="117"/>
+        <location filename="../gaps_panel.cpp" line="103"/>
+        <source>Add the answer…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="105"/>
+        <source>Writes the answer into the documents once: every later guest who asks gets it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="136"/>
         <source>Reading the conversation history…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="119"/>
+        <location filename="../gaps_panel.cpp" line="138"/>
         <source>The list could not be made: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="121"/>
+        <location filename="../gaps_panel.cpp" line="140"/>
         <source>No guest messages in the last %n day(s).</source>
         <translation>
             <numerusform>No guest messages in the last day.</numerusform>
@@ -446,7 +530,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="123"/>
+        <location filename="../gaps_panel.cpp" line="142"/>
         <source>Every guest message of the last %n day(s) was answered from your documents.</source>
         <translation>
             <numerusform>Every guest message of the last day was answered from your documents.</numerusform>
@@ -454,7 +538,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="125"/>
+        <location filename="../gaps_panel.cpp" line="144"/>
         <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
         <translation>
             <numerusform>The last day: %1 questions the documents did not answer. Write the answers into a document of the folder.</numerusform>
@@ -462,13 +546,18 @@
         </translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="130"/>
+        <location filename="../gaps_panel.cpp" line="149"/>
         <source>(Grouped by exact text: the search model is not running.)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="139"/>
+        <location filename="../gaps_panel.cpp" line="158"/>
         <source>documents changed since</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="159"/>
+        <source>answered %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -30,6 +30,80 @@
     </message>
 </context>
 <context>
+    <name>quorvel::app::AnswerDialog</name>
+    <message>
+        <location filename="../answer_dialog.cpp" line="19"/>
+        <location filename="../answer_dialog.cpp" line="25"/>
+        <source>Add the answer</source>
+        <translation>Добавить ответ</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="26"/>
+        <source>It goes into %1 in the documents folder, and every later guest who asks gets it, cited. Ctrl+Return saves, Esc cancels.</source>
+        <translation>Ответ попадёт в %1 в папке документов, и каждый следующий гость, который спросит, получит его со ссылкой на источник. Ctrl+Return — сохранить, Esc — отменить.</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="34"/>
+        <source>&amp;Question</source>
+        <translation>&amp;Вопрос</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="40"/>
+        <source>&amp;Answer</source>
+        <translation>&amp;Ответ</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="44"/>
+        <source>The answer as a guest should read it, in whole sentences.</source>
+        <translation>Ответ так, как его должен прочитать гость, целыми предложениями.</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="58"/>
+        <source>Save</source>
+        <translation>Сохранить</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="61"/>
+        <source>Ask it again</source>
+        <translation>Спросить снова</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="64"/>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="107"/>
+        <source>The answer could not be saved: %1</source>
+        <translation>Ответ не сохранён: %1</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="113"/>
+        <source>Close</source>
+        <translation>Закрыть</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="116"/>
+        <source>Saved. The documents are read again when the model runs.</source>
+        <translation>Сохранено. Документы будут перечитаны, когда модель запустится.</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="121"/>
+        <source>Saved. Reading the documents again…</source>
+        <translation>Сохранено. Перечитываю документы…</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="130"/>
+        <source>Saved, but the documents could not be read again: %1</source>
+        <translation>Сохранено, но документы не перечитаны: %1</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="133"/>
+        <source>Saved and read: the next guest who asks gets this answer.</source>
+        <translation>Сохранено и прочитано: следующий гость, который спросит, получит этот ответ.</translation>
+    </message>
+</context>
+<context>
     <name>quorvel::app::AppDelegate</name>
     <message>
         <location filename="../app_delegate.cpp" line="97"/>
@@ -394,52 +468,62 @@
 <context>
     <name>quorvel::app::GapsPanel</name>
     <message>
-        <location filename="../gaps_panel.cpp" line="51"/>
+        <location filename="../gaps_panel.cpp" line="52"/>
         <source>Guests asked, not in your documents</source>
         <translation>Гости спрашивали, в документах нет</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="53"/>
+        <location filename="../gaps_panel.cpp" line="54"/>
         <source>Look again</source>
         <translation>Проверить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="57"/>
+        <location filename="../gaps_panel.cpp" line="58"/>
         <source>Back to the reply</source>
         <translation>К ответу гостю</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="78"/>
+        <location filename="../gaps_panel.cpp" line="79"/>
         <source>The guests&apos; words</source>
         <translation>Слова гостей</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="85"/>
+        <location filename="../gaps_panel.cpp" line="86"/>
         <source>Open documents folder</source>
         <translation>Открыть папку документов</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="90"/>
+        <location filename="../gaps_panel.cpp" line="91"/>
         <source>Ask it again</source>
         <translation>Спросить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="93"/>
+        <location filename="../gaps_panel.cpp" line="94"/>
         <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
         <translation>Ставит вопрос в поле ответа: если вы дописали ответ в документ, ответ покажет, есть ли он теперь в документах</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="117"/>
+        <location filename="../gaps_panel.cpp" line="103"/>
+        <source>Add the answer…</source>
+        <translation>Добавить ответ…</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="105"/>
+        <source>Writes the answer into the documents once: every later guest who asks gets it</source>
+        <translation>Записывает ответ в документы один раз: его получит каждый следующий гость, который спросит</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="136"/>
         <source>Reading the conversation history…</source>
         <translation>Читаю историю разговоров…</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="119"/>
+        <location filename="../gaps_panel.cpp" line="138"/>
         <source>The list could not be made: %1</source>
         <translation>Список не составлен: %1</translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="121"/>
+        <location filename="../gaps_panel.cpp" line="140"/>
         <source>No guest messages in the last %n day(s).</source>
         <translation>
             <numerusform>За последний %n день сообщений гостей нет.</numerusform>
@@ -448,7 +532,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="123"/>
+        <location filename="../gaps_panel.cpp" line="142"/>
         <source>Every guest message of the last %n day(s) was answered from your documents.</source>
         <translation>
             <numerusform>На все сообщения гостей за последний %n день ответ нашёлся в документах.</numerusform>
@@ -457,7 +541,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="125"/>
+        <location filename="../gaps_panel.cpp" line="144"/>
         <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
         <translation>
             <numerusform>За последний %n день: вопросов без ответа в документах — %1. Допишите ответы в документ из папки.</numerusform>
@@ -466,14 +550,19 @@
         </translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="130"/>
+        <location filename="../gaps_panel.cpp" line="149"/>
         <source>(Grouped by exact text: the search model is not running.)</source>
         <translation>(Сгруппировано по точному тексту: модель поиска не запущена.)</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="139"/>
+        <location filename="../gaps_panel.cpp" line="158"/>
         <source>documents changed since</source>
         <translation>документы с тех пор менялись</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="159"/>
+        <source>answered %1</source>
+        <translation>ответ добавлен %1</translation>
     </message>
 </context>
 <context>
