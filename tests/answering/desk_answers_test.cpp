@@ -173,6 +173,18 @@ TEST(DeskAnswers, AnsweredGroupsSinkAndComeBackWhenStillAsked) {
   EXPECT_FALSE(still[0].answered);
   EXPECT_EQ(still.back().representative, "Gibt es ein Fitnessstudio?");
   EXPECT_EQ(still.back().answered, minute(10));
+
+  // A question the receptionist reworded when answering: by meaning.
+  std::vector<Gaps::Group> reworded{group({"Y a-t-il une salle de sport ?"}, 2, minute(5)),
+                                    group({"Is there a sauna?"}, 1, minute(5))};
+  const std::vector<DeskAnswers::Section> rewordedSections{{"Is there a fitness room?", "Yes.", minute(10)},
+                                                           {"Is there a sauna?", "No.", std::nullopt}};
+  DeskAnswers::markAnswered(reworded, rewordedSections, [](const std::string& message, std::size_t section) {
+    return message == "Y a-t-il une salle de sport ?" && section == 0;
+  });
+  EXPECT_EQ(reworded[0].representative, "Is there a sauna?");  // no date: not known to be answered
+  EXPECT_FALSE(reworded[0].answered);
+  EXPECT_EQ(reworded[1].answered, minute(10));
 }
 
 }  // namespace

@@ -492,6 +492,9 @@ class ViewsTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == dialog->answer(); }, 5000));
     QTest::keyClick(dialog->answer(), Qt::Key_Backtab);
     QCOMPARE(QApplication::focusWidget(), dialog->question());
+    // Reworded: the list still finds it answered, by meaning.
+    QTest::keyClick(dialog->question(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(dialog->question(), QStringLiteral("Is there a gym at the hotel?"));
     QTest::keyClick(dialog->question(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), dialog->answer());
     QTest::keyClicks(dialog->answer(), QStringLiteral("Yes, we have a gym on the ground floor."));
@@ -505,7 +508,7 @@ class ViewsTest : public QObject {
     QCOMPARE(dialog->note()->text(), QStringLiteral("Saved and read: the next guest who asks gets this answer."));
     const auto sections = DeskAnswers::read();
     QCOMPARE(sections.size(), std::size_t{1});
-    QCOMPARE(sections[0].question, std::string("Do you have a gym?"));
+    QCOMPARE(sections[0].question, std::string("Is there a gym at the hotel?"));
     QCOMPARE(sections[0].answer, std::string("Yes, we have a gym on the ground floor.\nOpen daily from 6:00 to 22:00."));
     QVERIFY(DocIndex::shared().count(std::string(DeskAnswers::kFileName)) > 0);
     QVERIFY(QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000));

@@ -11,6 +11,7 @@
 #include <map>
 #include <stdexcept>
 
+#include <quorvel/embedder.h>
 #include <quorvel/paths.h>
 
 #include "platform/file_util.h"
@@ -227,7 +228,8 @@ void DeskAnswers::save(std::string_view question, std::string_view answer, TimeP
     throw std::runtime_error("cannot write " + file.string() + ": " + std::strerror(errno));
 }
 
-void DeskAnswers::markAnswered(std::vector<Gaps::Group>& groups, const std::vector<Section>& sections) {
+void DeskAnswers::markAnswered(std::vector<Gaps::Group>& groups, const std::vector<Section>& sections,
+                               const SameMeaning& same) {
   std::map<std::string, TimePoint> added;  // the latest answer of each question
   for (const Section& s : sections) {
     if (!s.added) continue;
@@ -237,13 +239,47 @@ void DeskAnswers::markAnswered(std::vector<Gaps::Group>& groups, const std::vect
   for (Gaps::Group& g : groups) {
     g.answered.reset();
     std::optional<TimePoint> when;
-    for (const std::string& text : g.examples)
-      if (auto it = added.find(foldedKey(text)); it != added.end() && (!when || it->second > *when)) when = it->second;
+    auto answeredAt = [&when](TimePoint t) {
+      if (!when || t > *when) when = t;
+    };
+    for (const std::string& text : g.examples) {
+      if (auto it = added.find(foldedKey(text)); it != added.end()) answeredAt(it->second);
+      if (!same) continue;
+      for (std::size_t i = 0; i < sections.size(); ++i)
+        if (sections[i].added && same(text, i)) answeredAt(*sections[i].added);
+    }
     // The date line keeps minutes: an ask within the minute the answer was
     // added came before it.
     if (when && g.last < *when + std::chrono::minutes(1)) g.answered = when;
   }
   std::stable_partition(groups.begin(), groups.end(), [](const Gaps::Group& g) { return !g.answered; });
+}
+
+void DeskAnswers::markAnswered(std::vector<Gaps::Group>& groups, const std::vector<Section>& sections,
+                               const std::vector<Gaps::Message>& messages,
+                               const std::vector<std::vector<float>>& vectors) {
+  std::vector<std::vector<float>> questions;
+  if (!sections.empty() && !vectors.empty() && vectors.size() == messages.size()) {
+    std::vector<std::string> texts;
+    for (const Section& s : sections) texts.push_back(s.question);
+    try {
+      questions = Embedder::embed(texts, true);
+    } catch (const std::exception&) {
+      questions.clear();  // by text alone
+    }
+  }
+  if (questions.size() != sections.size()) return markAnswered(groups, sections);
+  std::map<std::string, const std::vector<float>*> byText;
+  for (std::size_t i = 0; i < messages.size(); ++i) byText[messages[i].text] = &vectors[i];
+  markAnswered(groups, sections, [&](const std::string& message, std::size_t section) {
+    const auto it = byText.find(message);
+    if (it == byText.end() || it->second->size() != questions[section].size()) return false;
+    // Both are of unit length: the dot product is the cosine.
+    double dot = 0;
+    for (std::size_t d = 0; d < questions[section].size(); ++d)
+      dot += static_cast<double>((*it->second)[d]) * questions[section][d];
+    return dot >= Gaps::kJoin;
+  });
 }
 
 }  // namespace quorvel

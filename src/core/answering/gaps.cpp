@@ -258,13 +258,15 @@ Gaps::Result Gaps::find(int days, bool start) {
   r.leftOut = reading.leftOut;
   r.answers = reading.answers;
   if (reading.messages.empty()) return r;
+  std::vector<std::vector<float>> vectors;
   try {
     if (start && Engine::shared().state() != Engine::State::ready()) Engine::shared().start();
     const Engine::State state = Engine::shared().state();
     if (state != Engine::State::ready()) throw std::runtime_error(state.message);
     std::vector<std::string> texts;
     for (const Message& m : reading.messages) texts.push_back(m.text);
-    r.groups = byMeaning(reading.messages, Embedder::embed(texts, true));
+    vectors = Embedder::embed(texts, true);
+    r.groups = byMeaning(reading.messages, vectors);
     r.byMeaning = true;
   } catch (const std::exception& e) {
     r.whyByText = e.what();
@@ -282,7 +284,7 @@ Gaps::Result Gaps::find(int days, bool start) {
         std::chrono::time_point_cast<TimePoint::duration>(std::chrono::file_clock::to_sys(*newest));
     for (Group& g : r.groups) g.documentsChangedSince = changed > g.last;
   }
-  DeskAnswers::markAnswered(r.groups, DeskAnswers::read());
+  DeskAnswers::markAnswered(r.groups, DeskAnswers::read(), reading.messages, vectors);
   return r;
 }
 

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,11 +58,22 @@ struct DeskAnswers {
                    TimePoint added = std::chrono::system_clock::now(),
                    const std::filesystem::path& file = DeskAnswers::file());
 
+  // Whether a guest's message asks the question of sections[i] in other
+  // words (the receptionist may have reworded it when answering).
+  using SameMeaning = std::function<bool(const std::string& message, std::size_t section)>;
+
   // Marks the groups whose question has a section (any of their messages,
-  // case and spacing aside) as answered, unless a guest went unanswered at
-  // least a minute after the answer was added; answered groups go below the
-  // open ones, each part keeping its order.
-  static void markAnswered(std::vector<Gaps::Group>& groups, const std::vector<Section>& sections);
+  // case and spacing aside, or of the same meaning) as answered, unless a
+  // guest went unanswered at least a minute after the answer was added;
+  // answered groups go below the open ones, each part keeping its order.
+  static void markAnswered(std::vector<Gaps::Group>& groups, const std::vector<Section>& sections,
+                           const SameMeaning& same = {});
+  // The same, by meaning too when the messages have vectors (one each, from
+  // the search model): a section's question, embedded as they were, means
+  // the same as a message when they are as close as two messages of one
+  // group (Gaps::kJoin). By text alone when the model cannot embed it.
+  static void markAnswered(std::vector<Gaps::Group>& groups, const std::vector<Section>& sections,
+                           const std::vector<Gaps::Message>& messages, const std::vector<std::vector<float>>& vectors);
 };
 
 }  // namespace quorvel
