@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
@@ -109,7 +110,19 @@ TEST(DeskAnswers, SavesInARowAndHandEditsLoseNothing) {
   EXPECT_GT(*sections[1].added, minute(1));
 
   // Many saves at once, from several threads (each save takes the lock on
-  // its own descriptor, as another process would): none is lost.
+  // its own descriptor, as another process would): none is lost, and a
+  // reader meanwhile only ever sees whole sections.
+  std::atomic<bool> saving{true};
+  std::atomic<int> torn{0}, looks{0};
+  std::thread reader([&] {
+    while (saving) {
+      const std::string now = readText(file);
+      ++looks;
+      for (const auto& s : DeskAnswers::parse(now))
+        if (s.answer.empty() || (!s.added && s.question != "Is there a lift?")) ++torn;
+      if (!now.ends_with("\n")) ++torn;
+    }
+  });
   std::vector<std::thread> threads;
   for (int t = 0; t < 6; ++t)
     threads.emplace_back([&, t] {
@@ -117,6 +130,10 @@ TEST(DeskAnswers, SavesInARowAndHandEditsLoseNothing) {
         DeskAnswers::save("Question " + std::to_string(t) + "." + std::to_string(i) + "?", "Answer.", minute(2), file);
     });
   for (auto& th : threads) th.join();
+  saving = false;
+  reader.join();
+  EXPECT_EQ(torn, 0);
+  EXPECT_GT(looks, 0);
   EXPECT_EQ(DeskAnswers::read(file).size(), 3u + 48u);
   // Nothing left beside it but the lock, which no reader takes for a document.
   std::vector<std::string> names;
