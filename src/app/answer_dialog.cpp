@@ -14,8 +14,7 @@
 
 namespace quorvel::app {
 
-AnswerDialog::AnswerDialog(AppModel& model, const QString& question, QWidget* parent)
-    : QDialog(parent), model_(model) {
+AnswerDialog::AnswerDialog(AppModel& model, const QString& question, QWidget* parent) : QDialog(parent), model_(model) {
   setWindowTitle(tr("Add the answer"));
   setStyleSheet(QStringLiteral("QDialog { background: %1; }").arg(css(malachite())));
   setMinimumWidth(520);
@@ -23,11 +22,11 @@ AnswerDialog::AnswerDialog(AppModel& model, const QString& question, QWidget* pa
   column->setContentsMargins(18, 16, 18, 14);
   column->setSpacing(8);
   column->addWidget(makeLabel(tr("Add the answer"), font::title2, gold(), true));
-  auto* where = makeLabel(tr("It goes into %1 in the documents folder, and every later guest who asks gets it, "
-                             "cited. Ctrl+Return saves, Esc cancels.")
-                              .arg(QString::fromUtf8(DeskAnswers::kFileName.data(),
-                                                     static_cast<qsizetype>(DeskAnswers::kFileName.size()))),
-                          font::callout, white(0.7));
+  auto* where = makeLabel(
+      tr("It goes into %1 in the documents folder, and every later guest who asks gets it, "
+         "cited. Ctrl+Return saves, Esc cancels.")
+          .arg(QString::fromUtf8(DeskAnswers::kFileName.data(), static_cast<qsizetype>(DeskAnswers::kFileName.size()))),
+      font::callout, white(0.7));
   where->setWordWrap(true);
   column->addWidget(where);
 

@@ -384,8 +384,9 @@ int gapsCommand() {
     const Gaps::Group& g = r.groups[n];
     std::string languages;
     for (const auto& l : g.languages) languages += (languages.empty() ? "" : ", ") + l;
-    std::string line = std::to_string(n + 1) + ". " + std::to_string(g.count) + " \u00D7 " + printable(g.representative) + "  [" + languages +
-                       " \u00B7 " + day(g.first) + (day(g.first) == day(g.last) ? "" : " \u2013 " + day(g.last));
+    std::string line = std::to_string(n + 1) + ". " + std::to_string(g.count) + " \u00D7 " +
+                       printable(g.representative) + "  [" + languages + " \u00B7 " + day(g.first) +
+                       (day(g.first) == day(g.last) ? "" : " \u2013 " + day(g.last));
     if (!g.templateId.empty()) line += " \u00B7 template " + g.templateId;
     if (g.documentsChangedSince) line += " \u00B7 documents changed since";
     if (g.answered) line += " \u00B7 answered " + day(*g.answered);

@@ -28,8 +28,8 @@ TimePoint minute(int n) {
 
 TEST(DeskAnswers, AnAnswerIsAddedOnceAndReplacedInPlace) {
   const std::string handWritten = "Written by the manager.\n\n## Is there parking?\nYes, in the courtyard.\n";
-  std::string doc = DeskAnswers::withAnswer(handWritten, "Do you have a gym?",
-                                            "Yes, we have a gym on the ground floor.", minute(0));
+  std::string doc =
+      DeskAnswers::withAnswer(handWritten, "Do you have a gym?", "Yes, we have a gym on the ground floor.", minute(0));
   EXPECT_TRUE(doc.starts_with(handWritten)) << doc;
   doc = DeskAnswers::withAnswer(doc, "Is the pool heated?", "It is heated to 28 degrees.", minute(1));
   // Another wording of the same question replaces, keeping its place.
@@ -64,16 +64,18 @@ TEST(DeskAnswers, AnAnswerIsAddedOnceAndReplacedInPlace) {
 // in the answer, "#" and line breaks in the question. Each stays inside its
 // own section, for this file's reading and for the passage cutter.
 TEST(DeskAnswers, HeadingsAndBlankLinesCannotSplitASection) {
-  std::string doc = DeskAnswers::withAnswer("", "# Room #5\n\nwifi?", "## Network\n\nThe network is Palm.\n\n"
-                                                                      "   # Password\nIt is on the key card.\n"
-                                                                      "```\nPrices\n---\n<!-- note",
+  std::string doc = DeskAnswers::withAnswer("", "# Room #5\n\nwifi?",
+                                            "## Network\n\nThe network is Palm.\n\n"
+                                            "   # Password\nIt is on the key card.\n"
+                                            "```\nPrices\n---\n<!-- note",
                                             minute(0));
   doc = DeskAnswers::withAnswer(doc, "Do you have a gym?", "Yes\n\nON THE GROUND FLOOR\n\nOpen daily?", minute(1));
   const auto sections = DeskAnswers::parse(doc);
   ASSERT_EQ(sections.size(), 2u) << doc;
   EXPECT_EQ(sections[0].question, "Room #5 wifi?");
-  EXPECT_EQ(sections[0].answer,
-            "\\## Network\nThe network is Palm.\n\\# Password\nIt is on the key card.\n\\```\nPrices\n\\---\n\\<!-- note");
+  EXPECT_EQ(
+      sections[0].answer,
+      "\\## Network\nThe network is Palm.\n\\# Password\nIt is on the key card.\n\\```\nPrices\n\\---\n\\<!-- note");
   EXPECT_EQ(sections[0].added, minute(0));
   EXPECT_EQ(sections[1].answer, "Yes\nON THE GROUND FLOOR\nOpen daily?");
 

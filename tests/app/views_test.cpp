@@ -458,8 +458,8 @@ class ViewsTest : public QObject {
   void anAnswerIsAddedWithTheKeyboardOnly() {
     AppHome home;
     withBreakfastRules(home);
-    QVERIFY(History::append(historyAnswer("Do you have a gym?", true, "en",
-                                          std::chrono::system_clock::now() - std::chrono::hours(1))));
+    QVERIFY(History::append(
+        historyAnswer("Do you have a gym?", true, "en", std::chrono::system_clock::now() - std::chrono::hours(1))));
     AppModel model;
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
     QVERIFY(model.status().ready());
@@ -509,7 +509,8 @@ class ViewsTest : public QObject {
     const auto sections = DeskAnswers::read();
     QCOMPARE(sections.size(), std::size_t{1});
     QCOMPARE(sections[0].question, std::string("Is there a gym at the hotel?"));
-    QCOMPARE(sections[0].answer, std::string("Yes, we have a gym on the ground floor.\nOpen daily from 6:00 to 22:00."));
+    QCOMPARE(sections[0].answer,
+             std::string("Yes, we have a gym on the ground floor.\nOpen daily from 6:00 to 22:00."));
     QVERIFY(DocIndex::shared().count(std::string(DeskAnswers::kFileName)) > 0);
     QVERIFY(QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000));
     QVERIFY(model.gaps().result().groups.at(0).answered);

@@ -708,9 +708,13 @@ TEST_F(CliEngineTest, GapsListsWhatTheDocumentsDidNotAnswer) {
   EXPECT_EQ(j["groups"][1]["representative"], "Gibt es eine Sauna?");
   EXPECT_EQ(j["groups"][1]["languages"], nlohmann::json::array({"de"}));
 
-  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-           {"--days=0"}, {"--weeks"}, {"--answer", "1"}, {"--answer", "3", "An answer."}, {"--answer", "x", "An answer."},
-           {"--answer", "0", "An answer."}, {"--answer", "1", " \n "}}) {
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{{"--days=0"},
+                                                                                   {"--weeks"},
+                                                                                   {"--answer", "1"},
+                                                                                   {"--answer", "3", "An answer."},
+                                                                                   {"--answer", "x", "An answer."},
+                                                                                   {"--answer", "0", "An answer."},
+                                                                                   {"--answer", "1", " \n "}}) {
     std::vector<std::string> command{"gaps"};
     command.insert(command.end(), bad.begin(), bad.end());
     r = runCli(command, env);
@@ -745,9 +749,10 @@ TEST_F(CliAskTest, AnAnswerWrittenFromTheUnansweredListIsCitedToTheNextGuest) {
   EXPECT_EQ(out[0], "added to " + file.string() + ": Do you have a gym?");
   EXPECT_EQ(out[1], "indexing front-desk-answers.md");
   EXPECT_TRUE(out.back().starts_with("files: 2, passages: 3, ")) << out.back();
-  EXPECT_TRUE(std::regex_match(readText(file), std::regex("## Do you have a gym\\?\n"
-                                                          "Yes, we have a gym on the ground floor, open daily from "
-                                                          "6:00 to 22:00\\.\nAdded: \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d\n")))
+  EXPECT_TRUE(
+      std::regex_match(readText(file), std::regex("## Do you have a gym\\?\n"
+                                                  "Yes, we have a gym on the ground floor, open daily from "
+                                                  "6:00 to 22:00\\.\nAdded: \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d\n")))
       << readText(file);
 
   // Asked in German, answered from the new section in German's turn.
@@ -757,7 +762,8 @@ TEST_F(CliAskTest, AnAnswerWrittenFromTheUnansweredListIsCitedToTheNextGuest) {
   ASSERT_EQ(reply.size(), 3u) << r.out;
   std::smatch cited;  // the passages' numbers follow their rank
   ASSERT_TRUE(std::regex_match(
-      reply[0], cited, std::regex("Yes, we have a gym on the ground floor, open daily from 6:00 to 22:00 \\[(\\d)\\]\\.")))
+      reply[0], cited,
+      std::regex("Yes, we have a gym on the ground floor, open daily from 6:00 to 22:00 \\[(\\d)\\]\\.")))
       << reply[0];
   EXPECT_EQ(reply[1], "  [" + cited[1].str() + "] front-desk-answers.md \u2014 Do you have a gym?");
   EXPECT_TRUE(reply[2].ends_with(" de")) << reply[2];

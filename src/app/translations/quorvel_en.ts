@@ -32,8 +32,8 @@
 <context>
     <name>quorvel::app::AnswerDialog</name>
     <message>
-        <location filename="../answer_dialog.cpp" line="19"/>
-        <location filename="../answer_dialog.cpp" line="25"/>
+        <location filename="../answer_dialog.cpp" line="18"/>
+        <location filename="../answer_dialog.cpp" line="24"/>
         <source>Add the answer</source>
         <translation type="unfinished"></translation>
     </message>
@@ -43,62 +43,62 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="34"/>
+        <location filename="../answer_dialog.cpp" line="33"/>
         <source>&amp;Question</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="40"/>
+        <location filename="../answer_dialog.cpp" line="39"/>
         <source>&amp;Answer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="44"/>
+        <location filename="../answer_dialog.cpp" line="43"/>
         <source>The answer as a guest should read it, in whole sentences.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="58"/>
+        <location filename="../answer_dialog.cpp" line="57"/>
         <source>Save</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="61"/>
+        <location filename="../answer_dialog.cpp" line="60"/>
         <source>Ask it again</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="64"/>
+        <location filename="../answer_dialog.cpp" line="63"/>
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="107"/>
+        <location filename="../answer_dialog.cpp" line="106"/>
         <source>The answer could not be saved: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="113"/>
+        <location filename="../answer_dialog.cpp" line="112"/>
         <source>Close</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="116"/>
+        <location filename="../answer_dialog.cpp" line="115"/>
         <source>Saved. The documents are read again when the model runs.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="121"/>
+        <location filename="../answer_dialog.cpp" line="120"/>
         <source>Saved. Reading the documents again…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="130"/>
+        <location filename="../answer_dialog.cpp" line="129"/>
         <source>Saved, but the documents could not be read again: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="133"/>
+        <location filename="../answer_dialog.cpp" line="132"/>
         <source>Saved and read: the next guest who asks gets this answer.</source>
         <translation type="unfinished"></translation>
     </message>

@@ -32,8 +32,8 @@
 <context>
     <name>quorvel::app::AnswerDialog</name>
     <message>
-        <location filename="../answer_dialog.cpp" line="19"/>
-        <location filename="../answer_dialog.cpp" line="25"/>
+        <location filename="../answer_dialog.cpp" line="18"/>
+        <location filename="../answer_dialog.cpp" line="24"/>
         <source>Add the answer</source>
         <translation>Добавить ответ</translation>
     </message>
@@ -43,62 +43,62 @@
         <translation>Ответ попадёт в %1 в папке документов, и каждый следующий гость, который спросит, получит его со ссылкой на источник. Ctrl+Return — сохранить, Esc — отменить.</translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="34"/>
+        <location filename="../answer_dialog.cpp" line="33"/>
         <source>&amp;Question</source>
         <translation>&amp;Вопрос</translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="40"/>
+        <location filename="../answer_dialog.cpp" line="39"/>
         <source>&amp;Answer</source>
         <translation>&amp;Ответ</translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="44"/>
+        <location filename="../answer_dialog.cpp" line="43"/>
         <source>The answer as a guest should read it, in whole sentences.</source>
         <translation>Ответ так, как его должен прочитать гость, целыми предложениями.</translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="58"/>
+        <location filename="../answer_dialog.cpp" line="57"/>
         <source>Save</source>
         <translation>Сохранить</translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="61"/>
+        <location filename="../answer_dialog.cpp" line="60"/>
         <source>Ask it again</source>
         <translation>Спросить снова</translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="64"/>
+        <location filename="../answer_dialog.cpp" line="63"/>
         <source>Cancel</source>
         <translation>Отмена</translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="107"/>
+        <location filename="../answer_dialog.cpp" line="106"/>
         <source>The answer could not be saved: %1</source>
         <translation>Ответ не сохранён: %1</translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="113"/>
+        <location filename="../answer_dialog.cpp" line="112"/>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="116"/>
+        <location filename="../answer_dialog.cpp" line="115"/>
         <source>Saved. The documents are read again when the model runs.</source>
         <translation>Сохранено. Документы будут перечитаны, когда модель запустится.</translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="121"/>
+        <location filename="../answer_dialog.cpp" line="120"/>
         <source>Saved. Reading the documents again…</source>
         <translation>Сохранено. Перечитываю документы…</translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="130"/>
+        <location filename="../answer_dialog.cpp" line="129"/>
         <source>Saved, but the documents could not be read again: %1</source>
         <translation>Сохранено, но документы не перечитаны: %1</translation>
     </message>
     <message>
-        <location filename="../answer_dialog.cpp" line="133"/>
+        <location filename="../answer_dialog.cpp" line="132"/>
         <source>Saved and read: the next guest who asks gets this answer.</source>
         <translation>Сохранено и прочитано: следующий гость, который спросит, получит этот ответ.</translation>
     </message>

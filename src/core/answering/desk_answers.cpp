@@ -101,8 +101,7 @@ std::string questionLine(std::string_view question) {
 bool opensBlock(std::string_view t) {
   if (t.empty()) return false;
   if (t.front() == '#' || t.front() == '<' || t.starts_with("```") || t.starts_with("~~~")) return true;
-  return t.find_first_not_of('=') == std::string_view::npos ||
-         t.find_first_not_of("- \t") == std::string_view::npos;
+  return t.find_first_not_of('=') == std::string_view::npos || t.find_first_not_of("- \t") == std::string_view::npos;
 }
 
 // The answer's lines, blank ones dropped (a blank line would end the
@@ -120,9 +119,9 @@ std::vector<std::string> answerLines(std::string_view answer) {
 }
 
 struct Span {
-  std::size_t heading = 0;     // byte offset of the "## " line
-  std::size_t body = 0;        // after its line break
-  std::size_t end = 0;         // the next level-1 or level-2 heading, or the end
+  std::size_t heading = 0;  // byte offset of the "## " line
+  std::size_t body = 0;     // after its line break
+  std::size_t end = 0;      // the next level-1 or level-2 heading, or the end
   std::string question;
 };
 
@@ -173,8 +172,7 @@ std::vector<DeskAnswers::Section> DeskAnswers::read(const fs::path& file) {
   std::error_code ec;
   const auto changed = fs::last_write_time(file, ec);
   if (!ec) {
-    const TimePoint when =
-        std::chrono::time_point_cast<TimePoint::duration>(std::chrono::file_clock::to_sys(changed));
+    const TimePoint when = std::chrono::time_point_cast<TimePoint::duration>(std::chrono::file_clock::to_sys(changed));
     for (Section& s : sections)
       if (!s.added) s.added = when;
   }

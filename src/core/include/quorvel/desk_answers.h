@@ -29,9 +29,9 @@ struct DeskAnswers {
   static std::filesystem::path file();
 
   struct Section {
-    std::string question;               // as its heading says
-    std::string answer;                 // the lines under it, without the date line
-    std::optional<TimePoint> added;     // from the date line, minute precision
+    std::string question;            // as its heading says
+    std::string answer;              // the lines under it, without the date line
+    std::optional<TimePoint> added;  // from the date line, minute precision
   };
 
   // The level-2 sections of a document; a level-1 heading ends a section,
