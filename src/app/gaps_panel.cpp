@@ -11,6 +11,7 @@
 #include <quorvel/lang.h>
 #include <quorvel/paths.h>
 
+#include "answer_dialog.h"
 #include "app_model.h"
 #include "reasons.h"
 #include "shared_views.h"
@@ -110,6 +111,24 @@ GapsPanel::GapsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_
       back(QString::fromStdString(groups[static_cast<std::size_t>(row)].representative));
   });
   buttons->addWidget(askAgain_);
+  addAnswer_ = new QPushButton(symbol(QStringLiteral("plus")), tr("Add the answer\u2026"));
+  addAnswer_->setObjectName(QStringLiteral("plain"));
+  addAnswer_->setToolTip(tr("Writes the answer into the documents once: every later guest who asks gets it"));
+  connect(addAnswer_, &QPushButton::clicked, this, [this] {
+    const int row = groups_->currentRow();
+    const auto& groups = model_.gaps().result().groups;
+    if (row < 0 || row >= static_cast<int>(groups.size())) return;
+    auto* dialog =
+        new AnswerDialog(model_, QString::fromStdString(groups[static_cast<std::size_t>(row)].representative), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The group's own question, as "Ask it again" of the list asks it.
+    const std::string question = groups[static_cast<std::size_t>(row)].representative;
+    dialog->askAgain = [this, question] {
+      if (back) back(QString::fromStdString(question));
+    };
+    dialog->open();
+  });
+  buttons->addWidget(addAnswer_);
   buttons->addStretch(1);
   column->addLayout(buttons);
   column->addWidget(new Footer);
@@ -148,6 +167,7 @@ void GapsPanel::refresh() {
     if (day(g.last) != when) when += QStringLiteral(" \u2013 ") + day(g.last);
     QString details = languageNames(g.languages) + QStringLiteral(" \u00B7 ") + when;
     if (g.documentsChangedSince) details += QStringLiteral(" \u00B7 ") + tr("documents changed since");
+    if (g.answered) details += QStringLiteral(" \u00B7 ") + tr("answered %1").arg(day(*g.answered));
     // A long question takes a few lines, not the whole list.
     QString question = QString::fromStdString(g.representative).simplified();
     if (question.size() > kQuestionShown) question = question.left(kQuestionShown).trimmed() + QChar(0x2026);
@@ -168,6 +188,7 @@ void GapsPanel::showMessages() {
   messagesTitle_->setVisible(chosen);
   messages_->setVisible(chosen);
   askAgain_->setEnabled(chosen);
+  addAnswer_->setEnabled(chosen);
   if (!chosen) return;
   for (const auto& text : groups[static_cast<std::size_t>(row)].examples)
     messages_->addItem(QString::fromStdString(text));

@@ -25,6 +25,8 @@ class GapsPanel : public QWidget {
   QListWidget* messages() const { return messages_; }
   QLabel* info() const { return info_; }
   QPushButton* askAgain() const { return askAgain_; }
+  // "Add the answer…" to the chosen question: opens the AnswerDialog.
+  QPushButton* addAnswer() const { return addAnswer_; }
   void refresh();
 
  private:
@@ -37,6 +39,7 @@ class GapsPanel : public QWidget {
   QLabel* messagesTitle_;
   QListWidget* messages_;
   QPushButton* askAgain_;
+  QPushButton* addAnswer_;
 };
 
 }  // namespace quorvel::app

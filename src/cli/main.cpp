@@ -12,13 +12,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include <quorvel/answerer.h>
 #include <quorvel/debug.h>
+#include <quorvel/desk_answers.h>
 #include <quorvel/doc_import.h>
 #include <quorvel/doc_index.h>
 #include <quorvel/document_reader.h>
@@ -83,6 +86,7 @@ constexpr std::string_view kUsage =
     "[--template=checkin|breakfast|transfer|rules|complaint]\n"
     "quorvel-cli bench q.json r.json\n"
     "quorvel-cli gaps             what guests asked that the documents do not answer [--days N] [--json]\n"
+    "quorvel-cli gaps --answer N \"text\"  add the desk's answer to question N of that list\n"
     "quorvel-cli stop             stop the local model\n"
     "A message given to ask on standard input (quorvel-cli ask < message.txt) is never in sight of\n"
     "other users of the computer; one given as an argument is hidden once read, not before.";
@@ -311,13 +315,39 @@ std::string day(TimePoint t) {
   return buf;
 }
 
+// Adds the desk's answer to group `n` (counted from 1) of the list as
+// `gaps` printed it, then reads the documents again so that the next guest
+// gets it.
+int answerGap(const Gaps::Result& r, const std::string& n, const std::string& text) {
+  const std::size_t count = r.groups.size();
+  if (n.empty() || n.size() > 6 || n.find_first_not_of("0123456789") != std::string::npos || std::stoul(n) < 1 ||
+      std::stoul(n) > count) {
+    err("quorvel-cli: --answer needs the number of a question of the list (" +
+        (count == 0 ? std::string("it is empty") : "1 to " + std::to_string(count)) + "), got \"" + printable(n) +
+        "\"");
+    return kErrorStatus;
+  }
+  const std::string& question = r.groups[std::stoul(n) - 1].representative;
+  DeskAnswers::save(question, text);
+  out("added to " + DeskAnswers::file().string() + ": " + printable(question));
+  return indexCommand();
+}
+
 int gapsCommand() {
   int days = 30;
   bool json = false;
+  std::optional<std::pair<std::string, std::string>> answer;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--json") {
       json = true;
+    } else if (a == "--answer") {
+      if (i + 2 >= args.size()) {
+        err("quorvel-cli: --answer needs the question's number and the answer: quorvel-cli gaps --answer N \"text\"");
+        return kErrorStatus;
+      }
+      answer.emplace(args[i + 1], args[i + 2]);
+      i += 2;
     } else if (a == "--days" || a.rfind("--days=", 0) == 0) {
       const std::string value = a == "--days" ? (i + 1 < args.size() ? args[++i] : "") : a.substr(7);
       if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos ||
@@ -327,11 +357,12 @@ int gapsCommand() {
       }
       days = std::stoi(value);
     } else {
-      err("quorvel-cli: gaps does not know " + printable(a) + "; it takes --days N and --json");
+      err("quorvel-cli: gaps does not know " + printable(a) + "; it takes --days N, --json and --answer N \"text\"");
       return kErrorStatus;
     }
   }
   const Gaps::Result r = Gaps::find(days);
+  if (answer) return answerGap(r, answer->first, answer->second);
   if (json) {
     out(Gaps::toJson(r, days));
     return 0;
@@ -353,13 +384,16 @@ int gapsCommand() {
   out("Guests asked, not in your documents (" + period + "): " + std::to_string(asked) + " of " +
       std::to_string(r.answers) + " messages, " + std::to_string(r.groups.size()) + " question(s)");
   if (!r.byMeaning) out("(grouped by exact text: the search model could not run: " + r.whyByText + ")");
-  for (const auto& g : r.groups) {
+  for (std::size_t n = 0; n < r.groups.size(); ++n) {
+    const Gaps::Group& g = r.groups[n];
     std::string languages;
     for (const auto& l : g.languages) languages += (languages.empty() ? "" : ", ") + l;
-    std::string line = std::to_string(g.count) + " \u00D7 " + printable(g.representative) + "  [" + languages +
-                       " \u00B7 " + day(g.first) + (day(g.first) == day(g.last) ? "" : " \u2013 " + day(g.last));
+    std::string line = std::to_string(n + 1) + ". " + std::to_string(g.count) + " \u00D7 " +
+                       printable(g.representative) + "  [" + languages + " \u00B7 " + day(g.first) +
+                       (day(g.first) == day(g.last) ? "" : " \u2013 " + day(g.last));
     if (!g.templateId.empty()) line += " \u00B7 template " + g.templateId;
     if (g.documentsChangedSince) line += " \u00B7 documents changed since";
+    if (g.answered) line += " \u00B7 answered " + day(*g.answered);
     out(line + "]");
     for (std::size_t i = 0; i < g.examples.size() && i < 3; ++i)
       if (g.examples[i] != g.representative || g.examples.size() > 1) out("    " + printable(g.examples[i]));
@@ -367,6 +401,7 @@ int gapsCommand() {
   if (r.leftOut > 0)
     out("(" + std::to_string(r.leftOut) + " older asks left out: only the " + std::to_string(Gaps::kMaxMessages) +
         " most recent different messages are grouped)");
+  out("Answers you add go to " + DeskAnswers::file().string() + ": quorvel-cli gaps --answer N \"the answer\"");
   return 0;
 }
 

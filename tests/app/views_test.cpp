@@ -6,16 +6,19 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 
+#include <quorvel/desk_answers.h>
 #include <quorvel/history.h>
 #include <quorvel/lang.h>
 #include <quorvel/models.h>
 
 #include "app_test_support.h"
 #include "translations.h"
+#include "answer_dialog.h"
 #include "ask_panel.h"
 #include "content_view.h"
 #include "main_view.h"
@@ -537,6 +540,9 @@ class ViewsTest : public QObject {
     QCOMPARE(docs.passageCount()->text(), QStringLiteral("0 фрагментов"));
     QCOMPARE(DocsPanel::tr("%n passage(s)", nullptr, 1), QStringLiteral("1 фрагмент"));
     QCOMPARE(DocsPanel::tr("%n passage(s)", nullptr, 3), QStringLiteral("3 фрагмента"));
+    AnswerDialog answer(model, QStringLiteral("Есть ли спортзал?"));
+    QCOMPARE(answer.windowTitle(), QStringLiteral("Добавить ответ"));
+    QCOMPARE(answer.saveButton()->text(), QStringLiteral("Сохранить"));
     const bool qts = translations::qtsOwnInstalled();
     const QString cancel = QCoreApplication::translate("QPlatformTheme", "Cancel");
     translations::use(QLocale(QLocale::English));
@@ -770,6 +776,83 @@ class ViewsTest : public QObject {
     QGuiApplication::clipboard()->setText(QStringLiteral("Is there a sauna?"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(model.reply().guestText(), QStringLiteral("Is there a sauna?"));
+  }
+
+  // "Add the answer…" with the keyboard only: the editor opens on the
+  // chosen question, Tab goes through its fields, Esc cancels and leaves
+  // the documents as they were, Ctrl+Return saves; the documents are read
+  // again, the list shows the question answered, and "Ask it again" brings
+  // a reply citing the new section.
+  void anAnswerIsAddedWithTheKeyboardOnly() {
+    AppHome home;
+    withBreakfastRules(home);
+    QVERIFY(History::append(
+        historyAnswer("Do you have a gym?", true, "en", std::chrono::system_clock::now() - std::chrono::hours(1))));
+    AppModel model;
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QVERIFY(model.status().ready());
+    MainView view(model);
+    view.resize(1040, 700);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.showGaps();
+    QVERIFY(QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000));
+    QCOMPARE(view.gaps()->groups()->count(), 1);
+    QCOMPARE(view.gaps()->addAnswer()->text(), QStringLiteral("Add the answer\u2026"));
+
+    auto open = [&] {
+      view.gaps()->addAnswer()->setFocus();
+      QTest::keyClick(view.gaps()->addAnswer(), Qt::Key_Space);
+      auto* dialog = view.gaps()->findChild<AnswerDialog*>();
+      return dialog != nullptr && QTest::qWaitFor([&] { return dialog->isVisible(); }, 5000) ? dialog : nullptr;
+    };
+    QPointer<AnswerDialog> dialog = open();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->question()->text(), QStringLiteral("Do you have a gym?"));
+    QVERIFY(!dialog->saveButton()->isEnabled());  // nothing written yet
+    QTest::keyClicks(dialog->answer(), QStringLiteral("We have no gym yet."));
+    QTest::keyClick(dialog->answer(), Qt::Key_Escape);
+    QVERIFY(QTest::qWaitFor([&] { return !dialog; }, 5000));  // closed and gone
+    QVERIFY(!fs::exists(DeskAnswers::file()));
+
+    dialog = open();
+    QVERIFY(dialog);
+    QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == dialog->answer(); }, 5000));
+    QTest::keyClick(dialog->answer(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), dialog->question());
+    // Reworded: the list still finds it answered, by meaning.
+    QTest::keyClick(dialog->question(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(dialog->question(), QStringLiteral("Is there a gym at the hotel?"));
+    QTest::keyClick(dialog->question(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), dialog->answer());
+    QTest::keyClicks(dialog->answer(), QStringLiteral("Yes, we have a gym on the ground floor."));
+    QTest::keyClick(dialog->answer(), Qt::Key_Return);  // a line break, not a save
+    QTest::keyClicks(dialog->answer(), QStringLiteral("Open daily from 6:00 to 22:00."));
+    QVERIFY(dialog->note()->isHidden());
+    QTest::keyClick(dialog->answer(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), dialog->saveButton());
+    QTest::keyClick(dialog->saveButton(), Qt::Key_Return, Qt::ControlModifier);
+    QVERIFY(QTest::qWaitFor([&] { return dialog->done(); }, 60000));
+    QCOMPARE(dialog->note()->text(), QStringLiteral("Saved and read: the next guest who asks gets this answer."));
+    const auto sections = DeskAnswers::read();
+    QCOMPARE(sections.size(), std::size_t{1});
+    QCOMPARE(sections[0].question, std::string("Is there a gym at the hotel?"));
+    QCOMPARE(sections[0].answer,
+             std::string("Yes, we have a gym on the ground floor.\nOpen daily from 6:00 to 22:00."));
+    QVERIFY(DocIndex::shared().count(std::string(DeskAnswers::kFileName)) > 0);
+    QVERIFY(QTest::qWaitFor([&] { return !model.gaps().finding(); }, 60000));
+    QVERIFY(model.gaps().result().groups.at(0).answered);
+    QVERIFY(view.gaps()->groups()->item(0)->text().contains(QStringLiteral(" \u00B7 answered ")));
+
+    // "Ask it again" has the focus: Space asks the group's question.
+    QCOMPARE(QApplication::focusWidget(), dialog->askAgainButton());
+    QTest::keyClick(dialog->askAgainButton(), Qt::Key_Space);
+    QVERIFY(QTest::qWaitFor([&] { return !dialog; }, 5000));
+    QCOMPARE(view.ask()->messageEditor()->toPlainText(), QStringLiteral("Do you have a gym?"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QVERIFY(model.reply().answer().startsWith(QStringLiteral("Yes, we have a gym on the ground floor")));
+    QCOMPARE(model.reply().sources().size(), std::size_t{1});
+    QCOMPARE(model.reply().sources()[0].file, std::string(DeskAnswers::kFileName));
   }
 
   void theWindowShowsTheSetupScreenUntilTheModelsAreThere() {

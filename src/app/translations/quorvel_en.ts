@@ -185,6 +185,80 @@
     </message>
 </context>
 <context>
+    <name>quorvel::app::AnswerDialog</name>
+    <message>
+        <location filename="../answer_dialog.cpp" line="18"/>
+        <location filename="../answer_dialog.cpp" line="24"/>
+        <source>Add the answer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="26"/>
+        <source>It goes into %1 in the documents folder, and every later guest who asks gets it, cited. Ctrl+Return saves, Esc cancels.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="33"/>
+        <source>&amp;Question</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="39"/>
+        <source>&amp;Answer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="43"/>
+        <source>The answer as a guest should read it, in whole sentences.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="57"/>
+        <source>Save</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="60"/>
+        <source>Ask it again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="63"/>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="106"/>
+        <source>The answer could not be saved: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="112"/>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="115"/>
+        <source>Saved. The documents are read again when the model runs.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="120"/>
+        <source>Saved. Reading the documents again…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="129"/>
+        <source>Saved, but the documents could not be read again: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="132"/>
+        <source>Saved and read: the next guest who asks gets this answer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>quorvel::app::AppDelegate</name>
     <message>
         <location filename="../app_delegate.cpp" line="125"/>
@@ -642,52 +716,62 @@
 <context>
     <name>quorvel::app::GapsPanel</name>
     <message>
-        <location filename="../gaps_panel.cpp" line="58"/>
+        <location filename="../gaps_panel.cpp" line="59"/>
         <source>Unanswered questions</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="64"/>
+        <location filename="../gaps_panel.cpp" line="65"/>
         <source>Look again</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="68"/>
+        <location filename="../gaps_panel.cpp" line="69"/>
         <source>Back to the reply</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="89"/>
+        <location filename="../gaps_panel.cpp" line="90"/>
         <source>The guests&apos; words</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="96"/>
+        <location filename="../gaps_panel.cpp" line="97"/>
         <source>Open documents folder</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="101"/>
+        <location filename="../gaps_panel.cpp" line="102"/>
         <source>Ask it again</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="104"/>
+        <location filename="../gaps_panel.cpp" line="105"/>
         <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="128"/>
+        <location filename="../gaps_panel.cpp" line="114"/>
+        <source>Add the answer…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="116"/>
+        <source>Writes the answer into the documents once: every later guest who asks gets it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="147"/>
         <source>Reading the conversation history…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="130"/>
+        <location filename="../gaps_panel.cpp" line="149"/>
         <source>The list could not be made: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="132"/>
+        <location filename="../gaps_panel.cpp" line="151"/>
         <source>No guest messages in the last %n day(s).</source>
         <translation>
             <numerusform>No guest messages in the last day.</numerusform>
@@ -695,7 +779,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="134"/>
+        <location filename="../gaps_panel.cpp" line="153"/>
         <source>Every guest message of the last %n day(s) was answered from your documents.</source>
         <translation>
             <numerusform>Every guest message of the last day was answered from your documents.</numerusform>
@@ -703,7 +787,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="136"/>
+        <location filename="../gaps_panel.cpp" line="155"/>
         <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
         <translation>
             <numerusform>The last day: %1 questions the documents did not answer. Write the answers into a document of the folder.</numerusform>
@@ -711,13 +795,18 @@
         </translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="141"/>
+        <location filename="../gaps_panel.cpp" line="160"/>
         <source>(Grouped by exact text: the search model is not running.)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="150"/>
+        <location filename="../gaps_panel.cpp" line="169"/>
         <source>documents changed since</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="170"/>
+        <source>answered %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

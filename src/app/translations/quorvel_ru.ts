@@ -185,6 +185,80 @@
     </message>
 </context>
 <context>
+    <name>quorvel::app::AnswerDialog</name>
+    <message>
+        <location filename="../answer_dialog.cpp" line="18"/>
+        <location filename="../answer_dialog.cpp" line="24"/>
+        <source>Add the answer</source>
+        <translation>Добавить ответ</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="26"/>
+        <source>It goes into %1 in the documents folder, and every later guest who asks gets it, cited. Ctrl+Return saves, Esc cancels.</source>
+        <translation>Ответ попадёт в %1 в папке документов, и каждый следующий гость, который спросит, получит его со ссылкой на источник. Ctrl+Return — сохранить, Esc — отменить.</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="33"/>
+        <source>&amp;Question</source>
+        <translation>&amp;Вопрос</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="39"/>
+        <source>&amp;Answer</source>
+        <translation>&amp;Ответ</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="43"/>
+        <source>The answer as a guest should read it, in whole sentences.</source>
+        <translation>Ответ так, как его должен прочитать гость, целыми предложениями.</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="57"/>
+        <source>Save</source>
+        <translation>Сохранить</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="60"/>
+        <source>Ask it again</source>
+        <translation>Спросить снова</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="63"/>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="106"/>
+        <source>The answer could not be saved: %1</source>
+        <translation>Ответ не сохранён: %1</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="112"/>
+        <source>Close</source>
+        <translation>Закрыть</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="115"/>
+        <source>Saved. The documents are read again when the model runs.</source>
+        <translation>Сохранено. Документы будут перечитаны, когда модель запустится.</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="120"/>
+        <source>Saved. Reading the documents again…</source>
+        <translation>Сохранено. Перечитываю документы…</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="129"/>
+        <source>Saved, but the documents could not be read again: %1</source>
+        <translation>Сохранено, но документы не перечитаны: %1</translation>
+    </message>
+    <message>
+        <location filename="../answer_dialog.cpp" line="132"/>
+        <source>Saved and read: the next guest who asks gets this answer.</source>
+        <translation>Сохранено и прочитано: следующий гость, который спросит, получит этот ответ.</translation>
+    </message>
+</context>
+<context>
     <name>quorvel::app::AppDelegate</name>
     <message>
         <location filename="../app_delegate.cpp" line="125"/>
@@ -644,52 +718,62 @@
 <context>
     <name>quorvel::app::GapsPanel</name>
     <message>
-        <location filename="../gaps_panel.cpp" line="58"/>
+        <location filename="../gaps_panel.cpp" line="59"/>
         <source>Unanswered questions</source>
         <translation>Вопросы без ответа</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="64"/>
+        <location filename="../gaps_panel.cpp" line="65"/>
         <source>Look again</source>
         <translation>Проверить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="68"/>
+        <location filename="../gaps_panel.cpp" line="69"/>
         <source>Back to the reply</source>
         <translation>К ответу гостю</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="89"/>
+        <location filename="../gaps_panel.cpp" line="90"/>
         <source>The guests&apos; words</source>
         <translation>Слова гостей</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="96"/>
+        <location filename="../gaps_panel.cpp" line="97"/>
         <source>Open documents folder</source>
         <translation>Открыть папку документов</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="101"/>
+        <location filename="../gaps_panel.cpp" line="102"/>
         <source>Ask it again</source>
         <translation>Спросить снова</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="104"/>
+        <location filename="../gaps_panel.cpp" line="105"/>
         <source>Puts the question in the reply panel: after you added the answer to a document, the reply shows whether the documents answer it now</source>
         <translation>Ставит вопрос в поле ответа: если вы дописали ответ в документ, ответ покажет, есть ли он теперь в документах</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="128"/>
+        <location filename="../gaps_panel.cpp" line="114"/>
+        <source>Add the answer…</source>
+        <translation>Добавить ответ…</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="116"/>
+        <source>Writes the answer into the documents once: every later guest who asks gets it</source>
+        <translation>Записывает ответ в документы один раз: его получит каждый следующий гость, который спросит</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="147"/>
         <source>Reading the conversation history…</source>
         <translation>Читаю историю разговоров…</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="130"/>
+        <location filename="../gaps_panel.cpp" line="149"/>
         <source>The list could not be made: %1</source>
         <translation>Список не составлен: %1</translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="132"/>
+        <location filename="../gaps_panel.cpp" line="151"/>
         <source>No guest messages in the last %n day(s).</source>
         <translation>
             <numerusform>За последний %n день сообщений гостей нет.</numerusform>
@@ -698,7 +782,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="134"/>
+        <location filename="../gaps_panel.cpp" line="153"/>
         <source>Every guest message of the last %n day(s) was answered from your documents.</source>
         <translation>
             <numerusform>На все сообщения гостей за последний %n день ответ нашёлся в документах.</numerusform>
@@ -707,7 +791,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../gaps_panel.cpp" line="136"/>
+        <location filename="../gaps_panel.cpp" line="155"/>
         <source>The last %n day(s): %1 questions the documents did not answer. Write the answers into a document of the folder.</source>
         <translation>
             <numerusform>За последний %n день: вопросов без ответа в документах — %1. Допишите ответы в документ из папки.</numerusform>
@@ -716,14 +800,19 @@
         </translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="141"/>
+        <location filename="../gaps_panel.cpp" line="160"/>
         <source>(Grouped by exact text: the search model is not running.)</source>
         <translation>(Сгруппировано по точному тексту: модель поиска не запущена.)</translation>
     </message>
     <message>
-        <location filename="../gaps_panel.cpp" line="150"/>
+        <location filename="../gaps_panel.cpp" line="169"/>
         <source>documents changed since</source>
         <translation>документы с тех пор менялись</translation>
+    </message>
+    <message>
+        <location filename="../gaps_panel.cpp" line="170"/>
+        <source>answered %1</source>
+        <translation>ответ добавлен %1</translation>
     </message>
 </context>
 <context>

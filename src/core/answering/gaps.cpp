@@ -13,6 +13,7 @@
 #include <unordered_map>
 
 #include <quorvel/answerer.h>
+#include <quorvel/desk_answers.h>
 #include <quorvel/embedder.h>
 #include <quorvel/engine.h>
 #include <quorvel/lang.h>
@@ -143,24 +144,6 @@ class ShortenedLine {
   std::size_t escape_ = std::string::npos;  // where the current string's last escape begins in out_
 };
 
-// One message whatever its spacing and case.
-std::string keyOf(std::string_view text) {
-  std::string collapsed;
-  bool space = false;
-  for (char c : trimUtf8(text, isSpaceOrNewline)) {
-    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-      space = true;
-      continue;
-    }
-    if (space && !collapsed.empty()) collapsed.push_back(' ');
-    space = false;
-    collapsed.push_back(c);
-  }
-  std::string folded;
-  icu::UnicodeString::fromUTF8(collapsed).foldCase().toUTF8String(folded);
-  return folded;
-}
-
 bool endsWith(std::string_view text, std::string_view end) {
   return !end.empty() && text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
@@ -231,7 +214,7 @@ void add(std::unordered_map<std::string, Merged>& byKey, const nlohmann::json& j
   // record's message of megabytes groups as its newer copies do.
   const std::string asked = Answerer::asAnswered(question->get_ref<const std::string&>());
   if (!gap || trimUtf8(asked, isSpaceOrNewline).empty() || templateOnly(j, asked)) return;
-  Merged& m = byKey[keyOf(asked)];
+  Merged& m = byKey[foldedKey(asked)];
   Gaps::Message& msg = m.message;
   if (msg.count == 0) {
     msg.text = std::string(trimUtf8(asked, isSpaceOrNewline));
@@ -394,13 +377,15 @@ Gaps::Result Gaps::find(int days, bool start) {
   r.leftOut = reading.leftOut;
   r.answers = reading.answers;
   if (reading.messages.empty()) return r;
+  std::vector<std::vector<float>> vectors;
   try {
     if (start && Engine::shared().state() != Engine::State::ready()) Engine::shared().start();
     const Engine::State state = Engine::shared().state();
     if (state != Engine::State::ready()) throw std::runtime_error(state.message);
     std::vector<std::string> texts;
     for (const Message& m : reading.messages) texts.push_back(m.text);
-    r.groups = byMeaning(reading.messages, Embedder::embed(texts, true));
+    vectors = Embedder::embed(texts, true);
+    r.groups = byMeaning(reading.messages, vectors);
     r.byMeaning = true;
   } catch (const std::exception& e) {
     r.whyByText = e.what();
@@ -418,6 +403,7 @@ Gaps::Result Gaps::find(int days, bool start) {
         std::chrono::time_point_cast<TimePoint::duration>(std::chrono::file_clock::to_sys(*newest));
     for (Group& g : r.groups) g.documentsChangedSince = changed > g.last;
   }
+  DeskAnswers::markAnswered(r.groups, DeskAnswers::read(), reading.messages, vectors);
   return r;
 }
 
@@ -431,7 +417,8 @@ std::string Gaps::toJson(const Result& result, int days) {
                       {"last", isoDate(g.last)},
                       {"template", g.templateId.empty() ? nlohmann::json() : nlohmann::json(g.templateId)},
                       {"examples", g.examples},
-                      {"documentsChangedSince", g.documentsChangedSince}});
+                      {"documentsChangedSince", g.documentsChangedSince},
+                      {"answered", g.answered ? nlohmann::json(isoDate(*g.answered)) : nlohmann::json()}});
   return nlohmann::json{{"days", days},
                         {"groupedBy", result.byMeaning ? "meaning" : "text"},
                         {"whyByText", result.whyByText},

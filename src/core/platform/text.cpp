@@ -176,6 +176,23 @@ std::string asciiLower(std::string_view s) {
   return out;
 }
 
+std::string foldedKey(std::string_view text) {
+  std::string collapsed;
+  bool space = false;
+  for (char c : trimUtf8(text, isSpaceOrNewline)) {
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+      space = true;
+      continue;
+    }
+    if (space && !collapsed.empty()) collapsed.push_back(' ');
+    space = false;
+    collapsed.push_back(c);
+  }
+  std::string folded;
+  icu::UnicodeString::fromUTF8(collapsed).foldCase().toUTF8String(folded);
+  return folded;
+}
+
 std::string isoDate(TimePoint t) {
   using namespace std::chrono;
   const auto secs = floor<seconds>(t).time_since_epoch().count();

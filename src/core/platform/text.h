@@ -37,6 +37,10 @@ std::string excerpt(std::string_view bytes, std::size_t max = 300);
 // ASCII lower-casing, for file-name extensions and protocol words.
 std::string asciiLower(std::string_view s);
 
+// One message whatever its spacing and case: trimmed, runs of white space
+// made one space, case-folded.
+std::string foldedKey(std::string_view text);
+
 using TimePoint = std::chrono::system_clock::time_point;
 // 2025-06-01T08:30:00Z: UTC, whole seconds (a fraction is dropped).
 std::string isoDate(TimePoint t);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct Gaps {
     // score threshold; the reply model decides what the passages answer),
     // so the manager asks again to see.
     bool documentsChangedSince = false;
+    // When the desk's answer to it was added to front-desk-answers.md, if no
+    // guest went unanswered since (see DeskAnswers::markAnswered).
+    std::optional<TimePoint> answered;
   };
 
   struct Reading {
@@ -72,7 +76,7 @@ struct Gaps {
 
   // The whole: the last `days` days of the history, grouped by meaning with
   // the search model (started if needed and `start`), or by text when it
-  // does not run.
+  // does not run; the groups the desk answered since come last.
   static Result find(int days, bool start = true);
 
   // The groups as JSON, for scripts.
