@@ -60,11 +60,14 @@ int envInt(const char* name, int fallback) {
 
 Options parse(int argc, char** argv) {
   // The flags the engine passes, and whether each takes a value.
-  static const std::map<std::string, bool> known{{"-m", true},           {"--host", true},        {"--port", true},
-                                                 {"-c", true},           {"-ngl", true},          {"-np", true},
-                                                 {"-b", true},           {"-ub", true},           {"--pooling", true},
-                                                 {"--no-webui", false},  {"--offline", false},    {"--jinja", false},
-                                                 {"--embedding", false}, {"--api-key-file", true}};
+  static const std::map<std::string, bool> known{{"-m", true},           {"--host", true},
+                                                 {"--port", true},       {"-c", true},
+                                                 {"-ngl", true},         {"-np", true},
+                                                 {"-b", true},           {"-ub", true},
+                                                 {"--pooling", true},    {"--no-webui", false},
+                                                 {"--offline", false},   {"--jinja", false},
+                                                 {"--embedding", false}, {"--api-key-file", true},
+                                                 {"--cache-ram", true}};
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];

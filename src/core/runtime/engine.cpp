@@ -30,6 +30,15 @@ namespace {
 // model's own 32K context would only take memory.
 constexpr const char* kEmbedContext = "4096";
 
+// The chat server's host-memory prompt cache: a reading ahead leaves the
+// reply's prompt there while the slot reads the verifier's, and each call
+// takes its own back instead of evaluating it again. One state of a full
+// 8,192-token context of the largest reply model (4B: 144 KiB a token) is
+// about 1.1 GiB; this bound keeps a prompt of up to about 7,000 tokens and
+// evicts the oldest first, where the server's own default lets it grow to
+// 8 GiB over a day of replies.
+constexpr const char* kChatPromptCacheMiB = "1024";
+
 constexpr const char* kNotFound = "engine not found";
 constexpr const char* kNoModel = "model not downloaded";
 constexpr const char* kNoSearchModel = "search model not downloaded";
@@ -176,10 +185,13 @@ void Engine::start() {
     std::lock_guard<std::mutex> lock(mu_);
     if (gen != generation_) return;  // stopped meanwhile
     if (!chatUp) {
+      // clang-format off
       children_->chat =
           launch(exe->string(), "chat",
                  {"-m", models + "/" + chatModel->file, "--host", "127.0.0.1", "--port", std::to_string(chatPort), "-c",
-                  "8192", "-ngl", "99", "-np", "1", "--no-webui", "--offline", "--jinja"});
+                  "8192", "-ngl", "99", "-np", "1", "--no-webui", "--offline", "--jinja",
+                  "--cache-ram", kChatPromptCacheMiB});
+      // clang-format on
       children_->chatLaunched = true;
     }
     if (!embedUp) {
