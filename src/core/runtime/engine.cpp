@@ -32,12 +32,13 @@ constexpr const char* kEmbedContext = "4096";
 
 // The chat server's host-memory prompt cache: a reading ahead leaves the
 // reply's prompt there while the slot reads the verifier's, and each call
-// takes its own back instead of evaluating it again. One state of a full
-// 8,192-token context of the largest reply model (4B: 144 KiB a token) is
-// about 1.1 GiB; this bound keeps a prompt of up to about 7,000 tokens and
-// evicts the oldest first, where the server's own default lets it grow to
-// 8 GiB over a day of replies.
-constexpr const char* kChatPromptCacheMiB = "1024";
+// takes its own back instead of evaluating it again. It must hold one
+// prompt's state: 144 KiB a token with the 4B model, so 512 MiB keep a
+// prompt of about 3,600 tokens (a reply's prompt of eight 700-character
+// passages is about 2,100), and a larger one is evaluated again as without a
+// reading. The server evicts the oldest first; its own default of 8 GiB would
+// let it grow by a state of every prompt over a day of replies.
+constexpr const char* kChatPromptCacheMiB = "512";
 
 constexpr const char* kNotFound = "engine not found";
 constexpr const char* kNoModel = "model not downloaded";
