@@ -3,7 +3,8 @@
 // evaluated (the server's own figures), the tokens generated, and the wait
 // they make at two published CPU rates. Each ask is written twice on fresh
 // servers: as it was, the prompt sent only when "Write reply" is pressed, and
-// with the prompt read ahead while the message settled.
+// with the prompts read ahead while the message settled (the reply's, and the
+// verifier's up to its statements).
 //
 // Needs QUORVEL_TEST_LLAMA_SERVER, QUORVEL_TEST_CHAT_MODEL and
 // QUORVEL_TEST_EMBED_MODEL (as the real-server tests). The tiny models say
@@ -56,10 +57,12 @@ struct Call {
   std::string system, user;
 };
 
+// A reading ahead (of the reply's prompt or the verifier's) writes nothing.
 std::string kindOf(const std::string& system, int maxTokens) {
+  if (maxTokens == 0) return "read";
   if (system.rfind("You check", 0) == 0) return "verify";
   if (system.rfind("The STATEMENT", 0) == 0) return "recheck";
-  return maxTokens == 0 ? "read" : "reply";
+  return "reply";
 }
 
 std::vector<int> tokenize(const std::string& text, bool special) {
@@ -101,6 +104,7 @@ void startServers() {
 struct Totals {
   double sent = 0, evaluated = 0, generated = 0, needed = 0;
   double afterPress = 0;                                  // prompt tokens evaluated once "Write reply" is pressed
+  std::map<std::string, double> afterPressByKind;         // the same for every call the press brings
   std::map<std::string, std::vector<double>> perKind[3];  // sent, evaluated, generated
   std::vector<double> firstToken[2], verified[2];         // per rate
   std::vector<double> runaway[2];                         // a check's cost at its limit
@@ -153,10 +157,13 @@ int main() {
   };
 
   std::vector<Call> calls;
-  // The user message of the call under way, for counting its prompt.
-  std::string user;
-  Chat::observer = [&calls, &user](const std::string& system, int maxTokens, const Chat::Count& c) {
-    calls.push_back({kindOf(system, maxTokens), maxTokens, c, system, user});
+  // The user message of the call under way, for counting its prompt, and
+  // the verifier's up to its statements, which a reading ahead reads.
+  std::string user, verifierPrefix;
+  Chat::observer = [&calls, &user, &verifierPrefix](const std::string& system, int maxTokens, const Chat::Count& c) {
+    const std::string kind = kindOf(system, maxTokens);
+    const bool verifierRead = kind == "read" && system.rfind("You check", 0) == 0;
+    calls.push_back({kind, maxTokens, c, system, verifierRead ? verifierPrefix : user});
   };
 
   Totals totals[2];
@@ -167,7 +174,9 @@ int main() {
     DocIndex::shared().refresh();
     Answerer& answerer = Answerer::shared();
     Answerer::verify("Welcome to the villa [1].", answerer.prepare("Hello", nullptr, std::nullopt).sources);
-    std::vector<int> held;  // what the server's one chat slot holds
+    // The prompts the chat server holds: its slot's, and those its
+    // host-memory cache keeps (far more than these asks need).
+    std::vector<std::vector<int>> held;
     Totals& t = totals[mode];
     for (const Ask& ask : asks) {
       const ReplyTemplate* tmpl = ask.templ ? ReplyTemplate::find(ask.templ) : nullptr;
@@ -176,6 +185,7 @@ int main() {
       calls.clear();
       const Answerer::Prepared p = answerer.prepare(ask.message, tmpl, language);
       user = p.user;
+      verifierPrefix = "SOURCES:\n" + p.sources + "\nSTATEMENTS:\n";
       if (mode == 1) answerer.readAhead(ask.message, tmpl, language);
       Chat::complete(p.system, p.user, [](const std::string&) {});
       // The checks of a realistic reply; their user messages are rebuilt
@@ -196,16 +206,16 @@ int main() {
       for (const Call& c : calls) {
         const double evaluated = static_cast<double>(c.count.promptEvaluated);
         const double sent = evaluated + static_cast<double>(std::max<int64_t>(c.count.promptCached, 0));
-        // What the prompt needs beyond what the slot held: its tokens after
-        // the longest common beginning with the call before (at least one,
-        // as the server always computes the last).
+        // What the prompt needs beyond what the server held: its tokens
+        // after the longest common beginning with a prompt held (at least
+        // one, as the server always computes the last).
         double need = sent;
         if (!c.user.empty()) {
           const std::vector<int> prompt = promptTokens(c.system, c.user);
-          need = static_cast<double>(prompt.size() - std::min(commonPrefix(prompt, held), prompt.size() - 1));
-          held = prompt;
-        } else {
-          held.clear();
+          std::size_t common = 0;
+          for (const auto& h : held) common = std::max(common, commonPrefix(prompt, h));
+          need = static_cast<double>(prompt.size() - std::min(common, prompt.size() - 1));
+          held.push_back(prompt);
         }
         t.sent += sent;
         t.evaluated += evaluated;
@@ -221,6 +231,7 @@ int main() {
             waitFirst[r] = evaluated / kRates[r].prompt + 1 / kRates[r].generate;
             if (r == 0) t.afterPress += evaluated;
           }
+          if (r == 0 && c.kind != "read") t.afterPressByKind[c.kind] += evaluated;
           if (c.kind != "read") waitAll[r] += evaluated / kRates[r].prompt + generated / kRates[r].generate;
           if (c.kind == "verify" || c.kind == "recheck")
             t.runaway[r].push_back(static_cast<double>(c.maxTokens) / kRates[r].generate);
@@ -257,6 +268,10 @@ int main() {
         "server held: %.0f), generated %.0f\n",
         t.sent / n, t.evaluated / n, t.evaluated / std::max(t.needed, 1.0), t.needed / n, t.generated / n);
     std::printf("  prompt tokens evaluated after the press: %.0f\n", t.afterPress / n);
+    std::printf("  prompt tokens evaluated after the press per call kind:");
+    for (const char* kind : {"reply", "verify", "recheck"})
+      std::printf(" %s %.0f", kind, t.afterPressByKind.count(kind) ? t.afterPressByKind.at(kind) / n : 0.0);
+    std::printf("\n");
     for (int r = 0; r < 2; ++r)
       std::printf(
           "  %-12s first reply token %.2f s (median %.2f), verified reply %.1f s (median %.1f), a check "

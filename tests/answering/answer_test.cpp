@@ -226,8 +226,10 @@ TEST_F(AnswerTest, SupportedReplyWithCitationsAndHistory) {
 }
 
 // The checks may write a few tokens per statement, the reply its 400; a
-// reading ahead sends the reply's very prompts with nothing to write, and
-// the reply then needs no search of its own.
+// reading ahead sends the reply's very prompts with nothing to write, then
+// the verifier's prompt up to its statements; the reply then needs no search
+// of its own, and every prompt of the reply and its checks is byte for byte
+// the one sent without a reading.
 TEST_F(AnswerTest, CallLimitsAndTheReadingAhead) {
   hotel();
   models->reply = [](const Request& r) {
@@ -235,22 +237,46 @@ TEST_F(AnswerTest, CallLimitsAndTheReadingAhead) {
     if (r.kind == Call::recheck) return "NO";
     return "Breakfast is served from 7:00 [1]. Parking costs 5 EUR [2]. We look forward to you.";
   };
+  const std::string message = "When is breakfast and is there parking?";
+  const Answer unread = ask(message);
+  const std::vector<Request> without = models->requests;
+  models->requests.clear();
+
   Answerer answerer(*index);
-  answerer.readAhead("When is breakfast and is there parking?", nullptr, std::nullopt);
+  answerer.readAhead(message, nullptr, std::nullopt);
+  ASSERT_EQ(models->requests.size(), 2u);
+  const Request readReply = models->requests[0], readVerifier = models->requests[1];
   const int searched = models->embeddingRequests;
-  const Answer a = ask("When is breakfast and is there parking?");
+  const Answer a = ask(message);
   EXPECT_EQ(models->embeddingRequests, searched);  // the message's vectors were kept
   EXPECT_EQ(a.text, "Breakfast is served from 7:00 [1]. We look forward to you. " + Lang::partial("en"));
-  const auto answers = models->calls(Call::answer);
-  ASSERT_EQ(answers.size(), 2u);
-  EXPECT_EQ(answers[0].maxTokens, 0);
-  EXPECT_EQ(answers[1].maxTokens, 400);
-  EXPECT_EQ(answers[0].system, answers[1].system);
-  EXPECT_EQ(answers[0].user, answers[1].user);
-  ASSERT_EQ(models->calls(Call::verify).size(), 1u);
-  EXPECT_EQ(models->calls(Call::verify)[0].maxTokens, Answerer::verifyTokens(3));
-  ASSERT_EQ(models->calls(Call::recheck).size(), 1u);
-  EXPECT_EQ(models->calls(Call::recheck)[0].maxTokens, Answerer::kRecheckTokens);
+  EXPECT_EQ(a.text, unread.text);
+
+  EXPECT_EQ(readReply.kind, Call::answer);
+  EXPECT_EQ(readReply.maxTokens, 0);
+  EXPECT_EQ(readVerifier.kind, Call::verify);
+  EXPECT_EQ(readVerifier.maxTokens, 0);
+  const std::vector<Request> after(models->requests.begin() + 2, models->requests.end());
+  ASSERT_EQ(after.size(), without.size());
+  ASSERT_EQ(after.size(), 3u);  // reply, verification, re-check
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    EXPECT_EQ(after[i].kind, without[i].kind) << i;
+    EXPECT_EQ(after[i].system, without[i].system) << i;
+    EXPECT_EQ(after[i].user, without[i].user) << i;
+    EXPECT_EQ(after[i].maxTokens, without[i].maxTokens) << i;
+  }
+  EXPECT_EQ(readReply.system, after[0].system);
+  EXPECT_EQ(readReply.user, after[0].user);
+  EXPECT_EQ(after[0].maxTokens, 400);
+  // The verifier's reading is its prompt up to the statements, to the byte.
+  EXPECT_EQ(readVerifier.system, after[1].system);
+  const std::size_t statements = after[1].user.find("\nSTATEMENTS:\n") + 13;
+  EXPECT_EQ(readVerifier.user, after[1].user.substr(0, statements));
+  EXPECT_EQ(after[1].user.substr(statements),
+            "1. Breakfast is served from 7:00 [1].\n2. Parking costs 5 EUR [2].\n3. We look forward to you.");
+  EXPECT_EQ(after[1].maxTokens, Answerer::verifyTokens(3));
+  EXPECT_EQ(after[2].kind, Call::recheck);
+  EXPECT_EQ(after[2].maxTokens, Answerer::kRecheckTokens);
   // A verifier that never stops costs at most 60 tokens (3 s at 20 tokens/s)
   // for the replies of up to eight sentences, and every verdict still fits.
   EXPECT_LE(Answerer::verifyTokens(8), 60);
@@ -431,6 +457,11 @@ TEST_F(AnswerTest, EmptyIndexStillAsksAndSaysNotInDocuments) {
   EXPECT_TRUE(a.notInDocs);
   ASSERT_EQ(models->calls(Call::answer).size(), 1u);
   EXPECT_NE(models->calls(Call::answer)[0].user.find("SOURCES:\n(no documents)\n"), std::string::npos);
+  // Such a reply is never checked: a reading ahead reads no verifier prompt.
+  models->requests.clear();
+  Answerer(*index).readAhead("When is breakfast?", nullptr, std::nullopt);
+  ASSERT_EQ(models->requests.size(), 1u);
+  EXPECT_EQ(models->requests[0].kind, Call::answer);
 }
 
 TEST(Sentences, CitationsMoveInsideAndStraysAreDropped) {

@@ -324,9 +324,10 @@ class AppModelTest : public QObject {
   }
 
   // Once the message has settled, the reply's prompt goes to the model with
-  // nothing to write; "Write reply" then sends the very same prompt. Typing
-  // on sends one reading for the settled text, a new language another; the
-  // clipboard's reply goes straight on.
+  // nothing to write, then the verifier's up to its statements; "Write
+  // reply" then sends the very same prompt, and its check the prompt it
+  // always sent. Typing on sends one reading for the settled text, a new
+  // language another; the clipboard's reply goes straight on.
   void theReplyPromptIsReadWhileTheMessageSettles() {
     AppHome home;
     prepareStandInHome(home.home.path());
@@ -350,34 +351,46 @@ class AppModelTest : public QObject {
 
     model.reply().setGuestText(QStringLiteral("What time"));
     model.reply().setGuestText(QStringLiteral("What time is breakfast?"));
-    QVERIFY(settled(1));
+    QVERIFY(settled(2));
     QCOMPARE(model.readAheads(), 1);
     QVERIFY(chats()[0]["max_tokens"] == 0);
     QVERIFY(chats()[0]["messages"][1]["content"].get<std::string>().ends_with(
         "What time is breakfast?\n\nWrite the reply in English."));
+    QVERIFY(chats()[1]["max_tokens"] == 0);
     QTest::qWait(600);
     QCOMPARE(model.readAheads(), 1);  // nothing changed: nothing sent again
 
     QVERIFY(await([&](auto done) { model.ask(done); }));
     QVERIFY(model.reply().replied());
     auto sent = chats();
-    QVERIFY(sent.size() >= 2);
-    QVERIFY(sent[1]["max_tokens"] == 400);
-    QVERIFY(sent[1]["messages"] == sent[0]["messages"]);
+    QCOMPARE(sent.size(), std::size_t{4});  // the two readings, the reply, its check
+    QVERIFY(sent[2]["max_tokens"] == 400);
+    QVERIFY(sent[2]["messages"] == sent[0]["messages"]);
+    const std::string replyUser = sent[2]["messages"][1]["content"];
+    const std::string sources = replyUser.substr(9, replyUser.find("GUEST MESSAGE:") - 9);
+    auto text = [&](std::size_t call, int message) {
+      return QString::fromStdString(sent[call]["messages"][message]["content"].get<std::string>());
+    };
+    QCOMPARE(text(3, 1), QString::fromStdString("SOURCES:\n" + sources +
+                                                "\nSTATEMENTS:\n1. Breakfast is served from 7:00 to 10:30 on the "
+                                                "terrace [1]."));
+    QCOMPARE(text(1, 1), QString::fromStdString("SOURCES:\n" + sources + "\nSTATEMENTS:\n"));
+    QCOMPARE(text(1, 0), text(3, 0));
+    QVERIFY(text(3, 0).startsWith(QStringLiteral("You check a hotel reply against its SOURCES.")));
     QTest::qWait(600);
     QCOMPARE(model.readAheads(), 1);  // the reply's own prompt is held already
 
     const std::size_t before = chats().size();
     model.reply().setLanguage(QStringLiteral("de"));
-    QVERIFY(settled(before + 1));
-    QVERIFY(chats().back()["max_tokens"] == 0);
-    QVERIFY(chats().back()["messages"][1]["content"].get<std::string>().ends_with("Write the reply in German."));
+    QVERIFY(settled(before + 2));
+    QVERIFY(chats()[before]["max_tokens"] == 0);
+    QVERIFY(chats()[before]["messages"][1]["content"].get<std::string>().ends_with("Write the reply in German."));
 
     QGuiApplication::clipboard()->setText(QStringLiteral("Is parking free?"));
     QVERIFY(await([&](auto done) { model.answerClipboard(done); }));
     QTest::qWait(600);
     QCOMPARE(model.readAheads(), 2);
-    QCOMPARE(chats().size() - before, std::size_t{1 + 2});  // the reading, then the reply and its check
+    QCOMPARE(chats().size() - before, std::size_t{2 + 2});  // the readings, then the reply and its check
   }
 
   // Once the message, template or language differs from what the reply was

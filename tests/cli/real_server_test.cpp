@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include <quorvel/answerer.h>
+#include <quorvel/debug.h>
 #include <quorvel/embedder.h>
 #include <quorvel/engine.h>
 #include <quorvel/gaps.h>
@@ -145,6 +146,80 @@ TEST_F(RealServer, ReadingAheadChecksLimitsAndTheGapList) {
   for (const auto& g : gaps.groups) asked += g.count;
   EXPECT_EQ(asked, 3);
   EXPECT_EQ(gaps.answers, 3);
+}
+
+// With a reading ahead the server holds the reply's prompt and the
+// verifier's up to its statements at once (the reply's waits in the host
+// memory cache while the verifier's is read): the reply evaluates next to
+// nothing, the check only its statements and the template's tail. What the
+// model writes does not change.
+TEST_F(RealServer, AReadingAheadLeavesTheCheckOnlyItsStatements) {
+  startEngine();
+  for (const char* f : {"house-rules.txt", "restaurant-and-breakfast.html", "welcome.md"})
+    fs::copy_file(fs::path(QUORVEL_SOURCE_DIR) / "resources/samples/palm-cove-villa" / f, Paths::documents() / f);
+  DocIndex index;
+  index.refresh();
+  Answerer answerer(index);
+
+  struct Call {
+    std::string system;
+    int maxTokens;
+    Chat::Count count;
+  };
+  struct Run {
+    std::vector<std::string> said;  // the model's replies: the reply, the verdicts, any re-check
+    std::vector<Call> calls;
+    std::string text;
+  };
+  Run* run = nullptr;
+  debug::setSink([&run](std::string_view l) { run->said.emplace_back(l); });
+  Chat::observer = [&run](const std::string& system, int maxTokens, const Chat::Count& c) {
+    run->calls.push_back({system, maxTokens, c});
+  };
+  auto write = [&](const std::string& message, bool ahead) {
+    Run r;
+    run = &r;
+    if (ahead) answerer.readAhead(message, nullptr, std::nullopt);
+    r.text = answerer.answer(message).text;
+    run = nullptr;
+    return r;
+  };
+  auto isCheck = [](const Call& c) { return c.system.rfind("You check", 0) == 0; };
+
+  // Each message read ahead first, on a server that never saw its prompts;
+  // then written again without a reading.
+  for (const std::string message : {"What time is breakfast?", "Can we bring our dog, and is there a pool?"}) {
+    const Run ahead = write(message, true);
+    ASSERT_EQ(ahead.calls.size(), 4u) << message;  // two readings, the reply, the check
+    EXPECT_EQ(ahead.calls[0].maxTokens, 0);
+    ASSERT_TRUE(isCheck(ahead.calls[1]));
+    EXPECT_EQ(ahead.calls[1].maxTokens, 0);
+    EXPECT_LE(ahead.calls[2].count.promptEvaluated, 1) << message;  // the reply
+    ASSERT_TRUE(isCheck(ahead.calls[3]));
+
+    // The statements as the check numbered them, in the model's tokens.
+    std::string raw;
+    for (const auto& l : ahead.said)
+      if (l.rfind("RAW: ", 0) == 0) raw = l.substr(5);
+    const auto sentences = Answerer::sentences(raw);
+    std::string statements;
+    for (std::size_t i = 0; i < sentences.size(); ++i)
+      statements += (i ? "\n" : "") + std::to_string(i + 1) + ". " + sentences[i];
+    const auto tokens = LocalHTTP::postJSON(Engine::chatURL() + "/tokenize",
+                                            nlohmann::json{{"content", statements}, {"add_special", false}});
+    const auto statementTokens = static_cast<int64_t>(tokens.at("tokens").size());
+    ASSERT_GT(statementTokens, 0);
+    EXPECT_LE(ahead.calls[3].count.promptEvaluated, statementTokens + 16) << message;
+    // The reading did the work the check was spared.
+    EXPECT_GT(ahead.calls[1].count.promptEvaluated, 100) << message;
+
+    const Run without = write(message, false);
+    EXPECT_EQ(without.said, ahead.said) << message;
+    EXPECT_EQ(without.text, ahead.text) << message;
+    ASSERT_EQ(without.calls.size(), 2u);
+  }
+  Chat::observer = nullptr;
+  debug::setSink(nullptr);
 }
 
 TEST_F(RealServer, TheWholePathThroughTheTool) {

@@ -65,7 +65,7 @@ Options parse(int argc, char** argv) {
                                                  {"-b", true},           {"-ub", true},           {"--pooling", true},
                                                  {"--no-webui", false},  {"--offline", false},    {"--jinja", false},
                                                  {"--embedding", false}, {"--api-key-file", true},
-                                                 {"--no-slots", false}};
+                                                 {"--no-slots", false},  {"--cache-ram", true}};
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];

@@ -121,6 +121,12 @@ constexpr const char* kRecheckSystem =
     "missing from the SOURCES.\n"
     "Answer with one word: YES or NO.";
 
+// The verifier's user message; everything but the statements is known as
+// soon as the SOURCES are, so it can be read ahead up to them.
+std::string verifyUser(const std::string& sources, const std::string& statements) {
+  return "SOURCES:\n" + sources + "\nSTATEMENTS:\n" + statements;
+}
+
 // Requests must stay inside the servers' context of 8,192 tokens.
 constexpr std::size_t kPassageCharacters = 2400;
 constexpr std::size_t kSourcesTokenBudget = 6000;
@@ -220,9 +226,9 @@ Answerer::Verified Answerer::verify(const std::string& text, const std::string& 
   for (std::size_t i = 0; i < list.size(); ++i) statements.push_back(std::to_string(i + 1) + ". " + list[i]);
   std::string reply;
   try {
-    reply = Chat::complete(kVerifySystem, "SOURCES:\n" + sources + "\nSTATEMENTS:\n" + join(statements, "\n"), {},
-                           verifyTokens(statements.size()))
-                .first;
+    reply =
+        Chat::complete(kVerifySystem, verifyUser(sources, join(statements, "\n")), {}, verifyTokens(statements.size()))
+            .first;
   } catch (const std::exception&) {
     return {text, false, false};  // the reply stays unchecked
   }
@@ -395,6 +401,14 @@ void Answerer::readAhead(const std::string& message, const ReplyTemplate* tmpl,
   const Prepared p = prepare(message, tmpl, replyLanguage);
   if (stopped && stopped()) throw Chat::Stopped{};
   Chat::read(p.system, p.user, stopped);
+  // Then the verifier's prompt up to its statements. The server keeps the
+  // reply's prompt in its host-memory cache meanwhile and takes it back for
+  // the reply; the verification then evaluates only the statements. Ending
+  // the user message after "STATEMENTS:\n" keeps the tokens up to there the
+  // same as in the full prompt: a statement begins with its number, and the
+  // tokenizer never joins a digit to what comes before.
+  if (p.hits.empty()) return;  // no reply of such a prompt is ever checked
+  Chat::read(kVerifySystem, verifyUser(p.sources, ""), stopped);
 }
 
 Answer Answerer::answer(const std::string& fullMessage, const ReplyTemplate* tmpl,

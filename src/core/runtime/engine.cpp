@@ -32,6 +32,16 @@ namespace {
 // model's own 32K context would only take memory.
 constexpr const char* kEmbedContext = "4096";
 
+// The chat server's host-memory prompt cache: a reading ahead leaves the
+// reply's prompt there while the slot reads the verifier's, and each call
+// takes its own back instead of evaluating it again. It must hold one
+// prompt's state: 144 KiB a token with the 4B model, so 512 MiB keep a
+// prompt of about 3,600 tokens (a reply's prompt of eight 700-character
+// passages is about 2,100), and a larger one is evaluated again as without a
+// reading. The server evicts the oldest first; its own default of 8 GiB would
+// let it grow by a state of every prompt over a day of replies.
+constexpr const char* kChatPromptCacheMiB = "512";
+
 constexpr const char* kNotFound = "engine not found";
 constexpr const char* kNoModel = "model not downloaded";
 constexpr const char* kNoSearchModel = "search model not downloaded";
@@ -236,10 +246,13 @@ void Engine::start() {
     if (gen != generation_) return;  // stopped meanwhile
     key_ = key;
     if (!chatUp) {
+      // clang-format off
       children_->chat =
           launch(exe->string(), "chat",
                  {"-m", models + "/" + chatModel->file, "--host", "127.0.0.1", "--port", std::to_string(chatPort), "-c",
-                  "8192", "-ngl", "99", "-np", "1", "--no-webui", "--offline", "--jinja"});
+                  "8192", "-ngl", "99", "-np", "1", "--no-webui", "--offline", "--jinja",
+                  "--cache-ram", kChatPromptCacheMiB});
+      // clang-format on
       children_->chatLaunched = true;
     }
     if (!embedUp) {
