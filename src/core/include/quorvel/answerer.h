@@ -18,9 +18,6 @@ namespace quorvel {
 class Answerer {
  public:
   static constexpr const char* notFoundMarker = "NOT_IN_DOCS";
-  // A guest message is answered from its first so many user-perceived
-  // characters (a pasted letter still fits beside the SOURCES).
-  static constexpr std::size_t kMessageCharacters = 1000;
 
   // The process's answerer, searching DocIndex::shared().
   static Answerer& shared();
