@@ -355,7 +355,7 @@ std::vector<Paragraph> paragraphsOf(const std::vector<Line>& lines, double body)
   std::vector<Paragraph> out;
   const Line* prev = nullptr;
   std::size_t index = 0;
-  const Line* opening = nullptr;  // the first line of the paragraph being built
+  double listMarkX = -1;  // where the list item being built has its mark; -1: no list item
   const Line* lastRow = nullptr;  // the table row being built
   for (const Line& l : lines) {
     const std::string text = l.text();
@@ -387,10 +387,10 @@ std::vector<Paragraph> paragraphsOf(const std::vector<Line>& lines, double body)
                  row != out.back().table || (!runsOn && endedShort);
     // A list item's own lines are indented past its mark; a line back at the
     // mark is the text after the list.
-    if (!fresh && !row && opening && opensListItem(opening->text()) && l.x0() <= opening->x0() + 1) fresh = true;
+    if (!fresh && !row && listMarkX >= 0 && l.x0() <= listMarkX + 1) fresh = true;
     if (fresh) {
       out.push_back({text, 0, row});
-      opening = &l;
+      listMarkX = !row && opensListItem(text) ? l.x0() : -1;
     } else if (row) {
       out.back().text += "\n" + text;
     } else {
