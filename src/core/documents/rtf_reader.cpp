@@ -208,7 +208,7 @@ class RtfParser {
     flushBytes();
     state().skip = false;
     state().ownsFlow = true;
-    flows_.push_back(Flow{kind});
+    flows_.emplace_back().kind = kind;
   }
 
   // Ends the flow of the group being closed and puts its text where it
