@@ -29,10 +29,6 @@ std::string urlPath(const std::string& url) {
   return slash == std::string::npos ? "/" : url.substr(slash);
 }
 
-}  // namespace
-
-namespace {
-
 struct Transfer {
   UniqueFd fd;
   int64_t offset = 0;  // bytes of .part kept from an earlier attempt
@@ -115,11 +111,119 @@ struct CurlFree {
   void operator()(CURL* c) const { curl_easy_cleanup(c); }
 };
 
+
+// A .part file opened for appending: the bytes of an earlier, interrupted
+// attempt are kept and asked for no more.
+Transfer openPart(const std::filesystem::path& part) {
+  Transfer t;
+  t.fd.reset(::open(part.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+  if (!t.fd) throw DownloadError("cannot write " + part.string() + ": " + std::strerror(errno));
+  t.offset = ::lseek(t.fd.get(), 0, SEEK_END);
+  if (t.offset < 0) t.offset = 0;
+  return t;
+}
+
+// One request for the bytes from t.offset on, written to t.fd.
+CURLcode fetchOnce(Transfer& t, const std::string& url, char* errbuf) {
+  std::unique_ptr<CURL, CurlFree> curl(curl_easy_init());
+  t.curl = curl.get();
+  t.started = false;
+  t.status = 0;
+  t.written = 0;
+  errbuf[0] = '\0';
+  curl_easy_setopt(t.curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(t.curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(t.curl, CURLOPT_MAXREDIRS, 10L);
+  curl_easy_setopt(t.curl, CURLOPT_WRITEFUNCTION, onBody);
+  curl_easy_setopt(t.curl, CURLOPT_WRITEDATA, &t);
+  curl_easy_setopt(t.curl, CURLOPT_HEADERFUNCTION, onHeader);
+  curl_easy_setopt(t.curl, CURLOPT_HEADERDATA, &t);
+  curl_easy_setopt(t.curl, CURLOPT_ERRORBUFFER, errbuf);
+  curl_easy_setopt(t.curl, CURLOPT_CONNECTTIMEOUT, 30L);
+  // A stalled transfer (under 1 byte/s for a minute) is given up; a slow one is not.
+  curl_easy_setopt(t.curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(t.curl, CURLOPT_LOW_SPEED_TIME, 60L);
+  curl_easy_setopt(t.curl, CURLOPT_USERAGENT, "Quorvel/0.1");
+  // A plain Range header rather than curl's resume, which fails outright on
+  // a server that answers 200; here such a server just restarts the file.
+  const std::string range = std::to_string(t.offset) + "-";
+  if (t.offset > 0) curl_easy_setopt(t.curl, CURLOPT_RANGE, range.c_str());
+  const CURLcode rc = curl_easy_perform(t.curl);
+  t.curl = nullptr;
+  if (t.callbackError) {
+    // The .part keeps what arrived; a later download resumes there.
+    t.fd.close();
+    std::rethrow_exception(t.callbackError);
+  }
+  // An error reply without a body never reaches onBody.
+  if (!t.started) curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &t.status);
+  return rc;
+}
+
+// The whole transfer: once more from the first byte when the server says
+// (416) that the kept .part does not fit its file (it changed, or the part is
+// damaged). Then the .part is on disk, or why not is in t.writeErrno: a power
+// cut must never leave a model file that is only a name.
+CURLcode fetch(Transfer& t, const std::string& url, char* errbuf) {
+  CURLcode rc = fetchOnce(t, url, errbuf);
+  if (t.status == 416 && t.offset > 0 && ::ftruncate(t.fd.get(), 0) == 0 && ::lseek(t.fd.get(), 0, SEEK_SET) == 0) {
+    t.offset = 0;
+    rc = fetchOnce(t, url, errbuf);
+  }
+  const bool synced = t.status < 400 && rc == CURLE_OK && t.writeErrno == 0 ? ::fsync(t.fd.get()) == 0 : true;
+  if (!synced) t.writeErrno = errno;
+  if (!t.fd.close() && t.writeErrno == 0) t.writeErrno = EIO;
+  return rc;
+}
+
+// Why the transfer failed, in words, or nothing. What arrived stays in the
+// .part for the next try: nothing of an error body was written to it.
+void throwIfFailed(const Transfer& t, CURLcode rc, const char* errbuf, const ModelSpec& spec, const std::string& url,
+                   const std::filesystem::path& part) {
+  if (t.status >= 400)
+    throw DownloadError("download of " + spec.file + " failed: the server answered HTTP " + std::to_string(t.status) +
+                        " for " + url);
+  if (t.writeErrno != 0)
+    throw DownloadError("download of " + spec.file + " failed: cannot write to " + part.parent_path().string() + " (" +
+                        (t.writeErrno == ENOSPC ? std::string("disk full") : std::string(std::strerror(t.writeErrno))) +
+                        ")");
+  if (rc != CURLE_OK) {
+    std::string why = errbuf[0] != '\0' ? errbuf : curl_easy_strerror(rc);
+    if (rc == CURLE_COULDNT_RESOLVE_HOST || rc == CURLE_COULDNT_CONNECT) why = "host unreachable (" + why + ")";
+    throw DownloadError("download of " + spec.file + " failed: " + why);
+  }
+}
+
+// What arrived must be the file the catalogue describes. Anything else (an
+// error page served as 200, a mirror's cut-off copy) would count as not
+// installed, and be downloaded again at every press, silently; it is removed.
+void checkArrived(const std::filesystem::path& part, const ModelSpec& spec, const std::string& url) {
+  std::error_code ec;
+  const auto arrived = std::filesystem::file_size(part, ec);
+  const int64_t expected = spec.sizeMB * 1000000;
+  if (ec || static_cast<int64_t>(arrived) <= expected / 2) {
+    std::filesystem::remove(part, ec);
+    throw DownloadError("download of " + spec.file + " failed: " + megabytes(ec ? 0 : arrived) + " arrived from " +
+                        url + ", the model file is about " + megabytes(expected));
+  }
+  if (auto why = ggufDamage(part)) {
+    std::filesystem::remove(part, ec);
+    throw DownloadError("download of " + spec.file + " failed: what arrived from " + url +
+                        " is not a whole model file (" + *why + ")");
+  }
+}
+
+void moveIntoPlace(const std::filesystem::path& part, const std::filesystem::path& target) {
+  if (::rename(part.c_str(), target.c_str()) != 0)
+    throw DownloadError("cannot move " + part.string() + " into place: " + std::strerror(errno));
+  UniqueFd dir(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir) ::fsync(dir.get());
+}
+
 }  // namespace
 
-// In one piece: the transfer, its one retry after a 416 and the checks of
-// what arrived share the open .part file, and every way out must leave no
-// partial file under the model's name.
+// Every way out leaves no partial file under the model's name: the body goes
+// to the .part, which is renamed only once it is checked whole.
 void ModelDownloader::download(const ModelSpec& spec) {
   Paths::ensure();
   if (ModelCatalog::isInstalled(spec)) {
@@ -134,97 +238,13 @@ void ModelDownloader::download(const ModelSpec& spec) {
   const std::filesystem::path part = target.string() + ".part";
   const std::string url = baseURL() + urlPath(spec.url);
 
-  Transfer t;
+  Transfer t = openPart(part);
   t.onProgress = &onProgress;
-  t.fd.reset(::open(part.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-  if (!t.fd) throw DownloadError("cannot write " + part.string() + ": " + std::strerror(errno));
-  t.offset = ::lseek(t.fd.get(), 0, SEEK_END);
-  if (t.offset < 0) t.offset = 0;
-
   char errbuf[CURL_ERROR_SIZE] = {};
-  CURLcode rc = CURLE_OK;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    std::unique_ptr<CURL, CurlFree> curl(curl_easy_init());
-    t.curl = curl.get();
-    t.started = false;
-    t.status = 0;
-    t.written = 0;
-    errbuf[0] = '\0';
-    curl_easy_setopt(t.curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(t.curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(t.curl, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(t.curl, CURLOPT_WRITEFUNCTION, onBody);
-    curl_easy_setopt(t.curl, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(t.curl, CURLOPT_HEADERFUNCTION, onHeader);
-    curl_easy_setopt(t.curl, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(t.curl, CURLOPT_ERRORBUFFER, errbuf);
-    curl_easy_setopt(t.curl, CURLOPT_CONNECTTIMEOUT, 30L);
-    // A stalled transfer (under 1 byte/s for a minute) is given up; a slow one is not.
-    curl_easy_setopt(t.curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(t.curl, CURLOPT_LOW_SPEED_TIME, 60L);
-    curl_easy_setopt(t.curl, CURLOPT_USERAGENT, "Quorvel/0.1");
-    // A plain Range header rather than curl's resume, which fails outright on
-    // a server that answers 200; here such a server just restarts the file.
-    const std::string range = std::to_string(t.offset) + "-";
-    if (t.offset > 0) curl_easy_setopt(t.curl, CURLOPT_RANGE, range.c_str());
-    rc = curl_easy_perform(t.curl);
-    if (t.callbackError) {
-      // The .part keeps what arrived; a later download resumes there.
-      t.fd.close();
-      std::rethrow_exception(t.callbackError);
-    }
-    // An error reply without a body never reaches onBody.
-    if (!t.started) curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &t.status);
-    // 416: the kept .part does not fit the file on the server (it changed, or
-    // the part is damaged). Start once more from the first byte.
-    if (t.status == 416 && t.offset > 0 && ::ftruncate(t.fd.get(), 0) == 0 && ::lseek(t.fd.get(), 0, SEEK_SET) == 0) {
-      t.offset = 0;
-      continue;
-    }
-    break;
-  }
-  // On disk before it can be renamed into place: a power cut must never
-  // leave a model file that is only a name.
-  const bool synced = t.status < 400 && rc == CURLE_OK && t.writeErrno == 0 ? ::fsync(t.fd.get()) == 0 : true;
-  if (!synced) t.writeErrno = errno;
-  const bool closed = t.fd.close();
-
-  if (t.status >= 400) {
-    // Nothing of an error body was written; an earlier .part stays for the next try.
-    throw DownloadError("download of " + spec.file + " failed: the server answered HTTP " + std::to_string(t.status) +
-                        " for " + url);
-  }
-  if (t.writeErrno != 0 || !closed) {
-    const int e = t.writeErrno != 0 ? t.writeErrno : EIO;
-    throw DownloadError("download of " + spec.file + " failed: cannot write to " + part.parent_path().string() + " (" +
-                        (e == ENOSPC ? std::string("disk full") : std::string(std::strerror(e))) + ")");
-  }
-  if (rc != CURLE_OK) {
-    std::string why = errbuf[0] != '\0' ? errbuf : curl_easy_strerror(rc);
-    if (rc == CURLE_COULDNT_RESOLVE_HOST || rc == CURLE_COULDNT_CONNECT) why = "host unreachable (" + why + ")";
-    // The bytes received stay in the .part file; the next download resumes there.
-    throw DownloadError("download of " + spec.file + " failed: " + why);
-  }
-  // What arrived must be the file the catalogue describes. Anything else
-  // (an error page served as 200, a mirror's cut-off copy) would count as
-  // not installed, and be downloaded again at every press, silently.
-  std::error_code ec;
-  const auto arrived = std::filesystem::file_size(part, ec);
-  const int64_t expected = spec.sizeMB * 1000000;
-  if (ec || static_cast<int64_t>(arrived) <= expected / 2) {
-    std::filesystem::remove(part, ec);
-    throw DownloadError("download of " + spec.file + " failed: " + megabytes(ec ? 0 : arrived) + " arrived from " +
-                        url + ", the model file is about " + megabytes(expected));
-  }
-  if (auto why = ggufDamage(part)) {
-    std::filesystem::remove(part, ec);
-    throw DownloadError("download of " + spec.file + " failed: what arrived from " + url +
-                        " is not a whole model file (" + *why + ")");
-  }
-  if (::rename(part.c_str(), target.c_str()) != 0)
-    throw DownloadError("cannot move " + part.string() + " into place: " + std::strerror(errno));
-  UniqueFd dir(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir) ::fsync(dir.get());
+  const CURLcode rc = fetch(t, url, errbuf);
+  throwIfFailed(t, rc, errbuf, spec, url, part);
+  checkArrived(part, spec, url);
+  moveIntoPlace(part, target);
 }
 
 }  // namespace quorvel
