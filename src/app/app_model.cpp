@@ -153,8 +153,34 @@ void AppModel::install(Done done) {
   std::vector<ModelSpec> todo;
   for (const ModelSpec& m : {ModelCatalog::embedding(), ModelCatalog::recommendedChat()})
     if (!ModelCatalog::isInstalled(m) || ModelCatalog::damage(m)) todo.push_back(m);
+  downloadCancelled_ = std::make_shared<std::atomic<bool>>(false);
   downloadStep(std::move(todo), 0, std::move(done));
 }
+
+void AppModel::cancelInstall() {
+  if (!setup_.progress_) return;
+  *downloadCancelled_ = true;
+}
+
+namespace {
+
+// Thrown inside the download when Cancel was pressed.
+struct DownloadCancelled {};
+
+// The share of the whole installation done once file `i` of `todo` is at
+// `fraction`: one bar over all files, each weighted by its size, so that
+// it never starts again at 0 for the next file.
+double overallFraction(const std::vector<ModelSpec>& todo, std::size_t i, double fraction) {
+  double before = 0, total = 0;
+  for (std::size_t k = 0; k < todo.size(); ++k) {
+    total += static_cast<double>(todo[k].sizeMB);
+    if (k < i) before += static_cast<double>(todo[k].sizeMB);
+  }
+  if (total <= 0) return 0;
+  return (before + fraction * static_cast<double>(todo[i].sizeMB)) / total;
+}
+
+}  // namespace
 
 void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done done) {
   if (i == todo.size()) {
@@ -169,29 +195,53 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
                      .arg(todo.size())
                      .arg(QString::fromStdString(spec.title))
                      .arg(spec.sizeMB);
-  setup_.progress_ = 0.0;
+  setup_.progress_ = overallFraction(todo, i, 0.0);
   emit setup_.changed();
   CoreWorker* worker = worker_.get();
-  worker->post([this, worker, spec, todo = std::move(todo), i, done = std::move(done)]() mutable {
+  worker->post([this, worker, spec, todo = std::move(todo), i, done = std::move(done),
+                cancelled = downloadCancelled_]() mutable {
     ModelDownloader downloader;
+    // A few updates a second are plenty for a progress bar; the share held
+    // back is shown at the next wait, so that a stalled bar is not behind.
     auto last = std::chrono::steady_clock::now();
-    downloader.onProgress = [this, worker, &last](double fraction) {
-      worker->checkCancelled();
-      // A few updates a second are plenty for a progress bar.
-      const auto now = std::chrono::steady_clock::now();
-      if (fraction < 1.0 && now - last < std::chrono::milliseconds(100)) return;
-      last = now;
-      CoreWorker::reply(this, [this, fraction] {
-        if (setup_.progress_) setup_.progress_ = fraction;
+    double latest = -1, shown = -1;
+    const auto show = [this, &todo, i, &latest, &shown, &last] {
+      if (latest == shown) return;
+      shown = latest;
+      last = std::chrono::steady_clock::now();
+      const double overall = overallFraction(todo, i, latest);
+      CoreWorker::reply(this, [this, overall] {
+        if (setup_.progress_) setup_.progress_ = overall;
         emit setup_.changed();
       });
     };
+    const auto stopIfCancelled = [worker, cancelled] {
+      worker->checkCancelled();
+      if (*cancelled) throw DownloadCancelled{};
+    };
+    downloader.onWait = [stopIfCancelled, &show] {
+      stopIfCancelled();
+      show();
+    };
+    downloader.onProgress = [stopIfCancelled, &show, &latest, &last](double fraction) {
+      stopIfCancelled();
+      latest = fraction;
+      if (fraction >= 1.0 || std::chrono::steady_clock::now() - last >= std::chrono::milliseconds(100)) show();
+    };
     try {
+      if (*cancelled) throw DownloadCancelled{};
       downloader.download(spec);
       CoreWorker::reply(this, [this, todo = std::move(todo), i, done = std::move(done)]() mutable {
         downloadStep(std::move(todo), i + 1, std::move(done));
       });
     } catch (const Cancelled&) {
+    } catch (const DownloadCancelled&) {
+      CoreWorker::reply(this, [this, done = std::move(done)] {
+        setup_.step_.clear();
+        setup_.progress_.reset();
+        emit setup_.changed();
+        if (done) done();
+      });
     } catch (const std::exception& e) {
       const QString why = QString::fromUtf8(e.what());
       CoreWorker::reply(this, [this, why, done = std::move(done)] {

@@ -65,6 +65,10 @@ class AppModel : public QObject {
   // the GUI thread when they are over, also when they return at once.
   void reloadFiles();
   void install(Done done = {});
+  // Ends the download under way, at once even when nothing arrives; what
+  // arrived is kept and the next install goes on from there. The install's
+  // `done` is called.
+  void cancelInstall();
   void reindex(Done done = {});
   void ask(Done done = {});
   void answerClipboard(Done done = {});
@@ -109,6 +113,9 @@ class AppModel : public QObject {
 
  private:
   void downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done done);
+  // Set by Cancel, read by the download on the core's thread; a new one
+  // for each install, so that a late Cancel never ends the next.
+  std::shared_ptr<std::atomic<bool>> downloadCancelled_ = std::make_shared<std::atomic<bool>>(false);
   void finishInstall(Done done);
   void importThenReindex(const QStringList& paths);
   void write(Done done);

@@ -71,6 +71,9 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
   column->addWidget(progress_, 0, Qt::AlignHCenter);
   step_ = makeLabel({}, font::caption, white(0.7));
   column->addWidget(step_, 0, Qt::AlignHCenter);
+  cancel_ = new QPushButton(tr("Cancel"));
+  cancel_->setToolTip(tr("What has arrived is kept: the next install goes on from there."));
+  column->addWidget(cancel_, 0, Qt::AlignHCenter);
 
   outer->addLayout(column);
   outer->addStretch(1);
@@ -78,6 +81,7 @@ SetupView::SetupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
   outer->addWidget(new Footer);
 
   QObject::connect(button_, &QPushButton::clicked, this, [this] { model_.install(); });
+  QObject::connect(cancel_, &QPushButton::clicked, this, [this] { model_.cancelInstall(); });
   connect(&model_.setup(), &SetupState::changed, this, &SetupView::refresh);
   refresh();
 }
@@ -90,6 +94,7 @@ void SetupView::refresh() {
   error_->setText(model_.setup().error());
   progress_->setVisible(progress.has_value());
   step_->setVisible(progress.has_value());
+  cancel_->setVisible(progress.has_value());
   if (progress) {
     progress_->setValue(static_cast<int>(*progress * 1000));
     step_->setText(model_.setup().step());

@@ -20,6 +20,7 @@ class SetupView : public QWidget {
   // For the tests: what the screen shows.
   QPushButton* installButton() const { return button_; }
   QProgressBar* progressBar() const { return progress_; }
+  QPushButton* cancelButton() const { return cancel_; }
   QLabel* stepLine() const { return step_; }
   QLabel* errorLine() const { return error_; }
   QLabel* serverAdvice() const { return serverAdvice_; }
@@ -29,6 +30,7 @@ class SetupView : public QWidget {
   QPushButton* button_;
   QLabel* error_;
   QProgressBar* progress_;
+  QPushButton* cancel_;
   QLabel* step_;
   QLabel* serverAdvice_;
 };

@@ -1,7 +1,12 @@
 // The window's screens: what they show for each state of the app model, and
 // what their controls do. No model server is needed: the engine's state is
 // reported to the model as the engine would.
+#include <httplib.h>
+
 #include <QApplication>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
@@ -380,6 +385,55 @@ class ViewsTest : public QObject {
                  "Модель не скачалась: нет связи с сервером загрузки. Проверьте подключение к интернету и "
                  "попробуйте снова. (qwen3-embedding-0.6b-q8_0.gguf: host unreachable (")),
              qPrintable(error->text()));
+  }
+
+  // Both models missing: one bar over both files, each weighted by its size,
+  // and Cancel ends a download that has stalled at once, keeping what arrived.
+  void theDownloadShowsOneBarAndCanBeCancelled() {
+    AppHome home;
+    const ModelSpec& embedding = ModelCatalog::embedding();
+    const ModelSpec& chat = ModelCatalog::recommendedChat();
+    const std::size_t length = static_cast<std::size_t>(embedding.sizeMB) * 1000000;
+    const std::size_t sent = length / 10;
+    std::atomic<bool> quit{false};
+    LocalServer mirror;
+    mirror.server().Get(".*", [&](const httplib::Request&, httplib::Response& res) {
+      res.set_content_provider(length, "application/octet-stream",
+                               [&](size_t offset, size_t, httplib::DataSink& sink) {
+                                 static const std::string piece(1 << 20, 'x');
+                                 for (std::size_t n = offset; n < sent && sink.is_writable(); n += piece.size())
+                                   sink.write(piece.data(), std::min(piece.size(), sent - n));
+                                 while (!quit && sink.is_writable())  // then nothing more
+                                   std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                 return false;
+                               });
+    });
+    mirror.start();
+    ScopedEnv base("QUORVEL_MODEL_BASE_URL", mirror.base());
+    AppModel model;
+    SetupView setup(model);
+    setup.show();
+    bool finished = false;
+    model.install([&] { finished = true; });
+    QVERIFY(!setup.cancelButton()->isHidden());
+    QVERIFY(setup.installButton()->isHidden());
+    QVERIFY(setup.stepLine()->text().startsWith(QStringLiteral("1/2")));
+    // A tenth of the first file is a tenth of its share of the whole.
+    const double share = 0.1 * embedding.sizeMB / (embedding.sizeMB + chat.sizeMB);
+    QVERIFY(QTest::qWaitFor([&] { return model.setup().progress().value_or(0) >= share * 0.999; }, 60000));
+    QVERIFY2(std::abs(*model.setup().progress() - share) < 0.001, qPrintable(QString::number(*model.setup().progress())));
+    QCOMPARE(setup.progressBar()->value(), static_cast<int>(*model.setup().progress() * 1000));
+
+    setup.cancelButton()->click();
+    // Long before the minute after which a stalled download gives up.
+    QVERIFY(QTest::qWaitFor([&] { return finished; }, 30000));
+    quit = true;
+    QVERIFY(!model.setup().progress());
+    QCOMPARE(model.setup().error(), QString());
+    QVERIFY(setup.cancelButton()->isHidden());
+    QVERIFY(!setup.installButton()->isHidden());
+    QCOMPARE(fs::file_size(ModelCatalog::path(embedding).string() + ".part"), sent);
+    QVERIFY(!fs::exists(ModelCatalog::path(chat).string() + ".part"));  // the second file was never begun
   }
 
   // A damaged document is listed, first, with why it was not read, until it

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include <quorvel/engine.h>
@@ -217,6 +219,35 @@ TEST_F(DownloaderTest, AThrowingProgressCallbackStopsTheTransferAndKeepsThePart)
   // The next download finishes the job.
   download();
   EXPECT_TRUE(installed() == body);
+}
+
+// A server that sends a first piece and then nothing: the download is still
+// asked, about once a second, whether to go on, and ends when told to.
+TEST_F(DownloaderTest, AStalledTransferEndsWhenTheWaitCallbackThrows) {
+  std::atomic<bool> quit{false};
+  files.server().Get("/org/tiny/resolve/main/tiny.gguf", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(body.size(), "application/octet-stream",
+                             [&](size_t offset, size_t, httplib::DataSink& sink) {
+                               if (offset == 0) sink.write(body.data(), 1000);
+                               while (!quit && sink.is_writable())
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                               return false;
+                             });
+  });
+  struct Cancelled {};
+  ModelDownloader d;
+  std::atomic<bool> arrived{false};
+  d.onProgress = [&](double) { arrived = true; };
+  int waits = 0;
+  d.onWait = [&] {
+    ++waits;
+    if (arrived) throw Cancelled{};
+  };
+  EXPECT_THROW(d.download(spec), Cancelled);  // long before the minute a stalled transfer is given
+  quit = true;
+  EXPECT_GE(waits, 1);
+  EXPECT_FALSE(fs::exists(ModelCatalog::path(spec)));
+  EXPECT_EQ(fs::file_size(ModelCatalog::path(spec).string() + ".part"), 1000u);
 }
 
 TEST_F(DownloaderTest, WithoutLengthReportsNoProgress) {

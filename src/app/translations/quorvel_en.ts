@@ -377,47 +377,47 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="258"/>
+        <location filename="../app_model.cpp" line="308"/>
         <source>Reading %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="275"/>
+        <location filename="../app_model.cpp" line="325"/>
         <source>The documents could not be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="363"/>
+        <location filename="../app_model.cpp" line="413"/>
         <source>The reply was not finished: %1. “Write reply” starts it again.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="364"/>
+        <location filename="../app_model.cpp" line="414"/>
         <source>The reply was not finished: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="428"/>
+        <location filename="../app_model.cpp" line="478"/>
         <source>No reply: the clipboard holds no text</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="429"/>
+        <location filename="../app_model.cpp" line="479"/>
         <source>No reply: another reply is being written — try again in a moment</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="431"/>
+        <location filename="../app_model.cpp" line="481"/>
         <source>No reply: the model is not running — start it first</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="438"/>
+        <location filename="../app_model.cpp" line="488"/>
         <source>Reply copied to the clipboard</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="440"/>
+        <location filename="../app_model.cpp" line="490"/>
         <source>No reply: %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -853,6 +853,16 @@
     <message>
         <location filename="../setup_view.cpp" line="53"/>
         <source>Install in one step</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../setup_view.cpp" line="74"/>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../setup_view.cpp" line="75"/>
+        <source>What has arrived is kept: the next install goes on from there.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

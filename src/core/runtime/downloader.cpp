@@ -39,6 +39,7 @@ struct Transfer {
   int writeErrno = 0;
   CURL* curl = nullptr;
   const std::function<void(double)>* onProgress = nullptr;
+  const std::function<void()>* onWait = nullptr;
   // An exception of onProgress, kept until curl has returned: it must not
   // unwind through libcurl's C frames.
   std::exception_ptr callbackError;
@@ -97,6 +98,20 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
   return bytes;
 }
 
+// libcurl's own progress call, made about once a second even while nothing
+// arrives: a stalled or still-connecting download can be ended at once.
+int onXferInfo(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  auto* t = static_cast<Transfer*>(user);
+  if (t->onWait == nullptr || !*t->onWait || t->callbackError) return t->callbackError ? 1 : 0;
+  try {
+    (*t->onWait)();
+  } catch (...) {
+    t->callbackError = std::current_exception();
+    return 1;
+  }
+  return 0;
+}
+
 // "1.2 MB", "639 MB": sizes as the catalogue gives them.
 std::string megabytes(uint64_t bytes) {
   char text[32];
@@ -139,6 +154,9 @@ CURLcode fetchOnce(Transfer& t, const std::string& url, char* errbuf) {
   curl_easy_setopt(t.curl, CURLOPT_HEADERFUNCTION, onHeader);
   curl_easy_setopt(t.curl, CURLOPT_HEADERDATA, &t);
   curl_easy_setopt(t.curl, CURLOPT_ERRORBUFFER, errbuf);
+  curl_easy_setopt(t.curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(t.curl, CURLOPT_XFERINFOFUNCTION, onXferInfo);
+  curl_easy_setopt(t.curl, CURLOPT_XFERINFODATA, &t);
   curl_easy_setopt(t.curl, CURLOPT_CONNECTTIMEOUT, 30L);
   // A stalled transfer (under 1 byte/s for a minute) is given up; a slow one is not.
   curl_easy_setopt(t.curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -240,6 +258,7 @@ void ModelDownloader::download(const ModelSpec& spec) {
 
   Transfer t = openPart(part);
   t.onProgress = &onProgress;
+  t.onWait = &onWait;
   char errbuf[CURL_ERROR_SIZE] = {};
   const CURLcode rc = fetch(t, url, errbuf);
   throwIfFailed(t, rc, errbuf, spec, url, part);

@@ -57,6 +57,11 @@ class ModelDownloader {
   // Called with the share received so far, 0 to 1, only when the server
   // announced the length. Runs on the downloading thread.
   std::function<void(double)> onProgress;
+  // Called about once a second for as long as the transfer runs, whether
+  // bytes arrive or not (connecting, a stalled server). Either callback may
+  // throw to end the download: the exception comes out of download() and
+  // what arrived stays in the .part for the next try.
+  std::function<void()> onWait;
 
   // Fetches the model into the models folder unless it is installed. The body
   // goes to "<file>.part" and replaces the model file only when complete; a
