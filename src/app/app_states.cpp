@@ -189,8 +189,12 @@ QString EngineStatus::installServerAdvice(bool bundled) {
 
 QString EngineStatus::advice() const {
   if (state_.kind != Engine::State::Kind::failed) return {};
+  return adviceFor(state_.problem);
+}
+
+QString EngineStatus::adviceFor(Engine::Problem problem) {
   using Problem = Engine::Problem;
-  switch (state_.problem) {
+  switch (problem) {
     case Problem::notFound: return installServerAdvice();
     case Problem::damaged: return tr("A model file is damaged: install it again on the setup screen.");
     case Problem::noModel:

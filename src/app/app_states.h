@@ -61,6 +61,8 @@ class EngineStatus : public QObject {
   // What to do about the failure, for whoever sets Quorvel up; empty when
   // there is nothing to say.
   QString advice() const;
+  // The advice for a failure of this kind; empty for those without one.
+  static QString adviceFor(Engine::Problem problem);
   // Whether "Start model"/"Try again" makes sense now: the models are there
   // and the engine is stopped or failed.
   bool canStart() const;

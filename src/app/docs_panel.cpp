@@ -210,6 +210,10 @@ DocsPanel::DocsPanel(AppModel& model, QWidget* parent) : QWidget(parent), model_
   column->addLayout(buttons);
 
   spinner_ = new Spinner;
+  // Its room is kept while it is hidden: the buttons above do not jump.
+  QSizePolicy keep = spinner_->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  spinner_->setSizePolicy(keep);
   column->addWidget(spinner_);
   column->addStretch(0);
   badge_ = new PrivacyBadge(model);

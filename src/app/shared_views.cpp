@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include <quorvel/engine.h>
 
@@ -85,6 +86,7 @@ PrivacyBadge::PrivacyBadge(AppModel& model, QWidget* parent) : QWidget(parent), 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(4);
+  column->addStretch(1);  // the lines sit at the bottom of the room kept for a failure
   auto* row = new QHBoxLayout;
   row->setSpacing(6);
   dot_ = new Dot(9);
@@ -101,7 +103,8 @@ PrivacyBadge::PrivacyBadge(AppModel& model, QWidget* parent) : QWidget(parent), 
   start_->setCursor(Qt::PointingHandCursor);
   QObject::connect(start_, &QPushButton::clicked, this, [this] { model_.startEngine(); });
   column->addWidget(start_, 0, Qt::AlignLeft);
-  column->addWidget(makeLabel(tr("Network: this computer only (127.0.0.1)"), font::caption2, white(0.55)));
+  network_ = makeLabel(tr("Network: this computer only (127.0.0.1)"), font::caption2, white(0.55));
+  column->addWidget(network_);
   model_title_ = makeLabel({}, font::caption2, white(0.55));
   column->addWidget(model_title_);
   advice_ = makeLabel({}, font::caption, QColor(0xff, 0x9f, 0x0a));
@@ -109,6 +112,32 @@ PrivacyBadge::PrivacyBadge(AppModel& model, QWidget* parent) : QWidget(parent), 
   advice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   column->addWidget(advice_);
   refresh();
+}
+
+int PrivacyBadge::roomForFailure(int width) const {
+  const int spacing = layout()->spacing();
+  const int text = std::max(width - dot_->width() - 6, 40);
+  const auto wrapped = [&](const QLabel* label, const QString& words) {
+    return label->fontMetrics().boundingRect(QRect(0, 0, text, 100000), Qt::TextWordWrap, words).height();
+  };
+  // The longest advice but the one for a missing server, which is for
+  // whoever sets Quorvel up and stands on a screen with little else.
+  int advice = 0;
+  for (auto problem : {Engine::Problem::damaged, Engine::Problem::noModel, Engine::Problem::serverStopped,
+                       Engine::Problem::didNotStart, Engine::Problem::portTaken, Engine::Problem::noKey})
+    advice = std::max(advice, wrapped(advice_, EngineStatus::adviceFor(problem)));
+  return 4 * status_->fontMetrics().lineSpacing() + start_->sizeHint().height() +
+         2 * network_->fontMetrics().lineSpacing() + advice + 4 * spacing + spacing;  // and a little spare
+}
+
+void PrivacyBadge::keepRoomForFailure() {
+  const int room = roomForFailure(width());
+  if (minimumHeight() != room) setMinimumHeight(room);
+}
+
+void PrivacyBadge::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  keepRoomForFailure();
 }
 
 void PrivacyBadge::refresh() {
@@ -122,6 +151,7 @@ void PrivacyBadge::refresh() {
   model_title_->setText(QString::fromStdString(Engine::chatModelTitle()));
   advice_->setText(model_.status().advice());
   advice_->setVisible(!advice_->text().isEmpty());
+  keepRoomForFailure();  // the language may have changed
 }
 
 Footer::Footer(QWidget* parent) : QWidget(parent) {

@@ -55,11 +55,23 @@ class PrivacyBadge : public QWidget {
   QPushButton* startButton() const { return start_; }
   QLabel* statusLine() const { return status_; }
 
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
  private:
+  // The height of the badge of a failed model at `width`: an error of four
+  // lines (the taken port's, in Russian), its button and the longest advice.
+  // The badge is never lower: what stands above it does not move when the
+  // model fails or comes back.
+  int roomForFailure(int width) const;
+  void keepRoomForFailure();
+
   AppModel& model_;
   Dot* dot_;
   QLabel* status_;
   QPushButton* start_;
+  QLabel* network_;
   QLabel* model_title_;
   QLabel* advice_;
 };

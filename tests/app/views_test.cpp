@@ -436,6 +436,45 @@ class ViewsTest : public QObject {
     QVERIFY(!fs::exists(ModelCatalog::path(chat).string() + ".part"));  // the second file was never begun
   }
 
+  // The documents panel's buttons stay where they are when the model fails
+  // (a three-line error, its button and advice) or the spinner turns: never moved
+  // under the receptionist's mouse.
+  void theDocumentButtonsDoNotMoveWhenTheStatusChanges() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    AppModel model;
+    DocsPanel panel(model);
+    panel.resize(250, 640);
+    panel.show();
+    const auto buttons = panel.findChildren<QToolButton*>(QStringLiteral("action"));
+    QVERIFY(buttons.size() >= 4);
+    QToolButton* last = buttons.last();
+    const auto place = [&] {
+      QTest::qWait(20);
+      return last->mapTo(&panel, QPoint(0, 0));
+    };
+    for (const QLocale& language : {QLocale(QLocale::English), QLocale(QLocale::Russian)}) {
+      translations::use(language);
+      pretendEngine(model, Engine::State::ready());
+      panel.findChild<Spinner*>()->hide();
+      const QPoint ready = place();
+      pretendEngine(model, Engine::State::failed("port 18431 is held by another program (quorvel-cli stop stops "
+                                                 "our model server)",
+                                                 Engine::Problem::portTaken));
+      QVERIFY(!panel.badge()->startButton()->isHidden());
+      QVERIFY(panel.badge()->statusLine()->height() > panel.badge()->statusLine()->fontMetrics().lineSpacing());
+      QCOMPARE(place(), ready);
+      pretendEngine(model, Engine::State::failed("the model server stopped", Engine::Problem::serverStopped));
+      QCOMPARE(place(), ready);
+      panel.findChild<Spinner*>()->show();
+      QCOMPARE(place(), ready);
+      pretendEngine(model, Engine::State::stopped());
+      QCOMPARE(place(), ready);
+    }
+    translations::use(QLocale(QLocale::English));
+    Engine::shared().setState(Engine::State::stopped());
+  }
+
   // A damaged document is listed, first, with why it was not read, until it
   // is removed; a long name is cut in its middle; removing asks first.
   void damagedDocumentsAreListedAndRemovingAsksFirst() {

@@ -533,12 +533,12 @@
 <context>
     <name>quorvel::app::DocsPanel</name>
     <message>
-        <location filename="../docs_panel.cpp" line="267"/>
+        <location filename="../docs_panel.cpp" line="271"/>
         <source>Partly read: %1</source>
         <translation>Прочитан не весь: %1</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="261"/>
+        <location filename="../docs_panel.cpp" line="265"/>
         <source>Not read: %1</source>
         <translation>Не прочитан: %1</translation>
     </message>
@@ -583,7 +583,7 @@
         <translation>Вопросы без ответа</translation>
     </message>
     <message numerus="yes">
-        <location filename="../docs_panel.cpp" line="234"/>
+        <location filename="../docs_panel.cpp" line="238"/>
         <source>%n passage(s)</source>
         <translation>
             <numerusform>%n фрагмент</numerusform>
@@ -592,12 +592,12 @@
         </translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="240"/>
+        <location filename="../docs_panel.cpp" line="244"/>
         <source>Not read yet: the model is not running</source>
         <translation>Ещё не прочитан: модель не запущена</translation>
     </message>
     <message>
-        <location filename="../docs_panel.cpp" line="241"/>
+        <location filename="../docs_panel.cpp" line="245"/>
         <source>Not read yet</source>
         <translation>Ещё не прочитан</translation>
     </message>
@@ -685,32 +685,32 @@
         <translation>llama-server не установлен: установите пакет llama.cpp (Debian 13 и новее: sudo apt install llama.cpp) или соберите Quorvel вместе с его сервером (cmake -DQUORVEL_BUNDLE_ENGINE=ON), затем нажмите «Попробовать снова».</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="195"/>
+        <location filename="../app_states.cpp" line="199"/>
         <source>A model file is damaged: install it again on the setup screen.</source>
         <translation>Файл модели повреждён: установите его заново на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="197"/>
+        <location filename="../app_states.cpp" line="201"/>
         <source>The model files are missing: install them on the setup screen.</source>
         <translation>Нет файлов моделей: установите их на экране настройки.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="199"/>
+        <location filename="../app_states.cpp" line="203"/>
         <source>Press “Start again”, or write the reply: the model starts first.</source>
         <translation>Нажмите «Запустить снова» или напишите ответ: модель сначала запустится.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="201"/>
+        <location filename="../app_states.cpp" line="205"/>
         <source>Press “Try again”. If it fails again, restart the computer: it frees the memory.</source>
         <translation>Нажмите «Попробовать снова». Если не выйдет, перезагрузите компьютер: это освободит память.</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="203"/>
+        <location filename="../app_states.cpp" line="207"/>
         <source>Another program holds the model&apos;s port: close it (or ask who runs it), then press “Try again”.</source>
         <translation>Порт модели занят другой программой: закройте её (или спросите, кто её запустил), затем нажмите «Попробовать снова».</translation>
     </message>
     <message>
-        <location filename="../app_states.cpp" line="205"/>
+        <location filename="../app_states.cpp" line="209"/>
         <source>Make room on the disk, or remove what is in the way of the key file, then press “Try again”.</source>
         <translation>Освободите место на диске или уберите то, что мешает файлу ключа, затем нажмите «Попробовать снова».</translation>
     </message>
@@ -818,27 +818,27 @@
 <context>
     <name>quorvel::app::PrivacyBadge</name>
     <message>
-        <location filename="../shared_views.cpp" line="104"/>
+        <location filename="../shared_views.cpp" line="106"/>
         <source>Network: this computer only (127.0.0.1)</source>
         <translation>Сеть: только этот компьютер (127.0.0.1)</translation>
     </message>
     <message>
-        <location filename="../shared_views.cpp" line="119"/>
+        <location filename="../shared_views.cpp" line="148"/>
         <source>Start model</source>
         <translation>Запустить модель</translation>
     </message>
     <message>
-        <location filename="../shared_views.cpp" line="120"/>
+        <location filename="../shared_views.cpp" line="149"/>
         <source>Start again</source>
         <translation>Запустить снова</translation>
     </message>
     <message>
-        <location filename="../shared_views.cpp" line="121"/>
+        <location filename="../shared_views.cpp" line="150"/>
         <source>Try again</source>
         <translation>Попробовать снова</translation>
     </message>
     <message>
-        <location filename="../shared_views.cpp" line="133"/>
+        <location filename="../shared_views.cpp" line="163"/>
         <source>Made for small hotels · runs on this computer</source>
         <translation>Для небольших гостиниц · работает на этом компьютере</translation>
     </message>
