@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 
@@ -528,6 +529,39 @@ class ViewsTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return model.reReads() > reads && !model.documents().reading(); }, 30000));
     QCOMPARE(panel.list()->count(), 2);
     QVERIFY(model.documents().problems().empty());
+  }
+
+  // More documents than the list can show: the scroll bar takes its width
+  // from the rows, never from the passage counts at their right ends.
+  void theScrollBarLeavesThePassageCountsVisible() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    for (int i = 0; i < 30; ++i)
+      writeText(Paths::documents() / ("room-" + std::to_string(100 + i) + ".md"),
+                "Room " + std::to_string(100 + i) + " has a sea view and a balcony.");
+    AppModel model;
+    DocsPanel panel(model);
+    panel.resize(250, 600);
+    panel.show();
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    QTest::qWait(50);
+    QListWidget* list = panel.list();
+    QCOMPARE(list->count(), 30);
+    QVERIFY(list->verticalScrollBar()->isVisible());
+    const QRect bar(list->verticalScrollBar()->mapTo(list, QPoint(0, 0)), list->verticalScrollBar()->size());
+    int counts = 0;
+    for (int i = 0; i < list->count(); ++i) {
+      QWidget* row = list->itemWidget(list->item(i));
+      for (QLabel* label : row->findChildren<QLabel*>()) {
+        if (label->text() != QStringLiteral("1")) continue;
+        ++counts;
+        // In the list's own coordinates, as the scroll bar's geometry is.
+        const QRect at(label->mapTo(list, QPoint(0, 0)), label->size());
+        const int textRight = at.left() + label->fontMetrics().horizontalAdvance(label->text());
+        QVERIFY2(textRight <= bar.left(), qPrintable(QStringLiteral("%1 > %2").arg(textRight).arg(bar.left())));
+      }
+    }
+    QCOMPARE(counts, 30);
   }
 
   // The reasons the core gives in English reach the window in its
