@@ -3,8 +3,8 @@
 // evaluated (the server's own figures), the tokens generated, and the wait
 // they make at two published CPU rates. Each ask is written twice on fresh
 // servers: as it was, the prompt sent only when "Write reply" is pressed, and
-// with the prompts read ahead while the message settled (the reply's, and the
-// verifier's up to its statements).
+// with the prompts read ahead while the message settled (the reply's, the
+// verifier's up to its statements and the re-check's opening).
 //
 // Needs QUORVEL_TEST_LLAMA_SERVER, QUORVEL_TEST_CHAT_MODEL and
 // QUORVEL_TEST_EMBED_MODEL (as the real-server tests). The tiny models say

@@ -44,9 +44,11 @@ class ScriptedModels {
     chat_.server().Post("/v1/chat/completions", [this](const httplib::Request& req, httplib::Response& res) {
       const json body = json::parse(req.body);
       Request r{Call::answer, body["messages"][0]["content"], body["messages"][1]["content"], body["max_tokens"]};
-      if (r.user.find("\nSTATEMENTS:\n") != std::string::npos)
+      // By the system prompt: a reading ahead sends only the beginning of a
+      // check's user message.
+      if (r.system.rfind("You check a hotel reply", 0) == 0)
         r.kind = Call::verify;
-      else if (r.user.find("\nSTATEMENT: ") != std::string::npos)
+      else if (r.system.rfind("The STATEMENT may be written", 0) == 0)
         r.kind = Call::recheck;
       {
         std::lock_guard<std::mutex> lock(mu_);
@@ -227,7 +229,8 @@ TEST_F(AnswerTest, SupportedReplyWithCitationsAndHistory) {
 
 // The checks may write a few tokens per statement, the reply its 400; a
 // reading ahead sends the reply's very prompts with nothing to write, then
-// the verifier's prompt up to its statements; the reply then needs no search
+// the verifier's prompt up to its statements, then the re-check's opening
+// (its fixed part); the reply then needs no search
 // of its own, and every prompt of the reply and its checks is byte for byte
 // the one sent without a reading.
 TEST_F(AnswerTest, CallLimitsAndTheReadingAhead) {
@@ -244,8 +247,9 @@ TEST_F(AnswerTest, CallLimitsAndTheReadingAhead) {
 
   Answerer answerer(*index);
   answerer.readAhead(message, nullptr, std::nullopt);
-  ASSERT_EQ(models->requests.size(), 2u);
-  const Request readReply = models->requests[0], readVerifier = models->requests[1];
+  ASSERT_EQ(models->requests.size(), 3u);
+  const Request readReply = models->requests[0], readVerifier = models->requests[1],
+                readRecheck = models->requests[2];
   const int searched = models->embeddingRequests;
   const Answer a = ask(message);
   EXPECT_EQ(models->embeddingRequests, searched);  // the message's vectors were kept
@@ -256,7 +260,9 @@ TEST_F(AnswerTest, CallLimitsAndTheReadingAhead) {
   EXPECT_EQ(readReply.maxTokens, 0);
   EXPECT_EQ(readVerifier.kind, Call::verify);
   EXPECT_EQ(readVerifier.maxTokens, 0);
-  const std::vector<Request> after(models->requests.begin() + 2, models->requests.end());
+  EXPECT_EQ(readRecheck.kind, Call::recheck);
+  EXPECT_EQ(readRecheck.maxTokens, 0);
+  const std::vector<Request> after(models->requests.begin() + 3, models->requests.end());
   ASSERT_EQ(after.size(), without.size());
   ASSERT_EQ(after.size(), 3u);  // reply, verification, re-check
   for (std::size_t i = 0; i < after.size(); ++i) {
@@ -277,6 +283,11 @@ TEST_F(AnswerTest, CallLimitsAndTheReadingAhead) {
   EXPECT_EQ(after[1].maxTokens, Answerer::verifyTokens(3));
   EXPECT_EQ(after[2].kind, Call::recheck);
   EXPECT_EQ(after[2].maxTokens, Answerer::kRecheckTokens);
+  // The re-check's reading is its prompt up to the passages, to the byte.
+  EXPECT_EQ(readRecheck.system, after[2].system);
+  EXPECT_EQ(readRecheck.user, "SOURCES:\n");
+  EXPECT_EQ(after[2].user.rfind(readRecheck.user, 0), 0u);
+  EXPECT_NE(after[2].user.find("\nSTATEMENT: Parking costs 5 EUR [2]."), std::string::npos);
   // A verifier that never stops costs at most 60 tokens (3 s at 20 tokens/s)
   // for the replies of up to eight sentences, and every verdict still fits.
   EXPECT_LE(Answerer::verifyTokens(8), 60);

@@ -148,11 +148,12 @@ TEST_F(RealServer, ReadingAheadChecksLimitsAndTheGapList) {
   EXPECT_EQ(gaps.answers, 3);
 }
 
-// With a reading ahead the server holds the reply's prompt and the
-// verifier's up to its statements at once (the reply's waits in the host
-// memory cache while the verifier's is read): the reply evaluates next to
-// nothing, the check only its statements and the template's tail. What the
-// model writes does not change.
+// With a reading ahead the server holds the reply's prompt, the verifier's
+// up to its statements and the re-check's opening at once (the others wait
+// in the host memory cache while one is read): the reply evaluates next to
+// nothing, the check only its statements and the template's tail, a
+// re-check only its passages and sentence. What the model writes does not
+// change.
 TEST_F(RealServer, AReadingAheadLeavesTheCheckOnlyItsStatements) {
   startEngine();
   for (const char* f : {"house-rules.txt", "restaurant-and-breakfast.html", "welcome.md"})
@@ -186,16 +187,25 @@ TEST_F(RealServer, AReadingAheadLeavesTheCheckOnlyItsStatements) {
   };
   auto isCheck = [](const Call& c) { return c.system.rfind("You check", 0) == 0; };
 
+  auto isRecheck = [](const Call& c) { return c.system.rfind("The STATEMENT may be", 0) == 0; };
+  auto tokensOf = [](const std::string& text) {
+    const auto tokens = LocalHTTP::postJSON(Engine::chatURL() + "/tokenize",
+                                            nlohmann::json{{"content", text}, {"add_special", false}});
+    return static_cast<int64_t>(tokens.at("tokens").size());
+  };
+
   // Each message read ahead first, on a server that never saw its prompts;
   // then written again without a reading.
   for (const std::string message : {"What time is breakfast?", "Can we bring our dog, and is there a pool?"}) {
     const Run ahead = write(message, true);
-    ASSERT_EQ(ahead.calls.size(), 4u) << message;  // two readings, the reply, the check
+    ASSERT_EQ(ahead.calls.size(), 5u) << message;  // three readings, the reply, the check
     EXPECT_EQ(ahead.calls[0].maxTokens, 0);
     ASSERT_TRUE(isCheck(ahead.calls[1]));
     EXPECT_EQ(ahead.calls[1].maxTokens, 0);
-    EXPECT_LE(ahead.calls[2].count.promptEvaluated, 1) << message;  // the reply
-    ASSERT_TRUE(isCheck(ahead.calls[3]));
+    ASSERT_TRUE(isRecheck(ahead.calls[2]));
+    EXPECT_EQ(ahead.calls[2].maxTokens, 0);
+    EXPECT_LE(ahead.calls[3].count.promptEvaluated, 1) << message;  // the reply
+    ASSERT_TRUE(isCheck(ahead.calls[4]));
 
     // The statements as the check numbered them, in the model's tokens.
     std::string raw;
@@ -205,13 +215,29 @@ TEST_F(RealServer, AReadingAheadLeavesTheCheckOnlyItsStatements) {
     std::string statements;
     for (std::size_t i = 0; i < sentences.size(); ++i)
       statements += (i ? "\n" : "") + std::to_string(i + 1) + ". " + sentences[i];
-    const auto tokens = LocalHTTP::postJSON(Engine::chatURL() + "/tokenize",
-                                            nlohmann::json{{"content", statements}, {"add_special", false}});
-    const auto statementTokens = static_cast<int64_t>(tokens.at("tokens").size());
+    const int64_t statementTokens = tokensOf(statements);
     ASSERT_GT(statementTokens, 0);
-    EXPECT_LE(ahead.calls[3].count.promptEvaluated, statementTokens + 16) << message;
+    EXPECT_LE(ahead.calls[4].count.promptEvaluated, statementTokens + 16) << message;
     // The reading did the work the check was spared.
     EXPECT_GT(ahead.calls[1].count.promptEvaluated, 100) << message;
+
+    // The tiny model writes no verdicts, so no sentence is re-checked here:
+    // a re-check of a sentence citing [1], after the check, reads only the
+    // passage and the sentence; its fixed opening was read ahead.
+    const Answerer::Prepared p = answerer.prepare(message, nullptr, std::nullopt);
+    const std::string sentence = "Breakfast is served from 7:00 [1].";
+    Run recheck;
+    run = &recheck;
+    Answerer::recheck(sentence, p.sources);
+    run = nullptr;
+    ASSERT_EQ(recheck.calls.size(), 1u);
+    const std::string firstBlock = p.sources.substr(0, p.sources.find("\n\n") + 2);
+    EXPECT_LE(recheck.calls[0].count.promptEvaluated, tokensOf(firstBlock + "\nSTATEMENT: " + sentence) + 16)
+        << message;
+    // The opening is the re-check's system prompt: read by the first reading,
+    // held by the server from then on.
+    EXPECT_GT(ahead.calls[2].count.promptEvaluated + std::max<int64_t>(ahead.calls[2].count.promptCached, 0), 50)
+        << message;
 
     const Run without = write(message, false);
     EXPECT_EQ(without.said, ahead.said) << message;

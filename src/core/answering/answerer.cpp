@@ -127,6 +127,13 @@ std::string verifyUser(const std::string& sources, const std::string& statements
   return "SOURCES:\n" + sources + "\nSTATEMENTS:\n" + statements;
 }
 
+// The re-check's user message: the passages the sentence cites, then the
+// sentence. Only its opening is known before the reply.
+constexpr const char* kRecheckOpening = "SOURCES:\n";
+std::string recheckUser(const std::string& picked, const std::string& sentence) {
+  return kRecheckOpening + picked + "\nSTATEMENT: " + sentence;
+}
+
 // Requests must stay inside the servers' context of 8,192 tokens.
 constexpr std::size_t kPassageCharacters = 2400;
 constexpr std::size_t kSourcesTokenBudget = 6000;
@@ -204,7 +211,7 @@ bool Answerer::recheck(const std::string& sentence, const std::string& sources) 
   std::string reply;
   try {
     reply =
-        Chat::complete(kRecheckSystem, "SOURCES:\n" + picked + "\nSTATEMENT: " + sentence, {}, kRecheckTokens).first;
+        Chat::complete(kRecheckSystem, recheckUser(picked, sentence), {}, kRecheckTokens).first;
   } catch (const std::exception&) {
     return false;  // unchecked is unsupported
   }
@@ -409,6 +416,10 @@ void Answerer::readAhead(const std::string& message, const ReplyTemplate* tmpl,
   // tokenizer never joins a digit to what comes before.
   if (p.hits.empty()) return;  // no reply of such a prompt is ever checked
   Chat::read(kVerifySystem, verifyUser(p.sources, ""), stopped);
+  // And the re-check's fixed beginning, most of its prompt: which passages
+  // it quotes is known only from the reply. "SOURCES:\n" ends where the
+  // full prompt's next token begins, as "[" never joins a line break.
+  Chat::read(kRecheckSystem, kRecheckOpening, stopped);
 }
 
 Answer Answerer::answer(const std::string& fullMessage, const ReplyTemplate* tmpl,
