@@ -4,7 +4,8 @@
 // they make at two published CPU rates. Each ask is written twice on fresh
 // servers: as it was, the prompt sent only when "Write reply" is pressed, and
 // with the prompts read ahead while the message settled (the reply's, the
-// verifier's up to its statements and the re-check's opening).
+// verifier's up to its statements, the re-check's of a sentence citing [1]
+// up to the sentence).
 //
 // Needs QUORVEL_TEST_LLAMA_SERVER, QUORVEL_TEST_CHAT_MODEL and
 // QUORVEL_TEST_EMBED_MODEL (as the real-server tests). The tiny models say

@@ -363,6 +363,7 @@ void AppModel::write(Done done) {
   // it up where it is); any other is given up, so the reply waits for none.
   readAheadTimer_->stop();
   if (aheadKey_ != reply_.choice()) stopReadAhead();
+  if (aheadPressed_) aheadPressed_->store(true);  // the readings for later checks give way
   aheadKey_ = reply_.choice();
   reply_.replied_ = false;
   reply_.writtenFor_ = reply_.choice();
@@ -439,15 +440,17 @@ void AppModel::readAhead() {
   stopReadAhead();
   aheadKey_ = key;
   aheadStop_ = std::make_shared<std::atomic<bool>>(false);
+  aheadPressed_ = std::make_shared<std::atomic<bool>>(false);
   ++readAheads_;
   const std::string message = reply_.guestText_.toStdString();
   const ReplyTemplate* tmpl = reply_.template_;
   const std::optional<std::string> language = chosenLanguage();
   CoreWorker* ahead = ahead_.get();
-  ahead->post([this, ahead, stop = aheadStop_, key, message, tmpl, language] {
+  ahead->post([this, ahead, stop = aheadStop_, pressed = aheadPressed_, key, message, tmpl, language] {
     try {
-      Answerer::shared().readAhead(message, tmpl, language,
-                                   [ahead, stop] { return stop->load() || ahead->cancelled(); });
+      Answerer::shared().readAhead(
+          message, tmpl, language, [ahead, stop] { return stop->load() || ahead->cancelled(); },
+          [pressed] { return pressed->load(); });
     } catch (...) {
       // Nothing is lost: the reply reads the prompt itself. It is tried
       // again at the next change.

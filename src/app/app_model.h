@@ -157,6 +157,8 @@ class AppModel : public QObject {
   QTimer* readAheadTimer_ = nullptr;
   QString aheadKey_;                              // what the server holds read, or is reading
   std::shared_ptr<std::atomic<bool>> aheadStop_;  // gives up the reading under way
+  // Set by "Write reply": the readings for the re-checks, a bonus, give way.
+  std::shared_ptr<std::atomic<bool>> aheadPressed_;
   int readAheads_ = 0;
 };
 

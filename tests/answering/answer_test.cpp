@@ -229,8 +229,8 @@ TEST_F(AnswerTest, SupportedReplyWithCitationsAndHistory) {
 
 // The checks may write a few tokens per statement, the reply its 400; a
 // reading ahead sends the reply's very prompts with nothing to write, then
-// the verifier's prompt up to its statements, then the re-check's opening
-// (its fixed part); the reply then needs no search
+// the verifier's prompt up to its statements, then the re-check's of a
+// sentence citing [1] up to the sentence; the reply then needs no search
 // of its own, and every prompt of the reply and its checks is byte for byte
 // the one sent without a reading.
 TEST_F(AnswerTest, CallLimitsAndTheReadingAhead) {
@@ -246,6 +246,10 @@ TEST_F(AnswerTest, CallLimitsAndTheReadingAhead) {
   models->requests.clear();
 
   Answerer answerer(*index);
+  // "Write reply" pressed at once: the re-check's reading gives way.
+  answerer.readAhead(message, nullptr, std::nullopt, {}, [] { return true; });
+  ASSERT_EQ(models->requests.size(), 2u);
+  models->requests.clear();
   answerer.readAhead(message, nullptr, std::nullopt);
   ASSERT_EQ(models->requests.size(), 3u);
   const Request readReply = models->requests[0], readVerifier = models->requests[1],
@@ -283,11 +287,16 @@ TEST_F(AnswerTest, CallLimitsAndTheReadingAhead) {
   EXPECT_EQ(after[1].maxTokens, Answerer::verifyTokens(3));
   EXPECT_EQ(after[2].kind, Call::recheck);
   EXPECT_EQ(after[2].maxTokens, Answerer::kRecheckTokens);
-  // The re-check's reading is its prompt up to the passages, to the byte.
+  // The re-check's reading is the prompt of a sentence citing [1] up to the
+  // sentence, to the byte; another sentence's re-check shares its opening.
   EXPECT_EQ(readRecheck.system, after[2].system);
-  EXPECT_EQ(readRecheck.user, "SOURCES:\n");
-  EXPECT_EQ(after[2].user.rfind(readRecheck.user, 0), 0u);
+  EXPECT_EQ(readRecheck.user.rfind("SOURCES:\n[1] (", 0), 0u);
+  EXPECT_EQ(after[2].user.rfind("SOURCES:\n[", 0), 0u);
   EXPECT_NE(after[2].user.find("\nSTATEMENT: Parking costs 5 EUR [2]."), std::string::npos);
+  models->requests.clear();
+  Answerer::recheck("Breakfast is served from 7:00 [1].", answerer.prepare(message, nullptr, std::nullopt).sources);
+  ASSERT_EQ(models->requests.size(), 1u);
+  EXPECT_EQ(models->requests[0].user, readRecheck.user + ": Breakfast is served from 7:00 [1].");
   // A verifier that never stops costs at most 60 tokens (3 s at 20 tokens/s)
   // for the replies of up to eight sentences, and every verdict still fits.
   EXPECT_LE(Answerer::verifyTokens(8), 60);

@@ -128,10 +128,9 @@ std::string verifyUser(const std::string& sources, const std::string& statements
 }
 
 // The re-check's user message: the passages the sentence cites, then the
-// sentence. Only its opening is known before the reply.
-constexpr const char* kRecheckOpening = "SOURCES:\n";
+// sentence.
 std::string recheckUser(const std::string& picked, const std::string& sentence) {
-  return kRecheckOpening + picked + "\nSTATEMENT: " + sentence;
+  return "SOURCES:\n" + picked + "\nSTATEMENT: " + sentence;
 }
 
 // Requests must stay inside the servers' context of 8,192 tokens.
@@ -183,7 +182,11 @@ std::vector<std::string> Answerer::sentences(const std::string& text) {
   return out;
 }
 
-bool Answerer::recheck(const std::string& sentence, const std::string& sources) {
+namespace {
+
+// The SOURCES blocks ("[n] (file — section)\n…") that cite one of `cited`,
+// in their order, each followed by a blank line; all of them when none does.
+std::string citedBlocks(const std::set<int64_t>& cited, const std::string& sources) {
   std::vector<std::string> blocks;
   for (std::size_t pos = 0; pos <= sources.size();) {
     std::size_t end = sources.find("\n\n", pos);
@@ -191,6 +194,34 @@ bool Answerer::recheck(const std::string& sentence, const std::string& sources) 
     if (end > pos) blocks.push_back(sources.substr(pos, end - pos));
     pos = end + 2;
   }
+  std::string picked;
+  for (const auto& b : blocks)
+    for (int64_t n : cited)
+      if (b.rfind("[" + std::to_string(n) + "]", 0) == 0) {
+        picked += b + "\n\n";
+        break;
+      }
+  return picked.empty() ? sources : picked;
+}
+
+// `text` up to its last letter or digit. What follows there in a longer
+// prompt (the full stop, the line breaks and the next line) may be one
+// token with it; a letter or digit never is, so a reading of the shorter
+// text is token for token the longer one's beginning.
+std::string toLastWord(const std::string& text) {
+  const UnicodeString t = u(text);
+  int32_t end = t.length();
+  while (end > 0) {
+    const UChar32 c = t.char32At(t.moveIndex32(end, -1));
+    if ((U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_N_MASK)) != 0) break;
+    end = t.moveIndex32(end, -1);
+  }
+  return utf8(UnicodeString(t, 0, end));
+}
+
+}  // namespace
+
+bool Answerer::recheck(const std::string& sentence, const std::string& sources) {
   std::set<int64_t> cited;
   {
     UErrorCode status = U_ZERO_ERROR;
@@ -200,14 +231,7 @@ bool Answerer::recheck(const std::string& sentence, const std::string& sources) 
       if (auto n = readInteger(m->group(1, status))) cited.insert(*n);
     }
   }
-  std::string picked;
-  for (const auto& b : blocks)
-    for (int64_t n : cited)
-      if (b.rfind("[" + std::to_string(n) + "]", 0) == 0) {
-        picked += b + "\n\n";
-        break;
-      }
-  if (picked.empty()) picked = sources;
+  const std::string picked = citedBlocks(cited, sources);
   std::string reply;
   try {
     reply =
@@ -404,7 +428,8 @@ Answerer::Prepared Answerer::prepare(const std::string& fullMessage, const Reply
 }
 
 void Answerer::readAhead(const std::string& message, const ReplyTemplate* tmpl,
-                         const std::optional<std::string>& replyLanguage, const std::function<bool()>& stopped) {
+                         const std::optional<std::string>& replyLanguage, const std::function<bool()>& stopped,
+                         const std::function<bool()>& pressed) {
   const Prepared p = prepare(message, tmpl, replyLanguage);
   if (stopped && stopped()) throw Chat::Stopped{};
   Chat::read(p.system, p.user, stopped);
@@ -416,10 +441,20 @@ void Answerer::readAhead(const std::string& message, const ReplyTemplate* tmpl,
   // tokenizer never joins a digit to what comes before.
   if (p.hits.empty()) return;  // no reply of such a prompt is ever checked
   Chat::read(kVerifySystem, verifyUser(p.sources, ""), stopped);
-  // And the re-check's fixed beginning, most of its prompt: which passages
-  // it quotes is known only from the reply. "SOURCES:\n" ends where the
-  // full prompt's next token begins, as "[" never joins a line break.
-  Chat::read(kRecheckSystem, kRecheckOpening, stopped);
+  // Then, while the desk has not pressed "Write reply", the re-check of a
+  // sentence citing the best passage, up to the sentence: a re-check reads
+  // only the passages its sentence cites, and a sentence citing another one
+  // still finds the re-check's fixed opening read. One reading only: the
+  // server keeps a reading when the next prompt shares little with it, so
+  // readings for several passages would only replace one another. It is a
+  // bonus: the press gives it up, so that the reply never waits for it.
+  const auto givenUp = [&] { return (stopped && stopped()) || (pressed && pressed()); };
+  if (givenUp()) return;
+  try {
+    Chat::read(kRecheckSystem, toLastWord(recheckUser(citedBlocks({1}, p.sources), "")), givenUp);
+  } catch (const Chat::Stopped&) {
+    if (stopped && stopped()) throw;
+  }
 }
 
 Answer Answerer::answer(const std::string& fullMessage, const ReplyTemplate* tmpl,

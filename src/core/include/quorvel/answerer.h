@@ -54,14 +54,15 @@ class Answerer {
   Prepared prepare(const std::string& message, const ReplyTemplate* tmpl,
                    const std::optional<std::string>& replyLanguage);
   // Has the reply model read the prompts answer() would send for this
-  // message, without writing anything, the verifier its prompt up to the
-  // statements and the re-check its fixed opening: answer() with the same
-  // arguments then starts writing at once, its check reads only the
-  // statements and a re-check only the passages and the sentence. Throws
-  // what the search and the request throw, and Chat::Stopped once `stopped`
-  // says so.
+  // message, without writing anything, and the verifier its prompt up to the
+  // statements: answer() with the same arguments then starts writing at once
+  // and its check reads only the statements. Then, until `pressed` says so,
+  // the re-check's prompt for a sentence citing passage [1], up to the
+  // sentence: such a re-check reads only its sentence, any other one not its
+  // fixed opening. Throws what the search and the request throw, and
+  // Chat::Stopped once `stopped` says so.
   void readAhead(const std::string& message, const ReplyTemplate* tmpl, const std::optional<std::string>& replyLanguage,
-                 const std::function<bool()>& stopped = {});
+                 const std::function<bool()>& stopped = {}, const std::function<bool()>& pressed = {});
 
   // What the verifier may write for so many statements, and the re-check:
   // their answers are a few tokens each.
