@@ -535,6 +535,32 @@ void AppModel::findGaps(Done done) {
 
 void AppModel::clearHistory() {
   History::clear();
+  dropGaps();
+}
+
+void AppModel::applyRetention(Done done) {
+  worker_->post([this, done = std::move(done)]() mutable {
+    History::applyRetention();
+    CoreWorker::reply(this, [done = std::move(done)] {
+      if (done) done();
+    });
+  });
+}
+
+void AppModel::setRetention(int days, Done done) {
+  Retention::setDays(days);
+  // A shorter period: the list no longer shows what is now past it.
+  dropGaps();
+  applyRetention(std::move(done));
+}
+
+Forget::Result AppModel::forgetGuest(const QString& text) {
+  const Forget::Result r = Forget::guest(text.toStdString());
+  dropGaps();
+  return r;
+}
+
+void AppModel::dropGaps() {
   // Whatever is being made now read the history before: it never shows.
   ++gapsGeneration_;
   gaps_.result_ = {};

@@ -19,6 +19,7 @@
 
 #include <quorvel/doc_index.h>
 #include <quorvel/engine.h>
+#include <quorvel/forget.h>
 #include <quorvel/models.h>
 #include <quorvel/paths.h>
 #include <quorvel/records.h>
@@ -83,6 +84,15 @@ class AppModel : public QObject {
   void findGaps(Done done = {});
   // Clears the conversation history, and with it that list.
   void clearHistory();
+  // Removes the history entries past the retention period, on the core's
+  // thread; `done` follows.
+  void applyRetention(Done done = {});
+  // Keeps the history for `days` from now on (0: all), removing what is
+  // older at once.
+  void setRetention(int days, Done done = {});
+  // Removes every trace of a guest's text (Forget::guest) and the list made
+  // from the history before.
+  Forget::Result forgetGuest(const QString& text);
   void addSamples();
   // Starts the servers (when the models are there), then re-reads.
   void startEngine(Done done = {});
@@ -120,6 +130,9 @@ class AppModel : public QObject {
   // The reply language chosen; none for the guest's own.
   std::optional<std::string> chosenLanguage() const;
   void stopReadAhead();
+
+  // Drops the list of unanswered questions made from the history so far.
+  void dropGaps();
 
   void folderChanged();
   void rereadIfChanged();
