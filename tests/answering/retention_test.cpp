@@ -169,8 +169,8 @@ TEST(Forget, EveryOtherPlaceThatHoldsTheGuestsWords) {
   EXPECT_EQ(readText(Paths::logs() / "chat.log"), "srv  log_server_r: request: POST /v1/chat/completions 200\n");
   EXPECT_EQ(readText(Paths::documents() / "rules.md"), "Keep your passport with you.");
   for (const auto& f : fs::recursive_directory_iterator(home.path())) {
-    if (f.is_regular_file())
-      EXPECT_EQ(searchFolded(readText(f.path())).find("pl998877"), std::string::npos) << f.path();
+    if (!f.is_regular_file()) continue;
+    EXPECT_EQ(searchFolded(readText(f.path())).find("pl998877"), std::string::npos) << f.path();
   }
 }
 
