@@ -312,12 +312,13 @@ void AppDelegate::forgetGuest() {
     return box.clickedButton() == yes;
   }();
   if (!sure) return;
-  const Forget::Result r = model_.forgetGuest(text);
-  if (r.failures.empty() || confirmForget) return;
-  QStringList failures;
-  for (const std::string& f : r.failures) failures << QString::fromStdString(f);
-  QMessageBox::warning(parent, tr("Forget a guest"),
-                       tr("The text could not be removed everywhere:\n%1").arg(failures.join(QLatin1Char('\n'))));
+  model_.forgetGuest(text, [this, quiet = bool(confirmForget)](const Forget::Result& r) {
+    if (r.failures.empty() || quiet) return;
+    QStringList failures;
+    for (const std::string& f : r.failures) failures << QString::fromStdString(f);
+    QMessageBox::warning(window_.isVisible() ? &window_ : nullptr, tr("Forget a guest"),
+                         tr("The text could not be removed everywhere:\n%1").arg(failures.join(QLatin1Char('\n'))));
+  });
 }
 
 void AppDelegate::quit() {

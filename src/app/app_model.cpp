@@ -554,10 +554,16 @@ void AppModel::setRetention(int days, Done done) {
   applyRetention(std::move(done));
 }
 
-Forget::Result AppModel::forgetGuest(const QString& text) {
-  const Forget::Result r = Forget::guest(text.toStdString());
+void AppModel::forgetGuest(const QString& text, std::function<void(const Forget::Result&)> done) {
+  // Lists are made on the same thread: one asked for before this shows the
+  // guest's words and is dropped, one asked for after it comes after it.
   dropGaps();
-  return r;
+  worker_->post([this, text = text.toStdString(), done = std::move(done)]() mutable {
+    Forget::Result r = Forget::guest(text);
+    CoreWorker::reply(this, [r = std::move(r), done = std::move(done)] {
+      if (done) done(r);
+    });
+  });
 }
 
 void AppModel::dropGaps() {

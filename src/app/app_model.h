@@ -90,9 +90,10 @@ class AppModel : public QObject {
   // Keeps the history for `days` from now on (0: all), removing what is
   // older at once.
   void setRetention(int days, Done done = {});
-  // Removes every trace of a guest's text (Forget::guest) and the list made
-  // from the history before.
-  Forget::Result forgetGuest(const QString& text);
+  // Removes every trace of a guest's text (Forget::guest) on the core's
+  // thread (it waits for a re-reading of the documents under way), and the
+  // list made from the history before; `done` gets what was removed.
+  void forgetGuest(const QString& text, std::function<void(const Forget::Result&)> done = {});
   void addSamples();
   // Starts the servers (when the models are there), then re-reads.
   void startEngine(Done done = {});

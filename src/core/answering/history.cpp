@@ -142,8 +142,10 @@ std::optional<int64_t> rewrite(const Verdict& drop) {
   UniqueFd out(::mkostemp(tmp.data(), O_CLOEXEC));  // mode 0600
   if (!out) return std::nullopt;
   auto fail = [&]() -> std::optional<int64_t> {
+    const int why = errno;  // what the caller tells the user
     out.close();
     ::unlink(tmp.c_str());
+    errno = why;
     return std::nullopt;
   };
   std::string pending;  // kept lines not yet written
