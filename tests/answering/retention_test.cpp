@@ -174,6 +174,31 @@ TEST(Forget, EveryOtherPlaceThatHoldsTheGuestsWords) {
   }
 }
 
+// A removal that cannot write its new file (a full disk) says so and leaves
+// the history as it was, with nothing left beside it.
+TEST(HistoryRewrite, AFullDiskKeepsTheOldFile) {
+  test::SmallDisk disk(256 << 10);
+  if (!disk.ok()) GTEST_SKIP() << "a small tmpfs cannot be mounted here (needs root)";
+  test::ScopedEnv home("QUORVEL_HOME", (disk.path() / "home").string());
+  Paths::ensure();
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += entry("Guest " + std::to_string(i) + (i ? "" : " Kowalska"), "Yes.", 400 - i);
+  writeText(Paths::historyFile(), text);
+  disk.fill(/*leave=*/4000);
+  EXPECT_EQ(History::forget("kowalska"), std::nullopt);
+  EXPECT_EQ(History::removeOlderThan(daysAgo(350)), std::nullopt);
+  const Forget::Result r = Forget::guest("kowalska");
+  EXPECT_EQ(r.entries, 0);
+  ASSERT_EQ(r.failures.size(), 1u);
+  EXPECT_NE(r.failures[0].find("No space left on device"), std::string::npos) << r.failures[0];
+  EXPECT_EQ(readText(Paths::historyFile()), text);
+  for (const auto& f : fs::directory_iterator(Paths::support()))
+    EXPECT_FALSE(f.path().filename().string().starts_with(".history.jsonl.")) << f.path();
+  disk.unfill();
+  EXPECT_EQ(History::removeOlderThan(daysAgo(350) - std::chrono::hours(1)), 50);  // 400 to 351 days
+  EXPECT_EQ(History::forget("kowalska"), 0);  // it went with the old ones
+}
+
 // Every line of the file parses as an answer; their questions in order.
 std::vector<std::string> wholeQuestions(const std::string& text) {
   std::vector<std::string> out;
