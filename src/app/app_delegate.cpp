@@ -155,10 +155,8 @@ void AppDelegate::buildMainMenu() {
   QMenu* history = bar->addMenu(tr("History"));
   QMenu* keep = history->addMenu(tr("Keep conversation history"));
   // Filled when opened: the choice in force may have changed in the tray.
-  connect(keep, &QMenu::aboutToShow, this, [this, keep] {
-    keep->clear();
-    addRetentionChoices(*keep, [this](int days) { model_.setRetention(days); });
-  });
+  connect(keep, &QMenu::aboutToShow, this,
+          [this, keep] { fillRetentionChoices(*keep, [this](int days) { model_.setRetention(days); }); });
   history->addAction(tr("Forget a guest\u2026"), this, [this] { forgetGuest(); });
   history->addAction(tr("Clear conversation history"), this, [this] { clearHistory(); });
 

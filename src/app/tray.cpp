@@ -55,7 +55,9 @@ QString retentionName(int days) {
   }
 }
 
-void addRetentionChoices(QMenu& menu, const std::function<void(int days)>& choose) {
+void fillRetentionChoices(QMenu& menu, const std::function<void(int days)>& choose) {
+  menu.clear();
+  for (QActionGroup* old : menu.findChildren<QActionGroup*>(Qt::FindDirectChildrenOnly)) delete old;
   const int current = Retention::days();
   auto* group = new QActionGroup(&menu);
   for (int days : Retention::kChoices) {
@@ -156,7 +158,7 @@ void Tray::fill(QMenu& menu) {
   // Guests' words are kept only as long as chosen here; the choice in force
   // shows in the row itself.
   auto* keep = new QMenu(tr("Keep conversation history: %1").arg(retentionName(Retention::days())), &menu);
-  addRetentionChoices(*keep, actions_.keepHistory);
+  fillRetentionChoices(*keep, actions_.keepHistory);
   QAction* keepRow = menu.addMenu(keep);
   keepRow->setIcon(symbol(QStringLiteral("lock.shield")));
   keepRow->setProperty(kSymbolProperty, QStringLiteral("lock.shield"));

@@ -39,9 +39,10 @@ struct TrayActions {
 
 // "30 days", "1 year", "Keep all": a retention period as the menus name it.
 QString retentionName(int days);
-// Adds the retention periods to choose from to `menu`, the one in force
-// (Retention::days()) checked; `choose` gets the one picked.
-void addRetentionChoices(QMenu& menu, const std::function<void(int days)>& choose);
+// Fills `menu` with the retention periods to choose from (what it held
+// goes), the one in force (Retention::days()) checked; `choose` gets the one
+// picked.
+void fillRetentionChoices(QMenu& menu, const std::function<void(int days)>& choose);
 
 class Tray : public QObject {
   Q_OBJECT

@@ -316,34 +316,34 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="162"/>
+        <location filename="../app_delegate.cpp" line="160"/>
         <source>Forget a guest…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="165"/>
+        <location filename="../app_delegate.cpp" line="163"/>
         <source>Window</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="166"/>
+        <location filename="../app_delegate.cpp" line="164"/>
         <source>Close</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="290"/>
-        <location filename="../app_delegate.cpp" line="302"/>
-        <location filename="../app_delegate.cpp" line="319"/>
+        <location filename="../app_delegate.cpp" line="288"/>
+        <location filename="../app_delegate.cpp" line="300"/>
+        <location filename="../app_delegate.cpp" line="317"/>
         <source>Forget a guest</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="291"/>
+        <location filename="../app_delegate.cpp" line="289"/>
         <source>Every kept message and reply that contains this text is removed — a guest&apos;s name, passport or room number:</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location filename="../app_delegate.cpp" line="303"/>
+        <location filename="../app_delegate.cpp" line="301"/>
         <source>Remove the %n kept reply(s) whose message or reply contains “%1”, and the text wherever else Quorvel keeps it? This cannot be undone.</source>
         <translation>
             <numerusform>Remove the %n kept reply whose message or reply contains “%1”, and the text wherever else Quorvel keeps it? This cannot be undone.</numerusform>
@@ -351,24 +351,24 @@
         </translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="308"/>
+        <location filename="../app_delegate.cpp" line="306"/>
         <source>Remove</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="320"/>
+        <location filename="../app_delegate.cpp" line="318"/>
         <source>The text could not be removed everywhere:
 %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="163"/>
-        <location filename="../app_delegate.cpp" line="272"/>
+        <location filename="../app_delegate.cpp" line="161"/>
+        <location filename="../app_delegate.cpp" line="270"/>
         <source>Clear conversation history</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location filename="../app_delegate.cpp" line="273"/>
+        <location filename="../app_delegate.cpp" line="271"/>
         <source>Delete the %n recorded reply(s) and the list of unanswered questions? This cannot be undone.</source>
         <translation>
             <numerusform>Delete the %n recorded reply and the list of unanswered questions? This cannot be undone.</numerusform>
@@ -376,13 +376,13 @@
         </translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="276"/>
+        <location filename="../app_delegate.cpp" line="274"/>
         <source>Clear history</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="277"/>
-        <location filename="../app_delegate.cpp" line="309"/>
+        <location filename="../app_delegate.cpp" line="275"/>
+        <location filename="../app_delegate.cpp" line="307"/>
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
@@ -935,87 +935,87 @@
         </translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="134"/>
+        <location filename="../tray.cpp" line="136"/>
         <source>Model: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="136"/>
+        <location filename="../tray.cpp" line="138"/>
         <source>Last reply: %1 tokens/s</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="138"/>
+        <location filename="../tray.cpp" line="140"/>
         <source>Documents: %1 · passages: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="140"/>
+        <location filename="../tray.cpp" line="142"/>
         <source>Network: this computer only — nothing is sent</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="142"/>
+        <location filename="../tray.cpp" line="144"/>
         <source>Open Quorvel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="143"/>
+        <location filename="../tray.cpp" line="145"/>
         <source>Reply to the question in the clipboard</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="145"/>
+        <location filename="../tray.cpp" line="147"/>
         <source>Add documents…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="146"/>
+        <location filename="../tray.cpp" line="148"/>
         <source>Add hotel templates</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="147"/>
+        <location filename="../tray.cpp" line="149"/>
         <source>Open documents folder</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="148"/>
+        <location filename="../tray.cpp" line="150"/>
         <source>Re-read documents</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="150"/>
+        <location filename="../tray.cpp" line="152"/>
         <source>Unanswered questions…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="153"/>
+        <location filename="../tray.cpp" line="155"/>
         <source>Stop model (free memory)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="153"/>
+        <location filename="../tray.cpp" line="155"/>
         <source>Start model</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="155"/>
+        <location filename="../tray.cpp" line="157"/>
         <source>Clear conversation history (%1)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="158"/>
+        <location filename="../tray.cpp" line="160"/>
         <source>Keep conversation history: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="163"/>
+        <location filename="../tray.cpp" line="165"/>
         <source>Forget a guest…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="165"/>
+        <location filename="../tray.cpp" line="167"/>
         <source>Quit Quorvel</source>
         <translation type="unfinished"></translation>
     </message>

@@ -316,34 +316,34 @@
         <translation>Хранить историю разговоров</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="162"/>
+        <location filename="../app_delegate.cpp" line="160"/>
         <source>Forget a guest…</source>
         <translation>Забыть гостя…</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="165"/>
+        <location filename="../app_delegate.cpp" line="163"/>
         <source>Window</source>
         <translation>Окно</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="166"/>
+        <location filename="../app_delegate.cpp" line="164"/>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="290"/>
-        <location filename="../app_delegate.cpp" line="302"/>
-        <location filename="../app_delegate.cpp" line="319"/>
+        <location filename="../app_delegate.cpp" line="288"/>
+        <location filename="../app_delegate.cpp" line="300"/>
+        <location filename="../app_delegate.cpp" line="317"/>
         <source>Forget a guest</source>
         <translation>Забыть гостя</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="291"/>
+        <location filename="../app_delegate.cpp" line="289"/>
         <source>Every kept message and reply that contains this text is removed — a guest&apos;s name, passport or room number:</source>
         <translation>Будут удалены все сохранённые сообщения и ответы, в которых есть этот текст, — имя гостя, номер паспорта или комнаты:</translation>
     </message>
     <message numerus="yes">
-        <location filename="../app_delegate.cpp" line="303"/>
+        <location filename="../app_delegate.cpp" line="301"/>
         <source>Remove the %n kept reply(s) whose message or reply contains “%1”, and the text wherever else Quorvel keeps it? This cannot be undone.</source>
         <translation>
             <numerusform>Удалить %n сохранённый ответ, в сообщении или ответе которого есть «%1», и этот текст везде, где его хранит Quorvel? Это нельзя отменить.</numerusform>
@@ -352,25 +352,25 @@
         </translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="308"/>
+        <location filename="../app_delegate.cpp" line="306"/>
         <source>Remove</source>
         <translation>Удалить</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="320"/>
+        <location filename="../app_delegate.cpp" line="318"/>
         <source>The text could not be removed everywhere:
 %1</source>
         <translation>Текст не удалось удалить везде:
 %1</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="163"/>
-        <location filename="../app_delegate.cpp" line="272"/>
+        <location filename="../app_delegate.cpp" line="161"/>
+        <location filename="../app_delegate.cpp" line="270"/>
         <source>Clear conversation history</source>
         <translation>Очистить историю разговоров</translation>
     </message>
     <message numerus="yes">
-        <location filename="../app_delegate.cpp" line="273"/>
+        <location filename="../app_delegate.cpp" line="271"/>
         <source>Delete the %n recorded reply(s) and the list of unanswered questions? This cannot be undone.</source>
         <translation>
             <numerusform>Удалить %n сохранённый ответ и список вопросов без ответа? Это нельзя отменить.</numerusform>
@@ -379,13 +379,13 @@
         </translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="276"/>
+        <location filename="../app_delegate.cpp" line="274"/>
         <source>Clear history</source>
         <translation>Очистить историю</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="277"/>
-        <location filename="../app_delegate.cpp" line="309"/>
+        <location filename="../app_delegate.cpp" line="275"/>
+        <location filename="../app_delegate.cpp" line="307"/>
         <source>Cancel</source>
         <translation>Отмена</translation>
     </message>
@@ -943,87 +943,87 @@
         </translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="134"/>
+        <location filename="../tray.cpp" line="136"/>
         <source>Model: %1</source>
         <translation>Модель: %1</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="136"/>
+        <location filename="../tray.cpp" line="138"/>
         <source>Last reply: %1 tokens/s</source>
         <translation>Последний ответ: %1 ток/с</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="138"/>
+        <location filename="../tray.cpp" line="140"/>
         <source>Documents: %1 · passages: %2</source>
         <translation>Документов: %1 · фрагментов: %2</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="140"/>
+        <location filename="../tray.cpp" line="142"/>
         <source>Network: this computer only — nothing is sent</source>
         <translation>Сеть: только этот компьютер — ничего не уходит</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="142"/>
+        <location filename="../tray.cpp" line="144"/>
         <source>Open Quorvel</source>
         <translation>Открыть Quorvel</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="143"/>
+        <location filename="../tray.cpp" line="145"/>
         <source>Reply to the question in the clipboard</source>
         <translation>Ответить на вопрос из буфера</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="145"/>
+        <location filename="../tray.cpp" line="147"/>
         <source>Add documents…</source>
         <translation>Добавить документы…</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="146"/>
+        <location filename="../tray.cpp" line="148"/>
         <source>Add hotel templates</source>
         <translation>Добавить шаблоны гостиницы</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="147"/>
+        <location filename="../tray.cpp" line="149"/>
         <source>Open documents folder</source>
         <translation>Открыть папку документов</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="148"/>
+        <location filename="../tray.cpp" line="150"/>
         <source>Re-read documents</source>
         <translation>Перечитать документы</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="150"/>
+        <location filename="../tray.cpp" line="152"/>
         <source>Unanswered questions…</source>
         <translation>Вопросы без ответа…</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="153"/>
+        <location filename="../tray.cpp" line="155"/>
         <source>Stop model (free memory)</source>
         <translation>Остановить модель (освободить память)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="153"/>
+        <location filename="../tray.cpp" line="155"/>
         <source>Start model</source>
         <translation>Запустить модель</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="155"/>
+        <location filename="../tray.cpp" line="157"/>
         <source>Clear conversation history (%1)</source>
         <translation>Очистить историю разговоров (%1)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="158"/>
+        <location filename="../tray.cpp" line="160"/>
         <source>Keep conversation history: %1</source>
         <translation>Хранить историю разговоров: %1</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="163"/>
+        <location filename="../tray.cpp" line="165"/>
         <source>Forget a guest…</source>
         <translation>Забыть гостя…</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="165"/>
+        <location filename="../tray.cpp" line="167"/>
         <source>Quit Quorvel</source>
         <translation>Выйти из Quorvel</translation>
     </message>
