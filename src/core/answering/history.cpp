@@ -281,8 +281,10 @@ int64_t History::count() {
 }
 
 void History::clear() {
-  // Under the lock: an append waiting for it then starts a new file.
-  if (UniqueFd fd = lockedHistory(/*create=*/false)) ::unlink(Paths::historyFile().c_str());
+  // Under the lock: an append waiting for it then starts a new file. One
+  // that cannot be opened (made read-only by hand) goes all the same.
+  const UniqueFd held = lockedHistory(/*create=*/false);
+  ::unlink(Paths::historyFile().c_str());
 }
 
 std::optional<int64_t> History::removeOlderThan(TimePoint cutoff) {
