@@ -8,13 +8,16 @@
 #include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QDir>
+#include <QInputDialog>
 #include <QLayout>
+#include <QLineEdit>
 #include <QLocalSocket>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <chrono>
 #include <cstdlib>
 #include <utility>
 #include <string>
@@ -106,6 +109,8 @@ AppDelegate::AppDelegate(const LaunchOptions& options) : options_(options), wind
     showGaps();
   };
   actions.clearHistory = [this] { clearHistory(); };
+  actions.forgetGuest = [this] { forgetGuest(); };
+  actions.keepHistory = [this](int days) { model_.setRetention(days); };
   actions.quit = [this] { quit(); };
   tray_ = std::make_unique<Tray>(model_, std::move(actions));
   model_.notify = [this](const QString& title, const QString& text) { tray_->notify(title, text); };
@@ -114,6 +119,10 @@ AppDelegate::AppDelegate(const LaunchOptions& options) : options_(options), wind
   QApplication::setQuitOnLastWindowClosed(!tray_->available());
   listenForOtherStarts();
   model_.watchDocuments();
+  model_.applyRetention();
+  retentionTimer_.setInterval(std::chrono::hours(24));
+  connect(&retentionTimer_, &QTimer::timeout, this, [this] { model_.applyRetention(); });
+  retentionTimer_.start();
   if (!options_.background) openWindow();
 }
 
@@ -141,6 +150,15 @@ void AppDelegate::buildMainMenu() {
   editAction(tr("Copy"), "Ctrl+C", "copy");
   editAction(tr("Paste"), "Ctrl+V", "paste");
   editAction(tr("Select All"), "Ctrl+A", "selectAll");
+
+  // Without a tray item the window carries the history's choices too.
+  QMenu* history = bar->addMenu(tr("History"));
+  QMenu* keep = history->addMenu(tr("Keep conversation history"));
+  // Filled when opened: the choice in force may have changed in the tray.
+  connect(keep, &QMenu::aboutToShow, this,
+          [this, keep] { fillRetentionChoices(*keep, [this](int days) { model_.setRetention(days); }); });
+  history->addAction(tr("Forget a guest\u2026"), this, [this] { forgetGuest(); });
+  history->addAction(tr("Clear conversation history"), this, [this] { clearHistory(); });
 
   QMenu* windowMenu = bar->addMenu(tr("Window"));
   windowMenu->addAction(tr("Close"), QKeySequence(QStringLiteral("Ctrl+W")), this, [] {
@@ -260,6 +278,45 @@ void AppDelegate::clearHistory() {
     return box.clickedButton() == yes;
   }();
   if (sure) model_.clearHistory();
+}
+
+void AppDelegate::forgetGuest() {
+  QWidget* parent = window_.isVisible() ? &window_ : nullptr;
+  const std::optional<QString> asked = askGuestText ? askGuestText() : [&]() -> std::optional<QString> {
+    bool ok = false;
+    const QString text = QInputDialog::getText(
+        parent, tr("Forget a guest"),
+        tr("Every kept message and reply that contains this text is removed \u2014 a guest's name, passport or "
+           "room number:"),
+        QLineEdit::Normal, QString(), &ok);
+    return ok ? std::optional<QString>(text) : std::nullopt;
+  }();
+  if (!asked || asked->trimmed().isEmpty()) return;
+  const QString text = asked->trimmed();
+  const int count = static_cast<int>(History::countContaining(text.toStdString()));
+  // The count first: a name too short or too common ("Anna") would take
+  // other guests' replies with it.
+  const bool sure = confirmForget ? confirmForget(count, text) : [&] {
+    QMessageBox box(QMessageBox::Question, tr("Forget a guest"),
+                    tr("Remove the %n kept reply(s) whose message or reply contains \u201C%1\u201D, and the text "
+                       "wherever else Quorvel keeps it? This cannot be undone.",
+                       nullptr, count)
+                        .arg(text),
+                    QMessageBox::NoButton, parent);
+    QPushButton* yes = box.addButton(tr("Remove"), QMessageBox::DestructiveRole);
+    QPushButton* no = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+  }();
+  if (!sure) return;
+  model_.forgetGuest(text, [this, quiet = bool(confirmForget)](const Forget::Result& r) {
+    if (r.failures.empty() || quiet) return;
+    QStringList failures;
+    for (const std::string& f : r.failures) failures << QString::fromStdString(f);
+    QMessageBox::warning(window_.isVisible() ? &window_ : nullptr, tr("Forget a guest"),
+                         tr("The text could not be removed everywhere:\n%1").arg(failures.join(QLatin1Char('\n'))));
+  });
 }
 
 void AppDelegate::quit() {

@@ -5,6 +5,7 @@
 #include <QLocalServer>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -69,6 +70,14 @@ class AppDelegate : public QObject {
   // Clears the history once the receptionist said yes.
   void clearHistory();
 
+  // "Forget a guest…": asks for the text (a name, a passport or room
+  // number), shows how many kept replies hold it and asks to confirm, then
+  // removes them and every other trace of it. Dialogs unless set (the tests):
+  // the text, nothing when cancelled; the confirmation of `count` entries.
+  std::function<std::optional<QString>()> askGuestText;
+  std::function<bool(int count, const QString& text)> confirmForget;
+  void forgetGuest();
+
   AppModel& model() { return model_; }
   MainWindow& window() { return window_; }
   Tray& tray() { return *tray_; }
@@ -87,6 +96,9 @@ class AppDelegate : public QObject {
   MainWindow window_;
   std::unique_ptr<Tray> tray_;
   QLocalServer instance_;
+  // Removes the history past its retention period once a day while the app
+  // runs (also at start).
+  QTimer retentionTimer_;
 };
 
 }  // namespace quorvel::app

@@ -588,6 +588,38 @@ void AppModel::findGaps(Done done) {
 
 void AppModel::clearHistory() {
   History::clear();
+  dropGaps();
+}
+
+void AppModel::applyRetention(Done done) {
+  worker_->post([this, done = std::move(done)]() mutable {
+    History::applyRetention();
+    CoreWorker::reply(this, [done = std::move(done)] {
+      if (done) done();
+    });
+  });
+}
+
+void AppModel::setRetention(int days, Done done) {
+  Retention::setDays(days);
+  // A shorter period: the list no longer shows what is now past it.
+  dropGaps();
+  applyRetention(std::move(done));
+}
+
+void AppModel::forgetGuest(const QString& text, std::function<void(const Forget::Result&)> done) {
+  // Lists are made on the same thread: one asked for before this shows the
+  // guest's words and is dropped, one asked for after it comes after it.
+  dropGaps();
+  worker_->post([this, text = text.toStdString(), done = std::move(done)]() mutable {
+    Forget::Result r = Forget::guest(text);
+    CoreWorker::reply(this, [r = std::move(r), done = std::move(done)] {
+      if (done) done(r);
+    });
+  });
+}
+
+void AppModel::dropGaps() {
   // Whatever is being made now read the history before: it never shows.
   ++gapsGeneration_;
   gaps_.result_ = {};

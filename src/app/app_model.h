@@ -19,6 +19,7 @@
 
 #include <quorvel/doc_index.h>
 #include <quorvel/engine.h>
+#include <quorvel/forget.h>
 #include <quorvel/models.h>
 #include <quorvel/paths.h>
 #include <quorvel/records.h>
@@ -87,6 +88,16 @@ class AppModel : public QObject {
   void findGaps(Done done = {});
   // Clears the conversation history, and with it that list.
   void clearHistory();
+  // Removes the history entries past the retention period, on the core's
+  // thread; `done` follows.
+  void applyRetention(Done done = {});
+  // Keeps the history for `days` from now on (0: all), removing what is
+  // older at once.
+  void setRetention(int days, Done done = {});
+  // Removes every trace of a guest's text (Forget::guest) on the core's
+  // thread (it waits for a re-reading of the documents under way), and the
+  // list made from the history before; `done` gets what was removed.
+  void forgetGuest(const QString& text, std::function<void(const Forget::Result&)> done = {});
   void addSamples();
   // Starts the servers (when the models are there), then re-reads.
   void startEngine(Done done = {});
@@ -127,6 +138,9 @@ class AppModel : public QObject {
   // The reply language chosen; none for the guest's own.
   std::optional<std::string> chosenLanguage() const;
   void stopReadAhead();
+
+  // Drops the list of unanswered questions made from the history so far.
+  void dropGaps();
 
   void folderChanged();
   void rereadIfChanged();

@@ -1,6 +1,7 @@
 #include "tray.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QPainter>
@@ -38,6 +39,35 @@ QIcon dotIcon(const QColor& c) {
 }
 
 }  // namespace
+
+QString retentionName(int days) {
+  switch (days) {
+    case 0:
+      return Tray::tr("Keep all");
+    case 30:
+      return Tray::tr("30 days");
+    case 90:
+      return Tray::tr("90 days");
+    case 365:
+      return Tray::tr("1 year");
+    default:
+      return Tray::tr("%n day(s)", nullptr, days);  // written into settings.json by hand
+  }
+}
+
+void fillRetentionChoices(QMenu& menu, const std::function<void(int days)>& choose) {
+  menu.clear();
+  for (QActionGroup* old : menu.findChildren<QActionGroup*>(Qt::FindDirectChildrenOnly)) delete old;
+  const int current = Retention::days();
+  auto* group = new QActionGroup(&menu);
+  for (int days : Retention::kChoices) {
+    QAction* a = menu.addAction(retentionName(days));
+    a->setCheckable(true);
+    a->setChecked(days == current);
+    group->addAction(a);
+    if (choose) QObject::connect(a, &QAction::triggered, &menu, [choose, days] { choose(days); });
+  }
+}
 
 Tray::Tray(AppModel& model, TrayActions actions) : model_(model), actions_(std::move(actions)) {
   if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
@@ -83,6 +113,8 @@ void Tray::refreshStatus() {
 
 void Tray::fill(QMenu& menu) {
   menu.clear();
+  // The submenu of the last filling goes with its row.
+  for (QMenu* sub : menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) sub->deleteLater();
   // No row has a shortcut: a tray menu's keys work nowhere while it is
   // closed, and shown ones would promise what they do not do.
   auto row = [&](const QString& title, const char* symbolName, const std::function<void()>& run = {}) {
@@ -123,6 +155,14 @@ void Tray::fill(QMenu& menu) {
   row(ready ? tr("Stop model (free memory)") : tr("Start model"), ready ? "stop.circle" : "play.circle",
       actions_.toggle);
   row(tr("Clear conversation history (%1)").arg(History::count()), "trash", actions_.clearHistory);
+  // Guests' words are kept only as long as chosen here; the choice in force
+  // shows in the row itself.
+  auto* keep = new QMenu(tr("Keep conversation history: %1").arg(retentionName(Retention::days())), &menu);
+  fillRetentionChoices(*keep, actions_.keepHistory);
+  QAction* keepRow = menu.addMenu(keep);
+  keepRow->setIcon(symbol(QStringLiteral("lock.shield")));
+  keepRow->setProperty(kSymbolProperty, QStringLiteral("lock.shield"));
+  row(tr("Forget a guest\u2026"), "trash", actions_.forgetGuest);
   menu.addSeparator();
   row(tr("Quit Quorvel"), "power", actions_.quit);
 }

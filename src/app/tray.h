@@ -31,8 +31,18 @@ struct MenuRow {
 
 // What the tray's menu actions do; the app fills it in.
 struct TrayActions {
-  std::function<void()> open, clip, addDocs, addTemplates, folder, reindex, gaps, toggle, clearHistory, quit;
+  std::function<void()> open, clip, addDocs, addTemplates, folder, reindex, gaps, toggle, clearHistory, forgetGuest,
+      quit;
+  // Keep the history for this many days (0: all).
+  std::function<void(int days)> keepHistory;
 };
+
+// "30 days", "1 year", "Keep all": a retention period as the menus name it.
+QString retentionName(int days);
+// Fills `menu` with the retention periods to choose from (what it held
+// goes), the one in force (Retention::days()) checked; `choose` gets the one
+// picked.
+void fillRetentionChoices(QMenu& menu, const std::function<void(int days)>& choose);
 
 class Tray : public QObject {
   Q_OBJECT
@@ -45,7 +55,7 @@ class Tray : public QObject {
   bool available() const { return icon_ != nullptr; }
   // The icon, its dot and the tooltip, from the model's state now.
   void refreshStatus();
-  // Fills `menu` with the 18 rows of this moment.
+  // Fills `menu` with the 20 rows of this moment.
   void fill(QMenu& menu);
   // The rows `fill` makes, for the picture and the tests.
   std::vector<MenuRow> rows();

@@ -26,7 +26,9 @@
 #include <quorvel/doc_index.h>
 #include <quorvel/document_reader.h>
 #include <quorvel/engine.h>
+#include <quorvel/forget.h>
 #include <quorvel/gaps.h>
+#include <quorvel/history.h>
 #include <quorvel/models.h>
 #include <quorvel/paths.h>
 #include <quorvel/startup.h>
@@ -87,6 +89,7 @@ constexpr std::string_view kUsage =
     "quorvel-cli bench q.json r.json\n"
     "quorvel-cli gaps             what guests asked that the documents do not answer [--days N] [--json]\n"
     "quorvel-cli gaps --answer N \"text\"  add the desk's answer to question N of that list\n"
+    "quorvel-cli forget \"text\"    remove every kept message and reply that contains the text (a guest's name)\n"
     "quorvel-cli stop             stop the local model\n"
     "A message given to ask on standard input (quorvel-cli ask < message.txt) is never in sight of\n"
     "other users of the computer; one given as an argument is hidden once read, not before.";
@@ -225,9 +228,17 @@ void warnOfADamagedIndex() {
         " could not be read (damaged): run `quorvel-cli index` to read the documents again.");
 }
 
+// Entries past the retention period go before a new one is added.
+void applyRetention() {
+  if (!History::applyRetention())
+    err("quorvel-cli: warning: entries older than the retention period could not be removed from " +
+        Paths::historyFile().string() + ": " + std::strerror(errno));
+}
+
 int askCommand() {
   if (!engineReady()) return 1;
   warnOfADamagedIndex();
+  applyRetention();
   std::vector<std::string> words;
   for (std::size_t i = 1; i < args.size(); ++i)
     if (args[i].rfind("--", 0) != 0) words.push_back(args[i]);
@@ -264,6 +275,7 @@ int benchCommand() {
   if (args.size() < 3) return benchRefusal("needs an input and an output file: quorvel-cli bench q.json r.json");
   if (!engineReady()) return 1;
   warnOfADamagedIndex();
+  applyRetention();
   const std::string inPath = args[1], outPath = args[2];
   std::ifstream inFile(inPath, std::ios::binary);
   if (!inFile) throw std::runtime_error("cannot read " + inPath + ": " + std::strerror(errno));
@@ -405,6 +417,23 @@ int gapsCommand() {
   return 0;
 }
 
+int forgetCommand() {
+  std::string text;
+  for (std::size_t i = 1; i < args.size(); ++i) text += (i > 1 ? " " : "") + args[i];
+  if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
+    err("quorvel-cli: forget needs the text to look for: quorvel-cli forget \"Anna Kowalska\"");
+    return kErrorStatus;
+  }
+  const Forget::Result r = Forget::guest(text);
+  out(std::to_string(r.entries) + " removed");
+  if (r.deskAnswers > 0)
+    out("also removed from " + DeskAnswers::file().string() + ": " + std::to_string(r.deskAnswers) +
+        " answer(s) whose question or answer held it");
+  for (const std::string& log : r.logs) out("also removed from " + (Paths::logs() / log).string());
+  for (const std::string& f : r.failures) err("quorvel-cli: could not remove it from " + f);
+  return r.failures.empty() ? 0 : kErrorStatus;
+}
+
 int run() {
   const std::string command = args.empty() ? "help" : args[0];
   if (command == "setup") return setupCommand();
@@ -414,6 +443,7 @@ int run() {
   if (command == "bench") return benchCommand();
   if (command == "stop") return stopCommand();
   if (command == "gaps") return gapsCommand();
+  if (command == "forget") return forgetCommand();
   return usage();
 }
 
@@ -427,6 +457,9 @@ int main(int argc, char** argv) {
   if (!args.empty() && args[0] == "ask")
     for (int i = 2; i < argc; ++i)
       if (std::string_view(argv[i]).rfind("--template=", 0) != 0) startup::hideArgument(argv[i]);
+  // So is the guest's name given to forget.
+  if (!args.empty() && args[0] == "forget")
+    for (int i = 2; i < argc; ++i) startup::hideArgument(argv[i]);
   if (std::getenv("QUORVEL_DEBUG") != nullptr)
     debug::setSink([](std::string_view line) { writeLine(STDERR_FILENO, line); });
   try {

@@ -99,6 +99,78 @@ class LaunchTest : public QObject {
     QCOMPARE(History::count(), 0);
   }
 
+  // The retention period in the tray: the choice in force is checked and
+  // named in the row; a shorter one is stored for the tool too and removes
+  // what is past it at once. The app's start removes what is past the
+  // period in force.
+  void theRetentionPeriodIsChosenInTheTray() {
+    AppHome home;
+    const auto now = std::chrono::system_clock::now();
+    const auto ago = [&](int days) { return now - std::chrono::hours(24) * days; };
+    for (auto [q, days] : {std::pair{"Ancient", 400}, {"Spring", 100}, {"Yesterday", 1}})
+      QVERIFY(History::append(historyAnswer(q, true, "en", ago(days))));
+    LaunchOptions options;
+    options.background = true;
+    AppDelegate app(options);
+    QVERIFY(QTest::qWaitFor([] { return History::count() == 2; }, 60000));  // at start: the year
+
+    QMenu menu;
+    app.tray().fill(menu);
+    QMenu* keep = nullptr;
+    for (QAction* a : menu.actions())
+      if (a->text() == QStringLiteral("Keep conversation history: 1 year")) keep = a->menu();
+    QVERIFY(keep != nullptr);
+    QStringList names, checked;
+    for (QAction* a : keep->actions()) {
+      names << a->text();
+      if (a->isChecked()) checked << a->text();
+    }
+    QCOMPARE(names, (QStringList{QStringLiteral("30 days"), QStringLiteral("90 days"), QStringLiteral("1 year"),
+                                 QStringLiteral("Keep all")}));
+    QCOMPARE(checked, QStringList{QStringLiteral("1 year")});
+    keep->actions().at(1)->trigger();
+    QCOMPARE(Retention::days(), 90);
+    QVERIFY(QTest::qWaitFor([] { return History::count() == 1; }, 60000));
+    QVERIFY(readText(Paths::historyFile()).find("Yesterday") != std::string::npos);
+  }
+
+  // "Forget a guest…" asks for the text, then shows how many kept replies
+  // hold it; "no" keeps them, "yes" removes them and no other.
+  void forgettingAGuestShowsTheCountAndAsks() {
+    AppHome home;
+    const auto now = std::chrono::system_clock::now();
+    for (const char* q : {"I am Anna Kowalska, room 12", "Is there a sauna?", "KOWALSKA again: a late checkout?"})
+      QVERIFY(History::append(historyAnswer(q, true, "en", now)));
+    LaunchOptions options;
+    options.background = true;
+    AppDelegate app(options);
+    std::optional<QString> typed;
+    std::vector<std::pair<int, QString>> asked;
+    bool answer = false;
+    app.askGuestText = [&] { return typed; };
+    app.confirmForget = [&](int count, const QString& text) {
+      asked.emplace_back(count, text);
+      return answer;
+    };
+    auto forget = [&] {
+      QMenu menu;
+      app.tray().fill(menu);
+      for (QAction* a : menu.actions())
+        if (a->text() == QStringLiteral("Forget a guest\u2026")) a->trigger();
+    };
+    forget();  // cancelled at the text: nothing asked
+    QVERIFY(asked.empty());
+    typed = QStringLiteral(" kowalska ");
+    forget();
+    QCOMPARE(asked.size(), std::size_t{1});
+    QCOMPARE(asked[0], std::make_pair(2, QStringLiteral("kowalska")));
+    QCOMPARE(History::count(), 3);
+    answer = true;
+    forget();
+    QVERIFY(QTest::qWaitFor([] { return History::count() == 1; }, 60000));
+    QVERIFY(readText(Paths::historyFile()).find("sauna") != std::string::npos);
+  }
+
   // A second start with --ask, --gaps and --open-menu hands them to the
   // running instance: the message (line breaks and all) is replied to,
   // the unanswered questions shown; one handed over while a reply is being

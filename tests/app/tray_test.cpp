@@ -105,6 +105,25 @@ class TrayTest : public QObject {
     QVERIFY(find(tray.rows(), QStringLiteral("Clear conversation history (0)")) != nullptr);
   }
 
+  // The history's rows in Russian, with the period in force and Russian
+  // plurals for a period written into settings.json by hand.
+  void theHistoryRowsInRussian() {
+    AppHome home;
+    QCOMPARE(translations::use(QLocale(QLocale::Russian)), QStringLiteral("ru"));
+    AppModel model;
+    Tray tray(model, {});
+    const bool forget = find(tray.rows(), QStringLiteral("Забыть гостя…")) != nullptr;
+    const bool year = find(tray.rows(), QStringLiteral("Хранить историю разговоров: 1 год")) != nullptr;
+    Retention::setDays(0);
+    const bool all = find(tray.rows(), QStringLiteral("Хранить историю разговоров: Хранить всё")) != nullptr;
+    writeText(Paths::settingsFile(), R"({"keepHistoryDays": 22})");
+    const QString days = retentionName(Retention::days());
+    translations::use(QLocale(QLocale::English));
+    QVERIFY(forget && year && all);
+    QCOMPARE(days, QStringLiteral("22 дня"));
+    QCOMPARE(retentionName(5), QStringLiteral("5 days"));
+  }
+
   void theMenuPicture() {
     AppHome home;
     AppModel model;

@@ -37,6 +37,7 @@ const std::string kUsage =
     "quorvel-cli bench q.json r.json\n"
     "quorvel-cli gaps             what guests asked that the documents do not answer [--days N] [--json]\n"
     "quorvel-cli gaps --answer N \"text\"  add the desk's answer to question N of that list\n"
+    "quorvel-cli forget \"text\"    remove every kept message and reply that contains the text (a guest's name)\n"
     "quorvel-cli stop             stop the local model\n"
     "A message given to ask on standard input (quorvel-cli ask < message.txt) is never in sight of\n"
     "other users of the computer; one given as an argument is hidden once read, not before.\n";
@@ -811,6 +812,52 @@ TEST_F(CliEngineTest, GapsListsWhatTheDocumentsDidNotAnswer) {
   test::prepareStandInHome(dir / "home");
   r = runCli({"gaps", "--json"}, env);
   EXPECT_EQ(nlohmann::json::parse(r.out)["groupedBy"], "meaning") << r.err;
+}
+
+// A guest's passport number in three entries (one made by ask itself) is
+// forgotten from the whole support folder; an entry past the retention
+// period is gone after the next ask, yesterday's stays.
+TEST_F(CliAskTest, ForgetAGuestAndTheRetentionPeriodFromOutside) {
+  const auto now = std::chrono::system_clock::now();
+  auto answer = [&](const std::string& question, const std::string& reply, int daysAgo) {
+    Answer a = test::historyAnswer(question, false, "en", now - std::chrono::hours(24) * daysAgo);
+    a.text = reply;
+    return a.toJson() + "\n";
+  };
+  const std::string old = answer("Can I pay by cheque?", "No [1].", 400);
+  const std::string yesterday = answer("Do you have a gym?", "Yes [1].", 1);
+  std::ofstream(dir / "home/history.jsonl", std::ios::app)
+      << old << answer("My passport is PL998877. Can I check in at 11?", "From 14:00 [1].", 2) << yesterday
+      << answer("Is parking free?", "Yes, Mr Kowalski (passport pl998877) [1].", 1);
+  auto r = runCli({"ask", "Passport PL998877 here: when is breakfast?"}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string history = readText(dir / "home/history.jsonl");
+  EXPECT_EQ(history.find(old), std::string::npos);
+  EXPECT_NE(history.find(yesterday), std::string::npos);
+  EXPECT_EQ(History::count(), 0);  // this process's own support folder is elsewhere
+
+  r = runCli({"forget", "PL998877"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "3 removed\n");
+  EXPECT_EQ(r.err, "");
+  const test::RunResult grep = test::run("/usr/bin/grep", {"-ri", "PL998877", (dir / "home").string()});
+  EXPECT_EQ(grep.status, 1) << grep.out;
+  history = readText(dir / "home/history.jsonl");
+  EXPECT_NE(history.find(yesterday), std::string::npos);
+  EXPECT_EQ(lines(history), std::vector<std::string>{yesterday.substr(0, yesterday.size() - 1)});
+  EXPECT_EQ(runCli({"forget", "PL998877"}, env).out, "0 removed\n");
+
+  // 90 days in settings.json: the next ask removes an entry of 100 days.
+  writeText(dir / "home/settings.json", R"({"keepHistoryDays": 90})");
+  std::ofstream(dir / "home/history.jsonl", std::ios::app) << answer("Spring question", "Yes [1].", 100);
+  ASSERT_EQ(runCli({"ask", "Is parking free?"}, env).status, 0);
+  history = readText(dir / "home/history.jsonl");
+  EXPECT_EQ(history.find("Spring question"), std::string::npos);
+  EXPECT_EQ(lines(history).size(), 2u) << history;  // yesterday's and the new one
+
+  r = runCli({"forget", "  "}, env);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("forget needs the text"), std::string::npos) << r.err;
 }
 
 // From the unanswered list to a cited reply: the desk writes the missing

@@ -182,6 +182,45 @@ TEST_F(StandInTest, FirstRefreshReadsAllThenNothing) {
   EXPECT_EQ(requests().size(), 2u);
 }
 
+// A guest forgotten: the vectors kept of their messages no longer answer a
+// search (the model is asked again), and the desk's answers copied from
+// their question leave the passages and index.json until the file is read
+// again. The hotel's own documents keep the name.
+TEST_F(StandInTest, ForgettingAGuestDropsTheirVectorsAndDeskPassages) {
+  writeText(doc("rules.md"), "Breakfast is served from 7:00. The hotel was founded by Jan Kowalski.");
+  writeText(doc("front-desk-answers.md"),
+            "## Can Mr Kowalski bring his dog?\nYes, small dogs are welcome.\n\n## Do you have a gym?\nYes.\n");
+  DocIndex index;
+  index.refresh();
+  ASSERT_EQ(index.count("front-desk-answers.md"), 2);
+  const std::size_t before = requests().size();
+  const std::string guest = "Kowalski here: when is breakfast?", other = "When does the gym open?";
+  index.search(guest, 3);
+  index.search(other, 3);
+  index.search(guest, 3);  // kept: no request
+  EXPECT_EQ(requests().size(), before + 2);
+
+  EXPECT_EQ(index.forget("KOWALSKI", "front-desk-answers.md"), 1);
+  index.search(other, 3);
+  EXPECT_EQ(requests().size(), before + 2);  // another guest's vector still answers
+  index.search(guest, 3);
+  EXPECT_EQ(requests().size(), before + 3);
+  EXPECT_EQ(index.count("front-desk-answers.md"), 1);
+  EXPECT_EQ(index.count("rules.md"), 1);
+  const std::string saved = test::readText(Paths::indexFile());
+  EXPECT_EQ(saved.find("dog"), std::string::npos);
+  EXPECT_NE(saved.find("Jan Kowalski"), std::string::npos);
+  EXPECT_EQ(index.forget("kowalski", "front-desk-answers.md"), 0);
+  EXPECT_EQ(index.forget(" ", "rules.md"), 0);
+
+  // The file is read again at the next refresh, whatever its time.
+  DocIndex reloaded;
+  EXPECT_EQ(reloaded.count("front-desk-answers.md"), 1);
+  std::vector<std::string> progress;
+  reloaded.refresh([&](const std::string& n) { progress.push_back(n); });
+  EXPECT_EQ(progress, std::vector<std::string>{"front-desk-answers.md"});
+}
+
 TEST_F(StandInTest, ChangedFilesMoveToTheEndAndRemovedOnesLeave) {
   writeText(doc("a.txt"), "Alpha pool opens at 8.");
   writeText(doc("b.txt"), "Bravo parking is free.");

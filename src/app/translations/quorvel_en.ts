@@ -261,67 +261,114 @@
 <context>
     <name>quorvel::app::AppDelegate</name>
     <message>
-        <location filename="../app_delegate.cpp" line="125"/>
+        <location filename="../app_delegate.cpp" line="134"/>
         <source>About Quorvel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="127"/>
+        <location filename="../app_delegate.cpp" line="136"/>
         <source>Quorvel answers hotel guests from the hotel&apos;s own documents, on this computer.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="130"/>
+        <location filename="../app_delegate.cpp" line="139"/>
         <source>Hide</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="131"/>
+        <location filename="../app_delegate.cpp" line="140"/>
         <source>Quit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="134"/>
+        <location filename="../app_delegate.cpp" line="143"/>
         <source>Edit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="140"/>
+        <location filename="../app_delegate.cpp" line="149"/>
         <source>Cut</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="141"/>
+        <location filename="../app_delegate.cpp" line="150"/>
         <source>Copy</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="142"/>
+        <location filename="../app_delegate.cpp" line="151"/>
         <source>Paste</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="143"/>
+        <location filename="../app_delegate.cpp" line="152"/>
         <source>Select All</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="145"/>
+        <location filename="../app_delegate.cpp" line="155"/>
+        <source>History</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="156"/>
+        <source>Keep conversation history</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="160"/>
+        <source>Forget a guest…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="163"/>
         <source>Window</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="146"/>
+        <location filename="../app_delegate.cpp" line="164"/>
         <source>Close</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="252"/>
+        <location filename="../app_delegate.cpp" line="288"/>
+        <location filename="../app_delegate.cpp" line="300"/>
+        <location filename="../app_delegate.cpp" line="317"/>
+        <source>Forget a guest</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="289"/>
+        <source>Every kept message and reply that contains this text is removed — a guest&apos;s name, passport or room number:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../app_delegate.cpp" line="301"/>
+        <source>Remove the %n kept reply(s) whose message or reply contains “%1”, and the text wherever else Quorvel keeps it? This cannot be undone.</source>
+        <translation>
+            <numerusform>Remove the %n kept reply whose message or reply contains “%1”, and the text wherever else Quorvel keeps it? This cannot be undone.</numerusform>
+            <numerusform>Remove the %n kept replies whose message or reply contains “%1”, and the text wherever else Quorvel keeps it? This cannot be undone.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="306"/>
+        <source>Remove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="318"/>
+        <source>The text could not be removed everywhere:
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="161"/>
+        <location filename="../app_delegate.cpp" line="270"/>
         <source>Clear conversation history</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location filename="../app_delegate.cpp" line="253"/>
+        <location filename="../app_delegate.cpp" line="271"/>
         <source>Delete the %n recorded reply(s) and the list of unanswered questions? This cannot be undone.</source>
         <translation>
             <numerusform>Delete the %n recorded reply and the list of unanswered questions? This cannot be undone.</numerusform>
@@ -329,12 +376,13 @@
         </translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="256"/>
+        <location filename="../app_delegate.cpp" line="274"/>
         <source>Clear history</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="257"/>
+        <location filename="../app_delegate.cpp" line="275"/>
+        <location filename="../app_delegate.cpp" line="307"/>
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
@@ -869,77 +917,115 @@
 <context>
     <name>quorvel::app::Tray</name>
     <message>
-        <location filename="../tray.cpp" line="104"/>
+        <location filename="../tray.cpp" line="46"/>
+        <source>Keep all</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="48"/>
+        <source>30 days</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="50"/>
+        <source>90 days</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="52"/>
+        <source>1 year</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../tray.cpp" line="54"/>
+        <source>%n day(s)</source>
+        <translation>
+            <numerusform>%n day</numerusform>
+            <numerusform>%n days</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="136"/>
         <source>Model: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="106"/>
+        <location filename="../tray.cpp" line="138"/>
         <source>Last reply: %1 tokens/s</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="108"/>
+        <location filename="../tray.cpp" line="140"/>
         <source>Documents: %1 · passages: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="110"/>
+        <location filename="../tray.cpp" line="142"/>
         <source>Network: this computer only — nothing is sent</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="112"/>
+        <location filename="../tray.cpp" line="144"/>
         <source>Open Quorvel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="113"/>
+        <location filename="../tray.cpp" line="145"/>
         <source>Reply to the question in the clipboard</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="115"/>
+        <location filename="../tray.cpp" line="147"/>
         <source>Add documents…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="116"/>
+        <location filename="../tray.cpp" line="148"/>
         <source>Add hotel templates</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="117"/>
+        <location filename="../tray.cpp" line="149"/>
         <source>Open documents folder</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="118"/>
+        <location filename="../tray.cpp" line="150"/>
         <source>Re-read documents</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="120"/>
+        <location filename="../tray.cpp" line="152"/>
         <source>Unanswered questions…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="123"/>
+        <location filename="../tray.cpp" line="155"/>
         <source>Stop model (free memory)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="123"/>
+        <location filename="../tray.cpp" line="155"/>
         <source>Start model</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="125"/>
+        <location filename="../tray.cpp" line="157"/>
         <source>Clear conversation history (%1)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="127"/>
+        <location filename="../tray.cpp" line="160"/>
+        <source>Keep conversation history: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="165"/>
+        <source>Forget a guest…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="167"/>
         <source>Quit Quorvel</source>
         <translation type="unfinished"></translation>
     </message>

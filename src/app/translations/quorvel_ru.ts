@@ -261,67 +261,116 @@
 <context>
     <name>quorvel::app::AppDelegate</name>
     <message>
-        <location filename="../app_delegate.cpp" line="125"/>
+        <location filename="../app_delegate.cpp" line="134"/>
         <source>About Quorvel</source>
         <translation>Об Quorvel</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="127"/>
+        <location filename="../app_delegate.cpp" line="136"/>
         <source>Quorvel answers hotel guests from the hotel&apos;s own documents, on this computer.</source>
         <translation>Quorvel отвечает гостям по документам гостиницы, на этом компьютере.</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="130"/>
+        <location filename="../app_delegate.cpp" line="139"/>
         <source>Hide</source>
         <translation>Скрыть</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="131"/>
+        <location filename="../app_delegate.cpp" line="140"/>
         <source>Quit</source>
         <translation>Выйти</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="134"/>
+        <location filename="../app_delegate.cpp" line="143"/>
         <source>Edit</source>
         <translation>Правка</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="140"/>
+        <location filename="../app_delegate.cpp" line="149"/>
         <source>Cut</source>
         <translation>Вырезать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="141"/>
+        <location filename="../app_delegate.cpp" line="150"/>
         <source>Copy</source>
         <translation>Копировать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="142"/>
+        <location filename="../app_delegate.cpp" line="151"/>
         <source>Paste</source>
         <translation>Вставить</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="143"/>
+        <location filename="../app_delegate.cpp" line="152"/>
         <source>Select All</source>
         <translation>Выделить всё</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="145"/>
+        <location filename="../app_delegate.cpp" line="155"/>
+        <source>History</source>
+        <translation>История</translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="156"/>
+        <source>Keep conversation history</source>
+        <translation>Хранить историю разговоров</translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="160"/>
+        <source>Forget a guest…</source>
+        <translation>Забыть гостя…</translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="163"/>
         <source>Window</source>
         <translation>Окно</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="146"/>
+        <location filename="../app_delegate.cpp" line="164"/>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="252"/>
+        <location filename="../app_delegate.cpp" line="288"/>
+        <location filename="../app_delegate.cpp" line="300"/>
+        <location filename="../app_delegate.cpp" line="317"/>
+        <source>Forget a guest</source>
+        <translation>Забыть гостя</translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="289"/>
+        <source>Every kept message and reply that contains this text is removed — a guest&apos;s name, passport or room number:</source>
+        <translation>Будут удалены все сохранённые сообщения и ответы, в которых есть этот текст, — имя гостя, номер паспорта или комнаты:</translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../app_delegate.cpp" line="301"/>
+        <source>Remove the %n kept reply(s) whose message or reply contains “%1”, and the text wherever else Quorvel keeps it? This cannot be undone.</source>
+        <translation>
+            <numerusform>Удалить %n сохранённый ответ, в сообщении или ответе которого есть «%1», и этот текст везде, где его хранит Quorvel? Это нельзя отменить.</numerusform>
+            <numerusform>Удалить %n сохранённых ответа, в сообщении или ответе которых есть «%1», и этот текст везде, где его хранит Quorvel? Это нельзя отменить.</numerusform>
+            <numerusform>Удалить %n сохранённых ответов, в сообщении или ответе которых есть «%1», и этот текст везде, где его хранит Quorvel? Это нельзя отменить.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="306"/>
+        <source>Remove</source>
+        <translation>Удалить</translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="318"/>
+        <source>The text could not be removed everywhere:
+%1</source>
+        <translation>Текст не удалось удалить везде:
+%1</translation>
+    </message>
+    <message>
+        <location filename="../app_delegate.cpp" line="161"/>
+        <location filename="../app_delegate.cpp" line="270"/>
         <source>Clear conversation history</source>
         <translation>Очистить историю разговоров</translation>
     </message>
     <message numerus="yes">
-        <location filename="../app_delegate.cpp" line="253"/>
+        <location filename="../app_delegate.cpp" line="271"/>
         <source>Delete the %n recorded reply(s) and the list of unanswered questions? This cannot be undone.</source>
         <translation>
             <numerusform>Удалить %n сохранённый ответ и список вопросов без ответа? Это нельзя отменить.</numerusform>
@@ -330,12 +379,13 @@
         </translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="256"/>
+        <location filename="../app_delegate.cpp" line="274"/>
         <source>Clear history</source>
         <translation>Очистить историю</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="257"/>
+        <location filename="../app_delegate.cpp" line="275"/>
+        <location filename="../app_delegate.cpp" line="307"/>
         <source>Cancel</source>
         <translation>Отмена</translation>
     </message>
@@ -874,77 +924,116 @@
 <context>
     <name>quorvel::app::Tray</name>
     <message>
-        <location filename="../tray.cpp" line="104"/>
+        <location filename="../tray.cpp" line="46"/>
+        <source>Keep all</source>
+        <translation>Хранить всё</translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="48"/>
+        <source>30 days</source>
+        <translation>30 дней</translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="50"/>
+        <source>90 days</source>
+        <translation>90 дней</translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="52"/>
+        <source>1 year</source>
+        <translation>1 год</translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../tray.cpp" line="54"/>
+        <source>%n day(s)</source>
+        <translation>
+            <numerusform>%n день</numerusform>
+            <numerusform>%n дня</numerusform>
+            <numerusform>%n дней</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="136"/>
         <source>Model: %1</source>
         <translation>Модель: %1</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="106"/>
+        <location filename="../tray.cpp" line="138"/>
         <source>Last reply: %1 tokens/s</source>
         <translation>Последний ответ: %1 ток/с</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="108"/>
+        <location filename="../tray.cpp" line="140"/>
         <source>Documents: %1 · passages: %2</source>
         <translation>Документов: %1 · фрагментов: %2</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="110"/>
+        <location filename="../tray.cpp" line="142"/>
         <source>Network: this computer only — nothing is sent</source>
         <translation>Сеть: только этот компьютер — ничего не уходит</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="112"/>
+        <location filename="../tray.cpp" line="144"/>
         <source>Open Quorvel</source>
         <translation>Открыть Quorvel</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="113"/>
+        <location filename="../tray.cpp" line="145"/>
         <source>Reply to the question in the clipboard</source>
         <translation>Ответить на вопрос из буфера</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="115"/>
+        <location filename="../tray.cpp" line="147"/>
         <source>Add documents…</source>
         <translation>Добавить документы…</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="116"/>
+        <location filename="../tray.cpp" line="148"/>
         <source>Add hotel templates</source>
         <translation>Добавить шаблоны гостиницы</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="117"/>
+        <location filename="../tray.cpp" line="149"/>
         <source>Open documents folder</source>
         <translation>Открыть папку документов</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="118"/>
+        <location filename="../tray.cpp" line="150"/>
         <source>Re-read documents</source>
         <translation>Перечитать документы</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="120"/>
+        <location filename="../tray.cpp" line="152"/>
         <source>Unanswered questions…</source>
         <translation>Вопросы без ответа…</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="123"/>
+        <location filename="../tray.cpp" line="155"/>
         <source>Stop model (free memory)</source>
         <translation>Остановить модель (освободить память)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="123"/>
+        <location filename="../tray.cpp" line="155"/>
         <source>Start model</source>
         <translation>Запустить модель</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="125"/>
+        <location filename="../tray.cpp" line="157"/>
         <source>Clear conversation history (%1)</source>
         <translation>Очистить историю разговоров (%1)</translation>
     </message>
     <message>
-        <location filename="../tray.cpp" line="127"/>
+        <location filename="../tray.cpp" line="160"/>
+        <source>Keep conversation history: %1</source>
+        <translation>Хранить историю разговоров: %1</translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="165"/>
+        <source>Forget a guest…</source>
+        <translation>Забыть гостя…</translation>
+    </message>
+    <message>
+        <location filename="../tray.cpp" line="167"/>
         <source>Quit Quorvel</source>
         <translation>Выйти из Quorvel</translation>
     </message>

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <stdexcept>
 
@@ -205,11 +206,16 @@ std::string DeskAnswers::withAnswer(std::string_view document, std::string_view 
   return out + section;
 }
 
-void DeskAnswers::save(std::string_view question, std::string_view answer, TimePoint added, const fs::path& file) {
+namespace {
+
+// Runs `change` on the file's text under the desk file's lock and writes
+// what it returns (when it differs) atomically: two saves, from this process
+// or another, each read what the other wrote.
+void rewriteLocked(const fs::path& file, bool mustExist,
+                   const std::function<std::string(const std::string& current)>& change) {
   Paths::ensure();
   const fs::path folder = file.parent_path();
-  // Beside the file, with a name no reader takes for a document: two saves,
-  // from this process or another, each read what the other wrote.
+  // Beside the file, with a name no reader takes for a document.
   const fs::path lockFile = folder / ("." + file.filename().string() + "-lock");
   UniqueFd lock(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (!lock) throw std::runtime_error("cannot write " + file.string() + ": " + std::strerror(errno));
@@ -219,11 +225,43 @@ void DeskAnswers::save(std::string_view question, std::string_view answer, TimeP
   // Read again now: whatever was written or edited by hand since is kept.
   std::error_code ec;
   const bool exists = fs::exists(file, ec);
+  if (!exists && mustExist) return;
   const std::optional<std::string> current = exists ? readFile(file) : std::string();
   if (!current) throw std::runtime_error("cannot read " + file.string() + ": " + std::strerror(errno));
-  const std::string next = withAnswer(*current, question, answer, added);
+  const std::string next = change(*current);
+  if (exists && next == *current) return;
   if (!writeFileAtomically(file, next))
     throw std::runtime_error("cannot write " + file.string() + ": " + std::strerror(errno));
+}
+
+}  // namespace
+
+void DeskAnswers::save(std::string_view question, std::string_view answer, TimePoint added, const fs::path& file) {
+  rewriteLocked(file, /*mustExist=*/false,
+                [&](const std::string& current) { return withAnswer(current, question, answer, added); });
+}
+
+std::string DeskAnswers::without(std::string_view document, std::string_view text, int64_t& removed) {
+  removed = 0;
+  const std::string folded = searchFolded(trimUtf8(text, isSpaceOrNewline));
+  if (folded.empty()) return std::string(document);
+  std::string out;
+  std::size_t kept = 0;  // the first byte not yet copied
+  for (const Span& s : spansOf(document)) {
+    const std::string_view section = document.substr(s.heading, s.end - s.heading);
+    if (searchFolded(section).find(folded) == std::string::npos) continue;
+    out.append(document.substr(kept, s.heading - kept));
+    kept = s.end;
+    ++removed;
+  }
+  out.append(document.substr(kept));
+  return out;
+}
+
+int64_t DeskAnswers::forget(std::string_view text, const fs::path& file) {
+  int64_t removed = 0;
+  rewriteLocked(file, /*mustExist=*/true, [&](const std::string& current) { return without(current, text, removed); });
+  return removed;
 }
 
 void DeskAnswers::markAnswered(std::vector<Gaps::Group>& groups, const std::vector<Section>& sections,

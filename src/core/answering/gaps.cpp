@@ -16,6 +16,7 @@
 #include <quorvel/desk_answers.h>
 #include <quorvel/embedder.h>
 #include <quorvel/engine.h>
+#include <quorvel/history.h>
 #include <quorvel/lang.h>
 #include <quorvel/paths.h>
 #include <quorvel/reply_template.h>
@@ -371,7 +372,10 @@ std::vector<Gaps::Group> Gaps::byText(const std::vector<Message>& messages) {
 
 Gaps::Result Gaps::find(int days, bool start) {
   Result r;
-  const TimePoint since = std::chrono::system_clock::now() - std::chrono::hours(24) * std::max(days, 0);
+  const TimePoint now = std::chrono::system_clock::now();
+  TimePoint since = now - std::chrono::hours(24) * std::max(days, 0);
+  // Within what is kept, even before the next removal has run.
+  if (const auto kept = Retention::cutoff(now); kept && *kept > since) since = *kept;
   Reading reading = read(Paths::historyFile(), since);
   r.damagedLines = reading.damagedLines;
   r.leftOut = reading.leftOut;

@@ -424,6 +424,29 @@ std::vector<std::vector<float>> DocIndex::queryVectors(const std::vector<Query>&
   return out;
 }
 
+int64_t DocIndex::forget(std::string_view text, const std::string& file) {
+  const std::string folded = searchFolded(trimUtf8(text, isSpaceOrNewline));
+  if (folded.empty()) return 0;
+  auto has = [&folded](std::string_view s) { return searchFolded(s).find(folded) != std::string::npos; };
+  {
+    std::lock_guard<std::mutex> lock(recentMu_);
+    std::erase_if(recent_, [&](const auto& r) { return has(r.first); });
+  }
+  std::lock_guard<std::mutex> one(refreshMu_);
+  const auto snap = snapshot();
+  auto next = std::make_shared<Snapshot>(*snap);
+  const std::size_t before = next->entries.size();
+  std::erase_if(next->entries, [&](const auto& e) {
+    return e->chunk.file == file && (has(e->chunk.text) || has(e->chunk.section));
+  });
+  const auto gone = static_cast<int64_t>(before - next->entries.size());
+  if (gone == 0) return 0;
+  next->files[file] = 0;  // never the file's time: read again
+  publish(next);
+  save();
+  return gone;
+}
+
 std::vector<std::vector<DocIndex::Hit>> DocIndex::searchAll(const std::vector<Query>& queries) const {
   const auto snap = snapshot();
   const auto& entries = snap->entries;

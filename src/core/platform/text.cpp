@@ -1,6 +1,7 @@
 #include "platform/text.h"
 
 #include <unicode/brkiter.h>
+#include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
@@ -191,6 +192,17 @@ std::string foldedKey(std::string_view text) {
   std::string folded;
   icu::UnicodeString::fromUTF8(collapsed).foldCase().toUTF8String(folded);
   return folded;
+}
+
+std::string searchFolded(std::string_view text) {
+  const icu::UnicodeString u = icu::UnicodeString::fromUTF8(toValidUtf8(text));
+  UErrorCode status = U_ZERO_ERROR;
+  const icu::Normalizer2* fold = icu::Normalizer2::getNFKCCasefoldInstance(status);
+  icu::UnicodeString folded = U_SUCCESS(status) ? fold->normalize(u, status) : icu::UnicodeString();
+  if (U_FAILURE(status)) folded = icu::UnicodeString(u).foldCase();  // case alone, without the data
+  std::string out;
+  folded.toUTF8String(out);
+  return out;
 }
 
 std::string isoDate(TimePoint t) {

@@ -41,6 +41,11 @@ std::string asciiLower(std::string_view s);
 // made one space, case-folded.
 std::string foldedKey(std::string_view text);
 
+// A text as a search that ignores case and width sees it: NFKC with full
+// case folding ("Straße", "STRASSE" and "ｓｔｒａｓｓｅ" all become "strasse").
+// Ill-formed bytes become U+FFFD first.
+std::string searchFolded(std::string_view text);
+
 using TimePoint = std::chrono::system_clock::time_point;
 // 2025-06-01T08:30:00Z: UTC, whole seconds (a fraction is dropped).
 std::string isoDate(TimePoint t);

@@ -58,6 +58,15 @@ struct DeskAnswers {
                    TimePoint added = std::chrono::system_clock::now(),
                    const std::filesystem::path& file = DeskAnswers::file());
 
+  // `document` without the sections whose question or answer contains
+  // `text`, case and width aside (a guest's question is copied into its
+  // heading); everything else byte for byte. `removed` gets how many went.
+  static std::string without(std::string_view document, std::string_view text, int64_t& removed);
+  // The same on `file`, under the lock save() takes. Returns how many
+  // sections went; throws std::runtime_error when the file cannot be
+  // rewritten (it then stays as it was). A missing file has none.
+  static int64_t forget(std::string_view text, const std::filesystem::path& file = DeskAnswers::file());
+
   // Whether a guest's message asks the question of sections[i] in other
   // words (the receptionist may have reworded it when answering).
   using SameMeaning = std::function<bool(const std::string& message, std::size_t section)>;

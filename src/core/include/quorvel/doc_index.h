@@ -82,6 +82,14 @@ class DocIndex {
   };
   std::vector<std::vector<Hit>> searchAll(const std::vector<Query>& queries) const;
 
+  // Drops what holds a guest's words, `text` matched case and width aside:
+  // the kept vectors of the messages that contain it, and the passages of
+  // `file` (the desk's answers, whose questions are guests' messages) that
+  // do. When passages went, `file` is read again at the next refresh and
+  // index.json is saved now. Returns how many passages went; throws the
+  // save error. Other documents are the hotel's own and are not touched.
+  int64_t forget(std::string_view text, const std::string& file);
+
   // Writes index.json whole and atomically. Throws std::runtime_error
   // naming the reason (a full disk) when it could not; the old file stays.
   void save() const;

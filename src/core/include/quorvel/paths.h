@@ -17,6 +17,8 @@ struct Paths {
   static std::filesystem::path indexFile() { return support() / "index.json"; }
   static std::filesystem::path historyFile() { return support() / "history.jsonl"; }
   static std::filesystem::path statsFile() { return support() / "stats.json"; }
+  // Choices shared by the app and the tool (how long the history is kept).
+  static std::filesystem::path settingsFile() { return support() / "settings.json"; }
 
   static std::filesystem::path resources();
   static std::optional<std::filesystem::path> llamaServer();
