@@ -438,37 +438,37 @@
         <translation>Документы не прочитаны: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="413"/>
+        <location filename="../app_model.cpp" line="414"/>
         <source>The reply was not finished: %1. “Write reply” starts it again.</source>
         <translation>Ответ не дописан: %1. «Написать ответ» запустит его снова.</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="414"/>
+        <location filename="../app_model.cpp" line="415"/>
         <source>The reply was not finished: %1</source>
         <translation>Ответ не дописан: %1</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="478"/>
+        <location filename="../app_model.cpp" line="481"/>
         <source>No reply: the clipboard holds no text</source>
         <translation>Ответа нет: в буфере нет текста</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="479"/>
+        <location filename="../app_model.cpp" line="482"/>
         <source>No reply: another reply is being written — try again in a moment</source>
         <translation>Ответа нет: пишется другой ответ — попробуйте чуть позже</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="481"/>
+        <location filename="../app_model.cpp" line="484"/>
         <source>No reply: the model is not running — start it first</source>
         <translation>Ответа нет: модель не запущена — сначала запустите её</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="488"/>
+        <location filename="../app_model.cpp" line="491"/>
         <source>Reply copied to the clipboard</source>
         <translation>Ответ скопирован в буфер</translation>
     </message>
     <message>
-        <location filename="../app_model.cpp" line="490"/>
+        <location filename="../app_model.cpp" line="493"/>
         <source>No reply: %1</source>
         <translation>Ответа нет: %1</translation>
     </message>
