@@ -351,38 +351,42 @@ class AppModelTest : public QObject {
 
     model.reply().setGuestText(QStringLiteral("What time"));
     model.reply().setGuestText(QStringLiteral("What time is breakfast?"));
-    QVERIFY(settled(2));
+    QVERIFY(settled(3));
     QCOMPARE(model.readAheads(), 1);
     QVERIFY(chats()[0]["max_tokens"] == 0);
     QVERIFY(chats()[0]["messages"][1]["content"].get<std::string>().ends_with(
         "What time is breakfast?\n\nWrite the reply in English."));
     QVERIFY(chats()[1]["max_tokens"] == 0);
+    QVERIFY(chats()[2]["max_tokens"] == 0);
     QTest::qWait(600);
     QCOMPARE(model.readAheads(), 1);  // nothing changed: nothing sent again
 
     QVERIFY(await([&](auto done) { model.ask(done); }));
     QVERIFY(model.reply().replied());
     auto sent = chats();
-    QCOMPARE(sent.size(), std::size_t{4});  // the two readings, the reply, its check
-    QVERIFY(sent[2]["max_tokens"] == 400);
-    QVERIFY(sent[2]["messages"] == sent[0]["messages"]);
-    const std::string replyUser = sent[2]["messages"][1]["content"];
+    QCOMPARE(sent.size(), std::size_t{5});  // the three readings, the reply, its check
+    QVERIFY(sent[3]["max_tokens"] == 400);
+    QVERIFY(sent[3]["messages"] == sent[0]["messages"]);
+    const std::string replyUser = sent[3]["messages"][1]["content"];
     const std::string sources = replyUser.substr(9, replyUser.find("GUEST MESSAGE:") - 9);
     auto text = [&](std::size_t call, int message) {
       return QString::fromStdString(sent[call]["messages"][message]["content"].get<std::string>());
     };
-    QCOMPARE(text(3, 1), QString::fromStdString("SOURCES:\n" + sources +
+    QCOMPARE(text(4, 1), QString::fromStdString("SOURCES:\n" + sources +
                                                 "\nSTATEMENTS:\n1. Breakfast is served from 7:00 to 10:30 on the "
                                                 "terrace [1]."));
     QCOMPARE(text(1, 1), QString::fromStdString("SOURCES:\n" + sources + "\nSTATEMENTS:\n"));
-    QCOMPARE(text(1, 0), text(3, 0));
-    QVERIFY(text(3, 0).startsWith(QStringLiteral("You check a hotel reply against its SOURCES.")));
+    QCOMPARE(text(1, 0), text(4, 0));
+    QVERIFY(text(4, 0).startsWith(QStringLiteral("You check a hotel reply against its SOURCES.")));
+    // The third reading: the re-check of a sentence citing [1], up to it.
+    QVERIFY(text(2, 0).startsWith(QStringLiteral("The STATEMENT may be written")));
+    QVERIFY(text(2, 1).startsWith(QStringLiteral("SOURCES:\n[1] (")) && text(2, 1).endsWith(QStringLiteral("STATEMENT")));
     QTest::qWait(600);
     QCOMPARE(model.readAheads(), 1);  // the reply's own prompt is held already
 
     const std::size_t before = chats().size();
     model.reply().setLanguage(QStringLiteral("de"));
-    QVERIFY(settled(before + 2));
+    QVERIFY(settled(before + 3));
     QVERIFY(chats()[before]["max_tokens"] == 0);
     QVERIFY(chats()[before]["messages"][1]["content"].get<std::string>().ends_with("Write the reply in German."));
 
@@ -390,7 +394,7 @@ class AppModelTest : public QObject {
     QVERIFY(await([&](auto done) { model.answerClipboard(done); }));
     QTest::qWait(600);
     QCOMPARE(model.readAheads(), 2);
-    QCOMPARE(chats().size() - before, std::size_t{2 + 2});  // the readings, then the reply and its check
+    QCOMPARE(chats().size() - before, std::size_t{3 + 2});  // the readings, then the reply and its check
   }
 
   // Once the message, template or language differs from what the reply was
