@@ -397,6 +397,42 @@ class AppModelTest : public QObject {
     QCOMPARE(chats().size() - before, std::size_t{3 + 2});  // the readings, then the reply and its check
   }
 
+  // "Write reply" pressed while the prompts are read: the reading for a
+  // later re-check is never sent, so the reply and its check wait for none.
+  void aPressGivesUpTheReadingForTheRecheck() {
+    AppHome home;
+    prepareStandInHome(home.home.path());
+    writeRules();
+    TempDir dir;
+    const fs::path record = dir.path() / "requests.jsonl";
+    ScopedEnv recording("QUORVEL_STANDIN_RECORD", record.string());
+    ScopedEnv slow("QUORVEL_STANDIN_REPLY_DELAY_MS", "800");  // every chat request, readings too
+    AppModel model;
+    model.readAheadAfter(std::chrono::milliseconds(100));
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    auto systems = [&] {
+      std::vector<std::pair<std::string, int>> out;  // each chat request's system prompt and token limit
+      std::ifstream in(record);
+      for (std::string line; std::getline(in, line);) {
+        const auto j = nlohmann::json::parse(line, nullptr, false);
+        if (j.is_object() && j["path"] == "/v1/chat/completions")
+          out.emplace_back(j["body"]["messages"][0]["content"], j["body"]["max_tokens"]);
+      }
+      return out;
+    };
+    model.reply().setGuestText(QStringLiteral("What time is breakfast?"));
+    // The verifier's reading is under way (each takes 0.8 s here).
+    QVERIFY(QTest::qWaitFor([&] { return systems().size() == 2; }, 60000));
+    QVERIFY(systems()[1].first.starts_with("You check a hotel reply"));
+    QVERIFY(await([&](auto done) { model.ask(done); }));
+    QVERIFY(model.reply().replied());
+    QTest::qWait(1500);  // long enough for a reading that was going to follow
+    const auto sent = systems();
+    for (const auto& [system, limit] : sent)
+      QVERIFY2(!(system.starts_with("The STATEMENT may be") && limit == 0), "the re-check was read after the press");
+    QCOMPARE(sent.size(), std::size_t{4});  // two readings, the reply, its check
+  }
+
   // Once the message, template or language differs from what the reply was
   // written for, the reply belongs to the previous message: it cannot be
   // copied, by either Copy; a reply written while the message changed is
