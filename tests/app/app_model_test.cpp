@@ -31,6 +31,17 @@ class AppModelTest : public QObject {
               "# Parking\n\nParking in the courtyard is free for guests.");
   }
 
+  // The bodies of the chat requests the stand-in recorded, in order.
+  static std::vector<nlohmann::json> recordedChats(const fs::path& record) {
+    std::vector<nlohmann::json> out;
+    std::ifstream in(record);
+    for (std::string line; std::getline(in, line);) {
+      const auto j = nlohmann::json::parse(line, nullptr, false);
+      if (j.is_object() && j["path"] == "/v1/chat/completions") out.push_back(j["body"]);
+    }
+    return out;
+  }
+
   static nlohmann::json lastHistoryLine() {
     const std::string text = readText(Paths::historyFile());
     const auto end = text.rfind('\n', text.size() - 2);
@@ -338,15 +349,7 @@ class AppModelTest : public QObject {
     AppModel model;
     model.readAheadAfter(std::chrono::milliseconds(300));
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
-    auto chats = [&] {
-      std::vector<nlohmann::json> out;
-      std::ifstream in(record);
-      for (std::string line; std::getline(in, line);) {
-        const auto j = nlohmann::json::parse(line, nullptr, false);
-        if (j.is_object() && j["path"] == "/v1/chat/completions") out.push_back(j["body"]);
-      }
-      return out;
-    };
+    auto chats = [&] { return recordedChats(record); };
     auto settled = [&](std::size_t n) { return QTest::qWaitFor([&] { return chats().size() == n; }, 60000); };
 
     model.reply().setGuestText(QStringLiteral("What time"));
@@ -412,12 +415,7 @@ class AppModelTest : public QObject {
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
     auto systems = [&] {
       std::vector<std::pair<std::string, int>> out;  // each chat request's system prompt and token limit
-      std::ifstream in(record);
-      for (std::string line; std::getline(in, line);) {
-        const auto j = nlohmann::json::parse(line, nullptr, false);
-        if (j.is_object() && j["path"] == "/v1/chat/completions")
-          out.emplace_back(j["body"]["messages"][0]["content"], j["body"]["max_tokens"]);
-      }
+      for (const auto& body : recordedChats(record)) out.emplace_back(body["messages"][0]["content"], body["max_tokens"]);
       return out;
     };
     model.reply().setGuestText(QStringLiteral("What time is breakfast?"));
