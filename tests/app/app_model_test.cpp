@@ -383,7 +383,8 @@ class AppModelTest : public QObject {
     QVERIFY(text(4, 0).startsWith(QStringLiteral("You check a hotel reply against its SOURCES.")));
     // The third reading: the re-check of a sentence citing [1], up to it.
     QVERIFY(text(2, 0).startsWith(QStringLiteral("The STATEMENT may be written")));
-    QVERIFY(text(2, 1).startsWith(QStringLiteral("SOURCES:\n[1] (")) && text(2, 1).endsWith(QStringLiteral("STATEMENT")));
+    QVERIFY(text(2, 1).startsWith(QStringLiteral("SOURCES:\n[1] (")));
+    QVERIFY(text(2, 1).endsWith(QStringLiteral("STATEMENT")));
     QTest::qWait(600);
     QCOMPARE(model.readAheads(), 1);  // the reply's own prompt is held already
 
@@ -415,7 +416,8 @@ class AppModelTest : public QObject {
     QVERIFY(await([&](auto done) { model.startEngine(done); }));
     auto systems = [&] {
       std::vector<std::pair<std::string, int>> out;  // each chat request's system prompt and token limit
-      for (const auto& body : recordedChats(record)) out.emplace_back(body["messages"][0]["content"], body["max_tokens"]);
+      for (const auto& body : recordedChats(record))
+        out.emplace_back(body["messages"][0]["content"], body["max_tokens"]);
       return out;
     };
     model.reply().setGuestText(QStringLiteral("What time is breakfast?"));
