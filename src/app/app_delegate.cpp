@@ -17,7 +17,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 #include <string>
@@ -311,6 +313,10 @@ void AppDelegate::forgetGuest() {
   }();
   if (!sure) return;
   model_.forgetGuest(text, [this, quiet = bool(confirmForget)](const Forget::Result& r) {
+    // Said, so that the desk knows it is done.
+    if (model_.notify)
+      model_.notify(tr("Forget a guest"),
+                    tr("%n kept reply(s) removed.", nullptr, static_cast<int>(std::min<int64_t>(r.entries, INT32_MAX))));
     if (r.failures.empty() || quiet) return;
     QStringList failures;
     for (const std::string& f : r.failures) failures << QString::fromStdString(f);

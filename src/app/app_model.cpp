@@ -613,10 +613,24 @@ void AppModel::forgetGuest(const QString& text, std::function<void(const Forget:
   dropGaps();
   worker_->post([this, text = text.toStdString(), done = std::move(done)]() mutable {
     Forget::Result r = Forget::guest(text);
-    CoreWorker::reply(this, [r = std::move(r), done = std::move(done)] {
+    CoreWorker::reply(this, [this, text, r = std::move(r), done = std::move(done)] {
+      forgetOnScreen(QString::fromStdString(text));
       if (done) done(r);
     });
   });
+}
+
+void AppModel::forgetOnScreen(const QString& text) {
+  // Written again, they would be kept again.
+  if (reply_.busy_ || text.isEmpty()) return;
+  if (!reply_.guestText_.contains(text, Qt::CaseInsensitive) && !reply_.answer_.contains(text, Qt::CaseInsensitive))
+    return;
+  reply_.answer_.clear();
+  reply_.sources_.clear();
+  reply_.notInDocs_ = false;
+  reply_.replied_ = false;
+  reply_.setGuestText({});
+  emit reply_.changed();
 }
 
 void AppModel::dropGaps() {

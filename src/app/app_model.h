@@ -95,8 +95,9 @@ class AppModel : public QObject {
   // older at once.
   void setRetention(int days, Done done = {});
   // Removes every trace of a guest's text (Forget::guest) on the core's
-  // thread (it waits for a re-reading of the documents under way), and the
-  // list made from the history before; `done` gets what was removed.
+  // thread (it waits for a re-reading of the documents under way), the list
+  // made from the history before, and the message and reply on the screen
+  // when they hold the text; `done` gets what was removed.
   void forgetGuest(const QString& text, std::function<void(const Forget::Result&)> done = {});
   void addSamples();
   // Starts the servers (when the models are there), then re-reads.
@@ -141,6 +142,9 @@ class AppModel : public QObject {
 
   // Drops the list of unanswered questions made from the history so far.
   void dropGaps();
+  // Clears the message and its reply when either holds `text` (no reply
+  // being written).
+  void forgetOnScreen(const QString& text);
 
   void folderChanged();
   void rereadIfChanged();

@@ -135,7 +135,9 @@ class LaunchTest : public QObject {
   }
 
   // "Forget a guest…" asks for the text, then shows how many kept replies
-  // hold it; "no" keeps them, "yes" removes them and no other.
+  // hold it; "no" keeps them, "yes" removes them and no other, says so,
+  // and clears the guest's message from the screen (written again, it
+  // would be kept again); another guest's message stays.
   void forgettingAGuestShowsTheCountAndAsks() {
     AppHome home;
     const auto now = std::chrono::system_clock::now();
@@ -165,10 +167,23 @@ class LaunchTest : public QObject {
     QCOMPARE(asked.size(), std::size_t{1});
     QCOMPARE(asked[0], std::make_pair(2, QStringLiteral("kowalska")));
     QCOMPARE(History::count(), 3);
+    QStringList said;
+    app.model().notify = [&](const QString&, const QString& text) { said << text; };
+    app.model().reply().setGuestText(QStringLiteral("Kowalska here: is breakfast included?"));
     answer = true;
     forget();
-    QVERIFY(QTest::qWaitFor([] { return History::count() == 1; }, 60000));
+    QVERIFY(QTest::qWaitFor([&] { return !said.isEmpty(); }, 60000));
+    QCOMPARE(said, QStringList{QStringLiteral("2 kept replies removed.")});
+    QCOMPARE(History::count(), 1);
     QVERIFY(readText(Paths::historyFile()).find("sauna") != std::string::npos);
+    QCOMPARE(app.model().reply().guestText(), QString());
+
+    app.model().reply().setGuestText(QStringLiteral("Is there a sauna?"));
+    typed = QStringLiteral("Nowak");
+    forget();
+    QVERIFY(QTest::qWaitFor([&] { return said.size() == 2; }, 60000));
+    QCOMPARE(said.last(), QStringLiteral("0 kept replies removed."));
+    QCOMPARE(app.model().reply().guestText(), QStringLiteral("Is there a sauna?"));
   }
 
   // A second start with --ask, --gaps and --open-menu hands them to the

@@ -261,89 +261,90 @@
 <context>
     <name>quorvel::app::AppDelegate</name>
     <message>
-        <location filename="../app_delegate.cpp" line="134"/>
+        <location filename="../app_delegate.cpp" line="136"/>
         <source>About Quorvel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="136"/>
+        <location filename="../app_delegate.cpp" line="138"/>
         <source>Quorvel answers hotel guests from the hotel&apos;s own documents, on this computer.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="139"/>
+        <location filename="../app_delegate.cpp" line="141"/>
         <source>Hide</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="140"/>
+        <location filename="../app_delegate.cpp" line="142"/>
         <source>Quit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="143"/>
+        <location filename="../app_delegate.cpp" line="145"/>
         <source>Edit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="149"/>
+        <location filename="../app_delegate.cpp" line="151"/>
         <source>Cut</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="150"/>
+        <location filename="../app_delegate.cpp" line="152"/>
         <source>Copy</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="151"/>
+        <location filename="../app_delegate.cpp" line="153"/>
         <source>Paste</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="152"/>
+        <location filename="../app_delegate.cpp" line="154"/>
         <source>Select All</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="155"/>
+        <location filename="../app_delegate.cpp" line="157"/>
         <source>History</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="156"/>
+        <location filename="../app_delegate.cpp" line="158"/>
         <source>Keep conversation history</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="160"/>
+        <location filename="../app_delegate.cpp" line="162"/>
         <source>Forget a guest…</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="163"/>
+        <location filename="../app_delegate.cpp" line="165"/>
         <source>Window</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="164"/>
+        <location filename="../app_delegate.cpp" line="166"/>
         <source>Close</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="288"/>
-        <location filename="../app_delegate.cpp" line="300"/>
-        <location filename="../app_delegate.cpp" line="317"/>
+        <location filename="../app_delegate.cpp" line="290"/>
+        <location filename="../app_delegate.cpp" line="302"/>
+        <location filename="../app_delegate.cpp" line="318"/>
+        <location filename="../app_delegate.cpp" line="323"/>
         <source>Forget a guest</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="289"/>
+        <location filename="../app_delegate.cpp" line="291"/>
         <source>Every kept message and reply that contains this text is removed — a guest&apos;s name, passport or room number:</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location filename="../app_delegate.cpp" line="301"/>
+        <location filename="../app_delegate.cpp" line="303"/>
         <source>Remove the %n kept reply(s) whose message or reply contains “%1”, and the text wherever else Quorvel keeps it? This cannot be undone.</source>
         <translation>
             <numerusform>Remove the %n kept reply whose message or reply contains “%1”, and the text wherever else Quorvel keeps it? This cannot be undone.</numerusform>
@@ -351,24 +352,32 @@
         </translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="306"/>
+        <location filename="../app_delegate.cpp" line="308"/>
         <source>Remove</source>
         <translation type="unfinished"></translation>
     </message>
+    <message numerus="yes">
+        <location filename="../app_delegate.cpp" line="319"/>
+        <source>%n kept reply(s) removed.</source>
+        <translation>
+            <numerusform>%n kept reply removed.</numerusform>
+            <numerusform>%n kept replies removed.</numerusform>
+        </translation>
+    </message>
     <message>
-        <location filename="../app_delegate.cpp" line="318"/>
+        <location filename="../app_delegate.cpp" line="324"/>
         <source>The text could not be removed everywhere:
 %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="161"/>
-        <location filename="../app_delegate.cpp" line="270"/>
+        <location filename="../app_delegate.cpp" line="163"/>
+        <location filename="../app_delegate.cpp" line="272"/>
         <source>Clear conversation history</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location filename="../app_delegate.cpp" line="271"/>
+        <location filename="../app_delegate.cpp" line="273"/>
         <source>Delete the %n recorded reply(s) and the list of unanswered questions? This cannot be undone.</source>
         <translation>
             <numerusform>Delete the %n recorded reply and the list of unanswered questions? This cannot be undone.</numerusform>
@@ -376,13 +385,13 @@
         </translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="274"/>
+        <location filename="../app_delegate.cpp" line="276"/>
         <source>Clear history</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="275"/>
-        <location filename="../app_delegate.cpp" line="307"/>
+        <location filename="../app_delegate.cpp" line="277"/>
+        <location filename="../app_delegate.cpp" line="309"/>
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>

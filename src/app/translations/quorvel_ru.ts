@@ -261,89 +261,90 @@
 <context>
     <name>quorvel::app::AppDelegate</name>
     <message>
-        <location filename="../app_delegate.cpp" line="134"/>
+        <location filename="../app_delegate.cpp" line="136"/>
         <source>About Quorvel</source>
         <translation>Об Quorvel</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="136"/>
+        <location filename="../app_delegate.cpp" line="138"/>
         <source>Quorvel answers hotel guests from the hotel&apos;s own documents, on this computer.</source>
         <translation>Quorvel отвечает гостям по документам гостиницы, на этом компьютере.</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="139"/>
+        <location filename="../app_delegate.cpp" line="141"/>
         <source>Hide</source>
         <translation>Скрыть</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="140"/>
+        <location filename="../app_delegate.cpp" line="142"/>
         <source>Quit</source>
         <translation>Выйти</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="143"/>
+        <location filename="../app_delegate.cpp" line="145"/>
         <source>Edit</source>
         <translation>Правка</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="149"/>
+        <location filename="../app_delegate.cpp" line="151"/>
         <source>Cut</source>
         <translation>Вырезать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="150"/>
+        <location filename="../app_delegate.cpp" line="152"/>
         <source>Copy</source>
         <translation>Копировать</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="151"/>
+        <location filename="../app_delegate.cpp" line="153"/>
         <source>Paste</source>
         <translation>Вставить</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="152"/>
+        <location filename="../app_delegate.cpp" line="154"/>
         <source>Select All</source>
         <translation>Выделить всё</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="155"/>
+        <location filename="../app_delegate.cpp" line="157"/>
         <source>History</source>
         <translation>История</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="156"/>
+        <location filename="../app_delegate.cpp" line="158"/>
         <source>Keep conversation history</source>
         <translation>Хранить историю разговоров</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="160"/>
+        <location filename="../app_delegate.cpp" line="162"/>
         <source>Forget a guest…</source>
         <translation>Забыть гостя…</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="163"/>
+        <location filename="../app_delegate.cpp" line="165"/>
         <source>Window</source>
         <translation>Окно</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="164"/>
+        <location filename="../app_delegate.cpp" line="166"/>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="288"/>
-        <location filename="../app_delegate.cpp" line="300"/>
-        <location filename="../app_delegate.cpp" line="317"/>
+        <location filename="../app_delegate.cpp" line="290"/>
+        <location filename="../app_delegate.cpp" line="302"/>
+        <location filename="../app_delegate.cpp" line="318"/>
+        <location filename="../app_delegate.cpp" line="323"/>
         <source>Forget a guest</source>
         <translation>Забыть гостя</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="289"/>
+        <location filename="../app_delegate.cpp" line="291"/>
         <source>Every kept message and reply that contains this text is removed — a guest&apos;s name, passport or room number:</source>
         <translation>Будут удалены все сохранённые сообщения и ответы, в которых есть этот текст, — имя гостя, номер паспорта или комнаты:</translation>
     </message>
     <message numerus="yes">
-        <location filename="../app_delegate.cpp" line="301"/>
+        <location filename="../app_delegate.cpp" line="303"/>
         <source>Remove the %n kept reply(s) whose message or reply contains “%1”, and the text wherever else Quorvel keeps it? This cannot be undone.</source>
         <translation>
             <numerusform>Удалить %n сохранённый ответ, в сообщении или ответе которого есть «%1», и этот текст везде, где его хранит Quorvel? Это нельзя отменить.</numerusform>
@@ -352,25 +353,34 @@
         </translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="306"/>
+        <location filename="../app_delegate.cpp" line="308"/>
         <source>Remove</source>
         <translation>Удалить</translation>
     </message>
+    <message numerus="yes">
+        <location filename="../app_delegate.cpp" line="319"/>
+        <source>%n kept reply(s) removed.</source>
+        <translation>
+            <numerusform>Удалён %n сохранённый ответ.</numerusform>
+            <numerusform>Удалено %n сохранённых ответа.</numerusform>
+            <numerusform>Удалено %n сохранённых ответов.</numerusform>
+        </translation>
+    </message>
     <message>
-        <location filename="../app_delegate.cpp" line="318"/>
+        <location filename="../app_delegate.cpp" line="324"/>
         <source>The text could not be removed everywhere:
 %1</source>
         <translation>Текст не удалось удалить везде:
 %1</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="161"/>
-        <location filename="../app_delegate.cpp" line="270"/>
+        <location filename="../app_delegate.cpp" line="163"/>
+        <location filename="../app_delegate.cpp" line="272"/>
         <source>Clear conversation history</source>
         <translation>Очистить историю разговоров</translation>
     </message>
     <message numerus="yes">
-        <location filename="../app_delegate.cpp" line="271"/>
+        <location filename="../app_delegate.cpp" line="273"/>
         <source>Delete the %n recorded reply(s) and the list of unanswered questions? This cannot be undone.</source>
         <translation>
             <numerusform>Удалить %n сохранённый ответ и список вопросов без ответа? Это нельзя отменить.</numerusform>
@@ -379,13 +389,13 @@
         </translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="274"/>
+        <location filename="../app_delegate.cpp" line="276"/>
         <source>Clear history</source>
         <translation>Очистить историю</translation>
     </message>
     <message>
-        <location filename="../app_delegate.cpp" line="275"/>
-        <location filename="../app_delegate.cpp" line="307"/>
+        <location filename="../app_delegate.cpp" line="277"/>
+        <location filename="../app_delegate.cpp" line="309"/>
         <source>Cancel</source>
         <translation>Отмена</translation>
     </message>
