@@ -234,8 +234,7 @@ bool Answerer::recheck(const std::string& sentence, const std::string& sources) 
   const std::string picked = citedBlocks(cited, sources);
   std::string reply;
   try {
-    reply =
-        Chat::complete(kRecheckSystem, recheckUser(picked, sentence), {}, kRecheckTokens).first;
+    reply = Chat::complete(kRecheckSystem, recheckUser(picked, sentence), {}, kRecheckTokens).first;
   } catch (const std::exception&) {
     return false;  // unchecked is unsupported
   }

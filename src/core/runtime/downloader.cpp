@@ -126,7 +126,6 @@ struct CurlFree {
   void operator()(CURL* c) const { curl_easy_cleanup(c); }
 };
 
-
 // A .part file opened for appending: the bytes of an earlier, interrupted
 // attempt are kept and asked for no more.
 Transfer openPart(const std::filesystem::path& part) {
