@@ -229,7 +229,7 @@ void AppModel::downloadStep(std::vector<ModelSpec> todo, std::size_t i, Done don
       if (fraction >= 1.0 || std::chrono::steady_clock::now() - last >= std::chrono::milliseconds(100)) show();
     };
     try {
-      if (*cancelled) throw DownloadCancelled{};
+      stopIfCancelled();  // pressed before the download began
       downloader.download(spec);
       CoreWorker::reply(this, [this, todo = std::move(todo), i, done = std::move(done)]() mutable {
         downloadStep(std::move(todo), i + 1, std::move(done));

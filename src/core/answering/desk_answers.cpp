@@ -243,13 +243,13 @@ void DeskAnswers::save(std::string_view question, std::string_view answer, TimeP
 
 std::string DeskAnswers::without(std::string_view document, std::string_view text, int64_t& removed) {
   removed = 0;
-  const std::string folded = searchFolded(trimUtf8(text, isSpaceOrNewline));
+  const std::string folded = searchNeedle(text);
   if (folded.empty()) return std::string(document);
   std::string out;
   std::size_t kept = 0;  // the first byte not yet copied
   for (const Span& s : spansOf(document)) {
     const std::string_view section = document.substr(s.heading, s.end - s.heading);
-    if (searchFolded(section).find(folded) == std::string::npos) continue;
+    if (!holdsNeedle(section, folded)) continue;
     out.append(document.substr(kept, s.heading - kept));
     kept = s.end;
     ++removed;

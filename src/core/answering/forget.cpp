@@ -27,7 +27,7 @@ bool scrubLog(const fs::path& file, const std::string& folded) {
   std::string kept;
   bool found = false;
   for (std::string line; std::getline(in, line);) {
-    if (searchFolded(line).find(folded) != std::string::npos) {
+    if (holdsNeedle(line, folded)) {
       found = true;
       continue;
     }
@@ -43,7 +43,7 @@ bool scrubLog(const fs::path& file, const std::string& folded) {
 
 Forget::Result Forget::guest(std::string_view text) {
   Result r;
-  const std::string folded = searchFolded(trimUtf8(text, isSpaceOrNewline));
+  const std::string folded = searchNeedle(text);
   if (folded.empty()) return r;
   if (const auto n = History::forget(text)) {
     r.entries = *n;

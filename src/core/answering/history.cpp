@@ -37,7 +37,8 @@ UniqueFd lockedHistory(bool create) {
     if (!fd) return fd;
     while (::flock(fd.get(), LOCK_EX) != 0 && errno == EINTR) {
     }
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     if (::fstat(fd.get(), &held) != 0) return UniqueFd();
     if (::stat(file.c_str(), &named) == 0 && named.st_ino == held.st_ino && named.st_dev == held.st_dev) return fd;
     // Replaced or removed while this waited: the entry goes to the file there now.
@@ -116,9 +117,8 @@ Entry entryOf(std::string_view line) {
 // a damaged line anywhere.
 bool mentions(std::string_view line, const std::string& folded) {
   const Entry e = entryOf(line);
-  if (!e.whole) return searchFolded(line).find(folded) != std::string::npos;
-  return searchFolded(e.question).find(folded) != std::string::npos ||
-         searchFolded(e.text).find(folded) != std::string::npos;
+  if (!e.whole) return holdsNeedle(line, folded);
+  return holdsNeedle(e.question, folded) || holdsNeedle(e.text, folded);
 }
 
 // Whether a line goes: true, false, or nothing for "as the next whole entry".
@@ -296,13 +296,13 @@ std::optional<int64_t> History::removeOlderThan(TimePoint cutoff) {
 }
 
 std::optional<int64_t> History::forget(std::string_view text) {
-  const std::string folded = searchFolded(trimUtf8(text, isSpaceOrNewline));
+  const std::string folded = searchNeedle(text);
   if (folded.empty()) return 0;
   return rewrite([&folded](std::string_view line) -> std::optional<bool> { return mentions(line, folded); });
 }
 
 int64_t History::countContaining(std::string_view text) {
-  const std::string folded = searchFolded(trimUtf8(text, isSpaceOrNewline));
+  const std::string folded = searchNeedle(text);
   UniqueFd fd = openRegular(Paths::historyFile());
   if (folded.empty() || !fd) return 0;
   int64_t n = 0;

@@ -425,9 +425,9 @@ std::vector<std::vector<float>> DocIndex::queryVectors(const std::vector<Query>&
 }
 
 int64_t DocIndex::forget(std::string_view text, const std::string& file) {
-  const std::string folded = searchFolded(trimUtf8(text, isSpaceOrNewline));
+  const std::string folded = searchNeedle(text);
   if (folded.empty()) return 0;
-  auto has = [&folded](std::string_view s) { return searchFolded(s).find(folded) != std::string::npos; };
+  auto has = [&folded](std::string_view s) { return holdsNeedle(s, folded); };
   {
     std::lock_guard<std::mutex> lock(recentMu_);
     std::erase_if(recent_, [&](const auto& r) { return has(r.first); });
@@ -436,9 +436,8 @@ int64_t DocIndex::forget(std::string_view text, const std::string& file) {
   const auto snap = snapshot();
   auto next = std::make_shared<Snapshot>(*snap);
   const std::size_t before = next->entries.size();
-  std::erase_if(next->entries, [&](const auto& e) {
-    return e->chunk.file == file && (has(e->chunk.text) || has(e->chunk.section));
-  });
+  std::erase_if(next->entries,
+                [&](const auto& e) { return e->chunk.file == file && (has(e->chunk.text) || has(e->chunk.section)); });
   const auto gone = static_cast<int64_t>(before - next->entries.size());
   if (gone == 0) return 0;
   next->files[file] = 0;  // never the file's time: read again

@@ -205,6 +205,12 @@ std::string searchFolded(std::string_view text) {
   return out;
 }
 
+std::string searchNeedle(std::string_view text) { return searchFolded(trimUtf8(text, isSpaceOrNewline)); }
+
+bool holdsNeedle(std::string_view text, const std::string& needle) {
+  return searchFolded(text).find(needle) != std::string::npos;
+}
+
 std::string isoDate(TimePoint t) {
   using namespace std::chrono;
   const auto secs = floor<seconds>(t).time_since_epoch().count();

@@ -45,6 +45,11 @@ std::string foldedKey(std::string_view text);
 // case folding ("Straße", "STRASSE" and "ｓｔｒａｓｓｅ" all become "strasse").
 // Ill-formed bytes become U+FFFD first.
 std::string searchFolded(std::string_view text);
+// What a search for `text` looks for: the text trimmed, then folded as above;
+// empty when there is nothing to look for.
+std::string searchNeedle(std::string_view text);
+// Whether `text`, folded, holds `needle` (made by searchNeedle).
+bool holdsNeedle(std::string_view text, const std::string& needle);
 
 using TimePoint = std::chrono::system_clock::time_point;
 // 2025-06-01T08:30:00Z: UTC, whole seconds (a fraction is dropped).
