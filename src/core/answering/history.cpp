@@ -37,8 +37,7 @@ UniqueFd lockedHistory(bool create) {
     if (!fd) return fd;
     while (::flock(fd.get(), LOCK_EX) != 0 && errno == EINTR) {
     }
-    struct stat held {
-    }, named{};
+    struct stat held {}, named {};
     if (::fstat(fd.get(), &held) != 0) return UniqueFd();
     if (::stat(file.c_str(), &named) == 0 && named.st_ino == held.st_ino && named.st_dev == held.st_dev) return fd;
     // Replaced or removed while this waited: the entry goes to the file there now.
