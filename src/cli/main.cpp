@@ -90,6 +90,7 @@ constexpr std::string_view kUsage =
     "quorvel-cli gaps             what guests asked that the documents do not answer [--days N] [--json]\n"
     "quorvel-cli gaps --answer N \"text\"  add the desk's answer to question N of that list\n"
     "quorvel-cli forget \"text\"    remove every kept message and reply that contains the text (a guest's name)\n"
+    "                             (or on standard input: echo \"Anna Kowalska\" | quorvel-cli forget)\n"
     "quorvel-cli stop             stop the local model\n"
     "A message given to ask on standard input (quorvel-cli ask < message.txt) is never in sight of\n"
     "other users of the computer; one given as an argument is hidden once read, not before.";
@@ -420,6 +421,12 @@ int gapsCommand() {
 int forgetCommand() {
   std::string text;
   for (std::size_t i = 1; i < args.size(); ++i) text += (i > 1 ? " " : "") + args[i];
+  // A guest's name on standard input is never in sight of other users, as
+  // an argument is for the moment before it is hidden.
+  if (args.size() == 1) {
+    std::getline(std::cin, text);
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+  }
   if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
     err("quorvel-cli: forget needs the text to look for: quorvel-cli forget \"Anna Kowalska\"");
     return kErrorStatus;

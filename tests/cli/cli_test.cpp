@@ -858,6 +858,23 @@ TEST_F(CliAskTest, ForgetAGuestAndTheRetentionPeriodFromOutside) {
   r = runCli({"forget", "  "}, env);
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("forget needs the text"), std::string::npos) << r.err;
+
+  // The name on standard input, out of other users' sight.
+  std::ofstream(dir / "home/history.jsonl", std::ios::app) << answer("I am Jan Nowak, room 4", "Welcome [1].", 1);
+  r = runCli({"forget"}, env, std::string("jan nowak\n"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1 removed\n");
+  EXPECT_EQ(readText(dir / "home/history.jsonl").find("Nowak"), std::string::npos);
+
+  // A history that is a link (planted where another user could) is never
+  // written through: the file it names stays as it was.
+  writeText(dir / "elsewhere.txt", "not the history\n");
+  fs::remove(dir / "home/history.jsonl");
+  fs::create_symlink(dir / "elsewhere.txt", dir / "home/history.jsonl");
+  r = runCli({"ask", "Passport PL112233: is parking free?"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("could not be recorded"), std::string::npos) << r.err;
+  EXPECT_EQ(readText(dir / "elsewhere.txt"), "not the history\n");
 }
 
 // From the unanswered list to a cited reply: the desk writes the missing

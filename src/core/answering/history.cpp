@@ -33,7 +33,8 @@ namespace {
 UniqueFd lockedHistory(bool create) {
   const fs::path file = Paths::historyFile();
   for (;;) {
-    UniqueFd fd(::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC | (create ? O_CREAT : 0), 0600));
+    // O_NOFOLLOW: guests' words never go through a link to another file.
+    UniqueFd fd(::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600));
     if (!fd) return fd;
     while (::flock(fd.get(), LOCK_EX) != 0 && errno == EINTR) {
     }

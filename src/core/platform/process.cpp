@@ -51,7 +51,9 @@ Subprocess::Subprocess(const std::vector<std::string>& argv, const Options& o) {
   auto route = [&](int target, Stream s, const std::filesystem::path& file) {
     int fd = -1;
     if (s == Stream::toFile)
-      fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+      // Never through a link planted in the logs folder: it would empty
+      // whatever file it names.
+      fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     else if (s == Stream::capture && target == 1 && ::pipe2(fds, O_CLOEXEC) == 0)
       fd = fds[1];
     if (fd >= 0) {
