@@ -347,7 +347,12 @@ void AskPanel::refresh() {
 
   const bool busy = model_.reply().busy();
   reply_->setText(busy ? tr("Writing\u2026") : tr("Write reply"));
-  reply_->setEnabled(model_.canAsk());
+  const bool canAsk = model_.canAsk();
+  // A disabled button hands its focus to the next one in the chain, a
+  // template's: a Space meant for nothing would then write a template reply.
+  // The focus goes back to the message instead.
+  if (!canAsk && reply_->hasFocus()) message_->setFocus(Qt::OtherFocusReason);
+  reply_->setEnabled(canAsk);
   spinner_->setVisible(busy);
   // The reading's progress while no reply is being written.
   note_->setText(!busy && !model_.documents().readingLine().isEmpty() ? model_.documents().readingLine()

@@ -174,6 +174,26 @@ class ViewsTest : public QObject {
     QCOMPARE(message->toPlainText(), QStringLiteral("When is breakfast?"));  // no tab typed into it
   }
 
+  // "Write reply" pressed from the keyboard (or clicked, which focuses it):
+  // while it is disabled for the reply the focus waits in the message box,
+  // never on a template button that a Space would press.
+  void theFocusGoesBackToTheMessageWhileAReplyIsWritten() {
+    AppHome home;
+    withBreakfastRules(home);
+    AppModel model;
+    AskPanel panel(model);
+    panel.resize(900, 640);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QVERIFY(await([&](auto done) { model.startEngine(done); }));
+    model.reply().setGuestText(QStringLiteral("When is breakfast?"));
+    panel.replyButton()->setFocus(Qt::TabFocusReason);
+    QVERIFY(QTest::qWaitFor([&] { return panel.replyButton()->hasFocus(); }, 2000));
+    QTest::keyClick(panel.replyButton(), Qt::Key_Space);
+    QVERIFY(QTest::qWaitFor([&] { return model.reply().replied(); }, 60000));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(panel.messageEditor()));
+  }
+
   // After "Stop model", "Write reply" starts the model and writes, as after
   // a crash.
   void aStoppedModelStartsOnWriteReply() {
