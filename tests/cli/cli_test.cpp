@@ -38,6 +38,7 @@ const std::string kUsage =
     "quorvel-cli gaps             what guests asked that the documents do not answer [--days N] [--json]\n"
     "quorvel-cli gaps --answer N \"text\"  add the desk's answer to question N of that list\n"
     "quorvel-cli forget \"text\"    remove every kept message and reply that contains the text (a guest's name)\n"
+    "                             (or on standard input: echo \"Anna Kowalska\" | quorvel-cli forget)\n"
     "quorvel-cli stop             stop the local model\n"
     "A message given to ask on standard input (quorvel-cli ask < message.txt) is never in sight of\n"
     "other users of the computer; one given as an argument is hidden once read, not before.\n";
